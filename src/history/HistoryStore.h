@@ -1,0 +1,81 @@
+#pragma once
+
+#include "HistoryView.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+namespace quorvex {
+
+// The history database "Quorvex.mdb" in the program's folder (dbHistory) and the routines that
+// change it. Every failure is returned with a message for the user; nothing is skipped silently.
+class HistoryStore {
+public:
+    static QString databaseFileName() { return QStringLiteral("Quorvex.mdb"); }
+    static QString compactFileName() { return QStringLiteral("QuorvexTmp.mdb"); }
+
+    HistoryStore();
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // Opens the history in folder; creates it with the full schema when the file is missing.
+    // A file that is not a readable history database is left untouched and reported.
+    bool open(const QString& folder, QString* error);
+    void close();
+    bool isOpen() const { return db_.isOpen(); }
+    QString folder() const { return folder_; }
+    QString databasePath() const;
+    QSqlDatabase database() const { return db_; }
+
+    // The whole history in issue order (rsHistoryView).
+    HistoryView loadView(QString* error = nullptr) const;
+    std::optional<StoredDraw> lastDraw(QString* error = nullptr) const;
+    qint64 drawCount(QString* error = nullptr) const;
+
+    // The issue the next draw gets: the last issue plus one, or the current year's 001.
+    qint64 nextIssue(const QDate& today) const;
+
+    // Derives one draw and appends it as the row after previous (nothing: no draw before it).
+    // zodiacYear is set from zodiacIssue and stays set. Returns the stored attributes.
+    std::optional<DrawAttributes> AppendDraw(qint64 issue, const Numbers& numbers,
+                                             qint64 zodiacIssue,
+                                             const std::optional<DrawAttributes>& previous,
+                                             const ValueBases& bases, ZodiacYear& zodiacYear,
+                                             QString* error);
+
+    // Deletes every draw.
+    bool Delrec(QString* error);
+    // Deletes the newest draw; an empty history is no error.
+    bool deleteLastDraw(QString* error);
+
+    // Compacts into QuorvexTmp.mdb, checks the copy, then swaps it in atomically and reopens.
+    // When any step fails the history stays as it was and stays open.
+    bool CompactDb(QString* error);
+
+    // One transaction over several statements: rolled back unless committed.
+    class Transaction {
+    public:
+        explicit Transaction(HistoryStore& store);
+        ~Transaction();
+        bool begun() const { return begun_; }
+        bool commit(QString* error);
+
+    private:
+        QSqlDatabase db_;
+        bool begun_ = false;
+        bool done_ = false;
+    };
+
+private:
+    bool openConnection(const QString& path, QString* error);
+    bool createDatabaseFile(const QString& path, QString* error);
+
+    QString folder_;
+    QString connectionName_;
+    QSqlDatabase db_;
+};
+
+} // namespace quorvex

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <array>
+
+namespace quorvex {
+
+// The highest sequence number of year Y that still belongs to the previous zodiac year
+// (0 = no cut-off). Filled for 2001..2020.
+int intSxCutoff(int year);
+
+// strSxNumbers(k): the two-digit numbers 01..49 congruent to k + 1 modulo 12, joined by "、".
+QString strSxNumbers(int k);
+
+// strSxName(k): 鼠 牛 虎 兔 龙 蛇 马 羊 猴 鸡 狗 猪.
+QString strSxName(int k);
+
+// Zodiac year of an issue: its year, minus one up to the year's cut-off.
+int zodiacYearOfIssue(qint64 issue);
+
+// Zodiac year shown at start-up for the next-issue text: the first four characters, or the
+// current year when they are not a number; then the cut-off applies to the last three.
+int zodiacYearFromIssueText(const QString& text, const QDate& today);
+
+// The number lists of one zodiac year, and the zodiac of a drawn number in that year.
+class ZodiacYear {
+public:
+    explicit ZodiacYear(int year = 2000) { setYear(year); }
+
+    void setYear(int year);
+    void setFromIssue(qint64 issue) { setYear(zodiacYearOfIssue(issue)); }
+
+    int lngSxYear() const { return year_; }
+    const std::array<QString, 12>& strYearSxNumbers() const { return lists_; }
+
+    // Zodiac index k (0 = 鼠 .. 11 = 猪): the first of lists 0..10 holding the number's
+    // two-digit form, else 11.
+    int zodiacOf(int number) const;
+
+private:
+    int year_ = 0;
+    std::array<QString, 12> lists_;
+};
+
+} // namespace quorvex

@@ -1,0 +1,125 @@
+#include "history/DrawRecord.h"
+#include "history/ZodiacTables.h"
+#include "TestHistory.h"
+
+#include <QtTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class DerivationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void workedDrawAndTheRowAfterIt();
+    void zodiacYearCutoff_data();
+    void zodiacYearCutoff();
+    void yearNumberLists();
+    void repeatedZodiacCountsUp();
+    void zeroBases();
+    void numberTen();
+    void outOfRangeValueHasNoPiece();
+    void firstRowHasEmptyTexts();
+};
+
+void DerivationTest::workedDrawAndTheRowAfterIt() {
+    TempHistory h;
+    h.append(2013045, {3, 7, 9, 11, 14});
+    h.append(2013046, {1, 2, 4, 5, 6});
+
+    const QStringList zodiac{"4", "12", "10", "8", "5"}, heads{"0", "0", "0", "1", "1"},
+        tails{"3", "7", "9", "1", "4"}, sums{"3", "7", "9", "2", "5"},
+        segments{"1", "3", "3", "4", "5"}, numbers{"3", "7", "9", "11", "14"};
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1A").arg(i)), numbers[i - 1]);
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1B").arg(i)), zodiac[i - 1]);
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1E").arg(i)), heads[i - 1]);
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1F").arg(i)), tails[i - 1]);
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1G").arg(i)), sums[i - 1]);
+        QCOMPARE(h.text(2013045, QStringLiteral("L%1H").arg(i)), segments[i - 1]);
+    }
+    QCOMPARE(h.integer(2013045, "QQH"), 2013046);
+    QCOMPARE(h.text(2013046, "txtHisLst"), QString("03 07 09 11 14 "));
+    QCOMPARE(h.text(2013046, "txtHisLstHm"), QString("1X03 1X07 1X09 1X11 1X14 "));
+    QCOMPARE(h.text(2013046, "txtHisLstSx"), QString("1X04 1X12 1X10 1X08 1X05 "));
+    QCOMPARE(h.text(2013046, "txtHisLstTou"), QString("1X0 2X0 3X0 1X1 2X1 "));
+    QCOMPARE(h.text(2013046, "txtHisLstWei"), QString("1X3 1X7 1X9 1X1 1X4 "));
+    QCOMPARE(h.text(2013046, "txtHisLstHe"), QString("1X03 1X07 1X09 1X02 1X05 "));
+    QCOMPARE(h.text(2013046, "txtHisLstDs"), QString("1X1 1X3 2X3 1X4 1X5 "));
+}
+
+void DerivationTest::zodiacYearCutoff_data() {
+    QTest::addColumn<qint64>("issue");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("zodiacOfOne"); // 0 = 鼠
+    QTest::newRow("2013041 still in the 龙 year") << qint64(2013041) << 2012 << 4;
+    QTest::newRow("2013042 opens the 蛇 year") << qint64(2013042) << 2013 << 5;
+    QTest::newRow("2021001 has no cut-off") << qint64(2021001) << 2021 << 1;
+    QTest::newRow("2001024 cut-off 24") << qint64(2001024) << 2000 << 4;
+    QTest::newRow("2020026 after cut-off 25") << qint64(2020026) << 2020 << 0;
+}
+
+void DerivationTest::zodiacYearCutoff() {
+    QFETCH(qint64, issue);
+    QFETCH(int, year);
+    QFETCH(int, zodiacOfOne);
+    QCOMPARE(zodiacYearOfIssue(issue), year);
+    ZodiacYear z;
+    z.setFromIssue(issue);
+    QCOMPARE(z.lngSxYear(), year);
+    QCOMPARE(z.zodiacOf(1), zodiacOfOne);
+    QCOMPARE(z.zodiacOf(13), zodiacOfOne);
+    QCOMPARE(z.zodiacOf(2), (zodiacOfOne + 11) % 12);
+}
+
+void DerivationTest::yearNumberLists() {
+    QCOMPARE(strSxNumbers(0), QString("01、13、25、37、49"));
+    QCOMPARE(strSxNumbers(11), QString("12、24、36、48"));
+    ZodiacYear z(2013);
+    QCOMPARE(z.strYearSxNumbers()[5], QString("01、13、25、37、49"));
+    QCOMPARE(z.strYearSxNumbers()[6], QString("12、24、36、48"));
+    QCOMPARE(z.strYearSxNumbers()[0], QString("06、18、30、42"));
+    QCOMPARE(zodiacYearFromIssueText(" 2013041 ", QDate(2026, 1, 1)), 2012);
+    QCOMPARE(zodiacYearFromIssueText("2013042", QDate(2026, 1, 1)), 2013);
+    QCOMPARE(zodiacYearFromIssueText("abc", QDate(2026, 5, 1)), 2026);
+}
+
+void DerivationTest::repeatedZodiacCountsUp() {
+    ZodiacYear z(2013);
+    const DrawAttributes a = deriveAttributes({1, 13, 2, 3, 4}, z, {1, 1});
+    QCOMPARE(a.at(1, Zodiac), a.at(2, Zodiac));
+    QCOMPARE(codeText(Zodiac, a.kindValues(Zodiac)), QString("1X06 2X06 1X05 1X04 1X03 "));
+}
+
+void DerivationTest::zeroBases() {
+    // 2020026: the 鼠 year, so 1 is 鼠 and with base 0 codes as 00.
+    ZodiacYear z;
+    z.setFromIssue(2020026);
+    const DrawAttributes a = deriveAttributes({1, 4, 7, 10, 13}, z, {0, 0});
+    QCOMPARE(codeText(Zodiac, a.kindValues(Zodiac)), QString("1X00 1X09 1X06 1X03 2X00 "));
+    QCOMPARE(codeText(Segment, a.kindValues(Segment)), QString("1X0 1X1 1X2 1X3 1X4 "));
+}
+
+void DerivationTest::numberTen() {
+    const DrawAttributes a = deriveAttributes({10, 1, 2, 3, 4}, ZodiacYear(2013), {1, 0});
+    QCOMPARE(a.at(1, Head), 1);
+    QCOMPARE(a.at(1, Tail), 0);
+    QCOMPARE(a.at(1, DigitSum), 1);
+    QCOMPARE(a.at(1, Segment), 3);
+}
+
+void DerivationTest::outOfRangeValueHasNoPiece() {
+    // Digit sums 0 and 12 lie outside the counters: its piece is left out, the rest stays.
+    QCOMPARE(codeText(DigitSum, {0, 3, 12, 3, 5}), QString("1X03 2X03 1X05 "));
+    QCOMPARE(codeText(Number, {0, 3, 7, 9, 16}), QString("1X00 1X03 1X07 1X09 "));
+}
+
+void DerivationTest::firstRowHasEmptyTexts() {
+    TempHistory h;
+    h.append(2013001, {3, 7, 9, 11, 14});
+    for (const char* c : {"txtHisLst", "txtHisLstHm", "txtHisLstSx", "txtHisLstTou", "txtHisLstWei",
+                          "txtHisLstHe", "txtHisLstDs"})
+        QCOMPARE(h.text(2013001, c), QString());
+}
+
+QTEST_GUILESS_MAIN(DerivationTest)
+#include "tst_derivation.moc"
