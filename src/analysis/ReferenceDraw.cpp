@@ -37,3 +37,34 @@ std::optional<QString> referenceValueText(int kind, int value, int sxIni) {
 }
 
 } // namespace quorvex
+
+namespace quorvex {
+
+std::optional<qint64> issueBefore(const QString& text) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qint64 issue = t.toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    if (t.endsWith(QLatin1String("001"))) {
+        bool yearOk = false;
+        const qint64 year = t.left(4).toLongLong(&yearOk);
+        if (!yearOk)
+            return std::nullopt;
+        return (year - 1) * 1000 + 359;
+    }
+    return issue - 1;
+}
+
+qsizetype verificationDraw(const HistoryView& view, qint64 target, bool bolSq, int intPreQi) {
+    qsizetype position = view.size() - 1;
+    while (position >= 0 && view.rows()[position].issue > target)
+        --position;
+    if (position < 0)
+        return -1;
+    if (!bolSq)
+        position -= qMax(0, intPreQi - 1);
+    return position >= 0 ? position : -1;
+}
+
+} // namespace quorvex

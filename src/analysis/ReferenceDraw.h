@@ -27,3 +27,15 @@ std::optional<qint64> SetStartIssue(const HistoryView& view, bool bolSq, int n);
 std::optional<QString> referenceValueText(int kind, int value, int sxIni);
 
 } // namespace quorvex
+
+namespace quorvex {
+
+// The issue before the one typed in Text4: T - 1, or issue 359 of the previous year after an
+// issue ending in "001". Nothing when the text is not an issue number.
+std::optional<qint64> issueBefore(const QString& text);
+
+// YSJS: the position of the verification reference draw: the last draw whose issue is at most
+// target, moved back intPreQi - 1 draws in 前N期 mode. -1 when there is none.
+qsizetype verificationDraw(const HistoryView& view, qint64 target, bool bolSq, int intPreQi);
+
+} // namespace quorvex

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+#include "ReferenceDraw.h"
+
+#include <QStringList>
+#include <QVector>
+
+#include <array>
+#include <optional>
+
+namespace quorvex {
+
+// Everything a search reads: the search options, the reference values, the ticked positions
+// and the issue range boxes as typed.
+struct SearchRequest {
+    bool bolZyw = true;    // free positions (自由位); false: fixed (固定位)
+    bool bolSq = true;     // 上期; false: 前N期 with N = intPreQi
+    int intPreQi = 2;      // N of 前N期, 1..9
+    int intLei = 0;        // search kind 0..5
+    int intXianshiLei = 0; // result kind 0..5
+    RefValues intRefVal{};
+    std::array<bool, kPositions> bolPosSel{};
+    QString startIssueText; // Text3(0)
+    QString endIssueText;   // Text3(1)
+    ValueBases bases;
+};
+
+// What the two result grids and the chart show after a search (ShowFollowResults).
+struct FollowResult {
+    QStringList matchHeader; // MSFlexGrid2: 期号, 第1码..第5码, 上期开奖 / 前期开奖
+    QVector<QStringList> matchRows;  // one per follow draw, in issue order
+    QStringList resultHeader;        // MSFlexGrid3: 序号, 结果, 出现次数, 百分比
+    QVector<QStringList> resultRows; // ranked by count, ties in ascending value
+    struct Bar {
+        int value;
+        QString label; // the value, or the zodiac name in zodiac mode
+        qint64 count;
+    };
+    QVector<Bar> bars; // every value of the result kind, in value order
+    qint64 followDraws = 0;
+};
+
+// Command1_Click: the follow search. Bad input (an issue box that is not a number, a reference
+// value outside the search kind, N outside 1..9) gives nothing and a message in error; the
+// history and its working columns are then left as they were.
+std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchRequest& request,
+                                            QString* error);
+
+// Command2_Click: the combination search over every group of k positions.
+std::optional<FollowResult> runCombinationSearch(HistoryStore& store, const SearchRequest& request,
+                                                 int k, QString* error);
+
+} // namespace quorvex
