@@ -1,0 +1,80 @@
+#pragma once
+
+#include "GridPrinter.h"
+#include "history/HistoryStore.h"
+#include "history/SettingsStore.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+#include <QString>
+#include <QTextStream>
+
+#include <memory>
+#include <optional>
+
+namespace quorvex::cli {
+
+// Exit status of every command: 0 success, 1 failure, 2 bad usage.
+enum ExitCode { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+
+// What a command runs against: the program's folder, the output streams, the history and the
+// settings of the folder, opened when first asked for.
+class Context {
+public:
+    Context(QString folder, QTextStream& out, QTextStream& err);
+    ~Context();
+
+    QString folder() const { return folder_; }
+    QTextStream& out() { return out_; }
+    QDate today() const { return QDate::currentDate(); }
+
+    // Write one line "quorvex-cli: message" to stderr and return the exit status.
+    int fail(const QString& message);
+    int usage(const QString& message);
+    void warn(const QString& message);
+
+    // The history of the folder, created there when missing; nullptr after the reason has been
+    // written to stderr (a file that is not a history database stays untouched).
+    HistoryStore* history();
+
+    // The settings as the window reads them; stored values that are not valid are named in one
+    // warning and read as their defaults.
+    Settings settings();
+
+private:
+    void printError(const QString& message);
+
+    QString folder_;
+    QTextStream& out_;
+    QTextStream& err_;
+    std::unique_ptr<HistoryStore> history_;
+};
+
+// One subcommand: declares its options and arguments on a QCommandLineParser, then runs.
+class Command {
+public:
+    virtual ~Command() = default;
+
+    virtual QString name() const = 0;
+    // One line for the command list of --help.
+    virtual QString summary() const = 0;
+
+    // Parses the arguments that follow the command name, answers --help, then runs.
+    int execute(const QStringList& arguments, Context& context);
+
+protected:
+    // Options and positional arguments (the latter for the help text only).
+    virtual void addOptions(QCommandLineParser& parser) = 0;
+    virtual int run(const QCommandLineParser& parser, Context& context) = 0;
+
+    // The shared --format table|csv option for commands that print a grid.
+    static void addFormatOption(QCommandLineParser& parser);
+    // The chosen format, or nothing after a usage error has been reported.
+    static std::optional<GridFormat> gridFormat(const QCommandLineParser& parser, Context& context);
+
+    // Reports surplus or missing positional arguments; ExitSuccess when the count is in range.
+    int expectPositional(const QCommandLineParser& parser, Context& context, int minimum,
+                         int maximum) const;
+};
+
+} // namespace quorvex::cli

@@ -1,0 +1,124 @@
+#include "CommandRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace quorvex::cli {
+
+// Each command's factory lives in the command's own file.
+std::unique_ptr<Command> makeListCommand();
+std::unique_ptr<Command> makeAppendCommand();
+std::unique_ptr<Command> makeNextIssueCommand();
+
+const std::vector<CommandFactory>& commandFactories() {
+    // Adding a command: its file, its factory declaration above, and one line here.
+    static const std::vector<CommandFactory> factories{
+        &makeListCommand,
+        &makeAppendCommand,
+        &makeNextIssueCommand,
+    };
+    return factories;
+}
+
+std::unique_ptr<Command> findCommand(const QString& name) {
+    for (CommandFactory make : commandFactories()) {
+        auto command = make();
+        if (command->name() == name)
+            return command;
+    }
+    return nullptr;
+}
+
+namespace {
+
+QString globalHelp(const QCommandLineParser& parser) {
+    QString text = QStringLiteral("Usage: quorvex-cli [--dir FOLDER] COMMAND [ARGS]\n"
+                                  "Quorvex lottery history analyser from the terminal.\n\n"
+                                  "Commands:\n");
+    int width = 0;
+    std::vector<std::pair<QString, QString>> lines;
+    for (CommandFactory make : commandFactories()) {
+        const auto command = make();
+        lines.emplace_back(command->name(), command->summary());
+        width = std::max(width, int(command->name().size()));
+    }
+    for (const auto& [name, summary] : lines)
+        text += QStringLiteral("  %1  %2\n").arg(name.leftJustified(width), summary);
+    // The parser's own option list, without its usage line.
+    QString options = parser.helpText();
+    const qsizetype at = options.indexOf(QStringLiteral("Options:"));
+    if (at >= 0)
+        text += QLatin1Char('\n') + options.mid(at);
+    text += QStringLiteral("\n'quorvex-cli COMMAND --help' describes one command.\n"
+                           "Exit status: 0 success, 1 failure, 2 bad usage.\n");
+    return text;
+}
+
+// The window's default: the executable's folder; where that cannot be written, the per-user
+// data folder.
+QString defaultFolder(Context& context) {
+    const QString exeFolder = QCoreApplication::applicationDirPath();
+    const QFileInfo info(exeFolder);
+    if (info.isDir() && info.isWritable())
+        return exeFolder;
+    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                             QStringLiteral("/Quorvex");
+    QDir().mkpath(fallback);
+    context.warn(QStringLiteral("the program's folder %1 cannot be written; using %2")
+                     .arg(QDir::toNativeSeparators(exeFolder), QDir::toNativeSeparators(fallback)));
+    return fallback;
+}
+
+} // namespace
+
+int runCli(const QStringList& arguments) {
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    // Everything after the command name belongs to the command.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption dir(QStringLiteral("dir"),
+                                 QStringLiteral("The program's folder, which holds Quorvex.mdb "
+                                                "(default: the executable's folder)."),
+                                 QStringLiteral("FOLDER"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    parser.addOption(dir);
+    parser.addOption(help);
+
+    Context early(QString(), out, err);
+    if (!parser.parse(arguments))
+        return early.usage(parser.errorText());
+    if (parser.isSet(help)) {
+        out << globalHelp(parser);
+        return ExitSuccess;
+    }
+    QStringList rest = parser.positionalArguments();
+    if (rest.isEmpty())
+        return early.usage(QStringLiteral("no command given; 'quorvex-cli --help' lists them"));
+    const QString name = rest.takeFirst();
+    auto command = findCommand(name);
+    if (!command)
+        return early.usage(
+            QStringLiteral("unknown command '%1'; 'quorvex-cli --help' lists them").arg(name));
+
+    QString folder;
+    if (parser.isSet(dir)) {
+        folder = parser.value(dir);
+        if (folder.isEmpty())
+            return early.usage(QStringLiteral("--dir needs a folder"));
+    } else {
+        folder = defaultFolder(early);
+    }
+    Context context(QDir(folder).absolutePath(), out, err);
+    const int status = command->execute(rest, context);
+    out.flush();
+    return status;
+}
+
+} // namespace quorvex::cli

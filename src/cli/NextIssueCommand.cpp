@@ -1,0 +1,40 @@
+#include "Command.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+// The issue the next draw gets: the last stored issue plus one, or this year's first issue.
+class NextIssueCommand : public Command {
+public:
+    QString name() const override { return QStringLiteral("next-issue"); }
+    QString summary() const override {
+        return QStringLiteral("Print the issue number the next draw gets.");
+    }
+
+protected:
+    void addOptions(QCommandLineParser&) override {}
+
+    int run(const QCommandLineParser& parser, Context& context) override {
+        if (const int status = expectPositional(parser, context, 0, 0))
+            return status;
+        HistoryStore* store = context.history();
+        if (!store)
+            return ExitFailure;
+        QString error;
+        store->lastDraw(&error);
+        // A history that cannot be read must not pass for an empty one.
+        if (!error.isEmpty())
+            return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
+        context.out() << store->nextIssue(context.today()) << '\n';
+        return ExitSuccess;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeNextIssueCommand() {
+    return std::make_unique<NextIssueCommand>();
+}
+
+} // namespace quorvex::cli
