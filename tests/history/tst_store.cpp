@@ -1,0 +1,311 @@
+#include "history/HistoryStore.h"
+#include "TestHistory.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+namespace {
+
+const QVector<Numbers> kDraws{
+    {3, 7, 9, 11, 14}, {1, 2, 4, 5, 6}, {1, 13, 2, 14, 3}, {15, 10, 8, 12, 9}, {6, 5, 4, 3, 2}};
+
+QByteArray fileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Issue and numbers of every stored draw, oldest first.
+QList<QPair<qint64, Numbers>> storedDraws(const HistoryStore& store) {
+    QList<QPair<qint64, Numbers>> draws;
+    // Keep the view alive: rows() refers into it.
+    const HistoryView view = store.loadView();
+    for (const StoredDraw& d : view.rows())
+        draws.append({d.issue, d.attributes.numbers()});
+    return draws;
+}
+
+QList<QPair<qint64, Numbers>> expectedDraws(qint64 firstIssue, const QVector<Numbers>& numbers) {
+    QList<QPair<qint64, Numbers>> draws;
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        draws.append({firstIssue + i, numbers[i]});
+    return draws;
+}
+
+// Creates an SQLite file with the given statements, outside any store.
+void makeSqliteFile(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("fixture");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString& sql : statements)
+            QVERIFY2(q.exec(sql), qPrintable(sql));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void appendOne(HistoryStore& store, qint64 issue, const Numbers& numbers) {
+    std::optional<DrawAttributes> previous;
+    if (const auto last = store.lastDraw())
+        previous = last->attributes;
+    ZodiacYear zodiac;
+    QString error;
+    QVERIFY2(store.AppendDraw(issue, numbers, issue, previous, {}, zodiac, &error),
+             qPrintable(error));
+}
+
+} // namespace
+
+class StoreTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void newFolderGetsFullSchema();
+    void nextIssueOnEmptyHistory();
+    void appendChainsEachDrawToTheOneBefore();
+    void duplicateIssueRefused();
+    void deleteLastDrawAndDelrec();
+    void notAHistoryIsRefusedAndUntouched_data();
+    void notAHistoryIsRefusedAndUntouched();
+    void compactionReplacesStaleTemporaryFile();
+    void failedCompactionKeepsHistoryOpen_data();
+    void failedCompactionKeepsHistoryOpen();
+    void leftoverFromKilledCompactionIsHarmless();
+};
+
+void StoreTest::initTestCase() {
+    static QTemporaryDir settings;
+    isolateSettings(settings.path());
+}
+
+void StoreTest::newFolderGetsFullSchema() {
+    QTemporaryDir dir;
+    HistoryStore store;
+    QString error;
+    QVERIFY2(store.open(dir.path(), &error), qPrintable(error));
+    QVERIFY(QFileInfo::exists(dir.filePath(QStringLiteral("Quorvex.mdb"))));
+    // A cut-short creation must never be mistaken for the history.
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("Quorvex.mdb.new"))));
+
+    QSqlQuery q(store.database());
+    QVERIFY(q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")));
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString();
+    QVERIFY(tables.contains(QStringLiteral("Lishi")));
+    QVERIFY(tables.contains(QStringLiteral("Carcu")));
+    QVERIFY(q.exec(QStringLiteral("SELECT Nmb, Count FROM Carcu")));
+    QCOMPARE(store.drawCount(), 0);
+
+    // Reopening the created file accepts it as a history.
+    store.close();
+    QVERIFY2(store.open(dir.path(), &error), qPrintable(error));
+}
+
+void StoreTest::nextIssueOnEmptyHistory() {
+    TempHistory h;
+    QCOMPARE(h.store().nextIssue(QDate(2013, 7, 1)), qint64(2013001));
+    QCOMPARE(h.store().nextIssue(QDate::currentDate()),
+             qint64(QDate::currentDate().year()) * 1000 + 1);
+    // No roll-over into a new year: the last issue plus one.
+    h.append(2013365, {1, 2, 3, 4, 5});
+    QCOMPARE(h.store().nextIssue(QDate(2014, 1, 2)), qint64(2013366));
+}
+
+void StoreTest::appendChainsEachDrawToTheOneBefore() {
+    TempHistory h;
+    HistoryStore& store = h.store();
+    // As an import does: each call gets the attributes returned by the call before it.
+    std::optional<DrawAttributes> previous;
+    ZodiacYear zodiac;
+    for (qsizetype i = 0; i < kDraws.size(); ++i) {
+        QString error;
+        previous =
+            store.AppendDraw(2013045 + i, kDraws[i], 2013045 + i, previous, {}, zodiac, &error);
+        QVERIFY2(previous, qPrintable(error));
+    }
+    QCOMPARE(storedDraws(store), expectedDraws(2013045, kDraws));
+    QCOMPARE(h.text(2013045, "txtHisLst"), QString(""));
+    for (qsizetype i = 1; i < kDraws.size(); ++i) {
+        QCOMPARE(h.text(2013045 + i, "txtHisLst"), numberList(kDraws[i - 1]));
+        QCOMPARE(h.integer(2013045 + i - 1, "QQH"), 2013045 + i);
+    }
+    // 1 and 13 share a zodiac: the second one counts up.
+    QVERIFY(h.text(2013048, "txtHisLstSx").startsWith(QStringLiteral("1X06 2X06 ")));
+    QCOMPARE(store.lastDraw()->issue, qint64(2013049));
+}
+
+void StoreTest::duplicateIssueRefused() {
+    TempHistory h;
+    h.appendMany(2013001, {kDraws[0], kDraws[1]});
+    const auto before = storedDraws(h.store());
+    const QString textsBefore = h.text(2013002, "txtHisLstHm");
+
+    ZodiacYear zodiac;
+    QString error;
+    const auto previous = h.store().lastDraw()->attributes;
+    QVERIFY(!h.store().AppendDraw(2013002, kDraws[2], 2013002, previous, {}, zodiac, &error));
+    QVERIFY(error.contains(QStringLiteral("2013002")));
+    QCOMPARE(storedDraws(h.store()), before);
+    QCOMPARE(h.text(2013002, "txtHisLstHm"), textsBefore);
+}
+
+void StoreTest::deleteLastDrawAndDelrec() {
+    TempHistory h;
+    h.appendMany(2013001, {kDraws[0], kDraws[1], kDraws[2]});
+    QString error;
+    QVERIFY2(h.store().deleteLastDraw(&error), qPrintable(error));
+    QCOMPARE(storedDraws(h.store()), expectedDraws(2013001, {kDraws[0], kDraws[1]}));
+    QCOMPARE(h.store().nextIssue(QDate(2020, 1, 1)), qint64(2013003));
+
+    QVERIFY2(h.store().Delrec(&error), qPrintable(error));
+    QCOMPARE(h.store().drawCount(), 0);
+    QCOMPARE(h.store().nextIssue(QDate(2020, 1, 1)), qint64(2020001));
+    // Both are harmless on an empty history.
+    QVERIFY(h.store().deleteLastDraw(&error));
+    QVERIFY(h.store().Delrec(&error));
+    // The first draw after clearing has no draw before it.
+    h.append(2020001, kDraws[3]);
+    QCOMPARE(h.text(2020001, "txtHisLst"), QString(""));
+}
+
+void StoreTest::notAHistoryIsRefusedAndUntouched_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("random bytes") << "random";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("SQLite without Lishi") << "noLishi";
+    QTest::newRow("Lishi lacking columns") << "thinLishi";
+    QTest::newRow("no Carcu") << "noCarcu";
+}
+
+void StoreTest::notAHistoryIsRefusedAndUntouched() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Quorvex.mdb"));
+    if (kind == QLatin1String("random") || kind == QLatin1String("empty")) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(kind == QLatin1String("random") ? 8192 : 0, '\0');
+        for (char& b : bytes)
+            b = char(QRandomGenerator::global()->bounded(256));
+        f.write(bytes);
+    } else if (kind == QLatin1String("noLishi")) {
+        makeSqliteFile(path, {QStringLiteral("CREATE TABLE Customers (id INTEGER, name TEXT)"),
+                              QStringLiteral("INSERT INTO Customers VALUES (1, 'a')")});
+    } else if (kind == QLatin1String("thinLishi")) {
+        makeSqliteFile(path, {QStringLiteral("CREATE TABLE Lishi (SQQH INTEGER, L1A INTEGER)"),
+                              QStringLiteral("CREATE TABLE Carcu (Nmb INTEGER, Count INTEGER)")});
+    } else {
+        TempHistory full;
+        const QString source = full.store().databasePath();
+        full.store().close();
+        QVERIFY(QFile::copy(source, path));
+        makeSqliteFile(path, {QStringLiteral("DROP TABLE Carcu")});
+    }
+    const QByteArray before = fileHash(path);
+    const QStringList filesBefore = QDir(dir.path()).entryList(QDir::Files);
+
+    HistoryStore store;
+    QString error;
+    QVERIFY(!store.open(dir.path(), &error));
+    QVERIFY(!store.isOpen());
+    QVERIFY2(error.contains(path), qPrintable(error));
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), filesBefore);
+}
+
+void StoreTest::compactionReplacesStaleTemporaryFile() {
+    TempHistory h;
+    h.appendMany(2013045, kDraws);
+    QFile stale(QDir(h.folder()).filePath(QStringLiteral("QuorvexTmp.mdb")));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("left over from an earlier run");
+    stale.close();
+
+    QString error;
+    QVERIFY2(h.store().CompactDb(&error), qPrintable(error));
+    QVERIFY(h.store().isOpen());
+    QCOMPARE(storedDraws(h.store()), expectedDraws(2013045, kDraws));
+    QCOMPARE(h.text(2013046, "txtHisLstSx"), QString("1X04 1X12 1X10 1X08 1X05 "));
+
+    // The reopened store chains new draws to the stored last one.
+    h.append(2013050, {1, 2, 3, 4, 5});
+    QCOMPARE(h.text(2013050, "txtHisLst"), numberList(kDraws.last()));
+    QCOMPARE(h.store().drawCount(), kDraws.size() + 1);
+}
+
+void StoreTest::failedCompactionKeepsHistoryOpen_data() {
+    QTest::addColumn<QString>("obstacle");
+    // Both work as root, where permission tricks do not.
+    QTest::newRow("temporary name is a non-empty folder") << "folder";
+    QTest::newRow("temporary file cannot be created") << "danglingLink";
+}
+
+void StoreTest::failedCompactionKeepsHistoryOpen() {
+    QFETCH(QString, obstacle);
+    TempHistory h;
+    h.appendMany(2013045, kDraws);
+    const QString tmp = QDir(h.folder()).filePath(QStringLiteral("QuorvexTmp.mdb"));
+    if (obstacle == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(tmp + QStringLiteral("/inside")));
+    } else {
+        QVERIFY(QFile::link(QDir(h.folder()).filePath(QStringLiteral("missing/x.mdb")), tmp));
+    }
+
+    QString error;
+    QVERIFY(!h.store().CompactDb(&error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(h.store().isOpen());
+    QCOMPARE(storedDraws(h.store()), expectedDraws(2013045, kDraws));
+    h.append(2013050, {1, 2, 3, 4, 5});
+    QCOMPARE(h.text(2013050, "txtHisLst"), numberList(kDraws.last()));
+
+    // The file on disk is a complete history too.
+    HistoryStore again;
+    h.store().close();
+    QVERIFY2(again.open(h.folder(), &error), qPrintable(error));
+    QCOMPARE(again.drawCount(), kDraws.size() + 1);
+}
+
+void StoreTest::leftoverFromKilledCompactionIsHarmless() {
+    // A compaction killed while writing leaves a partial QuorvexTmp.mdb; Quorvex.mdb is only
+    // ever replaced by a complete, checked copy in one rename.
+    TempHistory h;
+    h.appendMany(2013045, kDraws);
+    const QString folder = h.folder();
+    const QString tmp = QDir(folder).filePath(QStringLiteral("QuorvexTmp.mdb"));
+    QFile whole(h.store().databasePath());
+    QVERIFY(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    QFile partial(tmp);
+    QVERIFY(partial.open(QIODevice::WriteOnly));
+    partial.write(bytes.left(bytes.size() / 2));
+    partial.close();
+    h.store().close();
+
+    HistoryStore store;
+    QString error;
+    QVERIFY2(store.open(folder, &error), qPrintable(error));
+    QCOMPARE(storedDraws(store), expectedDraws(2013045, kDraws));
+
+    QVERIFY2(store.CompactDb(&error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(tmp));
+    QCOMPARE(storedDraws(store), expectedDraws(2013045, kDraws));
+    appendOne(store, 2013050, {1, 2, 3, 4, 5});
+    QCOMPARE(store.drawCount(), kDraws.size() + 1);
+}
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "tst_store.moc"
