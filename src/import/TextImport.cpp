@@ -1,0 +1,324 @@
+#include "TextImport.h"
+
+#include "DrawBulkWriter.h"
+#include "HistoryLine.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace quorvex {
+
+namespace {
+
+const QString kUnchanged = QStringLiteral("历史号码未作改动。");
+
+bool isUnreadable(const LineProblem& p) {
+    return p.reason != LineProblem::ExtraNumbersCut && p.reason != LineProblem::IssueRepeated;
+}
+
+// Text check: NUL bytes, many control characters, or invalid UTF-8 made mostly of high bytes
+// mean the file is not a text file. Other 8-bit encodings pass: only ASCII digits matter.
+bool decodeText(const QByteArray& data, QString* text) {
+    const bool utf16le = data.startsWith("\xFF\xFE");
+    const bool utf16be = data.startsWith("\xFE\xFF");
+    if (utf16le || utf16be) {
+        QStringDecoder decoder(utf16le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        *text = decoder(data);
+        return !decoder.hasError() && !text->contains(QChar(0));
+    }
+    qsizetype control = 0, high = 0;
+    for (const char ch : data) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == 0)
+            return false;
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') ||
+            c == 0x7F)
+            ++control;
+        else if (c >= 0x80)
+            ++high;
+    }
+    if (control * 100 > data.size())
+        return false;
+    QStringDecoder decoder(QStringConverter::Utf8);
+    *text = decoder(data);
+    return !decoder.hasError() || high * 10 <= data.size() * 3;
+}
+
+QString twoDigits(qint64 n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+QString problemList(const QVector<LineProblem>& problems, int listed) {
+    QString out;
+    const int shown = std::min<int>(listed, problems.size());
+    for (int i = 0; i < shown; ++i)
+        out += QLatin1Char('\n') + problems[i].describe();
+    if (problems.size() > shown)
+        out += QStringLiteral("\n……另有 %1 行未列出。").arg(problems.size() - shown);
+    return out;
+}
+
+int countSkipped(const QVector<LineProblem>& problems) {
+    return int(std::count_if(problems.begin(), problems.end(),
+                             [](const LineProblem& p) { return p.skipsLine(); }));
+}
+
+struct Candidate {
+    ImportedDraw draw;
+    bool cut = false;
+};
+
+} // namespace
+
+QString LineProblem::describe() const {
+    const QString line = QStringLiteral("第 %1 行：").arg(lineNumber);
+    switch (reason) {
+    case NoIssue:
+        return line + QStringLiteral("没有期号，前面也没有带期号的行");
+    case IssueNotPositive:
+        return line + QStringLiteral("期号 %1 无效").arg(value);
+    case TooFewNumbers:
+        return line + QStringLiteral("只有 %1 个号码，需要五个").arg(value);
+    case NumberOutOfRange:
+        return line + QStringLiteral("号码 %1 不在 01 到 15 之间").arg(twoDigits(value));
+    case NumberRepeated:
+        return line + QStringLiteral("号码 %1 重复").arg(twoDigits(value));
+    case IssueRepeated:
+        return line +
+               QStringLiteral("期号 %1 与第 %2 行重复，保留了第 %2 行").arg(value).arg(other);
+    case ExtraNumbersCut:
+        return line + QStringLiteral("多于五个号码，只读入了前五个");
+    }
+    return line;
+}
+
+int HistoryFileContents::skippedLines() const {
+    return countSkipped(problems);
+}
+
+int ImportReport::skippedLines() const {
+    return countSkipped(problems);
+}
+
+HistoryFileContents parseHistoryData(const QByteArray& data) {
+    HistoryFileContents out;
+    if (data.isEmpty()) {
+        out.error = QStringLiteral("文件是空的。");
+        return out;
+    }
+    QString text;
+    if (!decodeText(data, &text)) {
+        out.error = QStringLiteral("这不是文本文件。");
+        return out;
+    }
+
+    QVector<Candidate> candidates;
+    HistoryLineReader reader;
+    int lineNumber = 0;
+    qsizetype nonBlank = 0;
+    const QStringView all(text);
+    qsizetype start = 0;
+    while (start < all.size()) {
+        qsizetype end = start;
+        while (end < all.size() && all[end] != QLatin1Char('\n') && all[end] != QLatin1Char('\r'))
+            ++end;
+        const QStringView line = all.sliced(start, end - start);
+        ++lineNumber;
+        // CR LF, LF and a lone CR each end one line.
+        start = end + 1;
+        if (end < all.size() && all[end] == QLatin1Char('\r') && start < all.size() &&
+            all[start] == QLatin1Char('\n'))
+            ++start;
+
+        // Blank lines neither count as draws nor move the issue on.
+        if (line.trimmed().isEmpty())
+            continue;
+        ++nonBlank;
+        const auto read = reader.read(line);
+        const ParsedHistoryLine& p = read.parsed;
+        auto problem = [&](LineProblem::Reason reason, qint64 value = 0) {
+            out.problems.append({lineNumber, reason, value, 0});
+        };
+        if (!read.issue) {
+            problem(LineProblem::NoIssue);
+            continue;
+        }
+        if (*read.issue <= 0) {
+            problem(LineProblem::IssueNotPositive, *read.issue);
+            continue;
+        }
+        if (p.count < kPositions) {
+            problem(LineProblem::TooFewNumbers, p.count);
+            continue;
+        }
+        bool ok = true;
+        std::array<bool, 100> seen{};
+        for (int n : p.numbers) {
+            if (n < 1 || n > 15) {
+                problem(LineProblem::NumberOutOfRange, n);
+                ok = false;
+                break;
+            }
+            if (seen[n]) {
+                problem(LineProblem::NumberRepeated, n);
+                ok = false;
+                break;
+            }
+            seen[n] = true;
+        }
+        if (ok)
+            candidates.append({{*read.issue, p.numbers, lineNumber}, p.moreThanFive});
+    }
+
+    if (nonBlank == 0) {
+        out.error = QStringLiteral("文件里只有空白，没有历史号码。");
+        return out;
+    }
+
+    // Ascending issues whatever the order of the lines; of a repeated issue the first line in
+    // the file is kept (the sort is stable).
+    std::stable_sort(
+        candidates.begin(), candidates.end(),
+        [](const Candidate& a, const Candidate& b) { return a.draw.issue < b.draw.issue; });
+    out.draws.reserve(candidates.size());
+    for (const Candidate& c : candidates) {
+        if (!out.draws.isEmpty() && out.draws.last().issue == c.draw.issue) {
+            out.problems.append({c.draw.lineNumber, LineProblem::IssueRepeated, c.draw.issue,
+                                 out.draws.last().lineNumber});
+            continue;
+        }
+        out.draws.append(c.draw);
+        if (c.cut)
+            out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0});
+    }
+    std::stable_sort(
+        out.problems.begin(), out.problems.end(),
+        [](const LineProblem& a, const LineProblem& b) { return a.lineNumber < b.lineNumber; });
+
+    const auto unreadable = std::count_if(out.problems.begin(), out.problems.end(), isUnreadable);
+    if (out.draws.isEmpty()) {
+        out.error =
+            QStringLiteral("文件中没有可读入的历史号码（%1 行都无法读取）。").arg(unreadable);
+    } else if (unreadable > out.draws.size()) {
+        // Mostly not draws: more likely the wrong file than a history with some bad lines.
+        out.error =
+            QStringLiteral("文件中只有 %1 行是历史号码，%2 行无法读取，看来不是历史号码文件。")
+                .arg(out.draws.size())
+                .arg(unreadable);
+        out.draws.clear();
+    }
+    return out;
+}
+
+HistoryFileContents readHistoryFile(const QString& path) {
+    HistoryFileContents out;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        out.error = QStringLiteral("找不到文件 %1。").arg(path);
+        return out;
+    }
+    if (!info.isFile()) {
+        out.error = QStringLiteral("%1 不是普通文件。").arg(path);
+        return out;
+    }
+    const auto tooLarge = [&] {
+        out.error = QStringLiteral("文件 %1 超过 %2 MB，不像是历史号码文件。")
+                        .arg(path)
+                        .arg(kMaxHistoryFileBytes / (1024 * 1024));
+        return out;
+    };
+    if (info.size() > kMaxHistoryFileBytes)
+        return tooLarge();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        out.error = QStringLiteral("无法打开文件 %1：%2。").arg(path, file.errorString());
+        return out;
+    }
+    // Read one byte past the limit: a file that grew meanwhile is still refused.
+    const QByteArray data = file.read(kMaxHistoryFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        out.error = QStringLiteral("无法读取文件 %1：%2。").arg(path, file.errorString());
+        return out;
+    }
+    if (data.size() > kMaxHistoryFileBytes)
+        return tooLarge();
+    out = parseHistoryData(data);
+    if (!out.error.isEmpty())
+        out.error = QStringLiteral("%1：%2").arg(info.fileName(), out.error);
+    return out;
+}
+
+bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
+                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error) {
+    HistoryStore::Transaction transaction(store);
+    if (!transaction.begun()) {
+        if (error)
+            *error = QStringLiteral("无法开始写入历史数据库。");
+        return false;
+    }
+    if (!store.Delrec(error))
+        return false;
+    DrawBulkWriter writer(store);
+    if (!writer.prepare(error))
+        return false;
+    // The old history is going: the first draw has no draw before it.
+    std::optional<DrawAttributes> previous;
+    for (const ImportedDraw& d : draws) {
+        QString why;
+        previous = writer.append(d.issue, d.numbers, d.issue, previous, bases, zodiacYear, &why);
+        if (!previous) {
+            if (error)
+                *error = QStringLiteral("保存第 %1 行（第 %2 期）时出错：%3")
+                             .arg(d.lineNumber)
+                             .arg(d.issue)
+                             .arg(why);
+            return false;
+        }
+    }
+    return transaction.commit(error);
+}
+
+ImportReport importHistoryFile(HistoryStore& store, const QString& path, const ValueBases& bases,
+                               ZodiacYear* zodiacYear) {
+    ImportReport report;
+    HistoryFileContents contents = readHistoryFile(path);
+    report.problems = std::move(contents.problems);
+    if (!contents.error.isEmpty()) {
+        report.error = contents.error + kUnchanged;
+        return report;
+    }
+    ZodiacYear local;
+    QString why;
+    if (!replaceHistory(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why)) {
+        report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
+        return report;
+    }
+    report.replaced = true;
+    report.storedDraws = int(contents.draws.size());
+    report.firstIssue = contents.draws.first().issue;
+    report.lastIssue = contents.draws.last().issue;
+    return report;
+}
+
+QString ImportReport::summary(int listedProblems) const {
+    QString out;
+    if (!replaced) {
+        out = error;
+    } else {
+        out = QStringLiteral("已读入 %1 期历史号码（%2 至 %3期），原有历史号码已被替换。")
+                  .arg(storedDraws)
+                  .arg(firstIssue)
+                  .arg(lastIssue);
+        const int skipped = skippedLines();
+        if (skipped > 0)
+            out += QStringLiteral("\n有 %1 行未读入。").arg(skipped);
+    }
+    if (!problems.isEmpty())
+        out += problemList(problems, listedProblems);
+    return out;
+}
+
+} // namespace quorvex

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+namespace quorvex {
+
+// Largest history file read: a 100,000-line history is about 2.5 MB.
+constexpr qint64 kMaxHistoryFileBytes = 64 * 1024 * 1024;
+
+// One draw read from a history file.
+struct ImportedDraw {
+    qint64 issue = 0;
+    Numbers numbers{};
+    int lineNumber = 0; // 1-based line of the file
+};
+
+// A line that was not stored as it stood.
+struct LineProblem {
+    enum Reason {
+        NoIssue,          // no issue and no line before it with one
+        IssueNotPositive, // value: the issue
+        TooFewNumbers,    // value: how many were found
+        NumberOutOfRange, // value: the number
+        NumberRepeated,   // value: the number
+        IssueRepeated,    // value: the issue; other: line of the draw kept
+        ExtraNumbersCut,  // stored with its first five numbers
+    };
+    int lineNumber = 0;
+    Reason reason = NoIssue;
+    qint64 value = 0;
+    qint64 other = 0;
+
+    bool skipsLine() const { return reason != ExtraNumbersCut; }
+    // "第 12 行：只有 3 个号码"
+    QString describe() const;
+};
+
+// A history file read and checked, before anything is stored.
+struct HistoryFileContents {
+    QString error;                 // set when the file must not be imported
+    QVector<ImportedDraw> draws;   // ascending issue, each issue once
+    QVector<LineProblem> problems; // in line order
+    int skippedLines() const;
+};
+
+// Reads and checks a history file: missing, unreadable, empty, binary, oversized, noisy or
+// draw-less files give an error and no draws.
+HistoryFileContents readHistoryFile(const QString& path);
+// The same checks over the bytes of a file.
+HistoryFileContents parseHistoryData(const QByteArray& data);
+
+// Replaces the whole history with draws (ascending, distinct issues) in one transaction: every
+// draw is stored, or the history stays exactly as it was. The first draw has no draw before it.
+bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
+                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error);
+
+struct ImportReport {
+    bool replaced = false; // the history now holds the file's draws
+    QString error;         // why nothing changed
+    int storedDraws = 0;
+    qint64 firstIssue = 0;
+    qint64 lastIssue = 0;
+    QVector<LineProblem> problems; // in line order
+    int skippedLines() const;
+
+    // One message for the user, in Chinese: what was stored, or why nothing changed, and the
+    // first few lines not stored with the reason.
+    QString summary(int listedProblems = 5) const;
+};
+
+// The text import: replaces the history with the draws of a history file. zodiacYear, when
+// given, is left at the year of the last draw stored.
+ImportReport importHistoryFile(HistoryStore& store, const QString& path, const ValueBases& bases,
+                               ZodiacYear* zodiacYear = nullptr);
+
+} // namespace quorvex
