@@ -1,0 +1,37 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace quorvex {
+
+bool WidgetDialogs::question(const QString& title, const QString& text) {
+    return QMessageBox::question(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void WidgetDialogs::information(const QString& title, const QString& text) {
+    QMessageBox::information(parent_, title, text);
+}
+
+void WidgetDialogs::warning(const QString& title, const QString& text) {
+    QMessageBox::warning(parent_, title, text);
+}
+
+std::optional<QString> WidgetDialogs::inputText(const QString& title, const QString& prompt,
+                                                const QString& defaultText) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent_, title, prompt, QLineEdit::Normal, defaultText, &ok);
+    if (!ok)
+        return std::nullopt;
+    return answer;
+}
+
+QString WidgetDialogs::openFileName(const QString& caption, const QString& startFolder,
+                                    const QString& filter) {
+    return QFileDialog::getOpenFileName(parent_, caption, startFolder, filter);
+}
+
+} // namespace quorvex

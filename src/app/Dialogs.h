@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace quorvex {
+
+// Every message box, input box and file dialog of the window goes through this seam, so that
+// tests can answer them from a script instead of blocking on a modal window.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // OK / Cancel; true for OK.
+    virtual bool question(const QString& title, const QString& text) = 0;
+    virtual void information(const QString& title, const QString& text) = 0;
+    virtual void warning(const QString& title, const QString& text) = 0;
+    // An input box; nothing when it is cancelled.
+    virtual std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                             const QString& defaultText) = 0;
+    // An open-file dialog; an empty text when it is cancelled.
+    virtual QString openFileName(const QString& caption, const QString& startFolder,
+                                 const QString& filter) = 0;
+};
+
+// The real dialogs over QMessageBox, QInputDialog and QFileDialog.
+class WidgetDialogs : public Dialogs {
+public:
+    explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+
+    bool question(const QString& title, const QString& text) override;
+    void information(const QString& title, const QString& text) override;
+    void warning(const QString& title, const QString& text) override;
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     const QString& defaultText) override;
+    QString openFileName(const QString& caption, const QString& startFolder,
+                         const QString& filter) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace quorvex

@@ -1,0 +1,78 @@
+#include "HistoryGridModel.h"
+
+namespace quorvex {
+
+void HistoryGridModel::setView(HistoryView view) {
+    beginResetModel();
+    view_ = std::move(view);
+    endResetModel();
+}
+
+int HistoryGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(view_.size());
+}
+
+int HistoryGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1 + kPositions;
+}
+
+QVariant HistoryGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= view_.size())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    const StoredDraw& draw = view_.rows()[index.row()];
+    if (index.column() == 0)
+        return QString::number(draw.issue);
+    return QString::number(draw.attributes.at(index.column(), Number));
+}
+
+QVariant HistoryGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    if (section == 0)
+        return QStringLiteral("期号");
+    return QStringLiteral("第%1码").arg(section);
+}
+
+TextGridModel::TextGridModel(QStringList header, QObject* parent)
+    : QAbstractTableModel(parent), header_(std::move(header)) {}
+
+void TextGridModel::setContents(const QStringList& header, const QVector<QStringList>& rows) {
+    beginResetModel();
+    header_ = header;
+    rows_ = rows;
+    endResetModel();
+}
+
+int TextGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int TextGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(header_.size());
+}
+
+QVariant TextGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    return rows_[index.row()].value(index.column());
+}
+
+QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return header_.value(section);
+}
+
+} // namespace quorvex

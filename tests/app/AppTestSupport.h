@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/frmMain.h"
+#include "ScriptedDialogs.h"
+#include "TestHistory.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+namespace quorvex::test {
+
+// Five distinct numbers per draw, different from draw to draw.
+inline QVector<Numbers> sampleDraws(int count) {
+    QVector<Numbers> draws;
+    for (int k = 0; k < count; ++k)
+        draws.append(
+            {k % 15 + 1, (k + 3) % 15 + 1, (k + 6) % 15 + 1, (k + 9) % 15 + 1, (k + 12) % 15 + 1});
+    return draws;
+}
+
+// Writes raw texts into the settings store, as an earlier run or a hand edit would leave them.
+inline void writeRawSetting(const QString& key, const QString& text) {
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane"));
+    s.beginGroup(QStringLiteral("IniSetting"));
+    s.setValue(key, text);
+}
+
+inline QString rawSetting(const QString& key) {
+    QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane"));
+    s.beginGroup(QStringLiteral("IniSetting"));
+    return s.value(key).toString();
+}
+
+template <typename T> T* child(QWidget& w, const QString& name) {
+    T* c = w.findChild<T*>(name);
+    if (!c)
+        qFatal("no control %s", qPrintable(name));
+    return c;
+}
+
+inline QString text(QWidget& w, const QString& name) {
+    return child<QLineEdit>(w, name)->text();
+}
+
+inline QString cell(QTableView* grid, int row, int column) {
+    return grid->model()->index(row, column).data().toString();
+}
+
+// Sends a focus loss the way leaving a box with Tab does.
+inline void leave(QWidget* box) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(box, &out);
+}
+
+} // namespace quorvex::test

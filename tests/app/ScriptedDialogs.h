@@ -1,0 +1,65 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QQueue>
+#include <QStringList>
+
+#include <optional>
+
+namespace quorvex::test {
+
+// Answers the window's dialogs from a script and records what was asked. A dialog asked
+// with no scripted answer left gets Cancel (nothing, an empty file name).
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Asked {
+        QString kind; // question, information, warning, input, open
+        QString title;
+        QString text;
+    };
+
+    void answerQuestion(bool ok) { questions_.enqueue(ok); }
+    void answerInput(std::optional<QString> text) { inputs_.enqueue(std::move(text)); }
+    void answerOpenFile(const QString& path) { files_.enqueue(path); }
+
+    const QList<Asked>& asked() const { return asked_; }
+    int count(const QString& kind) const {
+        int n = 0;
+        for (const Asked& a : asked_)
+            n += a.kind == kind;
+        return n;
+    }
+    // Messages (information and warning) shown so far.
+    int messages() const { return count(QStringLiteral("information")) + count("warning"); }
+    void clear() { asked_.clear(); }
+
+    bool question(const QString& title, const QString& text) override {
+        asked_.append({QStringLiteral("question"), title, text});
+        return questions_.isEmpty() ? false : questions_.dequeue();
+    }
+    void information(const QString& title, const QString& text) override {
+        asked_.append({QStringLiteral("information"), title, text});
+    }
+    void warning(const QString& title, const QString& text) override {
+        asked_.append({QStringLiteral("warning"), title, text});
+    }
+    std::optional<QString> inputText(const QString& title, const QString& prompt,
+                                     const QString& defaultText) override {
+        asked_.append({QStringLiteral("input"), title, prompt + QLatin1Char('|') + defaultText});
+        return inputs_.isEmpty() ? std::nullopt : inputs_.dequeue();
+    }
+    QString openFileName(const QString& caption, const QString& startFolder,
+                         const QString& filter) override {
+        asked_.append({QStringLiteral("open"), caption, startFolder + QLatin1Char('|') + filter});
+        return files_.isEmpty() ? QString() : files_.dequeue();
+    }
+
+private:
+    QQueue<bool> questions_;
+    QQueue<std::optional<QString>> inputs_;
+    QQueue<QString> files_;
+    QList<Asked> asked_;
+};
+
+} // namespace quorvex::test

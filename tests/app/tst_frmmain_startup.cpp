@@ -1,0 +1,248 @@
+#include "app/GridWheelScroller.h"
+#include "AppTestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDate>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class FrmMainStartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void firstStartDefaults();
+    void historyFillsIssueBoxesReferenceAndGrid_data();
+    void historyFillsIssueBoxesReferenceAndGrid();
+    void storedSettingsAreApplied();
+    void foreignDatabaseFileIsReportedAndKept();
+    void invalidSettingsGiveOneMessage();
+    void wheelMovesFocusedGridOneRow_data();
+    void wheelMovesFocusedGridOneRow();
+    void command9PopsUpSettingsMenu();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+void FrmMainStartupTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainStartupTest::firstStartDefaults() {
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+
+    QCOMPARE(dialogs.asked().size(), 0);
+    QVERIFY(QFileInfo::exists(folder.filePath("Quorvex.mdb")));
+    QVERIFY(w.isDatabaseOpen());
+    QCOMPARE(w.windowTitle(), QString("Quorvex"));
+
+    QVERIFY(child<QRadioButton>(w, "Option1_1")->isChecked()); // 自由位
+    QVERIFY(child<QRadioButton>(w, "Option1_3")->isChecked()); // 上期
+    QVERIFY(child<QRadioButton>(w, "Option3_0")->isChecked()); // search kind 号码
+    QVERIFY(child<QRadioButton>(w, "Option4_0")->isChecked()); // result kind 号码
+    QVERIFY(child<QAction>(w, "mnuSxcs_1")->isChecked());
+    QVERIFY(!child<QAction>(w, "mnuSxcs_0")->isChecked());
+    QVERIFY(child<QAction>(w, "mnuDscs_1")->isChecked());
+    QVERIFY(!child<QAction>(w, "mnuDscs_0")->isChecked());
+    QCOMPARE(text(w, "MaskEdBox2"), QString("2"));
+    QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("2"));
+    QCOMPARE(w.state().IniSerchDay, 3);
+    QCOMPARE(w.state().strResultLetter, QString("A"));
+
+    QCOMPARE(text(w, "Text1"), QString::number(QDate::currentDate().year()) + "001");
+    QCOMPARE(w.state().lngNextIssue, QDate::currentDate().year() * 1000LL + 1);
+    QCOMPARE(text(w, "Text4"), QString("0"));
+
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    QCOMPARE(grid->model()->rowCount(), 0);
+    QCOMPARE(grid->model()->columnCount(), 6);
+    QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QString("期号"));
+    QCOMPARE(grid->model()->headerData(5, Qt::Horizontal).toString(), QString("第5码"));
+    QCOMPARE(grid->columnWidth(0), 80);
+    QCOMPARE(grid->columnWidth(1), 640 / 15);
+
+    // The later commands are present but not yet usable.
+    for (const char* name :
+         {"Command1", "Command2", "cmdRdLst", "Command21", "Command3", "Command4"})
+        QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
+    QVERIFY(!child<QAction>(w, "mnuErase")->isEnabled());
+    // The first start writes the option buttons' choices.
+    QCOMPARE(rawSetting("bolZyw"), QString("True"));
+    QCOMPARE(rawSetting("bolSq"), QString("True"));
+}
+
+void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid_data() {
+    QTest::addColumn<int>("draws");
+    QTest::addColumn<bool>("scrolled");
+    QTest::newRow("38 draws: 39 grid rows stay at the top") << 38 << false;
+    QTest::newRow("39 draws: 40 grid rows show the newest on top") << 39 << true;
+    QTest::newRow("200 draws") << 200 << true;
+}
+
+void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid() {
+    QFETCH(int, draws);
+    QFETCH(bool, scrolled);
+    TempHistory h;
+    const QVector<Numbers> numbers = sampleDraws(draws);
+    h.appendMany(2013001, numbers);
+    const qint64 last = 2013001 + draws - 1;
+
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(dialogs.asked().size(), 0);
+
+    QCOMPARE(text(w, "Text1"), QString::number(last + 1));
+    QCOMPARE(text(w, "Text3_0"), QString("2013002"));
+    QCOMPARE(text(w, "Text3_1"), QString::number(last));
+    QCOMPARE(text(w, "Text4"), QString::number(last));
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(text(w, QString("Text2_%1").arg(i)), QString::number(numbers.last()[i - 1]));
+        QCOMPARE(w.state().intRefVal[i - 1], numbers.last()[i - 1]);
+    }
+
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    QCOMPARE(grid->model()->rowCount(), draws);
+    QCOMPARE(cell(grid, 0, 0), QString("2013001"));
+    QCOMPARE(cell(grid, 0, 1), QString::number(numbers[0][0]));
+    QCOMPARE(cell(grid, draws - 1, 0), QString::number(last));
+    QCOMPARE(cell(grid, draws - 1, 5), QString::number(numbers.last()[4]));
+
+    QVERIFY(grid->verticalScrollBar()->maximum() > 0);
+    if (scrolled)
+        QCOMPARE(gridTopRow(grid), grid->verticalScrollBar()->maximum());
+    else
+        QCOMPARE(gridTopRow(grid), 0);
+}
+
+void FrmMainStartupTest::storedSettingsAreApplied() {
+    TempHistory h;
+    const QVector<Numbers> numbers = sampleDraws(10);
+    h.appendMany(2013001, numbers);
+    writeRawSetting("bolZyw", "False");
+    writeRawSetting("bolSq", "False");
+    writeRawSetting("intPreQi", "3");
+    writeRawSetting("intLei", "1");
+    writeRawSetting("intXianshiLei", "5");
+    writeRawSetting("SxIni", "0");
+    writeRawSetting("DsIni", "0");
+    writeRawSetting("intZhWSetup", "4");
+
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    QVERIFY(child<QRadioButton>(w, "Option1_0")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option3_1")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option4_5")->isChecked());
+    QVERIFY(child<QAction>(w, "mnuSxcs_0")->isChecked());
+    QVERIFY(child<QAction>(w, "mnuDscs_0")->isChecked());
+    QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("4"));
+    // 前3期: the third draw from the end, shown as zodiac names; the start issue is first + 3.
+    QCOMPARE(w.referenceDrawPosition(), 7);
+    QCOMPARE(text(w, "Text3_0"), QString("2013004"));
+    const auto zodiacs = w.historyView().rows()[7].attributes.kindValues(Zodiac);
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(w.state().intRefVal[i - 1], zodiacs[i - 1]);
+        QCOMPARE(text(w, QString("Text2_%1").arg(i)), strSxName(zodiacs[i - 1] - 0));
+    }
+}
+
+void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {
+    QTemporaryDir folder;
+    const QByteArray content("These are my notes, not a history.\n");
+    {
+        QFile f(folder.filePath("Quorvex.mdb"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    ScriptedDialogs dialogs;
+    {
+        frmMain w(folder.path(), &dialogs);
+        QVERIFY(!w.isDatabaseOpen());
+        QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 0);
+        QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
+        // The options still work on the empty history.
+        child<QRadioButton>(w, "Option3_2")->click();
+        QCOMPARE(w.state().intLei, 2);
+    }
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(dialogs.asked().first().text.contains("Quorvex.mdb"));
+    QFile f(folder.filePath("Quorvex.mdb"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), content);
+}
+
+void FrmMainStartupTest::invalidSettingsGiveOneMessage() {
+    QTemporaryDir folder;
+    writeRawSetting("intLei", "seven");
+    writeRawSetting("bolSq", "perhaps");
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(dialogs.asked().first().text.contains("intLei=seven"));
+    QVERIFY(dialogs.asked().first().text.contains("bolSq=perhaps"));
+    QCOMPARE(w.state().intLei, 0);
+    QVERIFY(w.state().bolSq);
+}
+
+void FrmMainStartupTest::wheelMovesFocusedGridOneRow_data() {
+    QTest::addColumn<int>("startRow");
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<int>("expectedRow");
+    QTest::newRow("one notch up") << 10 << 120 << 9;
+    QTest::newRow("a large step up still one row") << 10 << 720 << 9;
+    QTest::newRow("a fine touchpad step down one row") << 10 << -8 << 11;
+    QTest::newRow("a large step down one row") << 10 << -960 << 11;
+    QTest::newRow("up at the top stays") << 0 << 120 << 0;
+}
+
+void FrmMainStartupTest::wheelMovesFocusedGridOneRow() {
+    QFETCH(int, startRow);
+    QFETCH(int, delta);
+    QFETCH(int, expectedRow);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(120));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QApplication::setActiveWindow(&w);
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+
+    setGridTopRow(grid, startRow);
+    QCOMPARE(gridTopRow(grid), startRow);
+    const QPointF at(20, 20);
+    QWheelEvent wheel(at, grid->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(grid->viewport(), &wheel);
+    QCOMPARE(gridTopRow(grid), expectedRow);
+}
+
+void FrmMainStartupTest::command9PopsUpSettingsMenu() {
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* menu = child<QMenu>(w, "mnuSetup");
+    QVERIFY(!menu->isVisible());
+    child<QPushButton>(w, "Command9")->click();
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+}
+
+QTEST_MAIN(FrmMainStartupTest)
+#include "tst_frmmain_startup.moc"
