@@ -1,0 +1,310 @@
+#include "cli/GridPrinter.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace quorvex::cli;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray fileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class CliTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void appendStoresTheWorkedExample();
+    void appendUsesTheStoredBases();
+    void listPrintsTheHistoryGrid();
+    void nextIssue();
+    void badUsageExitsTwoAndStoresNothing_data();
+    void badUsageExitsTwoAndStoresNothing();
+    void issueNotLaterThanTheLastIsRefused_data();
+    void issueNotLaterThanTheLastIsRefused();
+    void foreignFileIsRefusedAndUntouched();
+    void helpListsTheCommands();
+    void csvQuoting_data();
+    void csvQuoting();
+    void tableAlignsWideCharacters();
+
+private:
+    // Runs quorvex-cli on the test's folder with a private settings store.
+    Result cli(const QStringList& arguments, bool withDir = true);
+    qint64 storedCount();
+    QVariant field(qint64 issue, const QString& column);
+
+    std::unique_ptr<QTemporaryDir> home_;
+    QString folder_;
+};
+
+void CliTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
+    folder_ = home_->filePath(QStringLiteral("history"));
+}
+
+Result CliTest::cli(const QStringList& arguments, bool withDir) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    QStringList args;
+    if (withDir)
+        args << QStringLiteral("--dir") << folder_;
+    p.start(QStringLiteral(QUORVEX_CLI_PATH), args + arguments);
+    Result r;
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+qint64 CliTest::storedCount() {
+    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    if (!QFileInfo::exists(path))
+        return 0;
+    qint64 n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("c"));
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (db.open() && q.exec(QStringLiteral("SELECT COUNT(*) FROM Lishi")) && q.next())
+            n = q.value(0).toLongLong();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("c"));
+    return n;
+}
+
+QVariant CliTest::field(qint64 issue, const QString& column) {
+    QVariant v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
+        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
+        QSqlQuery q(db);
+        if (db.open()) {
+            q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH = ?").arg(column));
+            q.addBindValue(issue);
+            if (q.exec() && q.next())
+                v = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("f"));
+    return v;
+}
+
+void CliTest::appendStoresTheWorkedExample() {
+    Result r = cli({"append", "--issue", "2013045", "3", "7", "9", "11", "14"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("2013045\n"));
+    QCOMPARE(r.err, QString());
+    QVERIFY(QFileInfo::exists(QDir(folder_).filePath("Quorvex.mdb")));
+
+    // Without --issue: the next issue, chained to the stored draw.
+    r = cli({"append", "01", "2", "4", "5", "6"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("2013046\n"));
+
+    const QStringList letters{"A", "B", "E", "F", "G", "H"};
+    const QList<QList<int>> values{{3, 7, 9, 11, 14}, {4, 12, 10, 8, 5}, {0, 0, 0, 1, 1},
+                                   {3, 7, 9, 1, 4},   {3, 7, 9, 2, 5},   {1, 3, 3, 4, 5}};
+    for (int k = 0; k < letters.size(); ++k)
+        for (int i = 1; i <= 5; ++i)
+            QCOMPARE(field(2013045, QStringLiteral("L%1%2").arg(i).arg(letters[k])).toInt(),
+                     values[k][i - 1]);
+    QCOMPARE(field(2013045, "QQH").toLongLong(), 2013046);
+    QCOMPARE(field(2013045, "txtHisLst").toString(), QString(""));
+    QCOMPARE(field(2013046, "txtHisLst").toString(), QString("03 07 09 11 14 "));
+    QCOMPARE(field(2013046, "txtHisLstHm").toString(), QString("1X03 1X07 1X09 1X11 1X14 "));
+    QCOMPARE(field(2013046, "txtHisLstSx").toString(), QString("1X04 1X12 1X10 1X08 1X05 "));
+    QCOMPARE(field(2013046, "txtHisLstTou").toString(), QString("1X0 2X0 3X0 1X1 2X1 "));
+    QCOMPARE(field(2013046, "txtHisLstWei").toString(), QString("1X3 1X7 1X9 1X1 1X4 "));
+    QCOMPARE(field(2013046, "txtHisLstHe").toString(), QString("1X03 1X07 1X09 1X02 1X05 "));
+    QCOMPARE(field(2013046, "txtHisLstDs").toString(), QString("1X1 1X3 2X3 1X4 1X5 "));
+    QCOMPARE(field(2013046, "L1A").toInt(), 1);
+}
+
+void CliTest::appendUsesTheStoredBases() {
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\nDsIni=0\n");
+    ini.close();
+    QCOMPARE(cli({"append", "--issue", "2013045", "3", "7", "9", "11", "14"}).code, 0);
+    // 3 is 兔 (3) in 2013 and falls in the first segment.
+    QCOMPARE(field(2013045, "L1B").toInt(), 3);
+    QCOMPARE(field(2013045, "L1H").toInt(), 0);
+}
+
+void CliTest::listPrintsTheHistoryGrid() {
+    Result r = cli({"list", "--format", "csv"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("期号,第1码,第2码,第3码,第4码,第5码\r\n"));
+
+    QCOMPARE(cli({"append", "--issue", "2013045", "3", "7", "9", "11", "14"}).code, 0);
+    QCOMPARE(cli({"append", "15", "1", "2", "10", "4"}).code, 0);
+    r = cli({"list", "--format", "csv"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString("期号,第1码,第2码,第3码,第4码,第5码\r\n"
+                            "2013045,3,7,9,11,14\r\n"
+                            "2013046,15,1,2,10,4\r\n"));
+
+    r = cli({"list"});
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0].split(' ', Qt::SkipEmptyParts),
+             QStringList({"期号", "第1码", "第2码", "第3码", "第4码", "第5码"}));
+    QCOMPARE(lines[2].split(' ', Qt::SkipEmptyParts),
+             QStringList({"2013046", "15", "1", "2", "10", "4"}));
+    // Right-aligned numbers: the rows end in the same column.
+    QCOMPARE(lines[1].size(), lines[2].size());
+    QCOMPARE(displayWidth(lines[0]), lines[1].size());
+}
+
+void CliTest::nextIssue() {
+    Result r = cli({"next-issue"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString::number(QDate::currentDate().year() * 1000 + 1) + "\n");
+    QCOMPARE(cli({"append", "--issue", "2013365", "1", "2", "3", "4", "5"}).code, 0);
+    QCOMPARE(cli({"next-issue"}).out, QString("2013366\n"));
+}
+
+void CliTest::badUsageExitsTwoAndStoresNothing_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"frobnicate"};
+    QTest::newRow("unknown option") << QStringList{"list", "--colour"};
+    QTest::newRow("unknown format") << QStringList{"list", "--format", "xml"};
+    QTest::newRow("surplus argument") << QStringList{"next-issue", "5"};
+    QTest::newRow("four numbers") << QStringList{"append", "1", "2", "3", "4"};
+    QTest::newRow("six numbers") << QStringList{"append", "1", "2", "3", "4", "5", "6"};
+    QTest::newRow("16") << QStringList{"append", "1", "2", "3", "4", "16"};
+    QTest::newRow("0") << QStringList{"append", "0", "2", "3", "4", "5"};
+    QTest::newRow("not a number") << QStringList{"append", "1", "2", "x", "4", "5"};
+    QTest::newRow("repeated number") << QStringList{"append", "7", "2", "3", "7", "5"};
+    QTest::newRow("issue not seven digits")
+        << QStringList{"append", "--issue", "201305", "1", "2", "3", "4", "5"};
+    QTest::newRow("issue sequence 000")
+        << QStringList{"append", "--issue", "2013000", "1", "2", "3", "4", "5"};
+}
+
+void CliTest::badUsageExitsTwoAndStoresNothing() {
+    QFETCH(QStringList, arguments);
+    QCOMPARE(cli({"append", "--issue", "2013045", "3", "7", "9", "11", "14"}).code, 0);
+    const Result r = cli(arguments);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith("quorvex-cli: "), qPrintable(r.err));
+    QCOMPARE(r.err.count('\n'), 1);
+    QCOMPARE(storedCount(), 1);
+}
+
+void CliTest::issueNotLaterThanTheLastIsRefused_data() {
+    QTest::addColumn<QString>("issue");
+    QTest::newRow("same issue") << "2013045";
+    QTest::newRow("earlier issue") << "2012100";
+}
+
+void CliTest::issueNotLaterThanTheLastIsRefused() {
+    QFETCH(QString, issue);
+    QCOMPARE(cli({"append", "--issue", "2013045", "3", "7", "9", "11", "14"}).code, 0);
+    const Result r = cli({"append", "--issue", issue, "1", "2", "3", "4", "5"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith("quorvex-cli: ") && r.err.contains("2013045"), qPrintable(r.err));
+    QCOMPARE(storedCount(), 1);
+    QCOMPARE(field(2013045, "L1A").toInt(), 3);
+}
+
+void CliTest::foreignFileIsRefusedAndUntouched() {
+    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'q'));
+    f.close();
+    const QByteArray before = fileHash(path);
+    for (const QStringList& args : {QStringList{"list"}, QStringList{"next-issue"},
+                                    QStringList{"append", "1", "2", "3", "4", "5"}}) {
+        const Result r = cli(args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("quorvex-cli: ") && r.err.contains(path), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+    }
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QDir(folder_).entryList(QDir::Files), QStringList{"Quorvex.mdb"});
+}
+
+void CliTest::helpListsTheCommands() {
+    const Result r = cli({"--help"}, false);
+    QCOMPARE(r.code, 0);
+    for (const char* command : {"list", "append", "next-issue"})
+        QVERIFY2(r.out.contains(QStringLiteral("  %1 ").arg(command)), qPrintable(r.out));
+    const Result one = cli({"append", "--help"});
+    QCOMPARE(one.code, 0);
+    QVERIFY(one.out.startsWith("Usage: quorvex-cli [--dir FOLDER] append"));
+    QVERIFY(one.out.contains("--issue"));
+    QCOMPARE(storedCount(), 0);
+}
+
+void CliTest::csvQuoting_data() {
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "2013045"
+                           << "2013045";
+    QTest::newRow("chinese") << "第1码"
+                             << "第1码";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("comma") << "a,b"
+                           << "\"a,b\"";
+    QTest::newRow("quote") << "6.5\""
+                           << "\"6.5\"\"\"";
+    QTest::newRow("line feed") << "a\nb"
+                               << "\"a\nb\"";
+    QTest::newRow("carriage return") << "a\rb"
+                                     << "\"a\rb\"";
+}
+
+void CliTest::csvQuoting() {
+    QFETCH(QString, cell);
+    QFETCH(QString, field);
+    QCOMPARE(csvField(cell), field);
+}
+
+void CliTest::tableAlignsWideCharacters() {
+    QCOMPARE(displayWidth(QStringLiteral("第1码")), 5);
+    QCOMPARE(displayWidth(QStringLiteral("6.500%")), 6);
+    Grid grid{{"生肖", "次数", "百分比"}, {{"鼠", "13", "6.500%"}, {"牛", "7", ""}}};
+    const QStringList lines = formatTable(grid).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QString("生肖  次数  百分比"));
+    QCOMPARE(lines[1], QString("鼠      13  6.500%"));
+    QCOMPARE(lines[2], QString("牛       7"));
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
