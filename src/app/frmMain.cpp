@@ -380,6 +380,11 @@ QWidget* frmMain::buildOptionsPanel() {
         });
     }
     connect(TabStrip1, &QTabBar::currentChanged, this, &frmMain::TabStrip1_Click);
+    // A click on the tab already selected reloads its values too.
+    connect(TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == TabStrip1->currentIndex())
+            TabStrip1_Click();
+    });
     connect(Check4, &QCheckBox::toggled, this, &frmMain::Check4_Click);
     return panel;
 }

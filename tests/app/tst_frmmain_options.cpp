@@ -1,0 +1,249 @@
+#include "AppTestSupport.h"
+
+#include <QTabBar>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class FrmMainOptionsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void firstTabRestoresReferenceDraw_data();
+    void firstTabRestoresReferenceDraw();
+    void typedValuesRefuseLetters();
+    void previousNthDrawMovesReferenceAndStart();
+    void verificationTab_data();
+    void verificationTab();
+    void check4WithoutIssueIsReported();
+    void optionsPersistAcrossRestart();
+    void searchRequestReadsCurrentTabBoxes();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+namespace {
+
+void select(frmMain& w, const QString& radio) {
+    child<QRadioButton>(w, radio)->click();
+}
+
+void showTab(frmMain& w, int tab) {
+    child<QTabBar>(w, "TabStrip1")->setCurrentIndex(tab);
+}
+
+} // namespace
+
+void FrmMainOptionsTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainOptionsTest::firstTabRestoresReferenceDraw_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("changeKindOnOtherTab");
+    QTest::newRow("number") << int(Number) << false;
+    QTest::newRow("zodiac") << int(Zodiac) << false;
+    QTest::newRow("tail chosen on the verification tab") << int(Tail) << true;
+    QTest::newRow("zodiac chosen on the verification tab") << int(Zodiac) << true;
+}
+
+void FrmMainOptionsTest::firstTabRestoresReferenceDraw() {
+    QFETCH(int, kind);
+    QFETCH(bool, changeKindOnOtherTab);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(12));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+
+    if (!changeKindOnOtherTab)
+        select(w, QString("Option3_%1").arg(kind));
+    showTab(w, 1);
+    QTest::keyClicks(child<QLineEdit>(w, "Text22_1"), "7");
+    leave(child<QLineEdit>(w, "Text22_1"));
+    QCOMPARE(w.state().intRefVal[0], 7);
+    showTab(w, 2);
+    child<QLineEdit>(w, "Text4")->setText("2013006");
+    if (changeKindOnOtherTab)
+        select(w, QString("Option3_%1").arg(kind));
+    showTab(w, 0);
+
+    QVERIFY(!w.state().bolManual);
+    const auto expected = w.historyView().last()->attributes.kindValues(kind);
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(w.state().intRefVal[i - 1], expected[i - 1]);
+        const QString shown =
+            kind == Zodiac ? strSxName(expected[i - 1] - 1) : QString::number(expected[i - 1]);
+        QCOMPARE(text(w, QString("Text2_%1").arg(i)), shown);
+    }
+    QVERIFY(child<QWidget>(w, "Frame2_0")->isVisibleTo(&w));
+    QVERIFY(!child<QWidget>(w, "Frame2_2")->isVisibleTo(&w));
+    QVERIFY(!child<QWidget>(w, "Check4")->isVisibleTo(&w));
+}
+
+void FrmMainOptionsTest::typedValuesRefuseLetters() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showTab(w, 1);
+    QVERIFY(w.state().bolManual);
+    auto* box = child<QLineEdit>(w, "Text22_1");
+    QTest::keyClicks(box, "1a2");
+    QCOMPARE(box->text(), QString("12"));
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, "x-3");
+    QCOMPARE(box->text(), QString("1-3"));
+    leave(box); // not an integer: the value stays
+    QCOMPARE(w.state().intRefVal[0], w.historyView().last()->attributes.at(1, Number));
+    box->clear();
+    QTest::keyClicks(box, "12");
+    leave(box);
+    QCOMPARE(w.state().intRefVal[0], 12);
+    QVERIFY(w.state().bolManual);
+}
+
+void FrmMainOptionsTest::previousNthDrawMovesReferenceAndStart() {
+    TempHistory h;
+    const QVector<Numbers> draws = sampleDraws(10);
+    h.appendMany(2013001, draws);
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    auto* n = child<QLineEdit>(w, "MaskEdBox2");
+    n->setText("3");
+    leave(n);
+    QCOMPARE(rawSetting("intPreQi"), QString("3"));
+    select(w, "Option1_2");
+    QVERIFY(!w.state().bolSq);
+    QCOMPARE(rawSetting("bolSq"), QString("False"));
+    QCOMPARE(w.referenceDrawPosition(), 7); // 2013008
+    QCOMPARE(text(w, "Text3_0"), QString("2013004"));
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(w.state().intRefVal[i - 1], draws[7][i - 1]);
+
+    select(w, "Option1_3");
+    QCOMPARE(w.referenceDrawPosition(), 9);
+    QCOMPARE(text(w, "Text3_0"), QString("2013002"));
+}
+
+void FrmMainOptionsTest::verificationTab_data() {
+    QTest::addColumn<QString>("issue");
+    QTest::addColumn<bool>("check4");
+    QTest::addColumn<qint64>("referenceIssue");
+    QTest::addColumn<QString>("endIssue");
+    QTest::newRow("2013001 looks at the end of 2012")
+        << "2013001" << false << qint64(2012359) << "2013005";
+    QTest::newRow("2013001 searching only before it")
+        << "2013001" << true << qint64(2012359) << "2012359";
+    QTest::newRow("2013004 searching only before it")
+        << "2013004" << true << qint64(2013003) << "2013003";
+}
+
+void FrmMainOptionsTest::verificationTab() {
+    QFETCH(QString, issue);
+    QFETCH(bool, check4);
+    QFETCH(qint64, referenceIssue);
+    QFETCH(QString, endIssue);
+    TempHistory h;
+    h.appendMany(2012355, sampleDraws(5));
+    h.appendMany(2013001, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QLineEdit>(w, "Text4")->setText(issue);
+    child<QCheckBox>(w, "Check4")->setChecked(check4);
+    showTab(w, 2);
+    QVERIFY(child<QWidget>(w, "Check4")->isVisibleTo(&w));
+
+    QCOMPARE(text(w, "Text3_1"), endIssue);
+    qsizetype position = 0;
+    while (w.historyView().rows()[position].issue != referenceIssue)
+        ++position;
+    const auto values = w.historyView().rows()[position].attributes.kindValues(Number);
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(w.state().intRefVal[i - 1], values[i - 1]);
+        QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
+    }
+    // Unticking returns the end of the range to the last draw.
+    child<QCheckBox>(w, "Check4")->setChecked(!check4);
+    child<QCheckBox>(w, "Check4")->setChecked(false);
+    QCOMPARE(text(w, "Text3_1"), QString("2013005"));
+}
+
+void FrmMainOptionsTest::check4WithoutIssueIsReported() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QLineEdit>(w, "Text4")->setText("abc");
+    child<QCheckBox>(w, "Check4")->setChecked(true);
+    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(text(w, "Text3_1"), QString("2013005"));
+}
+
+void FrmMainOptionsTest::optionsPersistAcrossRestart() {
+    QTemporaryDir folder;
+    {
+        ScriptedDialogs dialogs;
+        frmMain w(folder.path(), &dialogs);
+        select(w, "Option1_0");
+        select(w, "Option1_2");
+        select(w, "Option3_4");
+        select(w, "Option4_3");
+        QCOMPARE(rawSetting("bolZyw"), QString("False"));
+        QCOMPARE(rawSetting("bolSq"), QString("False"));
+        QCOMPARE(rawSetting("intLei"), QString("4"));
+        QCOMPARE(rawSetting("intXianshiLei"), QString("3"));
+        QCOMPARE(w.state().strResultLetter, QString("F"));
+    }
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    QVERIFY(child<QRadioButton>(w, "Option1_0")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option3_4")->isChecked());
+    QVERIFY(child<QRadioButton>(w, "Option4_3")->isChecked());
+    QCOMPARE(w.state().intLei, 4);
+    QCOMPARE(w.state().intXianshiLei, 3);
+}
+
+void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(6));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QCheckBox>(w, "Check1_1")->setChecked(true);
+    child<QCheckBox>(w, "Check1_3")->setChecked(true);
+    child<QCheckBox>(w, "Check11_2")->setChecked(true);
+    child<QCheckBox>(w, "Check1_15")->setChecked(true);
+    select(w, "Option1_0");
+    select(w, "Option3_1");
+    select(w, "Option4_2");
+
+    SearchRequest r = w.searchRequest();
+    QCOMPARE(r.bolPosSel, (std::array<bool, 5>{true, false, true, false, false}));
+    QVERIFY(!r.bolZyw);
+    QVERIFY(r.bolSq);
+    QCOMPARE(r.intLei, 1);
+    QCOMPARE(r.intXianshiLei, 2);
+    QCOMPARE(r.intRefVal, w.historyView().last()->attributes.kindValues(Zodiac));
+    QCOMPARE(r.startIssueText, QString("2013002"));
+    QCOMPARE(r.endIssueText, QString("2013006"));
+    QCOMPARE(r.bases.sxIni, 1);
+
+    showTab(w, 1);
+    for (int i = 1; i <= 5; ++i) {
+        auto* box = child<QLineEdit>(w, QString("Text22_%1").arg(i));
+        QTest::keyClicks(box, QString::number(i));
+        leave(box);
+    }
+    r = w.searchRequest();
+    QCOMPARE(r.bolPosSel, (std::array<bool, 5>{false, true, false, false, false}));
+    QCOMPARE(r.intRefVal, (RefValues{1, 2, 3, 4, 5}));
+
+    showTab(w, 2);
+    r = w.searchRequest();
+    QCOMPARE(r.bolPosSel, (std::array<bool, 5>{false, false, false, false, true}));
+}
+
+QTEST_MAIN(FrmMainOptionsTest)
+#include "tst_frmmain_options.moc"
