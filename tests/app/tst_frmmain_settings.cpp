@@ -1,0 +1,188 @@
+#include "AppTestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class FrmMainSettingsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void everySettingSurvivesRestart();
+    void zodiacBaseMenuMovesCheckMark();
+    void retentionYearsBox_data();
+    void retentionYearsBox();
+    void badBoxValuesAreRefused_data();
+    void badBoxValuesAreRefused();
+    void leavingNBoxMovesReferenceDraw();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+void FrmMainSettingsTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainSettingsTest::everySettingSurvivesRestart() {
+    QTemporaryDir folder;
+    {
+        ScriptedDialogs dialogs;
+        frmMain w(folder.path(), &dialogs);
+        child<QAction>(w, "mnuSxcs_0")->trigger();
+        child<QAction>(w, "mnuDscs_0")->trigger();
+        dialogs.answerInput(QString("9"));
+        child<QAction>(w, "mnuSetDay")->trigger();
+        auto* n = child<QLineEdit>(w, "MaskEdBox2");
+        n->setText("4");
+        leave(n);
+        auto* combo = child<QComboBox>(w, "Combo1");
+        combo->setCurrentText("3");
+        leave(combo);
+        child<QRadioButton>(w, "Option1_0")->click();
+        child<QRadioButton>(w, "Option1_2")->click();
+        child<QRadioButton>(w, "Option3_5")->click();
+        child<QRadioButton>(w, "Option4_1")->click();
+        QCOMPARE(dialogs.messages(), 0);
+    }
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    const WindowState& s = w.state();
+    QCOMPARE(s.SxIni, 0);
+    QCOMPARE(s.DsIni, 0);
+    QCOMPARE(s.IniSerchDay, 9);
+    QCOMPARE(s.intPreQi, 4);
+    QCOMPARE(s.intZhWSetup, 3);
+    QVERIFY(!s.bolZyw);
+    QVERIFY(!s.bolSq);
+    QCOMPARE(s.intLei, 5);
+    QCOMPARE(s.intXianshiLei, 1);
+    QVERIFY(child<QAction>(w, "mnuSxcs_0")->isChecked());
+    QVERIFY(!child<QAction>(w, "mnuSxcs_1")->isChecked());
+    QVERIFY(child<QAction>(w, "mnuDscs_0")->isChecked());
+    QCOMPARE(text(w, "MaskEdBox2"), QString("4"));
+    QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("3"));
+    QVERIFY(w.valueBases().sxIni == 0 && w.valueBases().dsIni == 0);
+}
+
+void FrmMainSettingsTest::zodiacBaseMenuMovesCheckMark() {
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    QCOMPARE(w.state().intSxValue[0], 1);
+    for (int round = 0; round < 2; ++round) {
+        child<QAction>(w, "mnuSxcs_0")->trigger();
+        QVERIFY(child<QAction>(w, "mnuSxcs_0")->isChecked());
+        QVERIFY(!child<QAction>(w, "mnuSxcs_1")->isChecked());
+        QCOMPARE(rawSetting("SxIni"), QString("0"));
+        QCOMPARE(w.state().intSxValue[0], 0);
+        QCOMPARE(w.state().intSxValue[11], 11);
+    }
+    child<QAction>(w, "mnuDscs_1")->trigger();
+    QVERIFY(child<QAction>(w, "mnuDscs_1")->isChecked());
+    QCOMPARE(rawSetting("DsIni"), QString("1"));
+}
+
+void FrmMainSettingsTest::retentionYearsBox_data() {
+    QTest::addColumn<QStringList>("answers"); // "<cancel>" cancels the box
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("1 is refused, then empty keeps") << QStringList{"1", ""} << 1 << 3;
+    QTest::newRow("17 is refused, then 16") << QStringList{"17", "16"} << 1 << 16;
+    QTest::newRow("2 is stored") << QStringList{"2"} << 0 << 2;
+    QTest::newRow("16 is stored") << QStringList{"16"} << 0 << 16;
+    QTest::newRow("empty keeps") << QStringList{""} << 0 << 3;
+    QTest::newRow("cancel keeps") << QStringList{"<cancel>"} << 0 << 3;
+    QTest::newRow("not a number, then 5") << QStringList{"five", "5"} << 1 << 5;
+}
+
+void FrmMainSettingsTest::retentionYearsBox() {
+    QFETCH(QStringList, answers);
+    QFETCH(int, messages);
+    QFETCH(int, stored);
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    for (const QString& a : answers)
+        dialogs.answerInput(a == "<cancel>" ? std::nullopt : std::optional<QString>(a));
+    child<QAction>(w, "mnuSetDay")->trigger();
+
+    QCOMPARE(dialogs.count("input"), answers.size());
+    QCOMPARE(dialogs.messages(), messages);
+    const auto& first = dialogs.asked().first();
+    QCOMPARE(first.title, QString("设置年数"));
+    QVERIFY(first.text.endsWith("|3"));
+    if (messages > 0)
+        QCOMPARE(dialogs.asked()[1].title, QString("输入有误"));
+    QCOMPARE(w.state().IniSerchDay, stored);
+    if (stored != 3)
+        QCOMPARE(rawSetting("IniSerchDay"), QString::number(stored));
+    else
+        QVERIFY(rawSetting("IniSerchDay").isEmpty());
+}
+
+void FrmMainSettingsTest::badBoxValuesAreRefused_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("N box empty") << "MaskEdBox2"
+                                 << ""
+                                 << "intPreQi";
+    QTest::newRow("N box 0") << "MaskEdBox2"
+                             << "0"
+                             << "intPreQi";
+    QTest::newRow("combined positions not a number") << "Combo1"
+                                                     << "two"
+                                                     << "intZhWSetup";
+    QTest::newRow("combined positions 7") << "Combo1"
+                                          << "7"
+                                          << "intZhWSetup";
+}
+
+void FrmMainSettingsTest::badBoxValuesAreRefused() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, key);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(8));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QRadioButton>(w, "Option1_2")->click();
+    const qsizetype reference = w.referenceDrawPosition();
+    QWidget* control = child<QWidget>(w, box);
+    if (auto* combo = qobject_cast<QComboBox*>(control))
+        combo->setCurrentText(typed);
+    else
+        static_cast<QLineEdit*>(control)->setText(typed);
+    leave(control);
+
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(rawSetting(key).isEmpty());
+    QCOMPARE(w.state().intPreQi, 2);
+    QCOMPARE(w.state().intZhWSetup, 2);
+    QCOMPARE(w.referenceDrawPosition(), reference);
+    QCOMPARE(text(w, "MaskEdBox2"), QString("2"));
+    QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("2"));
+}
+
+void FrmMainSettingsTest::leavingNBoxMovesReferenceDraw() {
+    TempHistory h;
+    const QVector<Numbers> draws = sampleDraws(10);
+    h.appendMany(2013001, draws);
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QRadioButton>(w, "Option1_2")->click();
+    auto* n = child<QLineEdit>(w, "MaskEdBox2");
+    n->setText("5");
+    leave(n);
+    QCOMPARE(rawSetting("intPreQi"), QString("5"));
+    QCOMPARE(w.referenceDrawPosition(), 5); // 2013006, the fifth from the end
+    QCOMPARE(text(w, "Text3_0"), QString("2013006"));
+    QCOMPARE(text(w, "Text2_1"), QString::number(draws[5][0]));
+}
+
+QTEST_MAIN(FrmMainSettingsTest)
+#include "tst_frmmain_settings.moc"
