@@ -9,6 +9,11 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace quorvex;
 using namespace quorvex::test;
 
@@ -83,6 +88,7 @@ private slots:
     void failedCompactionKeepsHistoryOpen_data();
     void failedCompactionKeepsHistoryOpen();
     void leftoverFromKilledCompactionIsHarmless();
+    void killedCompactionNeverLosesTheHistory();
 };
 
 void StoreTest::initTestCase() {
@@ -157,7 +163,7 @@ void StoreTest::duplicateIssueRefused() {
     QString error;
     const auto previous = h.store().lastDraw()->attributes;
     QVERIFY(!h.store().AppendDraw(2013002, kDraws[2], 2013002, previous, {}, zodiac, &error));
-    QVERIFY(error.contains(QStringLiteral("2013002")));
+    QVERIFY2(error.contains(QStringLiteral("2013002 已存在")), qPrintable(error));
     QCOMPARE(storedDraws(h.store()), before);
     QCOMPARE(h.text(2013002, "txtHisLstHm"), textsBefore);
 }
@@ -305,6 +311,60 @@ void StoreTest::leftoverFromKilledCompactionIsHarmless() {
     QCOMPARE(storedDraws(store), expectedDraws(2013045, kDraws));
     appendOne(store, 2013050, {1, 2, 3, 4, 5});
     QCOMPARE(store.drawCount(), kDraws.size() + 1);
+}
+
+void StoreTest::killedCompactionNeverLosesTheHistory() {
+    QVector<Numbers> draws;
+    for (int i = 0; i < 3000; ++i)
+        draws.append(
+            {1 + i % 15, 1 + (i + 3) % 15, 1 + (i + 6) % 15, 1 + (i + 9) % 15, 1 + (i + 12) % 15});
+    TempHistory h;
+    {
+        HistoryStore::Transaction t(h.store());
+        h.appendMany(2001001, draws);
+        QString error;
+        QVERIFY2(t.commit(&error), qPrintable(error));
+    }
+    const QString folder = h.folder();
+    const auto expected = storedDraws(h.store());
+    const QString path = h.store().databasePath();
+    h.store().close();
+    // Each completed swap gives Quorvex.mdb a new inode.
+    auto inode = [&] {
+        struct stat info {};
+        ::stat(QFile::encodeName(path).constData(), &info);
+        return info.st_ino;
+    };
+    const ino_t firstInode = inode();
+    int tmpSeen = 0;
+
+    // A child compacts over and over and is killed at a random moment: whatever step it was
+    // in, the folder must still hold the whole history.
+    for (int round = 0; round < 12; ++round) {
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            HistoryStore store;
+            QString error;
+            if (!store.open(folder, &error))
+                ::_exit(3);
+            for (;;)
+                store.CompactDb(&error);
+        }
+        ::usleep(5000 + QRandomGenerator::global()->bounded(40000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFSIGNALED(status));
+        tmpSeen += QFileInfo::exists(QDir(folder).filePath(QStringLiteral("QuorvexTmp.mdb")));
+
+        HistoryStore store;
+        QString error;
+        QVERIFY2(store.open(folder, &error), qPrintable(error));
+        QCOMPARE(storedDraws(store), expected);
+    }
+    QVERIFY(inode() != firstInode);
+    qInfo("killed while QuorvexTmp.mdb existed in %d of 12 rounds", tmpSeen);
 }
 
 QTEST_GUILESS_MAIN(StoreTest)
