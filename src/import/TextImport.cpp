@@ -81,7 +81,7 @@ QString LineProblem::describe() const {
     case IssueNotPositive:
         return line + QStringLiteral("期号 %1 无效").arg(value);
     case TooFewNumbers:
-        return line + QStringLiteral("只有 %1 个号码，需要五个").arg(value);
+        return line + QStringLiteral("只有 %1 个两位数号码，需要五个").arg(value);
     case NumberOutOfRange:
         return line + QStringLiteral("号码 %1 不在 01 到 15 之间").arg(twoDigits(value));
     case NumberRepeated:
@@ -308,7 +308,7 @@ QString ImportReport::summary(int listedProblems) const {
     if (!replaced) {
         out = error;
     } else {
-        out = QStringLiteral("已读入 %1 期历史号码（%2 至 %3期），原有历史号码已被替换。")
+        out = QStringLiteral("已读入 %1 期历史号码（第 %2 至 %3 期），原有历史号码已被替换。")
                   .arg(storedDraws)
                   .arg(firstIssue)
                   .arg(lastIssue);
