@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace quorvex::cli {
 
@@ -78,8 +79,16 @@ int Command::execute(const QStringList& arguments, Context& context) {
     parser.addOption(help);
     addOptions(parser);
 
-    if (!parser.parse(QStringList{QString::fromLatin1(kProgram)} + arguments))
+    if (!parser.parse(QStringList{QString::fromLatin1(kProgram)} + arguments)) {
+        // "-5" reads as an option to the parser; say what the user most likely meant.
+        static const QRegularExpression negative(QStringLiteral("^-[0-9]+$"));
+        for (const QString& a : arguments) {
+            if (negative.match(a).hasMatch())
+                return context.usage(
+                    QStringLiteral("%1: negative number '%2' is not accepted").arg(name(), a));
+        }
         return context.usage(QStringLiteral("%1: %2").arg(name(), parser.errorText()));
+    }
     if (parser.isSet(help)) {
         // The parser names only the executable; the command belongs in the usage line too.
         QString text = parser.helpText();

@@ -204,6 +204,7 @@ void CliTest::badUsageExitsTwoAndStoresNothing_data() {
     QTest::newRow("four numbers") << QStringList{"append", "1", "2", "3", "4"};
     QTest::newRow("six numbers") << QStringList{"append", "1", "2", "3", "4", "5", "6"};
     QTest::newRow("16") << QStringList{"append", "1", "2", "3", "4", "16"};
+    QTest::newRow("negative") << QStringList{"append", "1", "2", "3", "4", "-5"};
     QTest::newRow("0") << QStringList{"append", "0", "2", "3", "4", "5"};
     QTest::newRow("not a number") << QStringList{"append", "1", "2", "x", "4", "5"};
     QTest::newRow("repeated number") << QStringList{"append", "7", "2", "3", "7", "5"};
