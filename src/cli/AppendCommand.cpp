@@ -120,7 +120,10 @@ protected:
         if (!error.isEmpty())
             return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
 
-        const qint64 issue = requested ? *requested : store->nextIssue(context.today());
+        const std::optional<qint64> next = store->nextIssue(context.today(), &error);
+        if (!next)
+            return context.fail(error);
+        const qint64 issue = requested ? *requested : *next;
         if (last && issue <= last->issue)
             return context.fail(QStringLiteral("issue %1 is not later than the last stored "
                                                "issue %2; nothing stored")

@@ -22,11 +22,10 @@ protected:
         if (!store)
             return ExitFailure;
         QString error;
-        store->lastDraw(&error);
-        // A history that cannot be read must not pass for an empty one.
-        if (!error.isEmpty())
-            return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
-        context.out() << store->nextIssue(context.today()) << '\n';
+        const auto next = store->nextIssue(context.today(), &error);
+        if (!next)
+            return context.fail(error);
+        context.out() << *next << '\n';
         return ExitSuccess;
     }
 };

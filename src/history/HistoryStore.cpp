@@ -223,6 +223,17 @@ qint64 HistoryStore::nextIssue(const QDate& today) const {
     return qint64(today.year()) * 1000 + 1;
 }
 
+std::optional<qint64> HistoryStore::nextIssue(const QDate& today, QString* error) const {
+    QString why;
+    const auto last = lastDraw(&why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(why);
+        return std::nullopt;
+    }
+    return last ? last->issue + 1 : qint64(today.year()) * 1000 + 1;
+}
+
 std::optional<DrawAttributes>
 HistoryStore::AppendDraw(qint64 issue, const Numbers& numbers, qint64 zodiacIssue,
                          const std::optional<DrawAttributes>& previous, const ValueBases& bases,

@@ -37,6 +37,9 @@ public:
 
     // The issue the next draw gets: the last issue plus one, or the current year's 001.
     qint64 nextIssue(const QDate& today) const;
+    // The same, but a history that cannot be read gives nothing and the reason, instead of
+    // passing for an empty one (which would restart the numbering at the year's 001).
+    std::optional<qint64> nextIssue(const QDate& today, QString* error) const;
 
     // Derives one draw and appends it as the row after previous (nothing: no draw before it).
     // zodiacYear is set from zodiacIssue and stays set. Returns the stored attributes.

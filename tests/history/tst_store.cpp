@@ -128,6 +128,14 @@ void StoreTest::nextIssueOnEmptyHistory() {
     // No roll-over into a new year: the last issue plus one.
     h.append(2013365, {1, 2, 3, 4, 5});
     QCOMPARE(h.store().nextIssue(QDate(2014, 1, 2)), qint64(2013366));
+    QString error;
+    QCOMPARE(h.store().nextIssue(QDate(2014, 1, 2), &error), std::optional<qint64>(2013366));
+
+    // A history that cannot be read is not taken for an empty one.
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec(QStringLiteral("ALTER TABLE Lishi RENAME TO Gone")));
+    QCOMPARE(h.store().nextIssue(QDate(2014, 1, 2), &error), std::nullopt);
+    QVERIFY(!error.isEmpty());
 }
 
 void StoreTest::appendChainsEachDrawToTheOneBefore() {
