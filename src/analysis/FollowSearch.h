@@ -14,11 +14,12 @@ namespace quorvex {
 // Everything a search reads: the search options, the reference values, the ticked positions
 // and the issue range boxes as typed.
 struct SearchRequest {
-    bool bolZyw = true;    // free positions (自由位); false: fixed (固定位)
-    bool bolSq = true;     // 上期; false: 前N期 with N = intPreQi
-    int intPreQi = 2;      // N of 前N期, 1..9
-    int intLei = 0;        // search kind 0..5
-    int intXianshiLei = 0; // result kind 0..5
+    bool bolZyw = true;     // free positions (自由位); false: fixed (固定位)
+    bool bolSq = true;      // 上期; false: 前N期 with N = intPreQi
+    int intPreQi = 2;       // N of 前N期, 1..9
+    int intLei = 0;         // search kind 0..5
+    int intXianshiLei = 0;  // result kind 0..5
+    bool bolManual = false; // reference values typed on the second tab
     RefValues intRefVal{};
     std::array<bool, kPositions> bolPosSel{};
     QString startIssueText; // Text3(0)

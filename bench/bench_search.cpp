@@ -1,0 +1,107 @@
+// Follow search on synthetic histories of 5,840 and 100,000 draws: free and fixed positions,
+// 上期 and 前N期 (N = 3), three positions ticked. Consecutive runs always differ in their
+// options, so no search finds the working columns of the one before it.
+#include "analysis/FollowSearch.h"
+#include "SyntheticHistory.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace quorvex;
+
+namespace {
+
+bool fillHistory(HistoryStore& store, int count) {
+    const auto draws = bench::syntheticHistory(count);
+    HistoryStore::Transaction t(store);
+    std::optional<DrawAttributes> previous;
+    ZodiacYear zodiac;
+    QString error;
+    for (const auto& d : draws) {
+        previous = store.AppendDraw(d.issue, d.numbers, d.issue, previous, {}, zodiac, &error);
+        if (!previous) {
+            std::fprintf(stderr, "append failed: %s\n", qPrintable(error));
+            return false;
+        }
+    }
+    return t.commit(&error);
+}
+
+double median(QVector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    struct Mode {
+        const char* name;
+        bool free;
+        bool last;
+    };
+    const Mode modes[] = {{"free  上期", true, true},
+                          {"fixed 上期", false, true},
+                          {"free  前3期", true, false},
+                          {"fixed 前3期", false, false}};
+    const std::array<std::array<bool, 5>, 4> positionSets = {{{true, false, true, false, true},
+                                                              {true, true, false, true, false},
+                                                              {false, true, true, false, true},
+                                                              {true, false, false, true, true}}};
+
+    std::printf("follow search, medians in ms (targets: 20 ms at 5,840 draws, 400 ms at "
+                "100,000)\n");
+    for (const int size : {5840, 100000}) {
+        QTemporaryDir dir;
+        HistoryStore store;
+        QString error;
+        if (!store.open(dir.path(), &error) || !fillHistory(store, size)) {
+            std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+            return 1;
+        }
+        const HistoryView view = store.loadView();
+        const int rounds = size > 10000 ? 9 : 25;
+        QVector<double> times[4];
+        QVector<double> all;
+        qint64 followDraws = 0;
+        for (int round = 0; round < rounds; ++round) {
+            for (int m = 0; m < 4; ++m) {
+                SearchRequest r;
+                r.bolZyw = modes[m].free;
+                r.bolSq = modes[m].last;
+                r.intPreQi = 3;
+                r.intLei = (round + m) % kKindCount;
+                r.intXianshiLei = (round + 2 * m) % kKindCount;
+                r.bolPosSel = positionSets[(round + m) % positionSets.size()];
+                const qsizetype ref = view.size() - 1 - (r.bolSq ? 0 : 2) - round % 5;
+                r.intRefVal = view.rows()[ref].attributes.kindValues(r.intLei);
+                r.startIssueText = QString::number(view.rows()[0].issue + (r.bolSq ? 1 : 3));
+                r.endIssueText = QString::number(view.rows().last().issue);
+                QElapsedTimer timer;
+                timer.start();
+                const auto result = runFollowSearch(store, r, &error);
+                const double ms = timer.nsecsElapsed() / 1e6;
+                if (!result) {
+                    std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+                    return 1;
+                }
+                followDraws += result->followDraws;
+                if (round > 0) { // the first round warms the page cache
+                    times[m] << ms;
+                    all << ms;
+                }
+            }
+        }
+        std::printf("%7d draws:", size);
+        for (int m = 0; m < 4; ++m)
+            std::printf("  %s %7.1f", modes[m].name, median(times[m]));
+        std::printf("  | all %7.1f  (%lld follow draws listed)\n", median(all),
+                    static_cast<long long>(followDraws));
+    }
+    return 0;
+}
