@@ -1,5 +1,6 @@
 #include "analysis/FollowSearch.h"
 #include "analysis/ResultTally.h"
+#include "FollowOracle.h"
 #include "TestHistory.h"
 
 #include <QRandomGenerator>
@@ -12,90 +13,6 @@ using namespace quorvex;
 using namespace quorvex::test;
 
 namespace {
-
-// The follow question answered from memory, independently of the statements.
-FollowResult expected(const HistoryView& view, const SearchRequest& r) {
-    const int lag = r.bolSq ? 1 : r.intPreQi;
-    const auto& rows = view.rows();
-    const qint64 s = r.startIssueText.right(8).toLongLong();
-    const qint64 e = r.endIssueText.right(8).toLongLong();
-    const ValueRange range = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
-    QVector<qint64> counts(range.count(), 0);
-    FollowResult out;
-    for (qsizetype j = 0; j < rows.size(); ++j) {
-        if (rows[j].issue < s || rows[j].issue > e)
-            continue;
-        const qsizetype earlier = j - lag;
-        bool match = true;
-        if (r.bolZyw) {
-            QVector<int> pool;
-            if (earlier >= 0)
-                for (int v : rows[earlier].attributes.kindValues(r.intLei))
-                    pool << v;
-            QVector<int> need;
-            for (int i = 0; i < kPositions; ++i)
-                if (r.bolPosSel[i])
-                    need << r.intRefVal[i];
-            if (r.intLei == Number) {
-                for (int v : need)
-                    match = match && pool.contains(v);
-            } else {
-                for (int v : need) {
-                    const auto c = std::count(need.begin(), need.end(), v);
-                    match = match && std::count(pool.begin(), pool.end(), v) >= c;
-                }
-            }
-        } else {
-            for (int i = 0; i < kPositions; ++i) {
-                if (!r.bolPosSel[i])
-                    continue;
-                const int v = earlier >= 0 ? rows[earlier].attributes.value[i][r.intLei] : 0;
-                match = match && v == r.intRefVal[i];
-            }
-        }
-        if (!match)
-            continue;
-        QStringList row{QString::number(rows[j].issue)};
-        for (int i = 0; i < kPositions; ++i) {
-            const int v = rows[j].attributes.value[i][r.intXianshiLei];
-            row << (r.intXianshiLei == Zodiac ? strSxName(v - r.bases.sxIni) : QString::number(v));
-            if (range.contains(v))
-                ++counts[v - range.lo];
-        }
-        row << (earlier >= 0 ? numberList(rows[earlier].attributes.numbers()) : QString());
-        out.matchRows << row;
-    }
-    QVector<int> order;
-    for (int v = range.lo; v <= range.hi; ++v)
-        order << v;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return counts[a - range.lo] > counts[b - range.lo]; });
-    const qint64 d = out.matchRows.size() * 5;
-    for (int i = 0; i < order.size(); ++i) {
-        const int v = order[i];
-        const qint64 c = counts[v - range.lo];
-        out.resultRows << QStringList{
-            QString::number(i + 1),
-            r.intXianshiLei == Zodiac ? strSxName(v - r.bases.sxIni) : QString::number(v),
-            QString::number(c), d ? QString::asprintf("%.3f%%", c * 100.0 / d) : QString()};
-    }
-    return out;
-}
-
-QVector<Numbers> randomDraws(int count, quint32 seed) {
-    QRandomGenerator rng(seed);
-    QVector<Numbers> draws;
-    for (int d = 0; d < count; ++d) {
-        QVector<int> pool;
-        for (int n = 1; n <= 15; ++n)
-            pool << n;
-        Numbers x{};
-        for (int i = 0; i < 5; ++i)
-            x[i] = pool.takeAt(rng.bounded(int(pool.size())));
-        draws << x;
-    }
-    return draws;
-}
 
 SearchRequest baseRequest() {
     SearchRequest r;
@@ -157,7 +74,8 @@ void FollowSearchTest::agreesWithIndependentAnswer() {
         QString error;
         const auto got = runFollowSearch(h.store(), r, &error);
         QVERIFY2(got, qPrintable(error));
-        const FollowResult want = expected(view, r);
+        const FollowResult want =
+            expectedResult(view, r, [&](qsizetype at) { return followMatches(view, r, at); });
         const QString what = QStringLiteral("run %1 zyw %2 sq %3 N %4 kind %5 result %6")
                                  .arg(run)
                                  .arg(r.bolZyw)
