@@ -13,13 +13,14 @@ namespace quorvex::cli {
 std::unique_ptr<Command> makeListCommand();
 std::unique_ptr<Command> makeAppendCommand();
 std::unique_ptr<Command> makeNextIssueCommand();
+std::unique_ptr<Command> makeImportCommand();
+std::unique_ptr<Command> makeSearchCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
     static const std::vector<CommandFactory> factories{
-        &makeListCommand,
-        &makeAppendCommand,
-        &makeNextIssueCommand,
+        &makeListCommand,   &makeAppendCommand, &makeNextIssueCommand,
+        &makeImportCommand, &makeSearchCommand,
     };
     return factories;
 }

@@ -1,0 +1,56 @@
+#include "Command.h"
+#include "import/TextImport.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace quorvex::cli {
+
+namespace {
+
+// cmdRdLst: replaces the whole history with the draws of a history text file.
+class ImportCommand : public Command {
+public:
+    QString name() const override { return QStringLiteral("import"); }
+    QString summary() const override {
+        return QStringLiteral("Replace the history with the draws of a history text file.");
+    }
+
+protected:
+    void addOptions(QCommandLineParser& parser) override {
+        parser.addPositionalArgument(QStringLiteral("file"),
+                                     QStringLiteral("The history text file."),
+                                     QStringLiteral("FILE"));
+    }
+
+    int run(const QCommandLineParser& parser, Context& context) override {
+        if (const int status = expectPositional(parser, context, 1, 1))
+            return status;
+        const QString path =
+            QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
+        const Settings settings = context.settings();
+        HistoryStore* store = context.history();
+        if (!store)
+            return ExitFailure;
+
+        const ImportReport report =
+            importHistoryFile(*store, path, ValueBases{settings.SxIni, settings.DsIni});
+        if (!report.replaced) {
+            // The lines that made the file unusable, then the one reason on stderr.
+            for (const LineProblem& p : report.problems)
+                context.out() << p.describe() << '\n';
+            return context.fail(QStringLiteral("%1 not imported, the history is unchanged: %2")
+                                    .arg(QDir::toNativeSeparators(path), report.error));
+        }
+        context.out() << report.summary(int(report.problems.size())) << '\n';
+        return ExitSuccess;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeImportCommand() {
+    return std::make_unique<ImportCommand>();
+}
+
+} // namespace quorvex::cli
