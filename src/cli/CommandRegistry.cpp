@@ -15,13 +15,20 @@ std::unique_ptr<Command> makeAppendCommand();
 std::unique_ptr<Command> makeNextIssueCommand();
 std::unique_ptr<Command> makeImportCommand();
 std::unique_ptr<Command> makeSearchCommand();
+std::unique_ptr<Command> makeComboCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
+    // clang-format off
     static const std::vector<CommandFactory> factories{
-        &makeListCommand,   &makeAppendCommand, &makeNextIssueCommand,
-        &makeImportCommand, &makeSearchCommand,
+        &makeListCommand,
+        &makeAppendCommand,
+        &makeNextIssueCommand,
+        &makeImportCommand,
+        &makeSearchCommand,
+        &makeComboCommand,
     };
+    // clang-format on
     return factories;
 }
 

@@ -24,7 +24,7 @@ protected:
             return ExitUsage;
         if (const int status = expectPositional(parser, context, 0, 0))
             return status;
-        return runSearchCommand(parser, context, *format, &runFollowSearch);
+        return runSearchCommand(parser, context, *format, PositionUse::Ticked, &runFollowSearch);
     }
 };
 

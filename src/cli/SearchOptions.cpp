@@ -65,7 +65,8 @@ struct ParsedOptions {
     bool before = false;
 };
 
-int parseOptions(const QCommandLineParser& parser, Context& context, ParsedOptions& o) {
+int parseOptions(const QCommandLineParser& parser, Context& context, PositionUse positions,
+                 ParsedOptions& o) {
     SearchRequest& r = o.request;
     o.matches = parser.isSet(kOptMatches);
 
@@ -93,7 +94,10 @@ int parseOptions(const QCommandLineParser& parser, Context& context, ParsedOptio
     r.intPreQi = *lag;
 
     r.bolPosSel.fill(true);
-    if (parser.isSet(kOptPositions)) {
+    if (parser.isSet(kOptPositions) && positions == PositionUse::Ignored) {
+        context.warn(
+            QStringLiteral("--positions is ignored: every group of positions is compared"));
+    } else if (parser.isSet(kOptPositions)) {
         const auto ticked = parsePositions(parser.value(kOptPositions));
         if (!ticked)
             return context.usage(QStringLiteral("--positions takes positions 1..5 separated by "
@@ -177,9 +181,9 @@ void addSearchOptions(QCommandLineParser& parser) {
 }
 
 int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
-                     const SearchRunner& search) {
+                     PositionUse positions, const SearchRunner& search) {
     ParsedOptions o;
-    if (const int status = parseOptions(parser, context, o))
+    if (const int status = parseOptions(parser, context, positions, o))
         return status;
     SearchRequest& r = o.request;
     const Settings settings = context.settings();

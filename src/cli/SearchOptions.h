@@ -14,9 +14,11 @@ void addSearchOptions(QCommandLineParser& parser);
 // Runs one search of the window's kind over the folder's history and prints the result grid,
 // or with --matches the match grid. Positional arguments are the caller's to check.
 // Returns the exit status.
+// The combination search compares every group of positions and ignores the ticked ones.
+enum class PositionUse { Ticked, Ignored };
 using SearchRunner =
     std::function<std::optional<FollowResult>(HistoryStore&, const SearchRequest&, QString*)>;
 int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
-                     const SearchRunner& search);
+                     PositionUse positions, const SearchRunner& search);
 
 } // namespace quorvex::cli
