@@ -1,6 +1,10 @@
 #include "frmMain.h"
 
 #include "GridWheelScroller.h"
+#include "ManualEntry.h"
+#include "ResultChart.h"
+
+#include "import/TextImport.h"
 
 #include "history/SettingsStore.h"
 
@@ -12,6 +16,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDate>
+#include <QDir>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -75,6 +80,31 @@ const QStringList& kindCaptions() {
                                       QStringLiteral("头数"), QStringLiteral("尾数"),
                                       QStringLiteral("合数"), QStringLiteral("段数")};
     return captions;
+}
+
+// The busy pointer for the life of a command; a message box inside restores it first.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { release(); }
+    void release() {
+        if (active_)
+            QApplication::restoreOverrideCursor();
+        active_ = false;
+    }
+
+private:
+    bool active_ = true;
+};
+
+const QVector<int>& matchGridWidths() {
+    static const QVector<int> widths{1280, 800, 800, 800, 800, 800, 2800};
+    return widths;
+}
+
+const QVector<int>& resultGridWidths() {
+    static const QVector<int> widths{480, 680, 800, 880};
+    return widths;
 }
 
 std::optional<int> parseInteger(const QString& text) {
@@ -158,8 +188,8 @@ QWidget* frmMain::buildHistoryPanel() {
         box->setInputMask(QStringLiteral("99;_"));
         box->setAlignment(Qt::AlignCenter);
         box->setToolTip(QStringLiteral("在此补充输入最新历史号码"));
-        // Manual entry is wired by its own change; until then the boxes only show the mask.
-        box->setEnabled(false);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, [this, i] { MaskEdBox1_Change(i); });
         MaskEdBox1[i] = box;
         entryRow->addWidget(box);
     }
@@ -189,7 +219,7 @@ QWidget* frmMain::buildHistoryPanel() {
     Command3 = makeButton("Command3", QStringLiteral("删除最后历史(&D)"));
     Command4 = makeButton("Command4", QStringLiteral("历史号码导出文本文件(&O)"));
     Command9 = makeButton("Command9", QStringLiteral("软件设置(&T)"));
-    for (QPushButton* later : {Command21, cmdRdLst, Command3, Command4})
+    for (QPushButton* later : {Command21, Command3, Command4})
         later->setEnabled(false);
     buttons->addWidget(Command21, 0, 0);
     buttons->addWidget(cmdRdLst, 0, 1);
@@ -198,6 +228,7 @@ QWidget* frmMain::buildHistoryPanel() {
     buttons->addWidget(Command4, 2, 0, 1, 2);
     v->addLayout(buttons);
     connect(Command9, &QPushButton::clicked, this, &frmMain::Command9_Click);
+    connect(cmdRdLst, &QPushButton::clicked, this, &frmMain::cmdRdLst_Click);
     return panel;
 }
 
@@ -351,9 +382,8 @@ QWidget* frmMain::buildOptionsPanel() {
     comboLayout->addWidget(Label1);
     comboLayout->addWidget(Combo1);
     comboLayout->addWidget(Command2);
-    // The searches are wired to the core by their own change.
-    Command1->setEnabled(false);
-    Command2->setEnabled(false);
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
     searchRow->addWidget(Command1, 1);
     searchRow->addWidget(comboFrame, 2);
     v->addLayout(searchRow);
@@ -400,7 +430,7 @@ QWidget* frmMain::buildResultsPanel() {
                           this);
     MSFlexGrid2 = makeGrid(QStringLiteral("MSFlexGrid2"), matchModel_);
     MSFlexGrid2->setToolTip(QStringLiteral("鼠标双击列表可以将列表导出到EXCEL"));
-    setColumnWidths(MSFlexGrid2, {1280, 800, 800, 800, 800, 800, 2800});
+    setColumnWidths(MSFlexGrid2, matchGridWidths());
     panel->addWidget(MSFlexGrid2);
 
     auto* bottom = new QWidget;
@@ -410,7 +440,7 @@ QWidget* frmMain::buildResultsPanel() {
                                       QStringLiteral("出现次数"), QStringLiteral("百分比")},
                                      this);
     MSFlexGrid3 = makeGrid(QStringLiteral("MSFlexGrid3"), resultModel_);
-    setColumnWidths(MSFlexGrid3, {480, 680, 800, 880});
+    setColumnWidths(MSFlexGrid3, resultGridWidths());
     MSFlexGrid3->setFixedWidth(twips(480 + 680 + 800 + 880) + 24);
     h->addWidget(MSFlexGrid3);
     chartView_ = new QChartView(new QChart);
@@ -494,9 +524,10 @@ void frmMain::startUp() {
         dialogs_->warning(QStringLiteral("历史数据库"),
                           error +
                               QStringLiteral("\n程序将以空的历史运行，需要数据库的功能不可用。"));
-        for (QLineEdit* box : MaskEdBox1)
-            if (box)
-                box->setEnabled(false);
+        for (QWidget* needsHistory : std::initializer_list<QWidget*>{
+                 MaskEdBox1[1], MaskEdBox1[2], MaskEdBox1[3], MaskEdBox1[4], MaskEdBox1[5],
+                 Command1, Command2, cmdRdLst})
+            needsHistory->setEnabled(false);
     } else {
         rsHistoryView = store_.loadView(&error);
         if (!error.isEmpty())
@@ -752,6 +783,7 @@ SearchRequest frmMain::searchRequest() const {
     r.intPreQi = st_.intPreQi;
     r.intLei = st_.intLei;
     r.intXianshiLei = st_.intXianshiLei;
+    r.bolManual = st_.bolManual;
     r.intRefVal = st_.intRefVal;
     for (int i = 1; i <= 5; ++i) {
         const QCheckBox* box = st_.bolManual       ? Check11[i]
@@ -763,6 +795,180 @@ SearchRequest frmMain::searchRequest() const {
     r.endIssueText = Text3[1]->text();
     r.bases = valueBases();
     return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Searches
+
+bool frmMain::commitFocusedBox() {
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return true;
+    auto holds = [focus](const QWidget* box) { return box == focus || box->isAncestorOf(focus); };
+    if (holds(Combo1)) {
+        const QString typed = Combo1->currentText();
+        Combo1_LostFocus();
+        return Combo1->currentText() == typed;
+    }
+    if (holds(MaskEdBox2)) {
+        const QString typed = MaskEdBox2->text();
+        MaskEdBox2_LostFocus();
+        return MaskEdBox2->text() == typed;
+    }
+    for (int i = 1; i <= 5; ++i)
+        if (holds(Text22[i]))
+            Text22_LostFocus(i);
+    return true;
+}
+
+void frmMain::Command1_Click() {
+    // A shortcut key leaves the focus in the box being edited: take its text first.
+    if (!commitFocusedBox())
+        return;
+    BusyCursor busy;
+    QString error;
+    const auto result = runFollowSearch(store_, searchRequest(), &error);
+    busy.release();
+    if (!result) {
+        dialogs_->warning(QStringLiteral("检索"), error);
+        return;
+    }
+    ShowFollowResults(*result);
+}
+
+void frmMain::Command2_Click() {
+    if (!commitFocusedBox())
+        return;
+    const int k = st_.intZhWSetup;
+    if (k < 1 || k > kPositions) {
+        dialogs_->warning(QStringLiteral("组合检索"),
+                          QStringLiteral("组合位数是 %1，须是1到5的整数。请在“组合位数”框中改正后"
+                                         "再检索。")
+                              .arg(k));
+        return;
+    }
+    BusyCursor busy;
+    QString error;
+    const auto result = runCombinationSearch(store_, searchRequest(), k, &error);
+    busy.release();
+    if (!result) {
+        dialogs_->warning(QStringLiteral("组合检索"), error);
+        return;
+    }
+    ShowFollowResults(*result);
+}
+
+void frmMain::ShowFollowResults(const FollowResult& result) {
+    // Filled while hidden, so the grids repaint once.
+    MSFlexGrid2->setUpdatesEnabled(false);
+    matchModel_->setContents(result.matchHeader, result.matchRows);
+    setColumnWidths(MSFlexGrid2, matchGridWidths());
+    MSFlexGrid2->scrollToTop();
+    MSFlexGrid2->setUpdatesEnabled(true);
+
+    MSFlexGrid3->setUpdatesEnabled(false);
+    resultModel_->setContents(result.resultHeader, result.resultRows);
+    setColumnWidths(MSFlexGrid3, resultGridWidths());
+    MSFlexGrid3->scrollToTop();
+    MSFlexGrid3->setUpdatesEnabled(true);
+
+    showResultChart(chartView_, result, st_.intXianshiLei);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Adding draws
+
+void frmMain::cmdRdLst_Click() {
+    if (!dialogs_->question(QStringLiteral("读入历史"),
+                            QStringLiteral("确实要读入最新历史号码吗？点击'确认'读入,点击'取消'"
+                                           "放弃该操作。确要读入请保证安装目录下存在历史号码的文本"
+                                           "文件文件。读取时可能要花费一段时间,请耐心等候！")))
+        return;
+    const QString file = dialogs_->openFileName(QStringLiteral("读入历史"),
+                                                QDir(folder_).filePath(QStringLiteral("历史号码")),
+                                                QStringLiteral("Text (*.txt)"));
+    if (file.isEmpty() || !file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive)) {
+        QihaoXianshi();
+        return;
+    }
+
+    BusyCursor busy;
+    const ImportReport report = importHistoryFile(store_, file, valueBases(), &zodiacYear_);
+    if (!report.replaced) {
+        busy.release();
+        dialogs_->warning(QStringLiteral("读入历史"), report.summary());
+        return;
+    }
+    AddHaoma();
+    QihaoXianshi();
+    // The range boxes follow the new history, not the one it replaced.
+    SetStartIssue();
+    SeekRefDraw();
+    LoadRefValues();
+    busy.release();
+    dialogs_->information(QStringLiteral("读入历史"), report.summary());
+}
+
+void frmMain::MaskEdBox1_KeyPress(int) {
+    bolEntryDone = false;
+}
+
+void frmMain::MaskEdBox1_Change(int index) {
+    if (bolEntryDone)
+        return;
+    QLineEdit* box = MaskEdBox1[index];
+    if (index == 5) {
+        if (!entryBoxComplete(box->displayText()))
+            return;
+        storeEnteredDraw();
+        return;
+    }
+    // Only the second place is looked at: a completed box hands on to the next one.
+    if (entryBoxComplete(box->displayText())) {
+        QLineEdit* next = MaskEdBox1[index + 1];
+        next->setFocus(Qt::OtherFocusReason);
+        next->selectAll();
+    }
+}
+
+void frmMain::storeEnteredDraw() {
+    std::array<QString, kPositions> texts;
+    for (int i = 1; i <= 5; ++i)
+        texts[i - 1] = MaskEdBox1[i]->displayText();
+    const Numbers numbers = enteredNumbers(texts);
+    const QString title = QStringLiteral("输入历史号码");
+    if (const QString problem = enteredDrawProblem(numbers); !problem.isEmpty()) {
+        dialogs_->warning(title, problem);
+        return;
+    }
+
+    QString error;
+    const std::optional<StoredDraw> previous = store_.lastDraw(&error);
+    if (!error.isEmpty()) {
+        dialogs_->warning(title, QStringLiteral("无法读取最后一期历史号码，未保存：%1").arg(error));
+        return;
+    }
+    // The zodiac year follows the issue shown in Text1, as typed there if it is a number.
+    bool typedIssue = false;
+    qint64 zodiacIssue = Text1->text().trimmed().toLongLong(&typedIssue);
+    if (!typedIssue || zodiacIssue <= 0)
+        zodiacIssue = st_.lngNextIssue;
+    std::optional<DrawAttributes> previousAttributes;
+    if (previous)
+        previousAttributes = previous->attributes;
+    if (!store_.AppendDraw(st_.lngNextIssue, numbers, zodiacIssue, previousAttributes, valueBases(),
+                           zodiacYear_, &error)) {
+        dialogs_->warning(title,
+                          QStringLiteral("第 %1 期未保存：%2").arg(st_.lngNextIssue).arg(error));
+        return;
+    }
+
+    bolEntryDone = true;
+    for (int i = 1; i <= 5; ++i)
+        MaskEdBox1[i]->clear();
+    MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
+    MaskEdBox1[1]->setCursorPosition(0);
+    refreshAfterHistoryChange();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -848,6 +1054,11 @@ void frmMain::Combo1_LostFocus() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        for (int i = 1; i <= 5; ++i)
+            if (watched == MaskEdBox1[i])
+                MaskEdBox1_KeyPress(i);
+    }
     if (event->type() == QEvent::FocusOut) {
         // Leaving the window or opening a pop-up is not leaving the box.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();

@@ -115,6 +115,11 @@ public slots:
     void mnuSetDay_Click();
     void MaskEdBox2_LostFocus();
     void Combo1_LostFocus();
+    void Command1_Click();
+    void Command2_Click();
+    void cmdRdLst_Click();
+    void MaskEdBox1_Change(int index);
+    void MaskEdBox1_KeyPress(int index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,6 +136,12 @@ private:
     int currentTab() const;
     void setSxcsChecks();
     void setDscsChecks();
+    // The match grid, result grid and chart of a finished search.
+    void ShowFollowResults(const FollowResult& result);
+    // Runs the lost-focus handling of the option box being edited, as leaving it would.
+    // False when the box refused its text (it then said why).
+    bool commitFocusedBox();
+    void storeEnteredDraw();
 
     QString folder_;
     Dialogs* dialogs_;
@@ -140,6 +151,9 @@ private:
     ZodiacYear zodiacYear_;
     WindowState st_;
     bool keepNewestInView_ = false;
+    // Set from storing a typed draw until the next key press in an entry box, so that the
+    // window's own emptying of the boxes neither stores again nor moves the focus.
+    bool bolEntryDone = false;
 
     HistoryGridModel* historyModel_ = nullptr;
     TextGridModel* matchModel_ = nullptr;

@@ -71,9 +71,10 @@ void FrmMainStartupTest::firstStartDefaults() {
     QCOMPARE(grid->columnWidth(0), 80);
     QCOMPARE(grid->columnWidth(1), 640 / 15);
 
+    for (const char* name : {"Command1", "Command2", "cmdRdLst"})
+        QVERIFY2(child<QPushButton>(w, name)->isEnabled(), name);
     // The later commands are present but not yet usable.
-    for (const char* name :
-         {"Command1", "Command2", "cmdRdLst", "Command21", "Command3", "Command4"})
+    for (const char* name : {"Command21", "Command3", "Command4"})
         QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
     QVERIFY(!child<QAction>(w, "mnuErase")->isEnabled());
     // The first start writes the option buttons' choices.
@@ -172,6 +173,8 @@ void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {
         QVERIFY(!w.isDatabaseOpen());
         QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 0);
         QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
+        for (const char* name : {"Command1", "Command2", "cmdRdLst"})
+            QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
         // The options still work on the empty history.
         child<QRadioButton>(w, "Option3_2")->click();
         QCOMPARE(w.state().intLei, 2);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "history/DrawRecord.h"
+
+#include <QString>
+
+#include <array>
+
+namespace quorvex {
+
+// The typed-draw boxes MaskEdBox1(1..5) show two places, "_" marking an empty one.
+
+// A box is complete once its second place holds a digit.
+bool entryBoxComplete(const QString& displayText);
+
+// The number in a box: its digits ("07" and "7_" give 7); an empty box gives 0.
+int enteredNumber(const QString& displayText);
+Numbers enteredNumbers(const std::array<QString, kPositions>& displayTexts);
+
+// Why five typed numbers cannot be a draw (outside 1..15, or repeated), for the user;
+// empty when they can.
+QString enteredDrawProblem(const Numbers& numbers);
+
+} // namespace quorvex

@@ -1,0 +1,285 @@
+#include "AppTestSupport.h"
+#include "FollowOracle.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabBar>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class FrmMainSearchTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void typedDrawThenZodiacSearchEndToEnd();
+    void badInputLeavesGridsAsTheyWere_data();
+    void badInputLeavesGridsAsTheyWere();
+    void combinationSearchFillsGridsAndChart();
+    void combinationSearchRefusesKOutsideOneToFive();
+    void importedHistoryIsSearchedWithItsRange();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+namespace {
+
+QLineEdit* entryBox(frmMain& w, int i) {
+    return child<QLineEdit>(w, QString("MaskEdBox1_%1").arg(i));
+}
+
+void showActive(frmMain& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+void tick(frmMain& w, std::initializer_list<int> positions) {
+    for (int i = 1; i <= 5; ++i)
+        child<QCheckBox>(w, QString("Check1_%1").arg(i))
+            ->setChecked(std::find(positions.begin(), positions.end(), i) != positions.end());
+}
+
+QVector<QStringList> gridRows(QTableView* grid) {
+    QVector<QStringList> rows;
+    const QAbstractItemModel* m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < m->columnCount(); ++c)
+            row << m->index(r, c).data().toString();
+        rows << row;
+    }
+    return rows;
+}
+
+QStringList gridHeader(QTableView* grid) {
+    QStringList header;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        header << grid->model()->headerData(c, Qt::Horizontal).toString();
+    return header;
+}
+
+// The chart's bars as (category, height) in drawing order.
+QVector<QPair<QString, qint64>> chartBars(frmMain& w) {
+    QVector<QPair<QString, qint64>> bars;
+    QChart* chart = w.chartView()->chart();
+    const auto series = chart->series();
+    if (series.size() != 1)
+        return bars;
+    auto* bar = qobject_cast<QBarSeries*>(series.first());
+    const auto axes = chart->axes(Qt::Horizontal);
+    auto* categories = axes.isEmpty() ? nullptr : qobject_cast<QBarCategoryAxis*>(axes.first());
+    if (!bar || bar->count() != 1 || !categories)
+        return bars;
+    QBarSet* set = bar->barSets().first();
+    for (int i = 0; i < set->count(); ++i)
+        bars.append({categories->at(i), qint64(set->at(i))});
+    return bars;
+}
+
+// What the grids and the chart must show, answered independently of the window and the search.
+void checkDisplay(frmMain& w, const FollowResult& expected, const QStringList& valueLabels) {
+    QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid2")), expected.matchRows);
+    QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid3")), expected.resultRows);
+    const auto bars = chartBars(w);
+    QCOMPARE(bars.size(), valueLabels.size());
+    for (int i = 0; i < bars.size(); ++i) {
+        QCOMPARE(bars[i].first, valueLabels[i]);
+        qint64 count = -1;
+        for (const QStringList& row : expected.resultRows)
+            if (row[1] == valueLabels[i])
+                count = row[2].toLongLong();
+        QCOMPARE(bars[i].second, count);
+    }
+}
+
+QStringList numberLabels() {
+    QStringList labels;
+    for (int v = 1; v <= 15; ++v)
+        labels << QString::number(v);
+    return labels;
+}
+
+} // namespace
+
+void FrmMainSearchTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+// A draw typed into the boxes becomes the reference of a zodiac search over positions 1 and 3
+// with a number tally.
+void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(60, 7));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    QCOMPARE(text(w, "Text1"), QString("2013061"));
+
+    entryBox(w, 1)->setFocus();
+    QTRY_VERIFY(entryBox(w, 1)->hasFocus());
+    const QStringList typed{"03", "07", "09", "11", "14"};
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(QApplication::focusWidget(), entryBox(w, i));
+        QTest::keyClicks(entryBox(w, i), typed[i - 1]);
+    }
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(h.store().drawCount(), qint64(61));
+    const StoredDraw stored = *w.historyView().last();
+    QCOMPARE(stored.issue, qint64(2013061));
+    QCOMPARE(stored.attributes.numbers(), (Numbers{3, 7, 9, 11, 14}));
+    for (int i = 1; i <= 5; ++i)
+        QVERIFY(entryBox(w, i)->text().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), entryBox(w, 1));
+    QCOMPARE(text(w, "Text1"), QString("2013062"));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 61);
+
+    child<QRadioButton>(w, "Option3_1")->click(); // search by zodiac
+    child<QRadioButton>(w, "Option4_0")->click(); // tally numbers
+    tick(w, {1, 3});
+    const auto zodiacs = stored.attributes.kindValues(Zodiac);
+    QCOMPARE(w.state().intRefVal, zodiacs); // the new draw is the reference
+    QTest::mouseClick(child<QPushButton>(w, "Command1"), Qt::LeftButton);
+    QCOMPARE(dialogs.messages(), 0);
+
+    const SearchRequest request = w.searchRequest();
+    QVERIFY(request.bolZyw && request.bolSq);
+    const HistoryView view = h.store().loadView();
+    const FollowResult expected = expectedResult(
+        view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
+    QVERIFY2(expected.matchRows.size() >= 3, "the history should give some follow draws");
+    QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid2")),
+             (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码", "上期开奖"}));
+    QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid3")),
+             (QStringList{"序号", "结果", "出现次数", "百分比"}));
+    checkDisplay(w, expected, numberLabels());
+    QVERIFY(w.chartView()->chart()->title().contains("结果分布"));
+}
+
+void FrmMainSearchTest::badInputLeavesGridsAsTheyWere_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("start issue not a number") << "Text3_0"
+                                              << "abc";
+    QTest::newRow("end issue not a number") << "Text3_1"
+                                            << "20x3";
+    QTest::newRow("typed reference value outside the kind") << "Text22_2"
+                                                            << "16";
+}
+
+void FrmMainSearchTest::badInputLeavesGridsAsTheyWere() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(40, 3));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    tick(w, {2});
+    child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(dialogs.messages(), 0);
+    const auto matches = gridRows(child<QTableView>(w, "MSFlexGrid2"));
+    const auto results = gridRows(child<QTableView>(w, "MSFlexGrid3"));
+    const auto bars = chartBars(w);
+    QCOMPARE(results.size(), 15);
+
+    if (box.startsWith("Text22")) {
+        child<QTabBar>(w, "TabStrip1")->setCurrentIndex(1);
+        child<QCheckBox>(w, "Check11_2")->setChecked(true);
+    }
+    auto* edit = child<QLineEdit>(w, box);
+    edit->setText(typed);
+    leave(edit);
+    child<QPushButton>(w, "Command1")->click();
+
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(!dialogs.asked().last().text.isEmpty());
+    QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid2")), matches);
+    QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid3")), results);
+    QCOMPARE(chartBars(w), bars);
+}
+
+void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(80, 21));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    child<QRadioButton>(w, "Option3_3")->click(); // search by tail
+    child<QRadioButton>(w, "Option4_1")->click(); // tally zodiacs
+    tick(w, {4});                                 // not consulted
+    auto* combo = child<QComboBox>(w, "Combo1");
+    combo->setFocus();
+    QTRY_VERIFY(combo->hasFocus());
+    combo->setCurrentText("3");
+    // The shortcut leaves the focus in the box; its text still counts.
+    child<QPushButton>(w, "Command2")->click();
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(w.state().intZhWSetup, 3);
+
+    const SearchRequest request = w.searchRequest();
+    const HistoryView view = h.store().loadView();
+    const FollowResult expected = expectedResult(view, request, [&](qsizetype earlier) {
+        return combinationMatches(view, request, 3, earlier);
+    });
+    QVERIFY(!expected.matchRows.isEmpty());
+    QStringList zodiacNames;
+    for (int k = 0; k < 12; ++k)
+        zodiacNames << strSxName(k);
+    checkDisplay(w, expected, zodiacNames);
+}
+
+void FrmMainSearchTest::combinationSearchRefusesKOutsideOneToFive() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(30, 5));
+    writeRawSetting("intZhWSetup", "7");
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    child<QPushButton>(w, "Command2")->click();
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(dialogs.asked().last().text.contains("7"));
+    QVERIFY(dialogs.asked().last().text.contains("1到5"));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 0);
+    QVERIFY(chartBars(w).isEmpty());
+
+    // A value typed into the box and refused there starts no search either.
+    auto* combo = child<QComboBox>(w, "Combo1");
+    combo->setFocus();
+    QTRY_VERIFY(combo->hasFocus());
+    combo->setCurrentText("0");
+    child<QPushButton>(w, "Command2")->click();
+    QCOMPARE(dialogs.messages(), 2);
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 0);
+}
+
+// The import sets the range boxes from the new history: a search right after it covers it.
+void FrmMainSearchTest::importedHistoryIsSearchedWithItsRange() {
+    QTemporaryDir folder;
+    QFile file(folder.filePath("draws.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QVector<Numbers> draws = randomDraws(50, 9);
+    for (int d = 0; d < draws.size(); ++d)
+        file.write(QString("%1 %2\r\n").arg(2020001 + d).arg(numberList(draws[d])).toLatin1());
+    file.close();
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    dialogs.answerQuestion(true);
+    dialogs.answerOpenFile(file.fileName());
+    child<QPushButton>(w, "cmdRdLst")->click();
+    QCOMPARE(text(w, "Text3_0"), QString("2020002"));
+    QCOMPARE(text(w, "Text3_1"), QString("2020050"));
+    tick(w, {});
+    child<QPushButton>(w, "Command1")->click();
+    // No position ticked: every draw of the range follows.
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 49);
+}
+
+QTEST_MAIN(FrmMainSearchTest)
+#include "tst_frmmain_search.moc"
