@@ -1,0 +1,287 @@
+#include "AppTestSupport.h"
+
+#include <QPushButton>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class FrmMainEntryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void typedDrawIsStoredAsTyped_data();
+    void typedDrawIsStoredAsTyped();
+    void invalidDrawIsRefusedAndKept_data();
+    void invalidDrawIsRefusedAndKept();
+    void refusedDrawCanBeCorrected();
+    void clearingAfterStoreDoesNotStoreAgain();
+    void failedStoreKeepsTheBoxes();
+    void zodiacYearFollowsText1_data();
+    void zodiacYearFollowsText1();
+    void importReplacesHistory();
+    void importThatChangesNothing_data();
+    void importThatChangesNothing();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+namespace {
+
+QLineEdit* entryBox(frmMain& w, int i) {
+    return child<QLineEdit>(w, QString("MaskEdBox1_%1").arg(i));
+}
+
+void typeDraw(frmMain& w, const QStringList& boxes) {
+    for (int i = 1; i <= 5; ++i)
+        QTest::keyClicks(entryBox(w, i), boxes[i - 1]);
+}
+
+QStringList shownBoxes(frmMain& w) {
+    QStringList shown;
+    for (int i = 1; i <= 5; ++i)
+        shown << entryBox(w, i)->displayText();
+    return shown;
+}
+
+const QString kConfirmation = QStringLiteral(
+    "确实要读入最新历史号码吗？点击'确认'读入,点击'取消'放弃该操作。确要读入请保证安装目录下存在"
+    "历史号码的文本文件文件。读取时可能要花费一段时间,请耐心等候！");
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(f.fileName()));
+    f.write(content);
+    return f.fileName();
+}
+
+} // namespace
+
+void FrmMainEntryTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainEntryTest::typedDrawIsStoredAsTyped_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<Numbers>("stored");
+    QTest::newRow("ascending") << QStringList{"03", "07", "09", "11", "14"}
+                               << Numbers{3, 7, 9, 11, 14};
+    QTest::newRow("descending order is kept")
+        << QStringList{"15", "12", "08", "04", "01"} << Numbers{15, 12, 8, 4, 1};
+    QTest::newRow("one digit in box 3")
+        << QStringList{"01", "02", "7", "10", "13"} << Numbers{1, 2, 7, 10, 13};
+}
+
+void FrmMainEntryTest::typedDrawIsStoredAsTyped() {
+    QFETCH(QStringList, typed);
+    QFETCH(Numbers, stored);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(44));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    typeDraw(w, typed);
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(h.store().drawCount(), qint64(45));
+    QCOMPARE(w.historyView().last()->issue, qint64(2013045));
+    QCOMPARE(w.historyView().last()->attributes.numbers(), stored);
+    QCOMPARE(text(w, "Text1"), QString("2013046"));
+    QCOMPARE(text(w, "Text3_1"), QString("2013045"));
+    QCOMPARE(shownBoxes(w), QStringList(5, "__"));
+    // The new draw is the reference draw.
+    QCOMPARE(w.state().intRefVal, stored);
+    // The previous draw's codes are chained in.
+    QCOMPARE(h.text(2013045, "txtHisLst"), numberList(sampleDraws(44).last()));
+}
+
+void FrmMainEntryTest::invalidDrawIsRefusedAndKept_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("repeated number") << QStringList{"03", "03", "05", "07", "09"} << "都是 3";
+    QTest::newRow("16") << QStringList{"16", "02", "05", "07", "09"} << "16 不在 1 到 15";
+    QTest::newRow("00") << QStringList{"01", "02", "05", "07", "00"} << "0 不在 1 到 15";
+    QTest::newRow("empty box") << QStringList{"01", "", "05", "07", "09"} << "第2码 0";
+}
+
+void FrmMainEntryTest::invalidDrawIsRefusedAndKept() {
+    QFETCH(QStringList, typed);
+    QFETCH(QString, reason);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    typeDraw(w, typed);
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY2(dialogs.asked().last().text.contains(reason), qPrintable(dialogs.asked().last().text));
+    QCOMPARE(h.store().drawCount(), qint64(10));
+    QCOMPARE(text(w, "Text1"), QString("2013011"));
+    QStringList kept;
+    for (const QString& t : typed)
+        kept << (t + "__").left(2);
+    QCOMPARE(shownBoxes(w), kept);
+}
+
+void FrmMainEntryTest::refusedDrawCanBeCorrected() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    typeDraw(w, {"03", "03", "05", "07", "09"});
+    QCOMPARE(dialogs.messages(), 1);
+    entryBox(w, 2)->selectAll();
+    QTest::keyClicks(entryBox(w, 2), "04");
+    entryBox(w, 5)->selectAll();
+    QTest::keyClicks(entryBox(w, 5), "09");
+    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(h.store().drawCount(), qint64(11));
+    QCOMPARE(w.historyView().last()->attributes.numbers(), (Numbers{3, 4, 5, 7, 9}));
+}
+
+void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    typeDraw(w, {"01", "02", "03", "04", "05"});
+    QCOMPARE(h.store().drawCount(), qint64(11));
+    QCOMPARE(QApplication::focusWidget(), entryBox(w, 1));
+
+    // Texts set by the program, not typed, neither store nor move the focus.
+    for (int i = 1; i <= 5; ++i)
+        entryBox(w, i)->setText(QString("%1").arg(i + 5, 2, 10, QChar('0')));
+    QCOMPARE(h.store().drawCount(), qint64(11));
+    QCOMPARE(QApplication::focusWidget(), entryBox(w, 1));
+
+    // Typing makes the boxes live again: the next draw goes under the next issue.
+    for (int i = 1; i <= 5; ++i)
+        entryBox(w, i)->clear();
+    typeDraw(w, {"11", "12", "13", "14", "15"});
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(h.store().drawCount(), qint64(12));
+    QCOMPARE(w.historyView().last()->issue, qint64(2013012));
+}
+
+// Another program added the issue the window was about to store.
+void FrmMainEntryTest::failedStoreKeepsTheBoxes() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    h.append(2013011, {1, 2, 3, 4, 5});
+    typeDraw(w, {"06", "07", "08", "09", "10"});
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(dialogs.asked().last().text.contains("2013011"));
+    QCOMPARE(h.store().drawCount(), qint64(11));
+    QCOMPARE(h.store().lastDraw()->attributes.numbers(), (Numbers{1, 2, 3, 4, 5}));
+    QCOMPARE(shownBoxes(w), (QStringList{"06", "07", "08", "09", "10"}));
+}
+
+void FrmMainEntryTest::zodiacYearFollowsText1_data() {
+    QTest::addColumn<QString>("text1");
+    QTest::addColumn<int>("zodiacYear");
+    QTest::newRow("as shown") << "" << 2013;
+    QTest::newRow("another issue typed") << "2012100" << 2012;
+    QTest::newRow("not a number: the issue stored") << "abc" << 2013;
+}
+
+void FrmMainEntryTest::zodiacYearFollowsText1() {
+    QFETCH(QString, text1);
+    QFETCH(int, zodiacYear);
+    TempHistory h;
+    h.appendMany(2013050, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    if (!text1.isEmpty())
+        child<QLineEdit>(w, "Text1")->setText(text1);
+    typeDraw(w, {"01", "05", "09", "13", "15"});
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(w.historyView().last()->issue, qint64(2013055));
+    const DrawAttributes expected =
+        deriveAttributes({1, 5, 9, 13, 15}, ZodiacYear(zodiacYear), w.valueBases());
+    QCOMPARE(w.historyView().last()->attributes.kindValues(Zodiac), expected.kindValues(Zodiac));
+    QCOMPARE(text(w, "Text1"), QString("2013056"));
+}
+
+void FrmMainEntryTest::importReplacesHistory() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(12));
+    QTemporaryDir files;
+    const QString path = writeFile(files, "new.TXT",
+                                   "2020001 01 02 03 04 05 \r\n"
+                                   "2020002 06 07 08 09 10 \r\n"
+                                   "2020003 03 03 04 05 06 \r\n"
+                                   "2020004 11 12 13 14 15 \r\n");
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(true);
+    dialogs.answerOpenFile(path);
+    child<QPushButton>(w, "cmdRdLst")->click();
+
+    QCOMPARE(dialogs.asked().size(), 3);
+    QCOMPARE(dialogs.asked()[0].kind, QString("question"));
+    QCOMPARE(dialogs.asked()[0].title, QString("读入历史"));
+    QCOMPARE(dialogs.asked()[0].text, kConfirmation);
+    QCOMPARE(dialogs.asked()[1].kind, QString("open"));
+    QCOMPARE(dialogs.asked()[1].text,
+             QDir(h.folder()).filePath("历史号码") + "|" + QString("Text (*.txt)"));
+    QCOMPARE(dialogs.asked()[2].kind, QString("information"));
+    QVERIFY(dialogs.asked()[2].text.contains("已读入 3 期"));
+    QVERIFY(dialogs.asked()[2].text.contains("第 3 行"));
+
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(cell(grid, 0, 0), QString("2020001"));
+    QCOMPARE(cell(grid, 2, 0), QString("2020004"));
+    QCOMPARE(text(w, "Text1"), QString("2020005"));
+    QCOMPARE(text(w, "Text3_0"), QString("2020002"));
+    QCOMPARE(text(w, "Text3_1"), QString("2020004"));
+    QCOMPARE(w.state().intRefVal, (RefValues{11, 12, 13, 14, 15}));
+    QCOMPARE(h.store().drawCount(), qint64(3));
+}
+
+void FrmMainEntryTest::importThatChangesNothing_data() {
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QString>("fileName"); // empty: no file chosen
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("cancelled") << false << "a.txt" << QByteArray("2020001 01 02 03 04 05") << 0;
+    QTest::newRow("no file chosen") << true << "" << QByteArray() << 0;
+    QTest::newRow("not a .txt file")
+        << true << "a.csv" << QByteArray("2020001 01 02 03 04 05") << 0;
+    QTest::newRow("empty file") << true << "empty.txt" << QByteArray() << 1;
+    QTest::newRow("binary file") << true << "bin.txt" << QByteArray("\x00\x01\x02\xff", 4) << 1;
+    QTest::newRow("no usable line")
+        << true << "bad.txt" << QByteArray("2020001 01 02\r\nhello\r\n") << 1;
+}
+
+void FrmMainEntryTest::importThatChangesNothing() {
+    QFETCH(bool, confirm);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(int, messages);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(12));
+    QTemporaryDir files;
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(confirm);
+    if (!fileName.isEmpty())
+        dialogs.answerOpenFile(writeFile(files, fileName, content));
+    child<QPushButton>(w, "cmdRdLst")->click();
+
+    QCOMPARE(dialogs.count("open"), confirm ? 1 : 0);
+    QCOMPARE(dialogs.messages(), messages);
+    if (messages)
+        QCOMPARE(dialogs.count("warning"), 1);
+    QCOMPARE(h.store().drawCount(), qint64(12));
+    QCOMPARE(h.store().lastDraw()->issue, qint64(2013012));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 12);
+    QCOMPARE(text(w, "Text1"), QString("2013013"));
+}
+
+QTEST_MAIN(FrmMainEntryTest)
+#include "tst_frmmain_entry.moc"
