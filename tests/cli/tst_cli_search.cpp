@@ -403,6 +403,14 @@ void CliSearchTest::searchAnswersTheFollowQuestion_data() {
     q.lag = 4;
     q.from = 2013001; // the draws that have no earlier draw are in range but never follow
     QTest::newRow("range from the first issue") << q;
+    q = {};
+    q.kind = 2;
+    q.free = false;
+    q.lag = 3;
+    q.ticked = positions("1,2");
+    q.refs = Values{0, 0, 1, 1, 1};
+    q.from = 2013001; // fixed mode: a draw before the history compares as 0
+    QTest::newRow("fixed, draws before the history are 0") << q;
 }
 
 void CliSearchTest::searchAnswersTheFollowQuestion() {
