@@ -25,7 +25,7 @@ MarkStatement freeMarks(const SearchRequest& r, int k, const QString& list) {
     for (int p = 1; p <= kPositions; ++p) {
         const int v = r.intRefVal[p - 1];
         if (counterRange(r.intLei).contains(v))
-            m.markedValues << freePattern(r.intLei, v, ++counters[v], true);
+            m.markedValues << freeToken(r.intLei, v, ++counters[v], true);
         // A value no counter holds has no token, and no group holding it can pass.
     }
     // The last group counts afresh: equal values in it all use the group's final count.
@@ -38,10 +38,10 @@ MarkStatement freeMarks(const SearchRequest& r, int k, const QString& list) {
     for (int p = kPositions - k + 1; p <= kPositions; ++p) {
         const int v = r.intRefVal[p - 1];
         if (counterRange(r.intLei).contains(v))
-            m.lastValues << freePattern(r.intLei, v, groupCounts[v], true);
+            m.lastValues << freeToken(r.intLei, v, groupCounts[v], true);
     }
-    m.marked = QStringLiteral("((%1) >= %2)").arg(patternHits(list, m.markedValues.size())).arg(k);
-    m.lastHits = patternHits(list, m.lastValues.size());
+    m.marked = QStringLiteral("((%1) >= %2)").arg(tokenHits(list, m.markedValues.size())).arg(k);
+    m.lastHits = tokenHits(list, m.lastValues.size());
     return m;
 }
 
@@ -95,13 +95,12 @@ std::optional<FollowResult> runCombinationSearch(HistoryStore& store, const Sear
     QString copy; // free positions: txtHisP6 holds the list every pattern reads
     if (r.bolZyw) {
         if (!r.bolSq)
-            ok = deriveLaggedLists(store, derived, r.intLei, r.intPreQi, error);
+            ok = deriveLaggedLists(store, derived, r.intPreQi, error);
         const QString list = r.bolSq ? codeColumn(r.intLei) : preCodeColumn(r.intLei);
         m = freeMarks(r, k, list);
         copy = list;
     } else {
-        ok = deriveComparisonColumns(store, derived, r.intLei, {1, 2, 3, 4, 5}, r.bolSq, r.intPreQi,
-                                     error);
+        ok = deriveComparisonColumns(store, derived, r.bolSq, r.intPreQi, error);
         m = fixedMarks(r, k);
     }
 

@@ -39,11 +39,11 @@ std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchReq
             int count = 0;
             if (r.intLei != Number && counterRange(r.intLei).contains(v))
                 count = ++counters[v];
-            values << freePattern(r.intLei, v, count, false);
+            values << freeToken(r.intLei, v, count, false);
         }
-        ok = r.bolSq || deriveLaggedLists(store, derived, r.intLei, r.intPreQi, error);
+        ok = r.bolSq || deriveLaggedLists(store, derived, r.intPreQi, error);
         const QString column = r.bolSq ? codeColumn(r.intLei) : preCodeColumn(r.intLei);
-        ok = ok && setHitCounts(store, patternHits(column, values.size()), values, error);
+        ok = ok && setHitCounts(store, tokenHits(column, values.size()), values, error);
     } else {
         const QChar suffix = r.bolSq ? QLatin1Char('S') : QLatin1Char('P');
         QStringList columns;
@@ -51,9 +51,8 @@ std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchReq
             columns << laggedColumn(i, r.intLei, suffix);
             values << r.intRefVal[i - 1];
         }
-        ok =
-            deriveComparisonColumns(store, derived, r.intLei, ticked, r.bolSq, r.intPreQi, error) &&
-            setHitCounts(store, equalityHits(columns), values, error);
+        ok = deriveComparisonColumns(store, derived, r.bolSq, r.intPreQi, error) &&
+             setHitCounts(store, equalityHits(columns), values, error);
     }
     if (!ok)
         return std::nullopt;

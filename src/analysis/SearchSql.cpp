@@ -43,10 +43,10 @@ bool validateRequest(const SearchRequest& r, QString* error) {
     return true;
 }
 
-QString freePattern(int kind, int value, int count, bool numberWithCount) {
+QString freeToken(int kind, int value, int count, bool numberWithCount) {
     if (kind == Number && !numberWithCount)
-        return QStringLiteral("*%1*").arg(kindValueText(kind, value));
-    return QStringLiteral("*%1X%2*").arg(count).arg(kindValueText(kind, value));
+        return kindValueText(kind, value);
+    return QStringLiteral("%1X%2").arg(count).arg(kindValueText(kind, value));
 }
 
 bool execBound(HistoryStore& store, const QString& sql, const QVariantList& values,
@@ -67,12 +67,13 @@ bool execBound(HistoryStore& store, const QString& sql, const QVariantList& valu
     return true;
 }
 
-QString patternHits(const QString& column, qsizetype patterns) {
-    if (patterns == 0)
+QString tokenHits(const QString& column, qsizetype tokens) {
+    if (tokens == 0)
         return QStringLiteral("0");
+    // A token holds no wildcard, so the list holds it exactly when it is a substring.
     QStringList parts;
-    for (qsizetype i = 0; i < patterns; ++i)
-        parts << QStringLiteral("(ifnull(%1,'') GLOB ?)").arg(column);
+    for (qsizetype i = 0; i < tokens; ++i)
+        parts << QStringLiteral("(instr(ifnull(%1,''), ?) > 0)").arg(column);
     return parts.join(QLatin1Char('+'));
 }
 
@@ -97,90 +98,122 @@ bool setHitCounts(HistoryStore& store, const QString& hitExpression, const QVari
 namespace {
 
 const QString kPre = QStringLiteral("txtHisPreLst");
+const QString kRowMap = QStringLiteral("temp.quorvex_rows");
 
-// The lagged lists are derived alike by both lag rules except on the first row when N = 1;
-// only N >= 2 is remembered, where the first row is never written.
-QString listKey(int n) {
-    return n >= 2 ? QStringLiteral("lag %1").arg(n) : QString();
+// What a lag derivation leaves in a column. The two rules for the lagged lists differ only on
+// the first row when N = 1, where the follow-list rule gives it its own list and the
+// comparison rule keeps what it had; otherwise the first row is never written.
+QString lagKey(int lag) {
+    return QStringLiteral("lag %1").arg(lag);
+}
+QString listKey(int n, bool ownFirstRow) {
+    if (n >= 2)
+        return lagKey(n);
+    return ownFirstRow ? QStringLiteral("lag 1, own first") : QStringLiteral("lag 1, kept first");
+}
+
+// Row numbers in issue order, for lag lookups; rebuilt once the draws have changed.
+bool ensureRowMap(HistoryStore& store, DerivedColumns& derived, QString* error) {
+    if (derived.holds(kRowMap, QStringLiteral("current")))
+        return true;
+    if (!execBound(store,
+                   QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS quorvex_rows "
+                                  "(rn INTEGER PRIMARY KEY, q INTEGER NOT NULL UNIQUE)"),
+                   {}, error) ||
+        !execBound(store, QStringLiteral("DELETE FROM temp.quorvex_rows"), {}, error) ||
+        !execBound(store,
+                   QStringLiteral("INSERT INTO temp.quorvex_rows (q) "
+                                  "SELECT SQQH FROM Lishi ORDER BY SQQH"),
+                   {}, error))
+        return false;
+    derived.rewriting(kRowMap, QStringLiteral("current"));
+    return true;
+}
+
+// Joins each row (alias a, its row number a.rn) to the row the lag before it (alias alias).
+QString lagJoin(const QString& alias, int lag) {
+    return QStringLiteral(" LEFT JOIN temp.quorvex_rows AS %1r ON %1r.rn = a.rn - %2"
+                          " LEFT JOIN Lishi AS %1 ON %1.SQQH = %1r.q")
+        .arg(alias)
+        .arg(lag);
+}
+
+// One statement writing the given assignments where any of them changes a value.
+bool writeDerived(HistoryStore& store, const QStringList& targets, const QStringList& values,
+                  const QString& joins, QString* error) {
+    QStringList setters, guards;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        setters << QStringLiteral("%1 = %2").arg(targets[i], values[i]);
+        guards << QStringLiteral("Lishi.%1 IS NOT (%2)").arg(targets[i], values[i]);
+    }
+    return execBound(
+        store,
+        QStringLiteral("UPDATE Lishi SET %1 FROM temp.quorvex_rows AS a%2 "
+                       "WHERE Lishi.SQQH = a.q AND (%3)")
+            .arg(setters.join(QStringLiteral(", ")), joins, guards.join(QStringLiteral(" OR "))),
+        {}, error);
 }
 
 } // namespace
 
-bool deriveLaggedLists(HistoryStore& store, DerivedColumns& derived, int kind, int n,
-                       QString* error) {
-    const QString listColumn = preCodeColumn(kind);
-    const QString key = listKey(n);
-    if (derived.holds(listColumn, key) && derived.holds(kPre, key))
+bool deriveLaggedLists(HistoryStore& store, DerivedColumns& derived, int n, QString* error) {
+    const QString key = listKey(n, true);
+    QStringList targets, values;
+    QStringList lists{QStringLiteral("txtHisLst")};
+    for (int kind = 0; kind < kKindCount; ++kind)
+        lists << codeColumn(kind);
+    for (const QString& list : lists) {
+        const QString target = QStringLiteral("txtHisPreLst") + list.mid(9);
+        if (derived.holds(target, key))
+            continue;
+        targets << target;
+        values << QStringLiteral("CASE WHEN a.rn >= %1 THEN l.%2 WHEN a.rn = 1 THEN Lishi.%3 "
+                                 "ELSE '' END")
+                      .arg(n)
+                      .arg(list, target);
+    }
+    if (targets.isEmpty())
         return true;
-    const QString sql =
-        QStringLiteral(
-            "WITH w AS (SELECT SQQH, ROW_NUMBER() OVER (ORDER BY SQQH) AS rn, "
-            "  LAG(%1, %3) OVER (ORDER BY SQQH) AS lk, "
-            "  LAG(txtHisLst, %3) OVER (ORDER BY SQQH) AS ll FROM Lishi), "
-            "n AS (SELECT SQQH, "
-            "  CASE WHEN rn >= %4 THEN lk WHEN rn = 1 THEN "
-            "    (SELECT %2 FROM Lishi AS o WHERE o.SQQH = w.SQQH) ELSE '' END AS pk, "
-            "  CASE WHEN rn >= %4 THEN ll WHEN rn = 1 THEN "
-            "    (SELECT txtHisPreLst FROM Lishi AS o WHERE o.SQQH = w.SQQH) ELSE '' END AS pl "
-            "  FROM w) "
-            "UPDATE Lishi SET %2 = n.pk, txtHisPreLst = n.pl FROM n "
-            "WHERE Lishi.SQQH = n.SQQH AND (Lishi.%2 IS NOT n.pk OR "
-            "Lishi.txtHisPreLst IS NOT n.pl)")
-            .arg(codeColumn(kind), listColumn)
-            .arg(n - 1)
-            .arg(n);
-    if (!execBound(store, sql, {}, error))
+    if (!ensureRowMap(store, derived, error) ||
+        !writeDerived(store, targets, values, lagJoin(QStringLiteral("l"), n - 1), error))
         return false;
-    derived.rewriting(listColumn, key);
-    derived.rewriting(kPre, key);
+    for (const QString& target : targets)
+        derived.rewriting(target, key);
     return true;
 }
 
-bool deriveComparisonColumns(HistoryStore& store, DerivedColumns& derived, int kind,
-                             const QVector<int>& positions, bool lastDraw, int n, QString* error) {
+bool deriveComparisonColumns(HistoryStore& store, DerivedColumns& derived, bool lastDraw, int n,
+                             QString* error) {
     const QChar suffix = lastDraw ? QLatin1Char('S') : QLatin1Char('P');
     const int lag = lastDraw ? 1 : n;
-    QStringList lagged{QStringLiteral("ROW_NUMBER() OVER (ORDER BY SQQH) AS rn")};
-    QStringList carried{QStringLiteral("SQQH")}, setters, guards, written;
-    const QString key = QStringLiteral("lag %1").arg(lag);
-    for (int p : positions) {
-        const QString target = laggedColumn(p, kind, suffix);
-        if (derived.holds(target, key))
-            continue;
-        written << target;
-        lagged << QStringLiteral("LAG(%1, %2, 0) OVER (ORDER BY SQQH) AS a%3")
-                      .arg(attributeColumn(p, kind))
-                      .arg(lag)
-                      .arg(p);
-        carried << QStringLiteral("a%1").arg(p);
-        setters << QStringLiteral("%1 = n.a%2").arg(target).arg(p);
-        guards << QStringLiteral("Lishi.%1 IS NOT n.a%2").arg(target).arg(p);
+    QStringList targets, values;
+    for (int p = 1; p <= kPositions; ++p) {
+        for (int kind = 0; kind < kKindCount; ++kind) {
+            const QString target = laggedColumn(p, kind, suffix);
+            if (derived.holds(target, lagKey(lag)))
+                continue;
+            targets << target;
+            values << QStringLiteral("ifnull(b.%1, 0)").arg(attributeColumn(p, kind));
+        }
     }
-    // In 前N期 the match grid shows txtHisPreLst, so it is derived even with no position ticked.
-    const bool pre = !lastDraw && !derived.holds(kPre, listKey(n));
+    QString joins = lagJoin(QStringLiteral("b"), lag);
+    // In 前N期 the match grid shows txtHisPreLst, so it is derived here too. The first row keeps
+    // its text unless the other rule gave it its own list, which this rule keeps as well.
+    const bool pre = !lastDraw && !derived.holds(kPre, listKey(n, false)) &&
+                     !derived.holds(kPre, listKey(n, true));
     if (pre) {
-        lagged << QStringLiteral("LAG(txtHisLst, %1) OVER (ORDER BY SQQH) AS ll").arg(lag - 1);
-        carried << QStringLiteral(
-                       "CASE WHEN rn >= 2 AND rn >= %1 THEN ll WHEN rn = 1 THEN "
-                       "(SELECT txtHisPreLst FROM Lishi AS o WHERE o.SQQH = w.SQQH) ELSE '' "
-                       "END AS pl")
-                       .arg(lag);
-        setters << QStringLiteral("txtHisPreLst = n.pl");
-        guards << QStringLiteral("Lishi.txtHisPreLst IS NOT n.pl");
+        targets << kPre;
+        values << QStringLiteral("CASE WHEN a.rn >= 2 AND a.rn >= %1 THEN l.txtHisLst "
+                                 "WHEN a.rn = 1 THEN Lishi.txtHisPreLst ELSE '' END")
+                      .arg(n);
+        joins += lagJoin(QStringLiteral("l"), n - 1);
     }
-    if (setters.isEmpty())
+    if (targets.isEmpty())
         return true;
-    const QString sql =
-        QStringLiteral("WITH w AS (SELECT SQQH, %1 FROM Lishi), n AS (SELECT %2 FROM w) "
-                       "UPDATE Lishi SET %3 FROM n WHERE Lishi.SQQH = n.SQQH AND (%4)")
-            .arg(lagged.join(QStringLiteral(", ")), carried.join(QStringLiteral(", ")),
-                 setters.join(QStringLiteral(", ")), guards.join(QStringLiteral(" OR ")));
-    if (!execBound(store, sql, {}, error))
+    if (!ensureRowMap(store, derived, error) || !writeDerived(store, targets, values, joins, error))
         return false;
-    for (const QString& column : written)
-        derived.rewriting(column, key);
-    if (pre)
-        derived.rewriting(kPre, listKey(n));
+    for (const QString& target : targets)
+        derived.rewriting(target, target == kPre ? listKey(n, false) : lagKey(lag));
     return true;
 }
 

@@ -14,37 +14,32 @@ std::optional<qint64> issueFromBox(const QString& text);
 // Checks what a search reads before anything is written; a message for the user otherwise.
 bool validateRequest(const SearchRequest& request, QString* error);
 
-// A free-mode pattern of one position: "*05*" for numbers, else "*" & count & "X" & value & "*".
-QString freePattern(int kind, int value, int count, bool numberWithCount);
-
-// The lag in draws between a follow draw and the draw it is matched through.
-inline int matchLag(const SearchRequest& r) {
-    return r.bolSq ? 1 : r.intPreQi;
-}
+// The text a free-mode test looks for in a code list: "05" for numbers in the follow search,
+// else count & "X" & value ("2X03", "1X0").
+QString freeToken(int kind, int value, int count, bool numberWithCount);
 
 // Runs one statement with bound values; a readable message on failure.
 bool execBound(HistoryStore& store, const QString& sql, const QVariantList& values, QString* error);
 
-// Step A for 前N期 free positions: the search kind's txtHisPreLst list and txtHisPreLst on row
-// k take the lists of row k - N + 1; rows 2..N-1 get empty texts; the first row keeps its own
-// when N >= 2. Skipped when already derived for the current history.
-bool deriveLaggedLists(HistoryStore& store, DerivedColumns& derived, int kind, int n,
-                       QString* error);
+// The lagged lists of 前N期 free positions: on row k every kind's txtHisPreLst list and
+// txtHisPreLst take the lists of row k - N + 1 (they describe draw k - N); rows 2..N-1 get
+// empty texts; the first row keeps its own when N >= 2. Written only where they differ.
+bool deriveLaggedLists(HistoryStore& store, DerivedColumns& derived, int n, QString* error);
 
-// Steps B and C: the comparison column (suffix "S", lag 1, or "P", lag N) of each position
-// takes the attribute of the draw the lag before (0 where there is none); in "P" mode
-// txtHisPreLst too. Only what is not yet derived is written.
-bool deriveComparisonColumns(HistoryStore& store, DerivedColumns& derived, int kind,
-                             const QVector<int>& positions, bool lastDraw, int n, QString* error);
+// The comparison columns of every kind and position: "S" (lastDraw) holds the attribute of the
+// draw before, "P" that of the draw N before, 0 where there is none; in "P" mode txtHisPreLst
+// too (row k >= 2 and k >= N: txtHisLst of row k - N + 1). Written only where they differ.
+bool deriveComparisonColumns(HistoryStore& store, DerivedColumns& derived, bool lastDraw, int n,
+                             QString* error);
 
 // Sets intTh of every row to the value of a hit expression (a sum of 0/1 tests), writing only
 // the rows whose count changes. Each '?' of the expression is bound from values.
 bool setHitCounts(HistoryStore& store, const QString& hitExpression, const QVariantList& values,
                   QString* error);
 
-// Hit expressions: the number of patterns a text column holds; the number of comparison
-// columns that equal their reference values.
-QString patternHits(const QString& column, qsizetype patterns);
+// Hit expressions: how many of the tokens a text column holds; how many comparison columns
+// equal their reference values.
+QString tokenHits(const QString& column, qsizetype tokens);
 QString equalityHits(const QStringList& columns);
 
 } // namespace quorvex
