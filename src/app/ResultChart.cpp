@@ -22,12 +22,12 @@ const QStringList& kindNames() {
 
 constexpr int kCountIntervals = 5;
 
-// The top of the count axis: five whole, round steps (1, 2, 5 times a power of ten) with room
+// The top of the count axis: five whole, round steps (1, 2, 4, 5 times a power of ten) with room
 // above the highest bar for its label.
 qint64 axisTop(qint64 highest) {
     const double need = double(highest) * 1.12;
     for (qint64 magnitude = 1;; magnitude *= 10)
-        for (qint64 factor : {1, 2, 5})
+        for (qint64 factor : {1, 2, 4, 5})
             if (double(factor * magnitude * kCountIntervals) >= need)
                 return factor * magnitude * kCountIntervals;
 }
@@ -57,17 +57,23 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     }
     set->setColor(QColor(0x3b, 0x7d, 0xd8));
     set->setLabelColor(QColor(0x20, 0x20, 0x20));
+    // Fifteen bars share a narrow chart: small labels keep every count and value whole.
+    QFont small = set->labelFont();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    set->setLabelFont(small);
 
     auto* series = new QBarSeries;
     series->append(set);
     series->setBarWidth(0.7);
-    series->setLabelsVisible(true);
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     series->setLabelsFormat(QStringLiteral("@value"));
     chart->addSeries(series);
 
     auto* categoryAxis = new QBarCategoryAxis;
     categoryAxis->append(categories);
+    categoryAxis->setLabelsFont(small);
+    categoryAxis->setTruncateLabels(false);
+    categoryAxis->setGridLineVisible(false);
     chart->addAxis(categoryAxis, Qt::AlignBottom);
     series->attachAxis(categoryAxis);
 
@@ -75,8 +81,16 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     countAxis->setRange(0, axisTop(highest));
     countAxis->setLabelFormat(QStringLiteral("%d"));
     countAxis->setTickCount(kCountIntervals + 1);
+    countAxis->setLabelsFont(small);
     chart->addAxis(countAxis, Qt::AlignLeft);
     series->attachAxis(countAxis);
+
+    // Counts over the bars only where they fit side by side; the result grid has them anyway.
+    const qsizetype barCount = std::max<qsizetype>(1, result.bars.size());
+    QObject::connect(chart, &QChart::plotAreaChanged, series,
+                     [series, barCount](const QRectF& area) {
+                         series->setLabelsVisible(area.width() / double(barCount) >= 22.0);
+                     });
 
     // The view owns its chart; setting a new one leaves the old one to us.
     QChart* old = view->chart();

@@ -443,7 +443,10 @@ QWidget* frmMain::buildResultsPanel() {
     setColumnWidths(MSFlexGrid3, resultGridWidths());
     MSFlexGrid3->setFixedWidth(twips(480 + 680 + 800 + 880) + 24);
     h->addWidget(MSFlexGrid3);
-    chartView_ = new QChartView(new QChart);
+    auto* emptyChart = new QChart;
+    emptyChart->setTitle(QStringLiteral("结果分布"));
+    emptyChart->legend()->hide();
+    chartView_ = new QChartView(emptyChart);
     chartView_->setObjectName(QStringLiteral("chartView"));
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumWidth(200);
