@@ -83,7 +83,7 @@ std::optional<FollowResult> runCombinationSearch(HistoryStore& store, const Sear
     }
 
     DerivedColumns derived(store);
-    HistoryStore::Transaction transaction(store);
+    HistoryStore::Transaction transaction(store, HistoryStore::Writes::WorkingColumns);
     if (!transaction.begun()) {
         if (error)
             *error = QStringLiteral("无法开始检索事务。");

@@ -22,7 +22,7 @@ std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchReq
     }
 
     DerivedColumns derived(store);
-    HistoryStore::Transaction transaction(store);
+    HistoryStore::Transaction transaction(store, HistoryStore::Writes::WorkingColumns);
     if (!transaction.begun()) {
         if (error)
             *error = QStringLiteral("无法开始检索事务。");

@@ -163,6 +163,11 @@ bool HistoryStore::openConnection(const QString& path, QString* error) {
             *error = QStringLiteral("历史数据库 %1 是只读文件，无法写入。").arg(path);
         return false;
     }
+    // The searches rewrite working columns across the whole table: keep it in memory, and
+    // write ahead so a commit appends the changed pages instead of journalling the old ones.
+    q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+    q.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     return true;
 }
 
@@ -325,6 +330,14 @@ bool HistoryStore::CompactDb(QString* error) {
 
     const QString folder = folder_;
     close();
+    // Closing the last connection folds the write-ahead log into the file and removes it. A log
+    // still there belongs to another program using the history; it must never meet the new file.
+    if (QFileInfo::exists(path + QStringLiteral("-wal"))) {
+        QFile::remove(tmp);
+        QString reopenError;
+        open(folder, &reopenError);
+        return fail(QStringLiteral("另一个程序正在使用历史数据库"));
+    }
     // rename() replaces the old file in one step: at every moment one complete history exists.
     const bool swapped =
         std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0;
@@ -345,13 +358,26 @@ bool HistoryStore::CompactDb(QString* error) {
     return true;
 }
 
-HistoryStore::Transaction::Transaction(HistoryStore& store) : db_(store.db_) {
+HistoryStore::Transaction::Transaction(HistoryStore& store, Writes writes) : db_(store.db_) {
+    if (writes == Writes::WorkingColumns) {
+        QSqlQuery q(db_);
+        relaxed_ = q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    }
     begun_ = db_.transaction();
 }
 
 HistoryStore::Transaction::~Transaction() {
     if (begun_ && !done_)
         db_.rollback();
+    end();
+}
+
+void HistoryStore::Transaction::end() {
+    if (relaxed_) {
+        QSqlQuery q(db_);
+        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+        relaxed_ = false;
+    }
 }
 
 bool HistoryStore::Transaction::commit(QString* error) {
@@ -365,8 +391,10 @@ bool HistoryStore::Transaction::commit(QString* error) {
         if (error)
             *error = db_.lastError().text();
         db_.rollback();
+        end();
         return false;
     }
+    end();
     return true;
 }
 

@@ -58,16 +58,23 @@ public:
     // When any step fails the history stays as it was and stays open.
     bool CompactDb(QString* error);
 
+    // What a transaction writes: draws must reach the disk at commit; the searches' working
+    // columns may wait for the next synced commit (the file stays consistent either way).
+    enum class Writes { Draws, WorkingColumns };
+
     // One transaction over several statements: rolled back unless committed.
     class Transaction {
     public:
-        explicit Transaction(HistoryStore& store);
+        explicit Transaction(HistoryStore& store, Writes writes = Writes::Draws);
         ~Transaction();
         bool begun() const { return begun_; }
         bool commit(QString* error);
 
     private:
+        void end();
+
         QSqlDatabase db_;
+        bool relaxed_ = false;
         bool begun_ = false;
         bool done_ = false;
     };

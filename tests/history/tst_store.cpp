@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,6 +90,7 @@ private slots:
     void failedCompactionKeepsHistoryOpen();
     void leftoverFromKilledCompactionIsHarmless();
     void killedCompactionNeverLosesTheHistory();
+    void compactionWaitsWhileAnotherProgramUsesTheHistory();
 };
 
 void StoreTest::initTestCase() {
@@ -335,15 +337,10 @@ void StoreTest::killedCompactionNeverLosesTheHistory() {
     }
     const QString folder = h.folder();
     const auto expected = storedDraws(h.store());
-    const QString path = h.store().databasePath();
     h.store().close();
-    // Each completed swap gives Quorvex.mdb a new inode.
-    auto inode = [&] {
-        struct stat info {};
-        ::stat(QFile::encodeName(path).constData(), &info);
-        return info.st_ino;
-    };
-    const ino_t firstInode = inode();
+    // The child adds one byte here after every compaction it completes.
+    QTemporaryDir counterDir;
+    const QByteArray counter = QFile::encodeName(counterDir.filePath(QStringLiteral("done")));
     int tmpSeen = 0;
 
     // A child compacts over and over and is killed at a random moment: whatever step it was
@@ -356,10 +353,13 @@ void StoreTest::killedCompactionNeverLosesTheHistory() {
             QString error;
             if (!store.open(folder, &error))
                 ::_exit(3);
-            for (;;)
-                store.CompactDb(&error);
+            const int done = ::open(counter.constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            for (;;) {
+                if (store.CompactDb(&error) && ::write(done, "x", 1) < 0)
+                    ::_exit(4);
+            }
         }
-        ::usleep(5000 + QRandomGenerator::global()->bounded(40000));
+        ::usleep(5000 + QRandomGenerator::global()->bounded(60000));
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
@@ -371,8 +371,28 @@ void StoreTest::killedCompactionNeverLosesTheHistory() {
         QVERIFY2(store.open(folder, &error), qPrintable(error));
         QCOMPARE(storedDraws(store), expected);
     }
-    QVERIFY(inode() != firstInode);
+    QVERIFY2(QFileInfo(QString::fromLocal8Bit(counter)).size() > 0,
+             "no compaction completed before a kill: the kills never hit the swap");
     qInfo("killed while QuorvexTmp.mdb existed in %d of 12 rounds", tmpSeen);
+}
+
+void StoreTest::compactionWaitsWhileAnotherProgramUsesTheHistory() {
+    TempHistory h;
+    h.appendMany(2013045, kDraws);
+    HistoryStore other; // a second user of the same file keeps its write-ahead log open
+    QString error;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    QVERIFY(storedDraws(other) == expectedDraws(2013045, kDraws));
+
+    QVERIFY(!h.store().CompactDb(&error));
+    QVERIFY(error.contains(QStringLiteral("另一个程序")));
+    QVERIFY(h.store().isOpen());
+    appendOne(h.store(), 2013050, {1, 2, 3, 4, 5});
+    QCOMPARE(other.drawCount(), kDraws.size() + 1);
+
+    other.close();
+    QVERIFY2(h.store().CompactDb(&error), qPrintable(error));
+    QCOMPARE(h.store().drawCount(), kDraws.size() + 1);
 }
 
 QTEST_GUILESS_MAIN(StoreTest)
