@@ -31,23 +31,45 @@ DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiac
     return a;
 }
 
+namespace {
+
+// Appends a small non-negative number, with a leading zero below 10 when twoDigits.
+void appendNumber(QString& out, int n, bool twoDigits) {
+    if (n < 0 || n > 99) {
+        out +=
+            twoDigits ? QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) : QString::number(n);
+        return;
+    }
+    if (n >= 10 || twoDigits)
+        out += QLatin1Char(char('0' + n / 10));
+    out += QLatin1Char(char('0' + n % 10));
+}
+
+} // namespace
+
 QString numberList(const Numbers& numbers) {
     QString out;
-    for (int n : numbers)
-        out += QStringLiteral("%1 ").arg(n, 2, 10, QLatin1Char('0'));
+    out.reserve(3 * kPositions);
+    for (int n : numbers) {
+        appendNumber(out, n, true);
+        out += QLatin1Char(' ');
+    }
     return out;
 }
 
 QString codeText(int kind, const std::array<int, kPositions>& values) {
     const ValueRange range = counterRange(kind);
+    const bool twoDigits = kindUsesTwoDigits(kind);
     std::array<int, 16> counters{};
     QString out;
+    out.reserve(5 * kPositions);
     for (int v : values) {
         if (!range.contains(v))
             continue;
-        const int count = ++counters[v];
-        out +=
-            QString::number(count) + QLatin1Char('X') + kindValueText(kind, v) + QLatin1Char(' ');
+        appendNumber(out, ++counters[v], false);
+        out += QLatin1Char('X');
+        appendNumber(out, v, twoDigits);
+        out += QLatin1Char(' ');
     }
     return out;
 }
