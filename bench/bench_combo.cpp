@@ -1,0 +1,86 @@
+// Combination search on synthetic histories of 5,840 and 100,000 draws: k = 2 and k = 3, free
+// and fixed positions, 上期 and 前N期 (N = 3) in turn. Consecutive runs always differ in their
+// options, so no search finds the working columns of the one before it.
+#include "analysis/FollowSearch.h"
+#include "BenchHistory.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace quorvex;
+using namespace quorvex::bench;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    struct Mode {
+        const char* name;
+        bool free;
+        int k;
+    };
+    const Mode modes[] = {{"free  k=2", true, 2},
+                          {"fixed k=2", false, 2},
+                          {"free  k=3", true, 3},
+                          {"fixed k=3", false, 3}};
+
+    std::printf("combination search, medians in ms (targets: 40 ms at 5,840 draws, 800 ms at "
+                "100,000)\n");
+    for (const int size : {5840, 100000}) {
+        QTemporaryDir dir;
+        HistoryStore store;
+        QString error;
+        if (!store.open(dir.path(), &error) || !fillHistory(store, size)) {
+            std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+            return 1;
+        }
+        const HistoryView view = store.loadView();
+        const int rounds = size > 10000 ? 11 : 25;
+        QVector<double> times[4];
+        QVector<double> all, cpu, first(4);
+        qint64 followDraws = 0;
+        for (int round = 0; round < rounds; ++round) {
+            for (int m = 0; m < 4; ++m) {
+                SearchRequest r;
+                r.bolZyw = modes[m].free;
+                r.bolSq = (round + m) % 2 == 0;
+                r.intPreQi = 3;
+                r.intLei = (round + m) % kKindCount;
+                r.intXianshiLei = (round + 2 * m) % kKindCount;
+                const qsizetype ref = view.size() - 1 - (r.bolSq ? 0 : 2) - round % 5;
+                r.intRefVal = view.rows()[ref].attributes.kindValues(r.intLei);
+                r.startIssueText = QString::number(view.rows()[0].issue + (r.bolSq ? 1 : 3));
+                r.endIssueText = QString::number(view.rows().last().issue);
+                QElapsedTimer timer;
+                const double cpuStart = cpuMs();
+                timer.start();
+                const auto result = runCombinationSearch(store, r, modes[m].k, &error);
+                const double ms = timer.nsecsElapsed() / 1e6;
+                const double cpuUsed = cpuMs() - cpuStart;
+                if (!result) {
+                    std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+                    return 1;
+                }
+                followDraws += result->followDraws;
+                if (round < 2) { // both lags' first searches derive the lagged columns
+                    first[m] = qMax(first[m], ms);
+                    continue;
+                }
+                times[m] << ms;
+                all << ms;
+                cpu << cpuUsed;
+            }
+        }
+        std::printf("%7d draws:", size);
+        for (int m = 0; m < 4; ++m)
+            std::printf("  %s %7.1f", modes[m].name, median(times[m]));
+        std::printf("  | all %7.1f (cpu %.1f)  (%lld follow draws listed)\n", median(all),
+                    median(cpu), static_cast<long long>(followDraws));
+        std::printf("%7s slowest first search of each mode:", "");
+        for (int m = 0; m < 4; ++m)
+            std::printf("  %s %7.1f", modes[m].name, first[m]);
+        std::printf("\n");
+    }
+    return 0;
+}
