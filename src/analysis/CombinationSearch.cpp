@@ -1,6 +1,5 @@
 #include "FollowSearch.h"
 
-#include "ResultTally.h"
 #include "SearchSql.h"
 
 namespace quorvex {
@@ -72,62 +71,37 @@ std::optional<FollowResult> runCombinationSearch(HistoryStore& store, const Sear
                 QStringLiteral("组合位数必须是1到5之间的数字，当前为%1，没有标记任何一期。").arg(k);
         return std::nullopt;
     }
+    auto markGroups = [&](DerivedColumns& derived, QString* error) {
+        MarkStatement m;
+        QString copy; // free positions: txtHisP6 holds the list every pattern reads
+        if (r.bolZyw) {
+            if (!r.bolSq && !deriveLaggedLists(store, derived, r.intPreQi, error))
+                return false;
+            copy = r.bolSq ? codeColumn(r.intLei) : preCodeColumn(r.intLei);
+            m = freeMarks(r, k, copy);
+        } else {
+            if (!deriveComparisonColumns(store, derived, r.bolSq, r.intPreQi, error))
+                return false;
+            m = fixedMarks(r, k);
+        }
+        QStringList setters{QStringLiteral("bolOk = %1").arg(m.marked),
+                            QStringLiteral("intTh = %1").arg(m.lastHits)};
+        QStringList guards{QStringLiteral("bolOk IS NOT %1").arg(m.marked),
+                           QStringLiteral("intTh IS NOT (%1)").arg(m.lastHits)};
+        if (!copy.isEmpty()) {
+            setters << QStringLiteral("txtHisP6 = %1").arg(copy);
+            guards << QStringLiteral("txtHisP6 IS NOT %1").arg(copy);
+        }
+        const QVariantList values = m.markedValues + m.lastValues;
+        return execBound(
+            store,
+            QStringLiteral("UPDATE Lishi SET %1 WHERE %2")
+                .arg(setters.join(QStringLiteral(", ")), guards.join(QStringLiteral(" OR "))),
+            values + values, error);
+    };
     SearchRequest all = r;
     all.bolPosSel.fill(true); // every position takes part; the boxes are not consulted
-    if (!validateRequest(all, error))
-        return std::nullopt;
-    if (!store.isOpen()) {
-        if (error)
-            *error = QStringLiteral("历史数据库没有打开。");
-        return std::nullopt;
-    }
-
-    DerivedColumns derived(store);
-    HistoryStore::Transaction transaction(store, HistoryStore::Writes::WorkingColumns);
-    if (!transaction.begun()) {
-        if (error)
-            *error = QStringLiteral("无法开始检索事务。");
-        return std::nullopt;
-    }
-
-    bool ok = true;
-    MarkStatement m;
-    QString copy; // free positions: txtHisP6 holds the list every pattern reads
-    if (r.bolZyw) {
-        if (!r.bolSq)
-            ok = deriveLaggedLists(store, derived, r.intPreQi, error);
-        const QString list = r.bolSq ? codeColumn(r.intLei) : preCodeColumn(r.intLei);
-        m = freeMarks(r, k, list);
-        copy = list;
-    } else {
-        ok = deriveComparisonColumns(store, derived, r.bolSq, r.intPreQi, error);
-        m = fixedMarks(r, k);
-    }
-
-    QStringList setters{QStringLiteral("bolOk = %1").arg(m.marked),
-                        QStringLiteral("intTh = %1").arg(m.lastHits)};
-    QStringList guards{QStringLiteral("bolOk IS NOT %1").arg(m.marked),
-                       QStringLiteral("intTh IS NOT (%1)").arg(m.lastHits)};
-    if (!copy.isEmpty()) {
-        setters << QStringLiteral("txtHisP6 = %1").arg(copy);
-        guards << QStringLiteral("txtHisP6 IS NOT %1").arg(copy);
-    }
-    const QVariantList values = m.markedValues + m.lastValues;
-    ok = ok && execBound(store,
-                         QStringLiteral("UPDATE Lishi SET %1 WHERE %2")
-                             .arg(setters.join(QStringLiteral(", ")),
-                                  guards.join(QStringLiteral(" OR "))),
-                         values + values, error);
-    if (!ok)
-        return std::nullopt;
-
-    const Selection selection{QStringLiteral("bolOk = 1"), {}};
-    auto result = ShowFollowResults(store, selection, *issueFromBox(r.startIssueText),
-                                    *issueFromBox(r.endIssueText), r, error);
-    if (!result || !transaction.commit(error))
-        return std::nullopt;
-    derived.committed();
-    return result;
+    return runMarkedSearch(store, all, markGroups, {QStringLiteral("bolOk = 1"), {}}, error);
 }
 
 } // namespace quorvex

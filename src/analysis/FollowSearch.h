@@ -42,6 +42,10 @@ struct FollowResult {
     qint64 followDraws = 0;
 };
 
+// Checks what a search reads before anything is written: the kinds, N, the issue boxes and
+// typed reference values of the ticked positions. A message for the user otherwise.
+bool validateRequest(const SearchRequest& request, QString* error);
+
 // Command1_Click: the follow search. Bad input (an issue box that is not a number, a reference
 // value outside the search kind, N outside 1..9) gives nothing and a message in error; the
 // history and its working columns are then left as they were.

@@ -67,6 +67,34 @@ bool execBound(HistoryStore& store, const QString& sql, const QVariantList& valu
     return true;
 }
 
+std::optional<FollowResult>
+runMarkedSearch(HistoryStore& store, const SearchRequest& request,
+                const std::function<bool(DerivedColumns&, QString*)>& mark,
+                const Selection& selection, QString* error) {
+    if (!validateRequest(request, error))
+        return std::nullopt;
+    if (!store.isOpen()) {
+        if (error)
+            *error = QStringLiteral("历史数据库没有打开。");
+        return std::nullopt;
+    }
+    DerivedColumns derived(store);
+    HistoryStore::Transaction transaction(store, HistoryStore::Writes::WorkingColumns);
+    if (!transaction.begun()) {
+        if (error)
+            *error = QStringLiteral("无法开始检索事务。");
+        return std::nullopt;
+    }
+    if (!mark(derived, error))
+        return std::nullopt;
+    auto result = ShowFollowResults(store, selection, *issueFromBox(request.startIssueText),
+                                    *issueFromBox(request.endIssueText), request, error);
+    if (!result || !transaction.commit(error))
+        return std::nullopt;
+    derived.committed();
+    return result;
+}
+
 QString tokenHits(const QString& column, qsizetype tokens) {
     if (tokens == 0)
         return QStringLiteral("0");

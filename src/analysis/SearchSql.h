@@ -2,6 +2,9 @@
 
 #include "DerivedColumns.h"
 #include "FollowSearch.h"
+#include "ResultTally.h"
+
+#include <functional>
 
 namespace quorvex {
 
@@ -10,9 +13,6 @@ namespace quorvex {
 
 // Issue of an issue box: the number formed by its last 8 characters.
 std::optional<qint64> issueFromBox(const QString& text);
-
-// Checks what a search reads before anything is written; a message for the user otherwise.
-bool validateRequest(const SearchRequest& request, QString* error);
 
 // The text a free-mode test looks for in a code list: "05" for numbers in the follow search,
 // else count & "X" & value ("2X03", "1X0").
@@ -36,6 +36,14 @@ bool deriveComparisonColumns(HistoryStore& store, DerivedColumns& derived, bool 
 // the rows whose count changes. Each '?' of the expression is bound from values.
 bool setHitCounts(HistoryStore& store, const QString& hitExpression, const QVariantList& values,
                   QString* error);
+
+// One search: checks request, then inside one transaction lets mark() set the working columns
+// and lists and tallies the rows selection names within the issue range. When any step fails
+// the history is left as it was.
+std::optional<FollowResult>
+runMarkedSearch(HistoryStore& store, const SearchRequest& request,
+                const std::function<bool(DerivedColumns&, QString*)>& mark,
+                const Selection& selection, QString* error);
 
 // Hit expressions: how many of the tokens a text column holds; how many comparison columns
 // equal their reference values.
