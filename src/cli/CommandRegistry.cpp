@@ -16,6 +16,7 @@ std::unique_ptr<Command> makeNextIssueCommand();
 std::unique_ptr<Command> makeImportCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeComboCommand();
+std::unique_ptr<Command> makeCompactCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -27,6 +28,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeImportCommand,
         &makeSearchCommand,
         &makeComboCommand,
+        &makeCompactCommand,
     };
     // clang-format on
     return factories;

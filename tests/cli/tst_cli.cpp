@@ -45,6 +45,7 @@ private slots:
     void csvQuoting_data();
     void csvQuoting();
     void tableAlignsWideCharacters();
+    void compactKeepsEveryDrawOrFailsCleanly();
 
 private:
     // Runs quorvex-cli on the test's folder with a private settings store.
@@ -305,6 +306,23 @@ void CliTest::tableAlignsWideCharacters() {
     QCOMPARE(lines[0], QString("生肖  次数  百分比"));
     QCOMPARE(lines[1], QString("鼠      13  6.500%"));
     QCOMPARE(lines[2], QString("牛       7"));
+}
+
+void CliTest::compactKeepsEveryDrawOrFailsCleanly() {
+    for (const char* draw : {"3 7 9 11 14", "1 2 4 5 6", "15 13 11 9 7"})
+        QCOMPARE(cli(QStringList{"append"} + QString(draw).split(' ')).code, 0);
+    const QString before = cli({"list", "--format", "csv"}).out;
+    Result r = cli({"compact"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(cli({"list", "--format", "csv"}).out, before);
+
+    // A temporary file that cannot be replaced: exit 1, one message, the history as it was.
+    const QString tmp = QDir(folder_).filePath("QuorvexTmp.mdb");
+    QVERIFY(QDir().mkpath(tmp + "/blocked"));
+    r = cli({"compact"});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.startsWith("quorvex-cli: "));
+    QCOMPARE(cli({"list", "--format", "csv"}).out, before);
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -1,0 +1,38 @@
+#include "Command.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+// Compacts Quorvex.mdb through QuorvexTmp.mdb; the history is swapped in only when complete.
+class CompactCommand : public Command {
+public:
+    QString name() const override { return QStringLiteral("compact"); }
+    QString summary() const override {
+        return QStringLiteral("Compact the history database; a failure leaves it as it was.");
+    }
+
+protected:
+    void addOptions(QCommandLineParser&) override {}
+
+    int run(const QCommandLineParser& parser, Context& context) override {
+        if (const int status = expectPositional(parser, context, 0, 0))
+            return status;
+        HistoryStore* store = context.history();
+        if (!store)
+            return ExitFailure;
+        QString error;
+        if (!store->CompactDb(&error))
+            return context.fail(error);
+        context.out() << store->drawCount() << " draws kept\n";
+        return ExitSuccess;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeCompactCommand() {
+    return std::make_unique<CompactCommand>();
+}
+
+} // namespace quorvex::cli
