@@ -10,13 +10,6 @@ using namespace quorvex::test;
 
 namespace {
 
-SearchRequest baseRequest() {
-    SearchRequest r;
-    r.startIssueText = QStringLiteral("2013001");
-    r.endIssueText = QStringLiteral("2099999");
-    return r;
-}
-
 int marked(TempHistory& h) {
     QSqlQuery q(h.store().database());
     q.exec("SELECT COUNT(*) FROM Lishi WHERE bolOk = 1");

@@ -12,17 +12,6 @@
 using namespace quorvex;
 using namespace quorvex::test;
 
-namespace {
-
-SearchRequest baseRequest() {
-    SearchRequest r;
-    r.startIssueText = QStringLiteral("2013001");
-    r.endIssueText = QStringLiteral("2099999");
-    return r;
-}
-
-} // namespace
-
 class FollowSearchTest : public QObject {
     Q_OBJECT
 private slots:

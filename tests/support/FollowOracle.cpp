@@ -120,6 +120,13 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
     return out;
 }
 
+SearchRequest baseRequest() {
+    SearchRequest r;
+    r.startIssueText = QStringLiteral("2013001");
+    r.endIssueText = QStringLiteral("2099999");
+    return r;
+}
+
 QVector<Numbers> randomDraws(int count, quint32 seed) {
     QRandomGenerator rng(seed);
     QVector<Numbers> draws;

@@ -13,6 +13,9 @@ bool combinationMatches(const HistoryView& view, const SearchRequest& r, int k, 
 FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
                             const std::function<bool(qsizetype earlier)>& matches);
 
+// A request with the default options over every issue from 2013001 on.
+SearchRequest baseRequest();
+
 // Random histories of distinct numbers.
 QVector<Numbers> randomDraws(int count, quint32 seed);
 
