@@ -55,6 +55,8 @@ QTableView* makeGrid(const QString& name, QAbstractItemModel* model) {
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setAlternatingRowColors(true);
+    // Tab leaves the grid instead of walking through thousands of cells.
+    grid->setTabKeyNavigation(false);
     grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->hide();
@@ -328,6 +330,8 @@ QWidget* frmMain::buildOptionsPanel() {
             } else {
                 box = makeBox(indexed("Text2", index), 48);
                 box->setReadOnly(true);
+                // Shown values only: Tab passes them by, a click still selects for copying.
+                box->setFocusPolicy(Qt::ClickFocus);
                 Text2[index] = box;
                 check->setObjectName(indexed("Check1", index));
                 Check1[index] = check;
@@ -346,6 +350,14 @@ QWidget* frmMain::buildOptionsPanel() {
             row->addWidget(Check4);
             row->addStretch();
             grid->addLayout(row, 2, 0, 1, 5);
+        }
+        if (f == 1) {
+            // Tab follows the rows: the five typed values, then the five position boxes.
+            for (int i = 1; i < 5; ++i)
+                setTabOrder(Text22[i], Text22[i + 1]);
+            setTabOrder(Text22[5], Check11[1]);
+            for (int i = 1; i < 5; ++i)
+                setTabOrder(Check11[i], Check11[i + 1]);
         }
         v->addWidget(Frame2[f]);
     }
@@ -374,6 +386,8 @@ QWidget* frmMain::buildOptionsPanel() {
     Combo1 = new QComboBox;
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
+    // Enter takes the typed value without adding it to the list of 1..4.
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->addItems(
         {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")});
     Combo1->installEventFilter(this);
@@ -450,6 +464,7 @@ QWidget* frmMain::buildResultsPanel() {
     chartView_->setObjectName(QStringLiteral("chartView"));
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumWidth(200);
+    chartView_->setFocusPolicy(Qt::NoFocus);
     h->addWidget(chartView_, 1);
     panel->addWidget(bottom);
     panel->setStretchFactor(0, 1);
@@ -556,7 +571,7 @@ void frmMain::startUp() {
     st_.intPreQi = s.intPreQi;
     MaskEdBox2->setText(QString::number(st_.intPreQi));
     st_.intZhWSetup = s.intZhWSetup;
-    Combo1->setCurrentText(QString::number(st_.intZhWSetup));
+    showCombinedPositions();
 
     QihaoXianshi();
     zodiacYear_.setYear(zodiacYearFromIssueText(Text1->text(), QDate::currentDate()));
@@ -575,6 +590,9 @@ void frmMain::startUp() {
 
     AddHaoma();
     TabStrip1_Click(); // shows the first tab's frame only
+    // Typing the newest draw is the most frequent task: the window opens in its first box.
+    if (MaskEdBox1[1]->isEnabled())
+        MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -978,7 +996,10 @@ void frmMain::storeEnteredDraw() {
 // Settings menu and boxes
 
 void frmMain::Command9_Click() {
-    mnuSetup->popup(QCursor::pos());
+    // Under the mouse when the button was clicked; below the button when its access key was used.
+    const QPoint mouse = QCursor::pos();
+    const bool overButton = Command9->rect().contains(Command9->mapFromGlobal(mouse));
+    mnuSetup->popup(overButton ? mouse : Command9->mapToGlobal(QPoint(0, Command9->height())));
 }
 
 void frmMain::setSxcsChecks() {
@@ -1043,13 +1064,22 @@ void frmMain::MaskEdBox2_LostFocus() {
     SetStartIssue();
 }
 
+void frmMain::showCombinedPositions() {
+    // A value of the list selects its entry, so the opened list marks it; others are typed text.
+    const QString k = QString::number(st_.intZhWSetup);
+    const int entry = Combo1->findText(k);
+    if (entry >= 0)
+        Combo1->setCurrentIndex(entry);
+    Combo1->setEditText(k);
+}
+
 void frmMain::Combo1_LostFocus() {
     const auto k = parseInteger(Combo1->currentText());
     if (!k || *k < 1 || *k > kPositions) {
         dialogs_->warning(
             QStringLiteral("组合位数"),
             QStringLiteral("组合位数须是1到5的整数，已恢复为 %1。").arg(st_.intZhWSetup));
-        Combo1->setCurrentText(QString::number(st_.intZhWSetup));
+        showCombinedPositions();
         return;
     }
     st_.intZhWSetup = *k;

@@ -136,6 +136,7 @@ private:
     int currentTab() const;
     void setSxcsChecks();
     void setDscsChecks();
+    void showCombinedPositions(); // intZhWSetup in Combo1
     // The match grid, result grid and chart of a finished search.
     void ShowFollowResults(const FollowResult& result);
     // Runs the lost-focus handling of the option box being edited, as leaving it would.
