@@ -1,5 +1,7 @@
 #include "SearchOptions.h"
 
+#include <QRegularExpression>
+
 #include "analysis/ReferenceDraw.h"
 #include "analysis/SearchSql.h"
 
@@ -121,7 +123,10 @@ int parseOptions(const QCommandLineParser& parser, Context& context, PositionUse
         r.intRefVal = *values;
     }
     if (parser.isSet(kOptVerify)) {
-        o.verifyTarget = issueBefore(parser.value(kOptVerify));
+        const QString verify = parser.value(kOptVerify).trimmed();
+        static const QRegularExpression sevenDigits(QStringLiteral("^[0-9]{7}$"));
+        if (sevenDigits.match(verify).hasMatch())
+            o.verifyTarget = issueBefore(verify);
         if (!o.verifyTarget)
             return context.usage(QStringLiteral("--verify takes an issue number such as 2013050, "
                                                 "not '%1'")

@@ -481,6 +481,7 @@ void CliSearchTest::badOptionValuesExitTwo_data() {
     QTest::newRow("zodiac 13") << s + QStringList{"--kind", "zodiac", "--values", "1,2,3,4,13"};
     QTest::newRow("head 2") << s + QStringList{"--kind", "head", "--values", "0,1,2,0,0"};
     QTest::newRow("verify text") << s + QStringList{"--verify", "soon"};
+    QTest::newRow("verify year only") << s + QStringList{"--verify", "2013"};
     QTest::newRow("before alone") << s + QStringList{"--before"};
     QTest::newRow("values and verify")
         << s + QStringList{"--values", "1,2,3,4,5", "--verify", "2013010"};
