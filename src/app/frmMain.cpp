@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
@@ -447,9 +448,14 @@ QWidget* frmMain::buildResultsPanel() {
     setColumnWidths(MSFlexGrid2, matchGridWidths());
     panel->addWidget(MSFlexGrid2);
 
+    // The result grid with the chart beside it; on a narrow window the chart moves below the
+    // grid so that its fifteen value labels keep room.
     auto* bottom = new QWidget;
-    auto* h = new QHBoxLayout(bottom);
+    bottom->setObjectName(QStringLiteral("resultsArea"));
+    auto* h = new QBoxLayout(QBoxLayout::LeftToRight, bottom);
     h->setContentsMargins(0, 0, 0, 0);
+    resultsLayout_ = h;
+    bottom->installEventFilter(this);
     resultModel_ = new TextGridModel({QStringLiteral("序号"), QStringLiteral("结果"),
                                       QStringLiteral("出现次数"), QStringLiteral("百分比")},
                                      this);
@@ -463,7 +469,7 @@ QWidget* frmMain::buildResultsPanel() {
     chartView_ = new QChartView(emptyChart);
     chartView_->setObjectName(QStringLiteral("chartView"));
     chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumWidth(200);
+    chartView_->setMinimumSize(150, 150);
     chartView_->setFocusPolicy(Qt::NoFocus);
     h->addWidget(chartView_, 1);
     panel->addWidget(bottom);
@@ -1087,6 +1093,15 @@ void frmMain::Combo1_LostFocus() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && watched == resultsLayout_->parentWidget()) {
+        // Side by side from this width on; the minimum width side by side stays below it, so
+        // a window narrowed past it can still change to one above the other.
+        constexpr int kChartRoomBeside = 280;
+        const int width = static_cast<QResizeEvent*>(event)->size().width();
+        resultsLayout_->setDirection(width >= MSFlexGrid3->width() + kChartRoomBeside
+                                         ? QBoxLayout::LeftToRight
+                                         : QBoxLayout::TopToBottom);
+    }
     if (event->type() == QEvent::KeyPress) {
         for (int i = 1; i <= 5; ++i)
             if (watched == MaskEdBox1[i])

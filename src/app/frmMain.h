@@ -12,6 +12,7 @@
 #include <array>
 
 class QAction;
+class QBoxLayout;
 class QCheckBox;
 class QChartView;
 class QComboBox;
@@ -165,6 +166,7 @@ private:
     QTableView* MSFlexGrid2 = nullptr;
     QTableView* MSFlexGrid3 = nullptr;
     QChartView* chartView_ = nullptr;
+    QBoxLayout* resultsLayout_ = nullptr; // result grid and chart: side by side or stacked
     QLineEdit* Text1 = nullptr;
     QLabel* Label12 = nullptr;
     std::array<QLineEdit*, 6> MaskEdBox1{}; // 1..5

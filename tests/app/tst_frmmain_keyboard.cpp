@@ -10,7 +10,7 @@ using namespace quorvex;
 using namespace quorvex::test;
 
 // The window used without a mouse: where it opens, where Tab goes, what the access keys and
-// Enter do.
+// Enter do, and whether it fits a small screen.
 class FrmMainKeyboardTest : public QObject {
     Q_OBJECT
 private slots:
@@ -22,6 +22,7 @@ private slots:
     void accessKeysPressTheirButtons_data();
     void accessKeysPressTheirButtons();
     void enterInCombinedPositionsKeepsTheList();
+    void fitsSmallScreen();
 
 private:
     std::unique_ptr<QTemporaryDir> settingsDir_;
@@ -158,6 +159,31 @@ void FrmMainKeyboardTest::enterInCombinedPositionsKeepsTheList() {
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
     QCOMPARE(entries, (QStringList{"1", "2", "3", "4"}));
+}
+
+void FrmMainKeyboardTest::fitsSmallScreen() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(50));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.resize(1100, 700);
+    showActive(w);
+    QVERIFY2(w.width() <= 1100 && w.height() <= 700,
+             qPrintable(QStringLiteral("%1x%2").arg(w.width()).arg(w.height())));
+    // Every button shows its whole caption.
+    for (QPushButton* b : w.findChildren<QPushButton*>()) {
+        if (!b->isVisible())
+            continue;
+        QVERIFY2(b->width() >= b->sizeHint().width() && b->height() >= b->sizeHint().height(),
+                 qPrintable(b->objectName()));
+        QVERIFY2(w.rect().contains(QRect(b->mapTo(&w, QPoint(0, 0)), b->size())),
+                 qPrintable(b->objectName()));
+    }
+    // The chart keeps room for its fifteen value labels (it moves below the result grid).
+    QVERIFY(child<QWidget>(w, "chartView")->width() >= 260);
+    w.resize(1366, 738);
+    QTRY_COMPARE(w.width(), 1366);
+    QVERIFY(child<QWidget>(w, "chartView")->width() >= 260);
 }
 
 QTEST_MAIN(FrmMainKeyboardTest)
