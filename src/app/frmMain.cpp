@@ -1093,7 +1093,8 @@ void frmMain::Combo1_LostFocus() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == resultsLayout_->parentWidget()) {
+    if (event->type() == QEvent::Resize && resultsLayout_ &&
+        watched == resultsLayout_->parentWidget()) {
         // Side by side from this width on; the minimum width side by side stays below it, so
         // a window narrowed past it can still change to one above the other.
         constexpr int kChartRoomBeside = 280;
