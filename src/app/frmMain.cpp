@@ -347,6 +347,7 @@ QWidget* frmMain::buildOptionsPanel() {
             Check4 = new QCheckBox(QStringLiteral("仅检索该期前"));
             Check4->setObjectName(QStringLiteral("Check4"));
             Text4 = makeBox(QStringLiteral("Text4"), 80);
+            connect(Text4, &QLineEdit::editingFinished, this, &frmMain::Text4_EditingFinished);
             row->addWidget(Text4);
             row->addWidget(Check4);
             row->addStretch();
@@ -789,6 +790,29 @@ void frmMain::Text22_LostFocus(int index) {
         st_.intRefVal[index - 1] = *v;
 }
 
+bool frmMain::Text4_EditingFinished() {
+    // A verification issue typed and left, or confirmed with Enter, reloads the reference values
+    // at once: otherwise a search would still use the draw before the issue shown earlier.
+    if (!Text4->isModified() || currentTab() != 2)
+        return true;
+    Text4->setModified(false);
+    const QString title = QStringLiteral("验证指定期");
+    const auto target = issueBefore(Text4->text());
+    if (!target) {
+        dialogs_->warning(title, QStringLiteral("“%1”不是期号，参考值未改变。请输入期号，例如 "
+                                                "2013050。")
+                                     .arg(Text4->text()));
+        return false;
+    }
+    if (!rsHistoryView.isEmpty() && verificationDraw(rsHistoryView, *target, true, 1) < 0) {
+        dialogs_->warning(title, QStringLiteral("第 %1 期之前没有历史号码，参考值未改变。")
+                                     .arg(Text4->text().trimmed()));
+        return false;
+    }
+    YSJS();
+    return true;
+}
+
 void frmMain::Check4_Click() {
     if (Check4->isChecked()) {
         if (const auto before = issueBefore(Text4->text()))
@@ -845,6 +869,8 @@ bool frmMain::commitFocusedBox() {
     for (int i = 1; i <= 5; ++i)
         if (holds(Text22[i]))
             Text22_LostFocus(i);
+    if (holds(Text4))
+        return Text4_EditingFinished();
     return true;
 }
 

@@ -109,6 +109,8 @@ public slots:
     void Option4_Click(int index);
     void TabStrip1_Click();
     void Text22_LostFocus(int index);
+    // False when the typed issue was refused (the user was told why).
+    bool Text4_EditingFinished();
     void Check4_Click();
     void Command9_Click();
     void mnuSxcs_Click(int index);

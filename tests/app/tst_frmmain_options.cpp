@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include <QPushButton>
 #include <QTabBar>
 
 using namespace quorvex;
@@ -16,6 +17,8 @@ private slots:
     void verificationTab_data();
     void verificationTab();
     void check4WithoutIssueIsReported();
+    void typedVerificationIssueReloadsValues_data();
+    void typedVerificationIssueReloadsValues();
     void optionsPersistAcrossRestart();
     void searchRequestReadsCurrentTabBoxes();
 
@@ -179,6 +182,66 @@ void FrmMainOptionsTest::check4WithoutIssueIsReported() {
     child<QCheckBox>(w, "Check4")->setChecked(true);
     QCOMPARE(dialogs.messages(), 1);
     QCOMPARE(text(w, "Text3_1"), QString("2013005"));
+}
+
+void FrmMainOptionsTest::typedVerificationIssueReloadsValues_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("leaveBy"); // enter, tab, search
+    QTest::addColumn<qint64>("referenceIssue");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("Enter") << "2013004"
+                           << "enter" << qint64(2013003) << 0;
+    QTest::newRow("Tab") << "2013002"
+                         << "tab" << qint64(2013001) << 0;
+    QTest::newRow("search pressed while typing") << "2013003"
+                                                 << "search" << qint64(2013002) << 0;
+    QTest::newRow("after a year's first issue") << "2013001"
+                                                << "enter" << qint64(2012359) << 0;
+    // Refused: the values stay those of the draw before the issue shown before (2013005).
+    QTest::newRow("not an issue") << "abc"
+                                  << "enter" << qint64(2013004) << 1;
+    QTest::newRow("before the history") << "2012100"
+                                        << "tab" << qint64(2013004) << 1;
+    QTest::newRow("not an issue, search refused") << "abc"
+                                                  << "search" << qint64(2013004) << 1;
+}
+
+void FrmMainOptionsTest::typedVerificationIssueReloadsValues() {
+    QFETCH(QString, typed);
+    QFETCH(QString, leaveBy);
+    QFETCH(qint64, referenceIssue);
+    QFETCH(int, messages);
+    TempHistory h;
+    h.appendMany(2012355, sampleDraws(5));
+    h.appendMany(2013001, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    showTab(w, 2);
+    auto* issue = child<QLineEdit>(w, "Text4");
+    QCOMPARE(issue->text(), QString("2013005"));
+    issue->setFocus();
+    QTRY_VERIFY(issue->hasFocus());
+    issue->selectAll();
+    QTest::keyClicks(issue, typed);
+    if (leaveBy == "enter")
+        QTest::keyClick(issue, Qt::Key_Return);
+    else if (leaveBy == "tab")
+        QTest::keyClick(issue, Qt::Key_Tab);
+    else
+        child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(dialogs.messages(), messages);
+
+    qsizetype position = 0;
+    while (w.historyView().rows()[position].issue != referenceIssue)
+        ++position;
+    const auto values = w.historyView().rows()[position].attributes.kindValues(Number);
+    for (int i = 1; i <= 5; ++i) {
+        QCOMPARE(w.state().intRefVal[i - 1], values[i - 1]);
+        QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
+    }
 }
 
 void FrmMainOptionsTest::optionsPersistAcrossRestart() {
