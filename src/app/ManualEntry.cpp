@@ -27,15 +27,14 @@ Numbers enteredNumbers(const std::array<QString, kPositions>& displayTexts) {
 
 QString enteredDrawProblem(const Numbers& numbers) {
     QStringList problems;
-    for (int i = 0; i < kPositions; ++i) {
-        if (numbers[i] < 1 || numbers[i] > 15)
-            problems << QStringLiteral("第%1码 %2 不在 1 到 15 之间").arg(i + 1).arg(numbers[i]);
-        for (int j = 0; j < i; ++j)
-            if (numbers[j] == numbers[i] && numbers[i] >= 1 && numbers[i] <= 15)
-                problems << QStringLiteral("第%1码与第%2码都是 %3")
-                                .arg(j + 1)
-                                .arg(i + 1)
-                                .arg(numbers[i]);
+    for (const DrawFault& f : drawFaults(numbers)) {
+        if (f.kind == DrawFault::OutOfRange)
+            problems << QStringLiteral("第%1码 %2 不在 1 到 15 之间").arg(f.position).arg(f.number);
+        else
+            problems << QStringLiteral("第%1码与第%2码都是 %3")
+                            .arg(f.earlierPosition)
+                            .arg(f.position)
+                            .arg(f.number);
     }
     if (problems.isEmpty())
         return {};

@@ -4,8 +4,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include <set>
-
 namespace quorvex::cli {
 
 namespace {
@@ -79,21 +77,22 @@ protected:
                 QStringLiteral("append takes five numbers, %1 given; nothing stored")
                     .arg(args.size()));
         Numbers numbers{};
-        std::set<int> seen;
         for (int i = 0; i < kPositions; ++i) {
             bool ok = false;
-            const int n = args[i].toInt(&ok);
-            if (!ok || n < 1 || n > 15)
+            numbers[i] = args[i].toInt(&ok);
+            if (!ok)
+                numbers[i] = -1; // reported as outside 1..15 below
+        }
+        if (const auto faults = drawFaults(numbers); !faults.isEmpty()) {
+            const DrawFault& f = faults.first();
+            if (f.kind == DrawFault::OutOfRange)
                 return context.usage(
                     QStringLiteral("number %1 is '%2', not a number from 1 to 15; nothing stored")
-                        .arg(i + 1)
-                        .arg(args[i]));
-            if (!seen.insert(n).second)
-                return context.usage(
-                    QStringLiteral("the number %1 appears twice; a draw has five different "
-                                   "numbers; nothing stored")
-                        .arg(n));
-            numbers[i] = n;
+                        .arg(f.position)
+                        .arg(args[f.position - 1]));
+            return context.usage(QStringLiteral("the number %1 appears twice; a draw has five "
+                                                "different numbers; nothing stored")
+                                     .arg(f.number));
         }
         std::optional<qint64> requested;
         if (parser.isSet(QStringLiteral("issue"))) {

@@ -2,6 +2,24 @@
 
 namespace quorvex {
 
+QVector<DrawFault> drawFaults(const Numbers& numbers) {
+    QVector<DrawFault> faults;
+    for (int i = 0; i < kPositions; ++i) {
+        const int n = numbers[i];
+        if (n < 1 || n > 15) {
+            faults.append({DrawFault::OutOfRange, i + 1, 0, n});
+            continue;
+        }
+        for (int j = 0; j < i; ++j) {
+            if (numbers[j] == n) {
+                faults.append({DrawFault::Repeated, i + 1, j + 1, n});
+                break;
+            }
+        }
+    }
+    return faults;
+}
+
 Numbers DrawAttributes::numbers() const {
     return kindValues(Number);
 }

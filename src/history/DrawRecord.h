@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <QVector>
+
 #include <array>
 
 namespace quorvex {
@@ -16,6 +18,17 @@ struct ValueBases {
     int sxIni = 1;
     int dsIni = 1;
 };
+
+// Why five numbers cannot be a draw: a draw is five different numbers of 1..15.
+struct DrawFault {
+    enum Kind { OutOfRange, Repeated };
+    Kind kind;
+    int position;        // 1..5
+    int earlierPosition; // Repeated: where the number stood first
+    int number;
+};
+// Every fault in position order; empty for a valid draw.
+QVector<DrawFault> drawFaults(const Numbers& numbers);
 
 // Every derived attribute of one draw: value[position 0..4][kind 0..5].
 struct DrawAttributes {

@@ -154,23 +154,14 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
             problem(LineProblem::TooFewNumbers, p.count);
             continue;
         }
-        bool ok = true;
-        std::array<bool, 100> seen{};
-        for (int n : p.numbers) {
-            if (n < 1 || n > 15) {
-                problem(LineProblem::NumberOutOfRange, n);
-                ok = false;
-                break;
-            }
-            if (seen[n]) {
-                problem(LineProblem::NumberRepeated, n);
-                ok = false;
-                break;
-            }
-            seen[n] = true;
+        if (const auto faults = drawFaults(p.numbers); !faults.isEmpty()) {
+            const DrawFault& f = faults.first();
+            problem(f.kind == DrawFault::OutOfRange ? LineProblem::NumberOutOfRange
+                                                    : LineProblem::NumberRepeated,
+                    f.number);
+            continue;
         }
-        if (ok)
-            candidates.append({{*read.issue, p.numbers, lineNumber}, p.moreThanFive});
+        candidates.append({{*read.issue, p.numbers, lineNumber}, p.moreThanFive});
     }
 
     if (nonBlank == 0) {
