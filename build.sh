@@ -3,26 +3,58 @@
 #   ./build.sh run    starts the window
 #   ./build.sh test   runs every test
 #   ./build.sh bench  runs the benchmarks (not part of the tests)
-set -euo pipefail
+set -uo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6sql6-sqlite qt6-charts-dev
-          libxlsxwriter-dev libgl-dev fonts-noto-cjk sqlite3)
+# Ends the set-up with one line that says what failed and what to do.
+fail() {
+    echo "build.sh: $*" >&2
+    exit 1
+}
+
+case "$what" in
+run | test | bench) ;;
+*)
+    echo "usage: ./build.sh [run|test|bench]" >&2
+    exit 2
+    ;;
+esac
+
+# Every package that holds a file the configure step or the program needs, named explicitly:
+# installs run without recommendations, so nothing may come in only as a recommendation.
+#   libqt6opengl6-dev       Qt6OpenGL's CMake package, which Qt6Charts' CMake package requires
+#   qt6-translations-l10n   Qt's own Chinese texts for the standard buttons and dialogs
+#   libgumbo-dev            HTML5 parser of the online update's results pages
+#   libxlsxwriter-dev       spreadsheet export
+#   fonts-noto-cjk          Chinese glyphs in the window
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
+          qt6-charts-dev qt6-translations-l10n libgumbo-dev libxlsxwriter-dev libgl-dev
+          fonts-noto-cjk sqlite3)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
     SUDO=""
-    [ "$(id -u)" = 0 ] || SUDO=sudo
+    if [ "$(id -u)" != 0 ]; then
+        command -v sudo >/dev/null ||
+            fail "these packages are missing and installing them needs root or sudo: ${missing[*]}; install them as root with apt-get, then run this again"
+        SUDO=sudo
+    fi
     echo "Installing: ${missing[*]}"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    $SUDO apt-get update -qq ||
+        fail "could not read Debian's package lists (apt-get update failed); check the network and the apt sources, then run this again"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
+        fail "could not install ${missing[*]} (apt-get install failed, see above); fix apt, then run this again"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build --parallel
+mkdir -p build
+if ! cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >build/configure.log 2>&1; then
+    grep -A4 "CMake Error" build/configure.log | head -20 >&2
+    fail "configure failed (the whole output is in build/configure.log); a package may be missing or broken: run this again, or reinstall the packages listed in build.sh"
+fi
+cmake --build build --parallel || fail "the build failed (the compiler's messages are above)"
 
 case "$what" in
 run)
@@ -30,13 +62,12 @@ run)
     ;;
 test)
     cd build
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2 || fail "some tests failed (listed above)"
     ;;
 bench)
-    for b in build/bin/bench_*; do "$b"; done
-    ;;
-*)
-    echo "usage: ./build.sh [run|test|bench]" >&2
-    exit 2
+    for b in bin/bench_*; do
+        [ -x "build/$b" ] || continue
+        "build/$b" || fail "benchmark $b failed"
+    done
     ;;
 esac
