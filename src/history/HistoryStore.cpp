@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "DurableFile.h"
 #include "HistorySchema.h"
 
 #include <QDate>
@@ -30,16 +31,6 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error) {
         return false;
     }
     return true;
-}
-
-// Makes a written file durable before it replaces another.
-bool syncFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 QString insertStatement() {
@@ -214,6 +205,27 @@ std::optional<StoredDraw> HistoryStore::lastDraw(QString* error) const {
         for (int k = 0; k < kKindCount; ++k)
             d.attributes.value[i][k] = q.value(col++).toInt();
     return d;
+}
+
+std::optional<QVector<DrawNumbers>> HistoryStore::loadNumbers(QString* error) const {
+    QVector<DrawNumbers> rows;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    bool ok = q.exec(QStringLiteral("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH"));
+    while (ok && q.next()) {
+        DrawNumbers d;
+        d.issue = q.value(0).toLongLong();
+        for (int i = 0; i < kPositions; ++i)
+            d.numbers[i] = q.value(i + 1).toInt();
+        rows.append(d);
+    }
+    // next() also ends on an error: only a clean end means every row was read.
+    if (!ok || q.lastError().isValid()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(sqlError(q));
+        return std::nullopt;
+    }
+    return rows;
 }
 
 qint64 HistoryStore::drawCount(QString* error) const {

@@ -33,6 +33,9 @@ public:
     // The whole history in issue order (rsHistoryView).
     HistoryView loadView(QString* error = nullptr) const;
     std::optional<StoredDraw> lastDraw(QString* error = nullptr) const;
+    // Issue and numbers of every draw in issue order, read to the last row; nothing and the
+    // reason when the history cannot be read whole.
+    std::optional<QVector<DrawNumbers>> loadNumbers(QString* error) const;
     qint64 drawCount(QString* error = nullptr) const;
 
     // The issue the next draw gets: the last issue plus one, or the current year's 001.

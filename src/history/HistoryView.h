@@ -13,6 +13,12 @@ struct StoredDraw {
     DrawAttributes attributes;
 };
 
+// A draw as the history grid and the history text files show it: issue and five numbers.
+struct DrawNumbers {
+    qint64 issue = 0;
+    Numbers numbers{};
+};
+
 // A read-only snapshot of the history in issue order with a current row, as the window keeps
 // it between changes. Positions run 0..size()-1; -1 is "before the first row".
 class HistoryView {
