@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
                 r.bolPosSel = positionSets[(round + m) % positionSets.size()];
                 const qsizetype ref = view.size() - 1 - (r.bolSq ? 0 : 2) - round % 5;
                 r.intRefVal = view.rows()[ref].attributes.kindValues(r.intLei);
-                r.startIssueText = QString::number(view.rows()[0].issue + (r.bolSq ? 1 : 3));
-                r.endIssueText = QString::number(view.rows().last().issue);
+                r.startIssue = view.rows()[0].issue + (r.bolSq ? 1 : 3);
+                r.endIssue = view.rows().last().issue;
                 QElapsedTimer timer;
                 const double cpuStart = cpuMs();
                 timer.start();

@@ -12,7 +12,7 @@
 namespace quorvex {
 
 // Everything a search reads: the search options, the reference values, the ticked positions
-// and the issue range boxes as typed.
+// and the issue range.
 struct SearchRequest {
     bool bolZyw = true;     // free positions (自由位); false: fixed (固定位)
     bool bolSq = true;      // 上期; false: 前N期 with N = intPreQi
@@ -22,8 +22,8 @@ struct SearchRequest {
     bool bolManual = false; // reference values typed on the second tab
     RefValues intRefVal{};
     std::array<bool, kPositions> bolPosSel{};
-    QString startIssueText; // Text3(0)
-    QString endIssueText;   // Text3(1)
+    qint64 startIssue = 0; // first issue of the follow draws (Text3(0))
+    qint64 endIssue = 0;   // last issue of the follow draws (Text3(1))
     ValueBases bases;
 };
 
@@ -42,11 +42,11 @@ struct FollowResult {
     qint64 followDraws = 0;
 };
 
-// Checks what a search reads before anything is written: the kinds, N, the issue boxes and
+// Checks what a search reads before anything is written: the kinds, N, the issue range and
 // typed reference values of the ticked positions. A message for the user otherwise.
 bool validateRequest(const SearchRequest& request, QString* error);
 
-// Command1_Click: the follow search. Bad input (an issue box that is not a number, a reference
+// Command1_Click: the follow search. Bad input (a range that ends before it starts, a reference
 // value outside the search kind, N outside 1..9) gives nothing and a message in error; the
 // history and its working columns are then left as they were.
 std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchRequest& request,

@@ -24,10 +24,10 @@ bool validateRequest(const SearchRequest& r, QString* error) {
         return refuse(QStringLiteral("检索类型无效。"));
     if (!r.bolSq && (r.intPreQi < 1 || r.intPreQi > 9))
         return refuse(QStringLiteral("前N期的N必须是1到9之间的数字，当前为%1。").arg(r.intPreQi));
-    if (!issueFromBox(r.startIssueText))
-        return refuse(QStringLiteral("起始期号“%1”不是数字。").arg(r.startIssueText));
-    if (!issueFromBox(r.endIssueText))
-        return refuse(QStringLiteral("截止期号“%1”不是数字。").arg(r.endIssueText));
+    if (r.startIssue > r.endIssue)
+        return refuse(QStringLiteral("起始期号 %1 在截止期号 %2 之后，请改正检索起止期数。")
+                          .arg(r.startIssue)
+                          .arg(r.endIssue));
     if (r.bolManual) {
         const ValueRange range = kindRange(r.intLei, r.bases.sxIni, r.bases.dsIni);
         for (int i = 0; i < kPositions; ++i) {
@@ -87,8 +87,8 @@ runMarkedSearch(HistoryStore& store, const SearchRequest& request,
     }
     if (!mark(derived, error))
         return std::nullopt;
-    auto result = ShowFollowResults(store, selection, *issueFromBox(request.startIssueText),
-                                    *issueFromBox(request.endIssueText), request, error);
+    auto result =
+        ShowFollowResults(store, selection, request.startIssue, request.endIssue, request, error);
     if (!result || !transaction.commit(error))
         return std::nullopt;
     derived.committed();

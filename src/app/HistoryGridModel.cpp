@@ -2,14 +2,14 @@
 
 namespace quorvex {
 
-void HistoryGridModel::setView(HistoryView view) {
+void HistoryGridModel::setDraws(QVector<DrawNumbers> draws) {
     beginResetModel();
-    view_ = std::move(view);
+    draws_ = std::move(draws);
     endResetModel();
 }
 
 int HistoryGridModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(view_.size());
+    return parent.isValid() ? 0 : int(draws_.size());
 }
 
 int HistoryGridModel::columnCount(const QModelIndex& parent) const {
@@ -17,16 +17,16 @@ int HistoryGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant HistoryGridModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= view_.size())
+    if (!index.isValid() || index.row() >= draws_.size())
         return {};
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return {};
-    const StoredDraw& draw = view_.rows()[index.row()];
+    const DrawNumbers& draw = draws_[index.row()];
     if (index.column() == 0)
         return QString::number(draw.issue);
-    return QString::number(draw.attributes.at(index.column(), Number));
+    return QString::number(draw.numbers[index.column() - 1]);
 }
 
 QVariant HistoryGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

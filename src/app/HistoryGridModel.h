@@ -6,15 +6,15 @@
 
 namespace quorvex {
 
-// MSFlexGrid1: reads the history view directly, so tens of thousands of draws cost no items.
-// The heading row is the horizontal header; model row r is draw r in issue order.
+// MSFlexGrid1: reads the issues and numbers directly, so tens of thousands of draws cost no
+// items. The heading row is the horizontal header; model row r is draw r in issue order.
 class HistoryGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit HistoryGridModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-    void setView(HistoryView view);
-    const HistoryView& view() const { return view_; }
+    void setDraws(QVector<DrawNumbers> draws);
+    const QVector<DrawNumbers>& draws() const { return draws_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -23,7 +23,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    HistoryView view_;
+    QVector<DrawNumbers> draws_;
 };
 
 // MSFlexGrid2 and MSFlexGrid3: a heading row and rows of cell texts, replaced as a whole.

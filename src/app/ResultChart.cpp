@@ -20,19 +20,20 @@ const QStringList& kindNames() {
     return names;
 }
 
-constexpr int kCountIntervals = 5;
-
-// The top of the count axis: five whole, round steps (1, 2, 4, 5 times a power of ten) with room
-// above the highest bar for its label.
-qint64 axisTop(qint64 highest) {
-    const double need = double(highest) * 1.12;
-    for (qint64 magnitude = 1;; magnitude *= 10)
-        for (qint64 factor : {1, 2, 4, 5})
-            if (double(factor * magnitude * kCountIntervals) >= need)
-                return factor * magnitude * kCountIntervals;
-}
-
 } // namespace
+
+CountAxis countAxis(qint64 highest) {
+    constexpr int kMostIntervals = 8;
+    // Room above the highest bar for its count label.
+    const qint64 need = std::max<qint64>(1, highest + std::max<qint64>(1, highest / 20));
+    for (qint64 magnitude = 1;; magnitude *= 10)
+        for (qint64 factor : {1, 2, 5}) {
+            const qint64 step = factor * magnitude;
+            const qint64 intervals = (need + step - 1) / step;
+            if (intervals <= kMostIntervals)
+                return {intervals * step, int(intervals)};
+        }
+}
 
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {
     auto* chart = new QChart;
@@ -78,9 +79,10 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     series->attachAxis(categoryAxis);
 
     auto* countAxis = new QValueAxis;
-    countAxis->setRange(0, axisTop(highest));
+    const CountAxis axis = quorvex::countAxis(highest);
+    countAxis->setRange(0, double(axis.top));
     countAxis->setLabelFormat(QStringLiteral("%d"));
-    countAxis->setTickCount(kCountIntervals + 1);
+    countAxis->setTickCount(axis.intervals + 1);
     countAxis->setLabelsFont(small);
     chart->addAxis(countAxis, Qt::AlignLeft);
     series->attachAxis(countAxis);

@@ -1,43 +1,10 @@
 #include "Command.h"
 
 #include <QRegularExpression>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace quorvex::cli {
 
 namespace {
-
-// Holds the write lock from reading the last draw until the new one is stored, so the draw is
-// chained to the row really stored before it.
-class WriteTransaction {
-public:
-    explicit WriteTransaction(QSqlDatabase db) : db_(std::move(db)) {
-        QSqlQuery q(db_);
-        begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!begun_)
-            error_ = q.lastError().text();
-    }
-    ~WriteTransaction() {
-        if (begun_ && !done_)
-            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-    }
-    bool begun() const { return begun_; }
-    QString error() const { return error_; }
-    bool commit() {
-        QSqlQuery q(db_);
-        done_ = q.exec(QStringLiteral("COMMIT"));
-        if (!done_)
-            error_ = q.lastError().text();
-        return done_;
-    }
-
-private:
-    QSqlDatabase db_;
-    bool begun_ = false;
-    bool done_ = false;
-    QString error_;
-};
 
 // A seven-digit issue: year and a sequence number 001..999.
 std::optional<qint64> parseIssue(const QString& text) {
@@ -51,8 +18,9 @@ std::optional<qint64> parseIssue(const QString& text) {
 }
 
 // Stores one draw as the manual entry does: chained to the stored last draw.
-class AppendCommand : public Command {
+class AppendCommand : public DatabaseCommand {
 public:
+    AppendCommand() : DatabaseCommand(0, kPositions) {}
     QString name() const override { return QStringLiteral("append"); }
     QString summary() const override {
         return QStringLiteral("Store a draw of five distinct numbers 1..15 under the next issue.");
@@ -70,20 +38,20 @@ protected:
                                      QStringLiteral("N1 N2 N3 N4 N5"));
     }
 
-    int run(const QCommandLineParser& parser, Context& context) override {
+    // The numbers and --issue are checked before the history is opened.
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
         const QStringList args = parser.positionalArguments();
         if (args.size() != kPositions)
             return context.usage(
                 QStringLiteral("append takes five numbers, %1 given; nothing stored")
                     .arg(args.size()));
-        Numbers numbers{};
         for (int i = 0; i < kPositions; ++i) {
             bool ok = false;
-            numbers[i] = args[i].toInt(&ok);
+            numbers_[i] = args[i].toInt(&ok);
             if (!ok)
-                numbers[i] = -1; // reported as outside 1..15 below
+                numbers_[i] = -1; // reported as outside 1..15 below
         }
-        if (const auto faults = drawFaults(numbers); !faults.isEmpty()) {
+        if (const auto faults = drawFaults(numbers_); !faults.isEmpty()) {
             const DrawFault& f = faults.first();
             if (f.kind == DrawFault::OutOfRange)
                 return context.usage(
@@ -94,54 +62,33 @@ protected:
                                                 "different numbers; nothing stored")
                                      .arg(f.number));
         }
-        std::optional<qint64> requested;
         if (parser.isSet(QStringLiteral("issue"))) {
             const QString text = parser.value(QStringLiteral("issue"));
-            requested = parseIssue(text);
-            if (!requested)
+            issue_ = parseIssue(text);
+            if (!issue_)
                 return context.usage(QStringLiteral("--issue '%1' is not a seven-digit issue "
                                                     "such as 2013045; nothing stored")
                                          .arg(text));
         }
-
-        const Settings settings = context.settings();
-        const ValueBases bases{settings.SxIni, settings.DsIni};
-        HistoryStore* store = context.history();
-        if (!store)
-            return ExitFailure;
-
-        WriteTransaction transaction(store->database());
-        if (!transaction.begun())
-            return context.fail(
-                QStringLiteral("cannot write the history: %1").arg(transaction.error()));
-        QString error;
-        const std::optional<StoredDraw> last = store->lastDraw(&error);
-        if (!error.isEmpty())
-            return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
-
-        const std::optional<qint64> next = store->nextIssue(context.today(), &error);
-        if (!next)
-            return context.fail(error);
-        const qint64 issue = requested ? *requested : *next;
-        if (last && issue <= last->issue)
-            return context.fail(QStringLiteral("issue %1 is not later than the last stored "
-                                               "issue %2; nothing stored")
-                                    .arg(issue)
-                                    .arg(last->issue));
-
-        std::optional<DrawAttributes> previous;
-        if (last)
-            previous = last->attributes;
-        ZodiacYear zodiacYear;
-        if (!store->AppendDraw(issue, numbers, issue, previous, bases, zodiacYear, &error))
-            return context.fail(error);
-        if (!transaction.commit())
-            return context.fail(QStringLiteral("cannot store issue %1: %2; nothing stored")
-                                    .arg(issue)
-                                    .arg(transaction.error()));
-        context.out() << issue << '\n';
         return ExitSuccess;
     }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
+        const Settings settings = context.settings();
+        ZodiacYear zodiacYear;
+        QString error;
+        const auto stored = store.appendNextDraw(numbers_, issue_, std::nullopt,
+                                                 ValueBases{settings.SxIni, settings.DsIni},
+                                                 zodiacYear, context.today(), &error);
+        if (!stored)
+            return context.fail(error);
+        context.out() << *stored << '\n';
+        return ExitSuccess;
+    }
+
+private:
+    Numbers numbers_{};
+    std::optional<qint64> issue_;
 };
 
 } // namespace

@@ -5,7 +5,7 @@ namespace quorvex::cli {
 namespace {
 
 // Command2_Click: draws whose earlier draw matches the reference in any k of the five positions.
-class ComboCommand : public Command {
+class ComboCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("combo"); }
     QString summary() const override {
@@ -22,26 +22,34 @@ protected:
         addSearchOptions(parser);
     }
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        const auto format = gridFormat(parser, context);
-        if (!format)
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        format_ = gridFormat(parser, context);
+        if (!format_)
             return ExitUsage;
-        if (const int status = expectPositional(parser, context, 0, 0))
-            return status;
-        const QString text = parser.value(QStringLiteral("k"));
-        bool ok = false;
-        const int k = text.trimmed().toInt(&ok);
-        if (!ok || k < 1 || k > kPositions)
+        k_ = parser.value(QStringLiteral("k"));
+        if (!settingNumber(k_, settingRanges::intZhWSetup))
             return context.usage(
                 QStringLiteral("--k takes a number of positions from 1 to 5, not '%1'; nothing "
                                "searched")
-                    .arg(text));
+                    .arg(k_));
+        return options_.parse(parser, context, PositionUse::Ignored);
+    }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
+        const QString k = k_;
         return runSearchCommand(
-            parser, context, *format, PositionUse::Ignored,
-            [k](HistoryStore& store, const SearchRequest& request, QString* error) {
-                return runCombinationSearch(store, request, k, error);
+            options_, store, context, *format_,
+            [k](SearchSession& session, const SearchRequest& request, QString* error) {
+                return session.setCombinedPositions(k, error)
+                           ? session.runCombination(request, error)
+                           : std::nullopt;
             });
     }
+
+private:
+    std::optional<GridFormat> format_;
+    QString k_;
+    SearchOptions options_;
 };
 
 } // namespace

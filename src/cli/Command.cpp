@@ -130,4 +130,15 @@ int Command::expectPositional(const QCommandLineParser& parser, Context& context
     return ExitSuccess;
 }
 
+int DatabaseCommand::run(const QCommandLineParser& parser, Context& context) {
+    if (const int status = expectPositional(parser, context, minimumArguments_, maximumArguments_))
+        return status;
+    if (const int status = checkArguments(parser, context))
+        return status;
+    HistoryStore* store = context.history();
+    if (!store)
+        return ExitFailure;
+    return runOn(*store, parser, context);
+}
+
 } // namespace quorvex::cli

@@ -77,4 +77,22 @@ protected:
                          int maximum) const;
 };
 
+// A command that works on the folder's history: checks its positional arguments (between
+// minimum and maximum) and whatever needs no history, then opens the history and runs on it.
+class DatabaseCommand : public Command {
+protected:
+    DatabaseCommand(int minimumArguments = 0, int maximumArguments = 0)
+        : minimumArguments_(minimumArguments), maximumArguments_(maximumArguments) {}
+
+    // Checks that need no history; ExitSuccess to go on.
+    virtual int checkArguments(const QCommandLineParser&, Context&) { return ExitSuccess; }
+    virtual int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) = 0;
+
+private:
+    int run(const QCommandLineParser& parser, Context& context) final;
+
+    int minimumArguments_;
+    int maximumArguments_;
+};
+
 } // namespace quorvex::cli

@@ -1,9 +1,10 @@
 #include "CommandRegistry.h"
 
+#include "history/ProgramFolder.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -68,19 +69,12 @@ QString globalHelp(const QCommandLineParser& parser) {
     return text;
 }
 
-// The window's default: the executable's folder; where that cannot be written, the per-user
-// data folder.
+// The window's choice of folder, so both front ends find the same history.
 QString defaultFolder(Context& context) {
-    const QString exeFolder = QCoreApplication::applicationDirPath();
-    const QFileInfo info(exeFolder);
-    if (info.isDir() && info.isWritable())
-        return exeFolder;
-    const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                             QStringLiteral("/Quorvex");
-    QDir().mkpath(fallback);
-    context.warn(QStringLiteral("the program's folder %1 cannot be written; using %2")
-                     .arg(QDir::toNativeSeparators(exeFolder), QDir::toNativeSeparators(fallback)));
-    return fallback;
+    const ProgramFolder folder = chooseProgramFolder(QCoreApplication::applicationDirPath());
+    if (!folder.notice.isEmpty())
+        context.warn(folder.notice);
+    return folder.path;
 }
 
 } // namespace

@@ -4,8 +4,8 @@ namespace quorvex::cli {
 
 namespace {
 
-// Compacts Quorvex.mdb through QuorvexTmp.mdb; the history is swapped in only when complete.
-class CompactCommand : public Command {
+// Compacts Quorvex.mdb; a failure leaves it as it was.
+class CompactCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("compact"); }
     QString summary() const override {
@@ -15,16 +15,11 @@ public:
 protected:
     void addOptions(QCommandLineParser&) override {}
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        if (const int status = expectPositional(parser, context, 0, 0))
-            return status;
-        HistoryStore* store = context.history();
-        if (!store)
-            return ExitFailure;
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         QString error;
-        if (!store->CompactDb(&error))
+        if (!store.CompactDb(&error))
             return context.fail(error);
-        context.out() << store->drawCount() << " draws kept\n";
+        context.out() << store.drawCount() << " draws kept\n";
         return ExitSuccess;
     }
 };

@@ -1,4 +1,5 @@
 #include "Command.h"
+
 #include "import/TextImport.h"
 
 #include <QDir>
@@ -8,9 +9,11 @@ namespace quorvex::cli {
 
 namespace {
 
-// cmdRdLst: replaces the whole history with the draws of a history text file.
-class ImportCommand : public Command {
+// cmdRdLst: replaces the whole history with the draws of a history text file, after saving the
+// history it replaces.
+class ImportCommand : public DatabaseCommand {
 public:
+    ImportCommand() : DatabaseCommand(1, 1) {}
     QString name() const override { return QStringLiteral("import"); }
     QString summary() const override {
         return QStringLiteral("Replace the history with the draws of a history text file.");
@@ -23,18 +26,12 @@ protected:
                                      QStringLiteral("FILE"));
     }
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        if (const int status = expectPositional(parser, context, 1, 1))
-            return status;
+    int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) override {
         const QString path =
             QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
         const Settings settings = context.settings();
-        HistoryStore* store = context.history();
-        if (!store)
-            return ExitFailure;
-
         const ImportReport report =
-            importHistoryFile(*store, path, ValueBases{settings.SxIni, settings.DsIni});
+            importHistoryFile(store, path, ValueBases{settings.SxIni, settings.DsIni});
         if (!report.replaced) {
             // The lines that made the file unusable, then the one reason on stderr.
             for (const LineProblem& p : report.problems)

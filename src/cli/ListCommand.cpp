@@ -5,7 +5,7 @@ namespace quorvex::cli {
 namespace {
 
 // The history grid MSFlexGrid1: issue and the five numbers as stored, oldest first.
-class ListCommand : public Command {
+class ListCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("list"); }
     QString summary() const override {
@@ -15,35 +15,33 @@ public:
 protected:
     void addOptions(QCommandLineParser& parser) override { addFormatOption(parser); }
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        const auto format = gridFormat(parser, context);
-        if (!format)
-            return ExitUsage;
-        if (const int status = expectPositional(parser, context, 0, 0))
-            return status;
-        HistoryStore* store = context.history();
-        if (!store)
-            return ExitFailure;
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        format_ = gridFormat(parser, context);
+        return format_ ? ExitSuccess : ExitUsage;
+    }
 
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         QString error;
-        const HistoryView view = store->loadView(&error);
-        if (!error.isEmpty())
-            return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
-
+        const auto draws = store.loadNumbers(&error);
+        if (!draws)
+            return context.fail(error);
         Grid grid;
         grid.header << QStringLiteral("期号");
         for (int i = 1; i <= kPositions; ++i)
             grid.header << QStringLiteral("第%1码").arg(i);
-        grid.rows.reserve(view.size());
-        for (const StoredDraw& draw : view.rows()) {
+        grid.rows.reserve(draws->size());
+        for (const DrawNumbers& draw : *draws) {
             QStringList row{QString::number(draw.issue)};
-            for (int i = 1; i <= kPositions; ++i)
-                row << QString::number(draw.attributes.at(i, Number));
+            for (int n : draw.numbers)
+                row << QString::number(n);
             grid.rows << row;
         }
-        printGrid(context.out(), grid, *format);
+        printGrid(context.out(), grid, *format_);
         return ExitSuccess;
     }
+
+private:
+    std::optional<GridFormat> format_;
 };
 
 } // namespace

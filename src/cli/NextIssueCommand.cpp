@@ -5,7 +5,7 @@ namespace quorvex::cli {
 namespace {
 
 // The issue the next draw gets: the last stored issue plus one, or this year's first issue.
-class NextIssueCommand : public Command {
+class NextIssueCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("next-issue"); }
     QString summary() const override {
@@ -15,14 +15,9 @@ public:
 protected:
     void addOptions(QCommandLineParser&) override {}
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        if (const int status = expectPositional(parser, context, 0, 0))
-            return status;
-        HistoryStore* store = context.history();
-        if (!store)
-            return ExitFailure;
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         QString error;
-        const auto next = store->nextIssue(context.today(), &error);
+        const auto next = store.nextIssue(context.today(), &error);
         if (!next)
             return context.fail(error);
         context.out() << *next << '\n';

@@ -5,7 +5,7 @@ namespace quorvex::cli {
 namespace {
 
 // Command1_Click: the follow search with the window's options.
-class SearchCommand : public Command {
+class SearchCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("search"); }
     QString summary() const override {
@@ -18,14 +18,22 @@ protected:
         addSearchOptions(parser);
     }
 
-    int run(const QCommandLineParser& parser, Context& context) override {
-        const auto format = gridFormat(parser, context);
-        if (!format)
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        format_ = gridFormat(parser, context);
+        if (!format_)
             return ExitUsage;
-        if (const int status = expectPositional(parser, context, 0, 0))
-            return status;
-        return runSearchCommand(parser, context, *format, PositionUse::Ticked, &runFollowSearch);
+        return options_.parse(parser, context, PositionUse::Ticked);
     }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
+        return runSearchCommand(options_, store, context, *format_,
+                                [](SearchSession& session, const SearchRequest& request,
+                                   QString* error) { return session.runFollow(request, error); });
+    }
+
+private:
+    std::optional<GridFormat> format_;
+    SearchOptions options_;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include "analysis/ReferenceDraw.h"
+#include "analysis/SearchSession.h"
 #include "analysis/SearchSql.h"
 
 namespace quorvex::cli {
@@ -32,116 +33,26 @@ std::optional<int> parseInt(const QString& text) {
 }
 
 // "1,3" ticks positions 1 and 3; an empty text ticks none, so every draw of the range is tallied.
+// A position named twice is refused.
 std::optional<std::array<bool, kPositions>> parsePositions(const QString& text) {
     std::array<bool, kPositions> ticked{};
     if (text.trimmed().isEmpty())
         return ticked;
     for (const QString& part : text.split(QLatin1Char(','))) {
         const auto p = parseInt(part);
-        if (!p || *p < 1 || *p > kPositions)
+        if (!p || *p < 1 || *p > kPositions || ticked[*p - 1])
             return std::nullopt;
         ticked[*p - 1] = true;
     }
     return ticked;
 }
 
-std::optional<RefValues> parseValues(const QString& text) {
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != kPositions)
+// A seven-digit issue, such as 2013050.
+std::optional<qint64> parseIssueOption(const QString& text) {
+    static const QRegularExpression sevenDigits(QStringLiteral("^[0-9]{7}$"));
+    if (!sevenDigits.match(text.trimmed()).hasMatch())
         return std::nullopt;
-    RefValues values{};
-    for (int i = 0; i < kPositions; ++i) {
-        const auto v = parseInt(parts[i]);
-        if (!v)
-            return std::nullopt;
-        values[i] = *v;
-    }
-    return values;
-}
-
-// Everything of the request that does not depend on the history; the exit status otherwise.
-struct ParsedOptions {
-    SearchRequest request;
-    bool matches = false;
-    std::optional<qint64> verifyTarget; // the issue before --verify's
-    bool before = false;
-};
-
-int parseOptions(const QCommandLineParser& parser, Context& context, PositionUse positions,
-                 ParsedOptions& o) {
-    SearchRequest& r = o.request;
-    o.matches = parser.isSet(kOptMatches);
-
-    r.intLei = parseKind(parser.value(kOptKind));
-    if (r.intLei < 0)
-        return context.usage(QStringLiteral("--kind takes %1 or 0..5, not '%2'")
-                                 .arg(QLatin1String(kKindNames), parser.value(kOptKind)));
-    r.intXianshiLei = parseKind(parser.value(kOptResult));
-    if (r.intXianshiLei < 0)
-        return context.usage(QStringLiteral("--result takes %1 or 0..5, not '%2'")
-                                 .arg(QLatin1String(kKindNames), parser.value(kOptResult)));
-
-    const QString mode = parser.value(kOptMode).trimmed().toLower();
-    if (mode != QLatin1String("free") && mode != QLatin1String("fixed"))
-        return context.usage(
-            QStringLiteral("--mode takes free or fixed, not '%1'").arg(parser.value(kOptMode)));
-    r.bolZyw = mode == QLatin1String("free");
-
-    const auto lag = parseInt(parser.value(kOptLag));
-    if (!lag)
-        return context.usage(QStringLiteral("--lag takes a number from 1 to 9, not '%1'")
-                                 .arg(parser.value(kOptLag)));
-    // Lag 1 is the last draw (上期); N >= 2 is 前N期. Out-of-range N is left to the core's check.
-    r.bolSq = *lag == 1;
-    r.intPreQi = *lag;
-
-    r.bolPosSel.fill(true);
-    if (parser.isSet(kOptPositions) && positions == PositionUse::Ignored) {
-        context.warn(
-            QStringLiteral("--positions is ignored: every group of positions is compared"));
-    } else if (parser.isSet(kOptPositions)) {
-        const auto ticked = parsePositions(parser.value(kOptPositions));
-        if (!ticked)
-            return context.usage(QStringLiteral("--positions takes positions 1..5 separated by "
-                                                "commas, such as 1,3, not '%1'")
-                                     .arg(parser.value(kOptPositions)));
-        r.bolPosSel = *ticked;
-    }
-
-    if (parser.isSet(kOptValues) && parser.isSet(kOptVerify))
-        return context.usage(
-            QStringLiteral("--values and --verify choose different reference values; give one"));
-    if (parser.isSet(kOptBefore) && !parser.isSet(kOptVerify))
-        return context.usage(QStringLiteral("--before needs --verify ISSUE"));
-    if (parser.isSet(kOptValues)) {
-        const auto values = parseValues(parser.value(kOptValues));
-        if (!values)
-            return context.usage(QStringLiteral("--values takes five whole numbers separated by "
-                                                "commas, such as 3,7,9,11,14, not '%1'")
-                                     .arg(parser.value(kOptValues)));
-        r.bolManual = true;
-        r.intRefVal = *values;
-    }
-    if (parser.isSet(kOptVerify)) {
-        const QString verify = parser.value(kOptVerify).trimmed();
-        static const QRegularExpression sevenDigits(QStringLiteral("^[0-9]{7}$"));
-        if (sevenDigits.match(verify).hasMatch())
-            o.verifyTarget = issueBefore(verify);
-        if (!o.verifyTarget)
-            return context.usage(QStringLiteral("--verify takes an issue number such as 2013050, "
-                                                "not '%1'")
-                                     .arg(parser.value(kOptVerify)));
-        o.before = parser.isSet(kOptBefore);
-    }
-    return ExitSuccess;
-}
-
-// The core's own check of kind, lag, typed values and issue texts, before anything is written.
-int checkRequest(const SearchRequest& r, Context& context) {
-    QString error;
-    if (!validateRequest(r, &error))
-        return context.usage(error);
-    return ExitSuccess;
+    return text.trimmed().toLongLong();
 }
 
 } // namespace
@@ -185,71 +96,141 @@ void addSearchOptions(QCommandLineParser& parser) {
     });
 }
 
-int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
-                     PositionUse positions, const SearchRunner& search) {
-    ParsedOptions o;
-    if (const int status = parseOptions(parser, context, positions, o))
-        return status;
-    SearchRequest& r = o.request;
-    const Settings settings = context.settings();
-    r.bases = ValueBases{settings.SxIni, settings.DsIni};
-    // Placeholder issue texts: kind, lag and typed values are checked before the history is read.
-    r.startIssueText = r.endIssueText = QStringLiteral("0");
-    if (const int status = checkRequest(r, context))
-        return status;
+int SearchOptions::parse(const QCommandLineParser& parser, Context& context, PositionUse use) {
+    matches = parser.isSet(kOptMatches);
+    kind = parseKind(parser.value(kOptKind));
+    if (kind < 0)
+        return context.usage(QStringLiteral("--kind takes %1 or 0..5, not '%2'")
+                                 .arg(QLatin1String(kKindNames), parser.value(kOptKind)));
+    resultKind = parseKind(parser.value(kOptResult));
+    if (resultKind < 0)
+        return context.usage(QStringLiteral("--result takes %1 or 0..5, not '%2'")
+                                 .arg(QLatin1String(kKindNames), parser.value(kOptResult)));
 
-    HistoryStore* store = context.history();
-    if (!store)
-        return ExitFailure;
-    QString error;
-    const HistoryView view = store->loadView(&error);
-    if (!error.isEmpty())
-        return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
+    const QString mode = parser.value(kOptMode).trimmed().toLower();
+    if (mode != QLatin1String("free") && mode != QLatin1String("fixed"))
+        return context.usage(
+            QStringLiteral("--mode takes free or fixed, not '%1'").arg(parser.value(kOptMode)));
+    free = mode == QLatin1String("free");
 
-    // An empty history has no reference draw and no follow draw: the search shows headings only.
-    std::optional<qint64> defaultEnd;
-    if (!view.isEmpty()) {
-        defaultEnd = view.last()->issue;
-        if (o.verifyTarget) {
-            const qsizetype atMost = verificationDraw(view, *o.verifyTarget, true, 1);
-            const qsizetype position = verificationDraw(view, *o.verifyTarget, r.bolSq, r.intPreQi);
-            if (atMost < 0 || position < 0)
-                return context.fail(
-                    QStringLiteral("no reference draw for --verify %1: the history holds no draw "
-                                   "at or before issue %2%3")
-                        .arg(parser.value(kOptVerify))
-                        .arg(*o.verifyTarget)
-                        .arg(r.bolSq ? QString()
-                                     : QStringLiteral(" with %1 more draws before it")
-                                           .arg(r.intPreQi - 1)));
-            r.intRefVal = *referenceValuesAt(view, position, r.intLei);
-            if (o.before)
-                defaultEnd = view.rows()[atMost].issue;
-        } else if (!r.bolManual) {
-            const qsizetype position = SeekRefDraw(view, r.bolSq, r.intPreQi);
-            if (position < 0)
-                return context.fail(QStringLiteral("no reference draw: --lag %1 needs at least "
-                                                   "%1 draws, the history holds %2")
-                                        .arg(r.intPreQi)
-                                        .arg(view.size()));
-            r.intRefVal = *referenceValuesAt(view, position, r.intLei);
-        }
+    lag = parser.value(kOptLag);
+    if (!settingNumber(lag, settingRanges::intPreQi))
+        return context.usage(QStringLiteral("--lag takes a number from 1 to 9, not '%1'").arg(lag));
+
+    positions.fill(true);
+    if (parser.isSet(kOptPositions) && use == PositionUse::Ignored) {
+        context.warn(
+            QStringLiteral("--positions is ignored: every group of positions is compared"));
+    } else if (parser.isSet(kOptPositions)) {
+        const auto ticked = parsePositions(parser.value(kOptPositions));
+        if (!ticked)
+            return context.usage(QStringLiteral("--positions takes different positions 1..5 "
+                                                "separated by commas, such as 1,3, not '%1'")
+                                     .arg(parser.value(kOptPositions)));
+        positions = *ticked;
     }
-    const auto defaultStart = SetStartIssue(view, r.bolSq, r.intPreQi);
-    r.startIssueText = parser.isSet(kOptFrom) ? parser.value(kOptFrom)
-                       : defaultStart         ? QString::number(*defaultStart)
-                                              : QStringLiteral("0");
-    r.endIssueText = parser.isSet(kOptTo) ? parser.value(kOptTo)
-                     : defaultEnd         ? QString::number(*defaultEnd)
-                                          : QStringLiteral("0");
-    if (const int status = checkRequest(r, context))
-        return status;
 
-    const auto result = search(*store, r, &error);
+    if (parser.isSet(kOptValues) && parser.isSet(kOptVerify))
+        return context.usage(
+            QStringLiteral("--values and --verify choose different reference values; give one"));
+    if (parser.isSet(kOptBefore) && !parser.isSet(kOptVerify))
+        return context.usage(QStringLiteral("--before needs --verify ISSUE"));
+    if (parser.isSet(kOptValues)) {
+        const QStringList parts = parser.value(kOptValues).split(QLatin1Char(','));
+        bool whole = parts.size() == kPositions;
+        for (const QString& part : parts)
+            whole = whole && parseInt(part);
+        if (!whole)
+            return context.usage(QStringLiteral("--values takes five whole numbers separated by "
+                                                "commas, such as 3,7,9,11,14, not '%1'")
+                                     .arg(parser.value(kOptValues)));
+        typedValues = parts;
+    }
+    if (parser.isSet(kOptVerify)) {
+        verify = parseIssueOption(parser.value(kOptVerify));
+        if (!verify || !issueBefore(QString::number(*verify)))
+            return context.usage(QStringLiteral("--verify takes an issue number such as 2013050, "
+                                                "not '%1'")
+                                     .arg(parser.value(kOptVerify)));
+        before = parser.isSet(kOptBefore);
+    }
+    for (const auto& [option, target] : {std::pair{kOptFrom, &from}, std::pair{kOptTo, &to}}) {
+        if (!parser.isSet(option))
+            continue;
+        *target = parseIssueOption(parser.value(option));
+        if (!*target)
+            return context.usage(QStringLiteral("--%1 takes an issue number such as 2013050, not "
+                                                "'%2'")
+                                     .arg(option, parser.value(option)));
+    }
+    if (from && to && *from > *to)
+        return context.usage(
+            QStringLiteral("--from %1 comes after --to %2; nothing searched").arg(*from).arg(*to));
+    return ExitSuccess;
+}
+
+bool SearchOptions::apply(SearchSession& session, QString* error) const {
+    // The options in the order the window's controls would set them.
+    session.setFreePositions(free);
+    const bool lastDraw = settingNumber(lag, settingRanges::intPreQi) == 1;
+    if (!lastDraw && !session.setPreQi(lag, error))
+        return false;
+    session.setLastDrawReference(lastDraw);
+    session.setSearchKind(kind);
+    session.setResultKind(resultKind);
+    if (!typedValues.isEmpty()) {
+        for (int i = 0; i < kPositions; ++i)
+            session.setTypedValue(i + 1, typedValues[i]);
+        session.setTab(ReferenceTab::Typed);
+    } else if (verify) {
+        session.setTab(ReferenceTab::Verification);
+        if (!session.setVerificationIssue(QString::number(*verify), error) ||
+            !session.setOnlyBefore(before, QString::number(*verify), error))
+            return false;
+    } else {
+        session.setTab(ReferenceTab::LastDraws);
+    }
+    return true;
+}
+
+std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, HistoryStore& store,
+                                                 Context& context, const SessionSearch& search,
+                                                 int* status) {
+    SearchSession session(store);
+    session.setSettings(context.settings());
+    QString error;
+    if (!session.historyChanged(&error)) {
+        *status = context.fail(error);
+        return std::nullopt;
+    }
+    if (!options.apply(session, &error)) {
+        *status = context.fail(error);
+        return std::nullopt;
+    }
+    const SearchRequest request = session.request(options.positions, options.from, options.to);
+    // What the history decides is a failure; bad values given are bad usage.
+    if (!session.readyToSearch(&error)) {
+        *status = context.fail(error);
+        return std::nullopt;
+    }
+    if (!validateRequest(request, &error)) {
+        *status = context.usage(error);
+        return std::nullopt;
+    }
+    auto result = search(session, request, &error);
     if (!result)
-        return context.fail(error);
+        *status = context.fail(error);
+    return result;
+}
+
+int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context& context,
+                     GridFormat format, const SessionSearch& search) {
+    int status = ExitSuccess;
+    const auto result = runSearchFromOptions(options, store, context, search, &status);
+    if (!result)
+        return status;
     Grid grid;
-    if (o.matches) {
+    if (options.matches) {
         grid.header = result->matchHeader;
         grid.rows = QList<QStringList>(result->matchRows.begin(), result->matchRows.end());
     } else {

@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "DrawBulkWriter.h"
 #include "DurableFile.h"
 #include "HistorySchema.h"
 
@@ -31,18 +32,6 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error) {
         return false;
     }
     return true;
-}
-
-QString insertStatement() {
-    QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
-    cols << attributeColumns() << QStringLiteral("txtHisLst");
-    for (int k = 0; k < kKindCount; ++k)
-        cols << codeColumn(k);
-    QStringList marks;
-    for (int i = 0; i < cols.size(); ++i)
-        marks << QStringLiteral("?");
-    return QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
-        .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 }
 
 QString viewStatement() {
@@ -188,23 +177,7 @@ HistoryView HistoryStore::loadView(QString* error) const {
 }
 
 std::optional<StoredDraw> HistoryStore::lastDraw(QString* error) const {
-    QSqlQuery q(db_);
-    const QString sql = viewStatement().replace(QStringLiteral("ORDER BY SQQH"),
-                                                QStringLiteral("ORDER BY SQQH DESC LIMIT 1"));
-    if (!q.exec(sql)) {
-        if (error)
-            *error = sqlError(q);
-        return std::nullopt;
-    }
-    if (!q.next())
-        return std::nullopt;
-    StoredDraw d;
-    d.issue = q.value(0).toLongLong();
-    int col = 1;
-    for (int i = 0; i < kPositions; ++i)
-        for (int k = 0; k < kKindCount; ++k)
-            d.attributes.value[i][k] = q.value(col++).toInt();
-    return d;
+    return drawBack(std::nullopt, 0, error);
 }
 
 std::optional<QVector<DrawNumbers>> HistoryStore::loadNumbers(QString* error) const {
@@ -226,6 +199,46 @@ std::optional<QVector<DrawNumbers>> HistoryStore::loadNumbers(QString* error) co
         return std::nullopt;
     }
     return rows;
+}
+
+std::optional<HistoryStore::Span> HistoryStore::span(QString* error) const {
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*), MIN(SQQH), MAX(SQQH) FROM Lishi")) || !q.next()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(sqlError(q));
+        return std::nullopt;
+    }
+    return Span{q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong()};
+}
+
+std::optional<StoredDraw> HistoryStore::drawBack(std::optional<qint64> atMost, int back,
+                                                 QString* error) const {
+    QSqlQuery q(db_);
+    QString sql = viewStatement();
+    sql.replace(QStringLiteral("ORDER BY SQQH"),
+                QStringLiteral("%1 ORDER BY SQQH DESC LIMIT 1 OFFSET ?")
+                    .arg(atMost ? QStringLiteral("WHERE SQQH <= ?") : QString()));
+    q.prepare(sql);
+    if (atMost)
+        q.addBindValue(*atMost);
+    q.addBindValue(qMax(0, back));
+    if (!q.exec()) {
+        if (error)
+            *error = sqlError(q);
+        return std::nullopt;
+    }
+    if (!q.next()) {
+        if (q.lastError().isValid() && error)
+            *error = sqlError(q);
+        return std::nullopt;
+    }
+    StoredDraw d;
+    d.issue = q.value(0).toLongLong();
+    int col = 1;
+    for (int i = 0; i < kPositions; ++i)
+        for (int k = 0; k < kKindCount; ++k)
+            d.attributes.value[i][k] = q.value(col++).toInt();
+    return d;
 }
 
 qint64 HistoryStore::drawCount(QString* error) const {
@@ -259,37 +272,44 @@ std::optional<DrawAttributes>
 HistoryStore::AppendDraw(qint64 issue, const Numbers& numbers, qint64 zodiacIssue,
                          const std::optional<DrawAttributes>& previous, const ValueBases& bases,
                          ZodiacYear& zodiacYear, QString* error) {
-    PreviousDrawTexts texts;
-    if (previous)
-        texts = previousDrawTexts(*previous);
-    zodiacYear.setFromIssue(zodiacIssue);
-    const DrawAttributes a = deriveAttributes(numbers, zodiacYear, bases);
+    DrawBulkWriter writer(*this);
+    if (!writer.prepare(error))
+        return std::nullopt;
+    return writer.append(issue, numbers, zodiacIssue, previous, bases, zodiacYear, error);
+}
 
-    QSqlQuery q(db_);
-    if (!q.prepare(insertStatement())) {
+std::optional<qint64> HistoryStore::appendNextDraw(const Numbers& numbers,
+                                                   std::optional<qint64> issue,
+                                                   std::optional<qint64> zodiacIssue,
+                                                   const ValueBases& bases, ZodiacYear& zodiacYear,
+                                                   const QDate& today, QString* error) {
+    auto fail = [&](const QString& why) {
         if (error)
-            *error = sqlError(q);
+            *error = why;
         return std::nullopt;
-    }
-    q.addBindValue(issue);
-    q.addBindValue(issue + 1);
-    for (int i = 0; i < kPositions; ++i)
-        for (int k = 0; k < kKindCount; ++k)
-            q.addBindValue(a.value[i][k]);
-    // An empty text stands for "no draw before this one".
-    q.addBindValue(texts.txtHisLst.isNull() ? QStringLiteral("") : texts.txtHisLst);
-    for (int k = 0; k < kKindCount; ++k)
-        q.addBindValue(texts.codes[k].isNull() ? QStringLiteral("") : texts.codes[k]);
-    if (!q.exec()) {
-        if (error) {
-            *error = q.lastError().nativeErrorCode() == QLatin1String("19") ||
-                             q.lastError().nativeErrorCode() == QLatin1String("1555")
-                         ? QStringLiteral("期号 %1 已存在，未保存。").arg(issue)
-                         : QStringLiteral("无法保存第 %1 期：%2").arg(issue).arg(sqlError(q));
-        }
-        return std::nullopt;
-    }
-    return a;
+    };
+    Transaction transaction(*this);
+    if (!transaction.begun())
+        return fail(QStringLiteral("无法写入历史数据库，未保存：%1").arg(db_.lastError().text()));
+    QString why;
+    const auto previous = lastDraw(&why);
+    if (!why.isEmpty())
+        return fail(QStringLiteral("无法读取最后一期历史号码，未保存：%1").arg(why));
+    if (issue && previous && *issue <= previous->issue)
+        return fail(QStringLiteral("期号 %1 不在最后一期 %2 之后，未保存。")
+                        .arg(*issue)
+                        .arg(previous->issue));
+    const qint64 stored = issue      ? *issue
+                          : previous ? previous->issue + 1
+                                     : qint64(today.year()) * 1000 + 1;
+    std::optional<DrawAttributes> previousAttributes;
+    if (previous)
+        previousAttributes = previous->attributes;
+    if (!AppendDraw(stored, numbers, zodiacIssue.value_or(stored), previousAttributes, bases,
+                    zodiacYear, &why) ||
+        !transaction.commit(&why))
+        return fail(QStringLiteral("第 %1 期未保存：%2").arg(stored).arg(why));
+    return stored;
 }
 
 bool HistoryStore::Delrec(QString* error) {
@@ -379,7 +399,12 @@ HistoryStore::Transaction::Transaction(HistoryStore& store, Writes writes) : db_
         QSqlQuery q(db_);
         relaxed_ = q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
     }
-    begun_ = db_.transaction();
+    if (writes == Writes::Draws) {
+        QSqlQuery q(db_);
+        begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    } else {
+        begun_ = db_.transaction();
+    }
 }
 
 HistoryStore::Transaction::~Transaction() {

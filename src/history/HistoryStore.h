@@ -38,6 +38,20 @@ public:
     std::optional<QVector<DrawNumbers>> loadNumbers(QString* error) const;
     qint64 drawCount(QString* error = nullptr) const;
 
+    // How many draws there are and the first and last issue, in one read.
+    struct Span {
+        qint64 count = 0;
+        qint64 firstIssue = 0; // 0 for an empty history
+        qint64 lastIssue = 0;
+    };
+    std::optional<Span> span(QString* error) const;
+
+    // One row instead of the whole view: the draw `back` rows before the last draw whose issue is
+    // at most atMost (any issue when not given). Nothing when there is no such draw; error is
+    // set only when the history could not be read.
+    std::optional<StoredDraw> drawBack(std::optional<qint64> atMost, int back,
+                                       QString* error) const;
+
     // The issue the next draw gets: the last issue plus one, or the current year's 001.
     qint64 nextIssue(const QDate& today) const;
     // The same, but a history that cannot be read gives nothing and the reason, instead of
@@ -52,6 +66,16 @@ public:
                                              const ValueBases& bases, ZodiacYear& zodiacYear,
                                              QString* error);
 
+    // Stores numbers as the next draw in one transaction: under issue when given (it must come
+    // after the last issue), else the last issue plus one (today's year's 001 on an empty
+    // history), chained to the last draw as read inside the transaction. The zodiac year follows
+    // zodiacIssue when given, else the issue stored. Returns the issue stored; nothing and the
+    // reason when nothing was stored.
+    std::optional<qint64> appendNextDraw(const Numbers& numbers, std::optional<qint64> issue,
+                                         std::optional<qint64> zodiacIssue, const ValueBases& bases,
+                                         ZodiacYear& zodiacYear, const QDate& today,
+                                         QString* error);
+
     // Deletes every draw.
     bool Delrec(QString* error);
     // Deletes the newest draw; an empty history is no error.
@@ -65,7 +89,9 @@ public:
     // columns may wait for the next synced commit (the file stays consistent either way).
     enum class Writes { Draws, WorkingColumns };
 
-    // One transaction over several statements: rolled back unless committed.
+    // One transaction over several statements: rolled back unless committed. A transaction that
+    // writes draws takes the write lock at once, so what it reads first is still the last word
+    // when it writes.
     class Transaction {
     public:
         explicit Transaction(HistoryStore& store, Writes writes = Writes::Draws);

@@ -2,8 +2,6 @@
 
 #include <QSettings>
 
-#include <optional>
-
 namespace quorvex {
 
 namespace {
@@ -17,6 +15,10 @@ struct GroupStore {
     QSettings settings;
 };
 
+// No valid number or boolean is longer: anything longer is refused before it is parsed.
+constexpr qsizetype kMaxValueLength = 16;
+constexpr qsizetype kQuotedCharacters = 20;
+
 // Booleans are stored as True / False; a number also reads (0 is False).
 std::optional<bool> parseBool(const QString& text) {
     const QString t = text.trimmed();
@@ -25,55 +27,79 @@ std::optional<bool> parseBool(const QString& text) {
     if (t.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         return false;
     bool ok = false;
-    const double v = t.toDouble(&ok);
+    const int v = t.toInt(&ok);
     if (ok)
         return v != 0;
     return std::nullopt;
 }
 
-std::optional<int> parseInt(const QString& text, int lo, int hi) {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok || v < lo || v > hi)
-        return std::nullopt;
-    return v;
+QString quoted(const QString& key, const QString& text) {
+    if (text.size() <= kQuotedCharacters)
+        return QStringLiteral("%1=%2").arg(key, text);
+    return QStringLiteral("%1=%2…（共 %3 个字符）")
+        .arg(key, text.left(kQuotedCharacters))
+        .arg(text.size());
 }
 
 } // namespace
+
+std::optional<int> settingNumber(const QString& text, SettingRange range) {
+    if (text.size() > kMaxValueLength)
+        return std::nullopt;
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || !range.contains(v))
+        return std::nullopt;
+    return v;
+}
 
 Settings SettingsStore::load(QStringList* problems) const {
     GroupStore opened;
     QSettings& store = opened.settings;
     Settings s;
-    auto readInt = [&](const char* key, int& target, int lo, int hi) {
+    // The stored text of a key, or nothing when the key is missing.
+    auto stored = [&](const char* key) -> std::optional<QString> {
         const QString k = QString::fromLatin1(key);
         if (!store.contains(k))
-            return;
-        const QString text = store.value(k).toString();
-        if (const auto v = parseInt(text, lo, hi))
-            target = *v;
-        else if (problems)
-            *problems << QStringLiteral("%1=%2").arg(k, text);
+            return std::nullopt;
+        return store.value(k).toString();
+    };
+    auto refuse = [&](const char* key, const QString& text) {
+        if (problems)
+            *problems << quoted(QString::fromLatin1(key), text);
+    };
+    auto readInt = [&](const char* key, int& target, SettingRange range) {
+        if (const auto text = stored(key)) {
+            if (const auto v = settingNumber(*text, range))
+                target = *v;
+            else
+                refuse(key, *text);
+        }
     };
     auto readBool = [&](const char* key, bool& target) {
-        const QString k = QString::fromLatin1(key);
-        if (!store.contains(k))
-            return;
-        const QString text = store.value(k).toString();
-        if (const auto v = parseBool(text))
-            target = *v;
-        else if (problems)
-            *problems << QStringLiteral("%1=%2").arg(k, text);
+        if (const auto text = stored(key)) {
+            const auto v = text->size() <= kMaxValueLength ? parseBool(*text) : std::nullopt;
+            if (v)
+                target = *v;
+            else
+                refuse(key, *text);
+        }
     };
-    readInt("IniSerchDay", s.IniSerchDay, 2, 16);
+    readInt("IniSerchDay", s.IniSerchDay, settingRanges::IniSerchDay);
     readBool("bolZyw", s.bolZyw);
     readBool("bolSq", s.bolSq);
-    readInt("intLei", s.intLei, 0, 5);
-    readInt("intXianshiLei", s.intXianshiLei, 0, 5);
-    readInt("DsIni", s.DsIni, 0, 1);
-    readInt("SxIni", s.SxIni, 0, 1);
-    readInt("intPreQi", s.intPreQi, 0, 9);
-    readInt("intZhWSetup", s.intZhWSetup, -32768, 32767);
+    readInt("intLei", s.intLei, settingRanges::kind);
+    readInt("intXianshiLei", s.intXianshiLei, settingRanges::kind);
+    readInt("DsIni", s.DsIni, settingRanges::base);
+    readInt("SxIni", s.SxIni, settingRanges::base);
+    readInt("intPreQi", s.intPreQi, settingRanges::intPreQi);
+    readInt("intZhWSetup", s.intZhWSetup, settingRanges::intZhWSetup);
+    if (const auto text = stored("strServer")) {
+        if (text->size() <= kMaxServerAddressLength)
+            s.strServer = text->trimmed();
+        else
+            refuse("strServer", *text);
+    }
     return s;
 }
 
@@ -83,6 +109,10 @@ void SettingsStore::writeInt(const QString& key, int value) {
 
 void SettingsStore::writeBool(const QString& key, bool value) {
     GroupStore().settings.setValue(key, value ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+void SettingsStore::writeText(const QString& key, const QString& value) {
+    GroupStore().settings.setValue(key, value);
 }
 
 QString SettingsStore::fileName() const {

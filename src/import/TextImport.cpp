@@ -1,6 +1,11 @@
 #include "TextImport.h"
 
-#include "DrawBulkWriter.h"
+#include "HistoryTextFile.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include "history/DrawBulkWriter.h"
 #include "HistoryLine.h"
 
 #include <QFile>
@@ -243,13 +248,16 @@ HistoryFileContents readHistoryFile(const QString& path) {
 }
 
 bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
-                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error) {
+                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error,
+                    const std::function<bool(QString*)>& beforeDeleting) {
     HistoryStore::Transaction transaction(store);
     if (!transaction.begun()) {
         if (error)
             *error = QStringLiteral("无法开始写入历史数据库。");
         return false;
     }
+    if (beforeDeleting && !beforeDeleting(error))
+        return false;
     if (!store.Delrec(error))
         return false;
     DrawBulkWriter writer(store);
@@ -283,7 +291,35 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
     }
     ZodiacYear local;
     QString why;
-    if (!replaceHistory(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why)) {
+    // The history being replaced goes to a file first, read inside the replacing transaction so
+    // that no draw stored meanwhile escapes it.
+    auto saveReplaced = [&](QString* error) {
+        const auto old = store.loadNumbers(error);
+        if (!old)
+            return false;
+        if (old->isEmpty())
+            return true;
+        const QString folder = QDir(store.folder()).filePath(QStringLiteral("历史号码"));
+        // Dated, and never over an earlier saved history.
+        const QString stem = QDir(folder).filePath(
+            QStringLiteral("替换前的历史号码-%1")
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+        QString file = stem + QStringLiteral(".txt");
+        for (int n = 2; QFileInfo::exists(file); ++n)
+            file = stem + QStringLiteral("-%1.txt").arg(n);
+        QString writeError;
+        if (!QDir().mkpath(folder) || !writeHistoryTextFile(file, *old, &writeError)) {
+            if (error)
+                *error = QStringLiteral("无法先保存原有的历史号码（%1）")
+                             .arg(writeError.isEmpty() ? folder : writeError);
+            return false;
+        }
+        report.replacedHistoryFile = file;
+        return true;
+    };
+    if (!replaceHistory(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why,
+                        saveReplaced)) {
+        report.replacedHistoryFile.clear();
         report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
         return report;
     }
@@ -303,6 +339,9 @@ QString ImportReport::summary(int listedProblems) const {
                   .arg(storedDraws)
                   .arg(firstIssue)
                   .arg(lastIssue);
+        if (!replacedHistoryFile.isEmpty())
+            out += QStringLiteral("\n原有的历史号码已保存在 %1。")
+                       .arg(QDir::toNativeSeparators(replacedHistoryFile));
         const int skipped = skippedLines();
         if (skipped > 0)
             out += QStringLiteral("\n有 %1 行未读入。").arg(skipped);

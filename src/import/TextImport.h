@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 namespace quorvex {
 
 // Largest history file read: a 100,000-line history is about 2.5 MB.
@@ -55,8 +57,11 @@ HistoryFileContents parseHistoryData(const QByteArray& data);
 
 // Replaces the whole history with draws (ascending, distinct issues) in one transaction: every
 // draw is stored, or the history stays exactly as it was. The first draw has no draw before it.
+// beforeDeleting, when given, runs inside the transaction before the old draws go; its failure
+// leaves the history as it was.
 bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
-                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error);
+                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error,
+                    const std::function<bool(QString*)>& beforeDeleting = {});
 
 struct ImportReport {
     bool replaced = false; // the history now holds the file's draws
@@ -64,6 +69,7 @@ struct ImportReport {
     int storedDraws = 0;
     qint64 firstIssue = 0;
     qint64 lastIssue = 0;
+    QString replacedHistoryFile;   // where the history it replaced was saved; empty: it was empty
     QVector<LineProblem> problems; // in line order
     int skippedLines() const;
 

@@ -57,8 +57,8 @@ void FollowSearchTest::agreesWithIndependentAnswer() {
         for (int i = 0; i < kPositions; ++i)
             r.bolPosSel[i] = rng.bounded(100) < 45;
         if (rng.bounded(4) == 0) {
-            r.startIssueText = QString::number(2013030 + rng.bounded(200));
-            r.endIssueText = QString::number(2013100 + rng.bounded(200));
+            r.startIssue = 2013030 + rng.bounded(200);
+            r.endIssue = r.startIssue + rng.bounded(200);
         }
         QString error;
         const auto got = runFollowSearch(h.store(), r, &error);
@@ -134,8 +134,8 @@ void FollowSearchTest::issueRangeBoundsFollowDraws() {
     r.bolZyw = false;
     r.intRefVal = {1, 2, 3, 4, 5};
     r.bolPosSel = {true, false, false, false, false};
-    r.startIssueText = QStringLiteral("2013004");
-    r.endIssueText = QStringLiteral("2013006");
+    r.startIssue = 2013004;
+    r.endIssue = 2013006;
     QString error;
     auto got = runFollowSearch(h.store(), r, &error);
     QVERIFY(got);
@@ -147,7 +147,7 @@ void FollowSearchTest::issueRangeBoundsFollowDraws() {
     // Rows 1..3 carry 0 in the comparison column.
     QCOMPARE(h.integer(2013003, "L1AP"), 0);
     QCOMPARE(h.integer(2013004, "L1AP"), 1);
-    r.startIssueText = QStringLiteral("2013001");
+    r.startIssue = 2013001;
     got = runFollowSearch(h.store(), r, &error);
     QCOMPARE(got->matchRows.size(), 3);
 }
@@ -166,7 +166,7 @@ void FollowSearchTest::percentagesAndEmptyResult() {
         draws << (i % 3 == 1 && i < 38 ? Numbers{1, 2, 3, 4, 5} : Numbers{6, 7, 8, 9, 10});
     h.appendMany(2013001, draws);
     SearchRequest r = baseRequest();
-    r.startIssueText = QStringLiteral("2013002");
+    r.startIssue = 2013002;
     QString error;
     auto got = runFollowSearch(h.store(), r, &error); // no position ticked: every draw
     QVERIFY(got);
@@ -216,16 +216,16 @@ void FollowSearchTest::headAndSegmentTallies() {
 }
 
 void FollowSearchTest::badInputChangesNothing_data() {
-    QTest::addColumn<QString>("start");
+    QTest::addColumn<qint64>("start");
     QTest::addColumn<int>("lag");
     QTest::addColumn<int>("typed");
-    QTest::newRow("start issue not a number") << "20a3001" << 1 << 3;
-    QTest::newRow("N = 0") << "2013001" << 0 << 3;
-    QTest::newRow("typed value outside the kind") << "2013001" << 1 << 16;
+    QTest::newRow("range ending before it starts") << qint64(2099999 + 1) << 1 << 3;
+    QTest::newRow("N = 0") << qint64(2013001) << 0 << 3;
+    QTest::newRow("typed value outside the kind") << qint64(2013001) << 1 << 16;
 }
 
 void FollowSearchTest::badInputChangesNothing() {
-    QFETCH(QString, start);
+    QFETCH(qint64, start);
     QFETCH(int, lag);
     QFETCH(int, typed);
     TempHistory h;
@@ -236,7 +236,7 @@ void FollowSearchTest::badInputChangesNothing() {
     QString error;
     QVERIFY(runFollowSearch(h.store(), r, &error));
     const QString before = h.text(2013010, "intTh");
-    r.startIssueText = start;
+    r.startIssue = start;
     r.bolSq = lag == 1;
     r.intPreQi = lag;
     r.bolManual = true;

@@ -58,4 +58,14 @@ inline void leave(QWidget* box) {
     QCoreApplication::sendEvent(box, &out);
 }
 
+// Where the session's reference draw stands in the history, oldest first; -1 for none.
+inline qsizetype referencePosition(frmMain& w) {
+    const auto issue = w.session().referenceIssue();
+    const HistoryView view = w.historyStore().loadView();
+    for (qsizetype i = 0; issue && i < view.size(); ++i)
+        if (view.rows()[i].issue == *issue)
+            return i;
+    return -1;
+}
+
 } // namespace quorvex::test

@@ -84,13 +84,13 @@ void FrmMainEntryTest::typedDrawIsStoredAsTyped() {
     typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(45));
-    QCOMPARE(w.historyView().last()->issue, qint64(2013045));
-    QCOMPARE(w.historyView().last()->attributes.numbers(), stored);
+    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013045));
+    QCOMPARE(w.historyStore().loadView().last()->attributes.numbers(), stored);
     QCOMPARE(text(w, "Text1"), QString("2013046"));
     QCOMPARE(text(w, "Text3_1"), QString("2013045"));
     QCOMPARE(shownBoxes(w), QStringList(5, "__"));
     // The new draw is the reference draw.
-    QCOMPARE(w.state().intRefVal, stored);
+    QCOMPARE(w.session().intRefVal(), stored);
     // The previous draw's codes are chained in.
     QCOMPARE(h.text(2013045, "txtHisLst"), numberList(sampleDraws(44).last()));
 }
@@ -135,7 +135,7 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
     QTest::keyClicks(entryBox(w, 5), "09");
     QCOMPARE(dialogs.messages(), 1);
     QCOMPARE(h.store().drawCount(), qint64(11));
-    QCOMPARE(w.historyView().last()->attributes.numbers(), (Numbers{3, 4, 5, 7, 9}));
+    QCOMPARE(w.historyStore().loadView().last()->attributes.numbers(), (Numbers{3, 4, 5, 7, 9}));
 }
 
 void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
@@ -162,7 +162,7 @@ void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
     typeDraw(w, {"11", "12", "13", "14", "15"});
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(12));
-    QCOMPARE(w.historyView().last()->issue, qint64(2013012));
+    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013012));
 }
 
 // Another program added the issue the window was about to store.
@@ -199,10 +199,11 @@ void FrmMainEntryTest::zodiacYearFollowsText1() {
         child<QLineEdit>(w, "Text1")->setText(text1);
     typeDraw(w, {"01", "05", "09", "13", "15"});
     QCOMPARE(dialogs.messages(), 0);
-    QCOMPARE(w.historyView().last()->issue, qint64(2013055));
+    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013055));
     const DrawAttributes expected =
         deriveAttributes({1, 5, 9, 13, 15}, ZodiacYear(zodiacYear), w.valueBases());
-    QCOMPARE(w.historyView().last()->attributes.kindValues(Zodiac), expected.kindValues(Zodiac));
+    QCOMPARE(w.historyStore().loadView().last()->attributes.kindValues(Zodiac),
+             expected.kindValues(Zodiac));
     QCOMPARE(text(w, "Text1"), QString("2013056"));
 }
 
@@ -239,7 +240,7 @@ void FrmMainEntryTest::importReplacesHistory() {
     QCOMPARE(text(w, "Text1"), QString("2020005"));
     QCOMPARE(text(w, "Text3_0"), QString("2020002"));
     QCOMPARE(text(w, "Text3_1"), QString("2020004"));
-    QCOMPARE(w.state().intRefVal, (RefValues{11, 12, 13, 14, 15}));
+    QCOMPARE(w.session().intRefVal(), (RefValues{11, 12, 13, 14, 15}));
     QCOMPARE(h.store().drawCount(), qint64(3));
 }
 

@@ -153,7 +153,7 @@ void FrmMainKeyboardTest::enterInCombinedPositionsKeepsTheList() {
     QTest::keyClick(combo, Qt::Key_Return);
     focusOn(child<QLineEdit>(w, "Text3_0"));
     QCOMPARE(dialogs.messages(), 0);
-    QCOMPARE(w.state().intZhWSetup, 5);
+    QCOMPARE(w.session().settings().intZhWSetup, 5);
     QCOMPARE(rawSetting("intZhWSetup"), QString("5"));
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i)

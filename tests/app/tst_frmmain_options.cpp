@@ -65,17 +65,17 @@ void FrmMainOptionsTest::firstTabRestoresReferenceDraw() {
     showTab(w, 1);
     QTest::keyClicks(child<QLineEdit>(w, "Text22_1"), "7");
     leave(child<QLineEdit>(w, "Text22_1"));
-    QCOMPARE(w.state().intRefVal[0], 7);
+    QCOMPARE(w.session().intRefVal()[0], 7);
     showTab(w, 2);
     child<QLineEdit>(w, "Text4")->setText("2013006");
     if (changeKindOnOtherTab)
         select(w, QString("Option3_%1").arg(kind));
     showTab(w, 0);
 
-    QVERIFY(!w.state().bolManual);
-    const auto expected = w.historyView().last()->attributes.kindValues(kind);
+    QVERIFY(!w.session().bolManual());
+    const auto expected = w.historyStore().loadView().last()->attributes.kindValues(kind);
     for (int i = 1; i <= 5; ++i) {
-        QCOMPARE(w.state().intRefVal[i - 1], expected[i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], expected[i - 1]);
         const QString shown =
             kind == Zodiac ? strSxName(expected[i - 1] - 1) : QString::number(expected[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i)), shown);
@@ -91,7 +91,7 @@ void FrmMainOptionsTest::typedValuesRefuseLetters() {
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     showTab(w, 1);
-    QVERIFY(w.state().bolManual);
+    QVERIFY(w.session().bolManual());
     auto* box = child<QLineEdit>(w, "Text22_1");
     QTest::keyClicks(box, "1a2");
     QCOMPARE(box->text(), QString("12"));
@@ -99,12 +99,13 @@ void FrmMainOptionsTest::typedValuesRefuseLetters() {
     QTest::keyClicks(box, "x-3");
     QCOMPARE(box->text(), QString("1-3"));
     leave(box); // not an integer: the value stays
-    QCOMPARE(w.state().intRefVal[0], w.historyView().last()->attributes.at(1, Number));
+    QCOMPARE(w.session().intRefVal()[0],
+             w.historyStore().loadView().last()->attributes.at(1, Number));
     box->clear();
     QTest::keyClicks(box, "12");
     leave(box);
-    QCOMPARE(w.state().intRefVal[0], 12);
-    QVERIFY(w.state().bolManual);
+    QCOMPARE(w.session().intRefVal()[0], 12);
+    QVERIFY(w.session().bolManual());
 }
 
 void FrmMainOptionsTest::previousNthDrawMovesReferenceAndStart() {
@@ -118,15 +119,15 @@ void FrmMainOptionsTest::previousNthDrawMovesReferenceAndStart() {
     leave(n);
     QCOMPARE(rawSetting("intPreQi"), QString("3"));
     select(w, "Option1_2");
-    QVERIFY(!w.state().bolSq);
+    QVERIFY(!w.session().settings().bolSq);
     QCOMPARE(rawSetting("bolSq"), QString("False"));
-    QCOMPARE(w.referenceDrawPosition(), 7); // 2013008
+    QCOMPARE(referencePosition(w), 7); // 2013008
     QCOMPARE(text(w, "Text3_0"), QString("2013004"));
     for (int i = 1; i <= 5; ++i)
-        QCOMPARE(w.state().intRefVal[i - 1], draws[7][i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], draws[7][i - 1]);
 
     select(w, "Option1_3");
-    QCOMPARE(w.referenceDrawPosition(), 9);
+    QCOMPARE(referencePosition(w), 9);
     QCOMPARE(text(w, "Text3_0"), QString("2013002"));
 }
 
@@ -160,11 +161,11 @@ void FrmMainOptionsTest::verificationTab() {
 
     QCOMPARE(text(w, "Text3_1"), endIssue);
     qsizetype position = 0;
-    while (w.historyView().rows()[position].issue != referenceIssue)
+    while (w.historyStore().loadView().rows()[position].issue != referenceIssue)
         ++position;
-    const auto values = w.historyView().rows()[position].attributes.kindValues(Number);
+    const auto values = w.historyStore().loadView().rows()[position].attributes.kindValues(Number);
     for (int i = 1; i <= 5; ++i) {
-        QCOMPARE(w.state().intRefVal[i - 1], values[i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], values[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
     }
     // Unticking returns the end of the range to the last draw.
@@ -235,11 +236,11 @@ void FrmMainOptionsTest::typedVerificationIssueReloadsValues() {
     QCOMPARE(dialogs.messages(), messages);
 
     qsizetype position = 0;
-    while (w.historyView().rows()[position].issue != referenceIssue)
+    while (w.historyStore().loadView().rows()[position].issue != referenceIssue)
         ++position;
-    const auto values = w.historyView().rows()[position].attributes.kindValues(Number);
+    const auto values = w.historyStore().loadView().rows()[position].attributes.kindValues(Number);
     for (int i = 1; i <= 5; ++i) {
-        QCOMPARE(w.state().intRefVal[i - 1], values[i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], values[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
     }
 }
@@ -257,7 +258,6 @@ void FrmMainOptionsTest::optionsPersistAcrossRestart() {
         QCOMPARE(rawSetting("bolSq"), QString("False"));
         QCOMPARE(rawSetting("intLei"), QString("4"));
         QCOMPARE(rawSetting("intXianshiLei"), QString("3"));
-        QCOMPARE(w.state().strResultLetter, QString("F"));
     }
     ScriptedDialogs dialogs;
     frmMain w(folder.path(), &dialogs);
@@ -265,8 +265,8 @@ void FrmMainOptionsTest::optionsPersistAcrossRestart() {
     QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option3_4")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option4_3")->isChecked());
-    QCOMPARE(w.state().intLei, 4);
-    QCOMPARE(w.state().intXianshiLei, 3);
+    QCOMPARE(w.session().settings().intLei, 4);
+    QCOMPARE(w.session().settings().intXianshiLei, 3);
 }
 
 void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
@@ -282,15 +282,15 @@ void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
     select(w, "Option3_1");
     select(w, "Option4_2");
 
-    SearchRequest r = w.searchRequest();
+    SearchRequest r = *w.searchRequest();
     QCOMPARE(r.bolPosSel, (std::array<bool, 5>{true, false, true, false, false}));
     QVERIFY(!r.bolZyw);
     QVERIFY(r.bolSq);
     QCOMPARE(r.intLei, 1);
     QCOMPARE(r.intXianshiLei, 2);
-    QCOMPARE(r.intRefVal, w.historyView().last()->attributes.kindValues(Zodiac));
-    QCOMPARE(r.startIssueText, QString("2013002"));
-    QCOMPARE(r.endIssueText, QString("2013006"));
+    QCOMPARE(r.intRefVal, w.historyStore().loadView().last()->attributes.kindValues(Zodiac));
+    QCOMPARE(r.startIssue, 2013002);
+    QCOMPARE(r.endIssue, 2013006);
     QCOMPARE(r.bases.sxIni, 1);
 
     showTab(w, 1);
@@ -299,12 +299,12 @@ void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
         QTest::keyClicks(box, QString::number(i));
         leave(box);
     }
-    r = w.searchRequest();
+    r = *w.searchRequest();
     QCOMPARE(r.bolPosSel, (std::array<bool, 5>{false, true, false, false, false}));
     QCOMPARE(r.intRefVal, (RefValues{1, 2, 3, 4, 5}));
 
     showTab(w, 2);
-    r = w.searchRequest();
+    r = *w.searchRequest();
     QCOMPARE(r.bolPosSel, (std::array<bool, 5>{false, false, false, false, true}));
 }
 

@@ -1,5 +1,7 @@
 #include "AppTestSupport.h"
+
 #include "FollowOracle.h"
+#include <QLineEdit>
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -21,7 +23,7 @@ private slots:
     void badInputLeavesGridsAsTheyWere_data();
     void badInputLeavesGridsAsTheyWere();
     void combinationSearchFillsGridsAndChart();
-    void combinationSearchRefusesKOutsideOneToFive();
+    void combinationBoxShowsWhatIsUsed();
     void importedHistoryIsSearchedWithItsRange();
 
 private:
@@ -132,7 +134,7 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     }
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(61));
-    const StoredDraw stored = *w.historyView().last();
+    const StoredDraw stored = *w.historyStore().loadView().last();
     QCOMPARE(stored.issue, qint64(2013061));
     QCOMPARE(stored.attributes.numbers(), (Numbers{3, 7, 9, 11, 14}));
     for (int i = 1; i <= 5; ++i)
@@ -145,11 +147,11 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     child<QRadioButton>(w, "Option4_0")->click(); // tally numbers
     tick(w, {1, 3});
     const auto zodiacs = stored.attributes.kindValues(Zodiac);
-    QCOMPARE(w.state().intRefVal, zodiacs); // the new draw is the reference
+    QCOMPARE(w.session().intRefVal(), zodiacs); // the new draw is the reference
     QTest::mouseClick(child<QPushButton>(w, "Command1"), Qt::LeftButton);
     QCOMPARE(dialogs.messages(), 0);
 
-    const SearchRequest request = w.searchRequest();
+    const SearchRequest request = *w.searchRequest();
     QVERIFY(request.bolZyw && request.bolSq);
     const HistoryView view = h.store().loadView();
     const FollowResult expected = expectedResult(
@@ -221,9 +223,9 @@ void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
     // The shortcut leaves the focus in the box; its text still counts.
     child<QPushButton>(w, "Command2")->click();
     QCOMPARE(dialogs.messages(), 0);
-    QCOMPARE(w.state().intZhWSetup, 3);
+    QCOMPARE(w.session().settings().intZhWSetup, 3);
 
-    const SearchRequest request = w.searchRequest();
+    const SearchRequest request = *w.searchRequest();
     const HistoryView view = h.store().loadView();
     const FollowResult expected = expectedResult(view, request, [&](qsizetype earlier) {
         return combinationMatches(view, request, 3, earlier);
@@ -235,28 +237,32 @@ void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
     checkDisplay(w, expected, zodiacNames);
 }
 
-void FrmMainSearchTest::combinationSearchRefusesKOutsideOneToFive() {
+// The box always shows the number of positions the search will use: a stored value outside
+// 1..5 is named once and replaced, and digits outside 1..5 cannot be typed.
+void FrmMainSearchTest::combinationBoxShowsWhatIsUsed() {
     TempHistory h;
     h.appendMany(2013001, randomDraws(30, 5));
     writeRawSetting("intZhWSetup", "7");
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     showActive(w);
-    child<QPushButton>(w, "Command2")->click();
     QCOMPARE(dialogs.messages(), 1);
-    QVERIFY(dialogs.asked().last().text.contains("7"));
-    QVERIFY(dialogs.asked().last().text.contains("1到5"));
-    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 0);
-    QVERIFY(chartBars(w).isEmpty());
-
-    // A value typed into the box and refused there starts no search either.
+    QVERIFY(dialogs.asked().last().text.contains("intZhWSetup=7"));
     auto* combo = child<QComboBox>(w, "Combo1");
+    QCOMPARE(combo->currentText(), QString("2"));
+
     combo->setFocus();
     QTRY_VERIFY(combo->hasFocus());
-    combo->setCurrentText("0");
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "6");
+    QCOMPARE(combo->currentText(), QString("2"));
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "4");
+    QCOMPARE(combo->currentText(), QString("4"));
     child<QPushButton>(w, "Command2")->click();
-    QCOMPARE(dialogs.messages(), 2);
-    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 0);
+    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(w.session().settings().intZhWSetup, 4);
+    QVERIFY(child<QTableView>(w, "MSFlexGrid3")->model()->rowCount() > 0);
 }
 
 // The import sets the range boxes from the new history: a search right after it covers it.

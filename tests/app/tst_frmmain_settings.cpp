@@ -50,7 +50,7 @@ void FrmMainSettingsTest::everySettingSurvivesRestart() {
     }
     ScriptedDialogs dialogs;
     frmMain w(folder.path(), &dialogs);
-    const WindowState& s = w.state();
+    const Settings& s = w.session().settings();
     QCOMPARE(s.SxIni, 0);
     QCOMPARE(s.DsIni, 0);
     QCOMPARE(s.IniSerchDay, 9);
@@ -72,14 +72,12 @@ void FrmMainSettingsTest::zodiacBaseMenuMovesCheckMark() {
     QTemporaryDir folder;
     ScriptedDialogs dialogs;
     frmMain w(folder.path(), &dialogs);
-    QCOMPARE(w.state().intSxValue[0], 1);
     for (int round = 0; round < 2; ++round) {
         child<QAction>(w, "mnuSxcs_0")->trigger();
         QVERIFY(child<QAction>(w, "mnuSxcs_0")->isChecked());
         QVERIFY(!child<QAction>(w, "mnuSxcs_1")->isChecked());
         QCOMPARE(rawSetting("SxIni"), QString("0"));
-        QCOMPARE(w.state().intSxValue[0], 0);
-        QCOMPARE(w.state().intSxValue[11], 11);
+        QCOMPARE(w.session().settings().SxIni, 0);
     }
     child<QAction>(w, "mnuDscs_1")->trigger();
     QVERIFY(child<QAction>(w, "mnuDscs_1")->isChecked());
@@ -117,7 +115,7 @@ void FrmMainSettingsTest::retentionYearsBox() {
     QVERIFY(first.text.endsWith("|3"));
     if (messages > 0)
         QCOMPARE(dialogs.asked()[1].title, QString("输入有误"));
-    QCOMPARE(w.state().IniSerchDay, stored);
+    QCOMPARE(w.session().settings().IniSerchDay, stored);
     if (stored != 3)
         QCOMPARE(rawSetting("IniSerchDay"), QString::number(stored));
     else
@@ -151,7 +149,7 @@ void FrmMainSettingsTest::badBoxValuesAreRefused() {
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     child<QRadioButton>(w, "Option1_2")->click();
-    const qsizetype reference = w.referenceDrawPosition();
+    const qsizetype reference = referencePosition(w);
     QWidget* control = child<QWidget>(w, box);
     if (auto* combo = qobject_cast<QComboBox*>(control))
         combo->setCurrentText(typed);
@@ -161,9 +159,9 @@ void FrmMainSettingsTest::badBoxValuesAreRefused() {
 
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY(rawSetting(key).isEmpty());
-    QCOMPARE(w.state().intPreQi, 2);
-    QCOMPARE(w.state().intZhWSetup, 2);
-    QCOMPARE(w.referenceDrawPosition(), reference);
+    QCOMPARE(w.session().settings().intPreQi, 2);
+    QCOMPARE(w.session().settings().intZhWSetup, 2);
+    QCOMPARE(referencePosition(w), reference);
     QCOMPARE(text(w, "MaskEdBox2"), QString("2"));
     QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("2"));
 }
@@ -179,7 +177,7 @@ void FrmMainSettingsTest::leavingNBoxMovesReferenceDraw() {
     n->setText("5");
     leave(n);
     QCOMPARE(rawSetting("intPreQi"), QString("5"));
-    QCOMPARE(w.referenceDrawPosition(), 5); // 2013006, the fifth from the end
+    QCOMPARE(referencePosition(w), 5); // 2013006, the fifth from the end
     QCOMPARE(text(w, "Text3_0"), QString("2013006"));
     QCOMPARE(text(w, "Text2_1"), QString::number(draws[5][0]));
 }

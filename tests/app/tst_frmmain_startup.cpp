@@ -56,11 +56,11 @@ void FrmMainStartupTest::firstStartDefaults() {
     QVERIFY(!child<QAction>(w, "mnuDscs_0")->isChecked());
     QCOMPARE(text(w, "MaskEdBox2"), QString("2"));
     QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("2"));
-    QCOMPARE(w.state().IniSerchDay, 3);
-    QCOMPARE(w.state().strResultLetter, QString("A"));
+    QCOMPARE(w.session().settings().IniSerchDay, 3);
+    QCOMPARE(w.session().settings().intXianshiLei, 0);
 
     QCOMPARE(text(w, "Text1"), QString::number(QDate::currentDate().year()) + "001");
-    QCOMPARE(w.state().lngNextIssue, QDate::currentDate().year() * 1000LL + 1);
+    QCOMPARE(w.session().lngNextIssue(), QDate::currentDate().year() * 1000LL + 1);
     QCOMPARE(text(w, "Text4"), QString("0"));
 
     auto* grid = child<QTableView>(w, "MSFlexGrid1");
@@ -110,7 +110,7 @@ void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid() {
     QCOMPARE(text(w, "Text4"), QString::number(last));
     for (int i = 1; i <= 5; ++i) {
         QCOMPARE(text(w, QString("Text2_%1").arg(i)), QString::number(numbers.last()[i - 1]));
-        QCOMPARE(w.state().intRefVal[i - 1], numbers.last()[i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], numbers.last()[i - 1]);
     }
 
     auto* grid = child<QTableView>(w, "MSFlexGrid1");
@@ -150,11 +150,11 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
     QVERIFY(child<QAction>(w, "mnuDscs_0")->isChecked());
     QCOMPARE(child<QComboBox>(w, "Combo1")->currentText(), QString("4"));
     // 前3期: the third draw from the end, shown as zodiac names; the start issue is first + 3.
-    QCOMPARE(w.referenceDrawPosition(), 7);
+    QCOMPARE(referencePosition(w), 7);
     QCOMPARE(text(w, "Text3_0"), QString("2013004"));
-    const auto zodiacs = w.historyView().rows()[7].attributes.kindValues(Zodiac);
+    const auto zodiacs = w.historyStore().loadView().rows()[7].attributes.kindValues(Zodiac);
     for (int i = 1; i <= 5; ++i) {
-        QCOMPARE(w.state().intRefVal[i - 1], zodiacs[i - 1]);
+        QCOMPARE(w.session().intRefVal()[i - 1], zodiacs[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i)), strSxName(zodiacs[i - 1] - 0));
     }
 }
@@ -177,7 +177,7 @@ void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {
             QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
         // The options still work on the empty history.
         child<QRadioButton>(w, "Option3_2")->click();
-        QCOMPARE(w.state().intLei, 2);
+        QCOMPARE(w.session().settings().intLei, 2);
     }
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY(dialogs.asked().first().text.contains("Quorvex.mdb"));
@@ -195,8 +195,8 @@ void FrmMainStartupTest::invalidSettingsGiveOneMessage() {
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY(dialogs.asked().first().text.contains("intLei=seven"));
     QVERIFY(dialogs.asked().first().text.contains("bolSq=perhaps"));
-    QCOMPARE(w.state().intLei, 0);
-    QVERIFY(w.state().bolSq);
+    QCOMPARE(w.session().settings().intLei, 0);
+    QVERIFY(w.session().settings().bolSq);
 }
 
 void FrmMainStartupTest::wheelMovesFocusedGridOneRow_data() {

@@ -81,8 +81,8 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
                             const std::function<bool(qsizetype)>& matches) {
     const int lag = r.bolSq ? 1 : r.intPreQi;
     const auto& rows = view.rows();
-    const qint64 s = r.startIssueText.right(8).toLongLong();
-    const qint64 e = r.endIssueText.right(8).toLongLong();
+    const qint64 s = r.startIssue;
+    const qint64 e = r.endIssue;
     const ValueRange range = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
     QVector<qint64> counts(range.count(), 0);
     FollowResult out;
@@ -122,8 +122,8 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
 
 SearchRequest baseRequest() {
     SearchRequest r;
-    r.startIssueText = QStringLiteral("2013001");
-    r.endIssueText = QStringLiteral("2099999");
+    r.startIssue = 2013001;
+    r.endIssue = 2099999;
     return r;
 }
 

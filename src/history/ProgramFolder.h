@@ -10,8 +10,9 @@ struct ProgramFolder {
     QString notice;
 };
 
-// The program's folder: preferred (the executable's folder) when files can be written there,
-// else the per-user data folder.
+// The program's folder, for the window and the CLI alike: the preferred folder (the
+// executable's) when it holds the history or new files can be written there, else the per-user
+// data folder. A history that exists is never passed over, even when it can only be read.
 ProgramFolder chooseProgramFolder(const QString& preferred);
 
 } // namespace quorvex

@@ -1,6 +1,6 @@
 #include "DrawBulkWriter.h"
 
-#include "history/HistorySchema.h"
+#include "HistorySchema.h"
 
 #include <QSqlError>
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "history/HistoryStore.h"
+#include "HistoryStore.h"
 
 #include <QSqlQuery>
 
 namespace quorvex {
 
-// Appends many draws through one prepared statement: each row holds exactly what AppendDraw
-// stores, derived by the same functions, without preparing the statement once per draw.
-// Use it inside a HistoryStore::Transaction.
+// The store's insert of derived draws: AppendDraw stores one draw through it, the import and the
+// rebuild many through one prepared statement. Use it inside a HistoryStore::Transaction when
+// more than one draw is written.
 class DrawBulkWriter {
 public:
     explicit DrawBulkWriter(HistoryStore& store);

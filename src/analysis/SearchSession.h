@@ -1,0 +1,152 @@
+#pragma once
+
+#include "FollowSearch.h"
+
+#include "history/SettingsStore.h"
+
+#include <QDate>
+#include <QObject>
+
+#include <array>
+#include <optional>
+
+namespace quorvex {
+
+// Where the reference values come from: the three tabs of the window.
+enum class ReferenceTab {
+    LastDraws = 0,    // 自动历史位: the reference draw (上期, or the N-th from the end)
+    Typed = 1,        // 手动输入号: values typed by the user
+    Verification = 2, // 验证指定期: the draw before a chosen issue
+};
+
+// One search session over the history: the options (read from and written to the settings
+// store), the reference draw and values, the default issue range, the next issue, and every
+// limit of every option. The window shows it and the CLI drives it; both read the same
+// decisions from here.
+//
+// Each operation emits the signals of what it set, whether or not the value differs, so a view
+// can overwrite what the user typed in a box exactly when the operation says so.
+class SearchSession : public QObject {
+    Q_OBJECT
+public:
+    // store may be closed (a history that could not be opened reads as empty). settings: where
+    // changed options are written; nothing is written without one (the CLI's options are for one
+    // run only).
+    explicit SearchSession(HistoryStore& store, SettingsStore* settings = nullptr,
+                           QObject* parent = nullptr);
+
+    // Reads the settings; values that are not valid read as their defaults and are returned as
+    // problems, for one message.
+    QStringList loadSettings();
+    // Uses these settings instead of the store's.
+    void setSettings(const Settings& settings) { s_ = settings; }
+    const Settings& settings() const { return s_; }
+    ValueBases valueBases() const { return {s_.SxIni, s_.DsIni}; }
+
+    // After any change of the history (and at start-up): the span and next issue (QihaoXianshi),
+    // the default first issue (SetStartIssue), the reference draw and values (SeekRefDraw,
+    // LoadRefValues). False with the reason when the history could not be read.
+    bool historyChanged(QString* error = nullptr);
+    qint64 drawCount() const { return span_.count; }
+    bool isEmpty() const { return span_.count == 0; }
+    std::optional<qint64> lastIssue() const;
+    qint64 lngNextIssue() const { return nextIssue_; }
+    // The zodiac year of the next issue, as typed in Text1 (or the next issue itself).
+    ZodiacYear& zodiacYear() { return zodiacYear_; }
+
+    // The shared routines, on the history as last read.
+    void QihaoXianshi();
+    void SeekRefDraw();
+    void LoadRefValues();
+    void YSJS();
+    void SetStartIssue();
+
+    // Options. Each stores its setting and refreshes what depends on it, in the window's order.
+    void setFreePositions(bool free);                   // Option1(1) / Option1(0)
+    void setLastDrawReference(bool lastDraw);           // Option1(3) / Option1(2)
+    void refreshForNumberOrder();                       // Option2: the order changes no search
+    void setSearchKind(int kind);                       // Option3
+    void setResultKind(int kind);                       // Option4
+    bool setPreQi(const QString& text, QString* error); // MaskEdBox2
+    bool setCombinedPositions(const QString& text, QString* error); // Combo1
+    void setZodiacBase(int base);                                   // mnuSxcs
+    void setSegmentBase(int base);                                  // mnuDscs
+    bool setRetentionYears(const QString& text, QString* error);    // mnuSetDay
+    bool setServerAddress(const QString& text, QString* error);
+
+    // Reference values.
+    ReferenceTab tab() const { return tab_; }
+    void setTab(ReferenceTab tab); // TabStrip1_Click
+    // Text22(position): a text that is not a whole number leaves the value as it was.
+    void setTypedValue(int position, const QString& text);
+    // Text4: the issue whose draw is to be foreseen. Refused with a message (values unchanged)
+    // when the text is not an issue, or no draw lies before it.
+    bool setVerificationIssue(const QString& text, QString* error);
+    // The same without checks or messages, as selecting the tab or ticking Check4 reads Text4: a
+    // text that is not a number changes nothing.
+    void noteVerificationText(const QString& text);
+    std::optional<qint64> verificationIssue() const { return verificationIssue_; }
+    // Check4: search only the history before the verification issue typed as issueText (the
+    // issue before it ends the range). Ticked with a text that is not an issue: refused.
+    bool setOnlyBefore(bool onlyBefore, const QString& issueText, QString* error);
+    bool onlyBefore() const { return onlyBefore_; }
+
+    // The reference draw of the first tab (the last draw, or the N-th from the end).
+    std::optional<qint64> referenceIssue() const {
+        return refDraw_ ? std::optional(refDraw_->issue) : std::nullopt;
+    }
+    bool bolManual() const { return bolManual_; }
+    const RefValues& intRefVal() const { return intRefVal_; }
+    // How each reference value is shown; nothing where the box keeps its text (a zodiac value
+    // without a name under the base).
+    std::array<std::optional<QString>, kPositions> referenceTexts() const;
+
+    // The default issue range, as the range boxes show it.
+    std::optional<qint64> startIssue() const { return startIssue_; }
+    std::optional<qint64> endIssue() const { return endIssue_; }
+
+    // What a search reads; the range defaults to the session's.
+    SearchRequest request(const std::array<bool, kPositions>& positions,
+                          std::optional<qint64> startIssue = std::nullopt,
+                          std::optional<qint64> endIssue = std::nullopt) const;
+    // Runs the search (Command1) or the combination search over intZhWSetup positions
+    // (Command2). An empty history, or a range the session has none for, is refused.
+    std::optional<FollowResult> runFollow(const SearchRequest& request, QString* error);
+    std::optional<FollowResult> runCombination(const SearchRequest& request, QString* error);
+    // Whether the history and the reference allow a search at all; the reason otherwise.
+    bool readyToSearch(QString* error) const;
+
+    // The message of a number outside a setting's range.
+    static QString rangeMessage(const QString& what, SettingRange range, const QString& text);
+
+signals:
+    void nextIssueChanged(qint64 issue);         // Text1
+    void startIssueChanged(qint64 issue);        // Text3(0)
+    void endIssueChanged(qint64 issue);          // Text3(1)
+    void verificationIssueChanged(qint64 issue); // Text4
+    void referenceValuesChanged(ReferenceTab shownOn);
+
+private:
+    void storeInt(const char* key, int value);
+    void storeBool(const char* key, bool value);
+    void setEnd(qint64 issue);
+
+    HistoryStore& store_;
+    SettingsStore* settingsStore_;
+    Settings s_;
+    HistoryStore::Span span_;
+    qint64 nextIssue_ = 0;
+    ZodiacYear zodiacYear_;
+    std::optional<StoredDraw> refDraw_;
+    ReferenceTab tab_ = ReferenceTab::LastDraws;
+    bool bolManual_ = false;
+    RefValues intRefVal_{};
+    std::array<std::optional<int>, kPositions> typed_{}; // the typed boxes that hold a number
+    std::optional<qint64> verificationIssue_;
+    bool verificationDrawFound_ = false; // YSJS found the verification reference draw
+    bool onlyBefore_ = false;
+    std::optional<qint64> startIssue_;
+    std::optional<qint64> endIssue_;
+};
+
+} // namespace quorvex

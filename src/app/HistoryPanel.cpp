@@ -1,0 +1,230 @@
+#include "HistoryPanel.h"
+
+#include "Controls.h"
+#include "GridWheelScroller.h"
+#include "ManualEntry.h"
+
+#include "import/TextImport.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace quorvex {
+
+namespace {
+
+const QVector<int>& historyGridWidths() {
+    static const QVector<int> widths{1200, 640, 640, 640, 640, 640};
+    return widths;
+}
+
+QPushButton* makeButton(const char* name, const QString& caption, const QString& tip = {}) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(QLatin1String(name));
+    if (!tip.isEmpty())
+        b->setToolTip(tip);
+    return b;
+}
+
+} // namespace
+
+HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs* dialogs,
+                           QWidget* parent)
+    : QWidget(parent), store_(store), session_(session), dialogs_(dialogs) {
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+
+    // The caption reads 在下面输入 [next issue] 期历史号码: with Text1 in the gap.
+    auto* issueRow = new QHBoxLayout;
+    Label12 = new QLabel(QStringLiteral("在下面输入"));
+    Label12->setObjectName(QStringLiteral("Label12"));
+    Text1 = makeBox(QStringLiteral("Text1"), 80);
+    Text1->setText(QStringLiteral("2007001"));
+    auto* tail = new QLabel(QStringLiteral("期历史号码:"));
+    tail->setObjectName(QStringLiteral("Label12Tail"));
+    issueRow->addWidget(Label12);
+    issueRow->addWidget(Text1);
+    issueRow->addWidget(tail);
+    issueRow->addStretch();
+    v->addLayout(issueRow);
+    connect(&session_, &SearchSession::nextIssueChanged, this,
+            [this](qint64 issue) { Text1->setText(QString::number(issue)); });
+
+    auto* entryRow = new QHBoxLayout;
+    for (int i = 1; i <= 5; ++i) {
+        auto* box = makeBox(indexed("MaskEdBox1", i), 40);
+        box->setInputMask(QStringLiteral("99;_"));
+        box->setAlignment(Qt::AlignCenter);
+        box->setToolTip(QStringLiteral("在此补充输入最新历史号码"));
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, [this, i] { MaskEdBox1_Change(i); });
+        MaskEdBox1[i] = box;
+        entryRow->addWidget(box);
+    }
+    entryRow->addStretch();
+    v->addLayout(entryRow);
+
+    model_ = new HistoryGridModel(this);
+    MSFlexGrid1 = makeGrid(QStringLiteral("MSFlexGrid1"), model_);
+    MSFlexGrid1->setToolTip(QStringLiteral("鼠标双击列表可以将列表导出到EXCEL"));
+    setColumnWidths(MSFlexGrid1, historyGridWidths());
+    MSFlexGrid1->setMinimumWidth(twips(1200 + 5 * 640) + 24);
+    v->addWidget(MSFlexGrid1, 1);
+    // Once the user scrolls the grid, later resizes no longer pull it to the end.
+    connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { keepNewestInView_ = false; });
+    connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] {
+        if (keepNewestInView_)
+            scrollToNewest();
+    });
+
+    auto* buttons = new QGridLayout;
+    Command21 = makeButton("Command21", QStringLiteral("历史号在线更新(&O)"),
+                           QStringLiteral("从官方服务器更新历史号码"));
+    cmdRdLst =
+        makeButton("cmdRdLst", QStringLiteral("读取历史号文本(&W)"),
+                   QStringLiteral("从历史号码文本文件中读取历史号中最后一期之后的新的历史号码"));
+    Command3 = makeButton("Command3", QStringLiteral("删除最后历史(&D)"));
+    Command4 = makeButton("Command4", QStringLiteral("历史号码导出文本文件(&O)"));
+    Command9 = makeButton("Command9", QStringLiteral("软件设置(&T)"));
+    for (QPushButton* later : {Command21, Command3, Command4})
+        later->setEnabled(false);
+    buttons->addWidget(Command21, 0, 0);
+    buttons->addWidget(cmdRdLst, 0, 1);
+    buttons->addWidget(Command3, 1, 0);
+    buttons->addWidget(Command9, 1, 1);
+    buttons->addWidget(Command4, 2, 0, 1, 2);
+    v->addLayout(buttons);
+    connect(cmdRdLst, &QPushButton::clicked, this, &HistoryPanel::cmdRdLst_Click);
+}
+
+void HistoryPanel::setWritable(bool writable) {
+    for (int i = 1; i <= 5; ++i)
+        MaskEdBox1[i]->setEnabled(writable);
+    cmdRdLst->setEnabled(writable);
+}
+
+void HistoryPanel::focusFirstEntryBox() {
+    if (MaskEdBox1[1]->isEnabled())
+        MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
+}
+
+void HistoryPanel::AddHaoma() {
+    if (store_.isOpen()) {
+        QString error;
+        if (auto draws = store_.loadNumbers(&error))
+            model_->setDraws(std::move(*draws));
+        else
+            dialogs_->warning(QStringLiteral("历史数据库"), error);
+    }
+    setColumnWidths(MSFlexGrid1, historyGridWidths());
+    keepNewestInView_ = true;
+    scrollToNewest();
+}
+
+void HistoryPanel::scrollToNewest() {
+    const int rows = model_->rowCount();
+    // 40 grid rows or more (heading included): the newest draw becomes the top visible row.
+    setGridTopRow(MSFlexGrid1, rows + 1 >= 40 ? rows - 1 : 0);
+}
+
+void HistoryPanel::cmdRdLst_Click() {
+    if (!dialogs_->question(QStringLiteral("读入历史"),
+                            QStringLiteral("确实要读入最新历史号码吗？点击'确认'读入,点击'取消'"
+                                           "放弃该操作。确要读入请保证安装目录下存在历史号码的文本"
+                                           "文件文件。读取时可能要花费一段时间,请耐心等候！")))
+        return;
+    const QString file = dialogs_->openFileName(
+        QStringLiteral("读入历史"), QDir(store_.folder()).filePath(QStringLiteral("历史号码")),
+        QStringLiteral("Text (*.txt)"));
+    if (file.isEmpty() || !file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive))
+        return;
+
+    BusyCursor busy;
+    const ImportReport report =
+        importHistoryFile(store_, file, session_.valueBases(), &session_.zodiacYear());
+    busy.release();
+    if (!report.replaced) {
+        dialogs_->warning(QStringLiteral("读入历史"), report.summary());
+        return;
+    }
+    emit historyChanged();
+    dialogs_->information(QStringLiteral("读入历史"), report.summary());
+}
+
+void HistoryPanel::MaskEdBox1_KeyPress(int) {
+    bolEntryDone = false;
+}
+
+void HistoryPanel::MaskEdBox1_Change(int index) {
+    if (bolEntryDone)
+        return;
+    QLineEdit* box = MaskEdBox1[index];
+    if (index == 5) {
+        if (entryBoxComplete(box->displayText()))
+            storeEnteredDraw();
+        return;
+    }
+    // Only the second place is looked at: a completed box hands on to the next one.
+    if (entryBoxComplete(box->displayText())) {
+        QLineEdit* next = MaskEdBox1[index + 1];
+        next->setFocus(Qt::OtherFocusReason);
+        next->selectAll();
+    }
+}
+
+void HistoryPanel::storeEnteredDraw() {
+    std::array<QString, kPositions> texts;
+    for (int i = 1; i <= 5; ++i)
+        texts[i - 1] = MaskEdBox1[i]->displayText();
+    const Numbers numbers = enteredNumbers(texts);
+    const QString title = QStringLiteral("输入历史号码");
+    if (const QString problem = enteredDrawProblem(numbers); !problem.isEmpty()) {
+        dialogs_->warning(title, problem);
+        return;
+    }
+    // The zodiac year follows the issue shown in Text1, as typed there if it is a number.
+    bool typed = false;
+    const qint64 zodiacIssue = Text1->text().trimmed().toLongLong(&typed);
+    QString error;
+    // Stored under the issue shown; a draw stored meanwhile by another program is not passed over.
+    const auto stored = store_.appendNextDraw(
+        numbers, session_.lngNextIssue(),
+        typed && zodiacIssue > 0 ? std::optional(zodiacIssue) : std::nullopt, session_.valueBases(),
+        session_.zodiacYear(), QDate::currentDate(), &error);
+    if (!stored) {
+        dialogs_->warning(title, error);
+        return;
+    }
+    bolEntryDone = true;
+    for (int i = 1; i <= 5; ++i)
+        MaskEdBox1[i]->clear();
+    MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
+    MaskEdBox1[1]->setCursorPosition(0);
+    emit historyChanged();
+}
+
+bool HistoryPanel::eventFilter(QObject* watched, QEvent* event) {
+    for (int i = 1; i <= 5; ++i) {
+        if (watched != MaskEdBox1[i])
+            continue;
+        if (event->type() == QEvent::KeyPress)
+            MaskEdBox1_KeyPress(i);
+        // A click anywhere in a box selects it, so typed digits always fill it from the left.
+        if (event->type() == QEvent::MouseButtonRelease) {
+            QLineEdit* box = MaskEdBox1[i];
+            QTimer::singleShot(0, box, [box] { box->selectAll(); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quorvex
