@@ -18,6 +18,11 @@ std::unique_ptr<Command> makeImportCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeComboCommand();
 std::unique_ptr<Command> makeCompactCommand();
+std::unique_ptr<Command> makeDeleteLastCommand();
+std::unique_ptr<Command> makeClearCommand();
+std::unique_ptr<Command> makeKeepToCommand();
+std::unique_ptr<Command> makeDropLastCommand();
+std::unique_ptr<Command> makeRebuildCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -30,6 +35,11 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeSearchCommand,
         &makeComboCommand,
         &makeCompactCommand,
+        &makeDeleteLastCommand,
+        &makeClearCommand,
+        &makeKeepToCommand,
+        &makeDropLastCommand,
+        &makeRebuildCommand,
     };
     // clang-format on
     return factories;

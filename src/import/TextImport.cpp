@@ -247,17 +247,8 @@ HistoryFileContents readHistoryFile(const QString& path) {
     return out;
 }
 
-bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
-                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error,
-                    const std::function<bool(QString*)>& beforeDeleting) {
-    HistoryStore::Transaction transaction(store);
-    if (!transaction.begun()) {
-        if (error)
-            *error = QStringLiteral("无法开始写入历史数据库。");
-        return false;
-    }
-    if (beforeDeleting && !beforeDeleting(error))
-        return false;
+bool writeHistoryRows(HistoryStore& store, const QVector<ImportedDraw>& draws,
+                      const ValueBases& bases, ZodiacYear& zodiacYear, QString* error) {
     if (!store.Delrec(error))
         return false;
     DrawBulkWriter writer(store);
@@ -277,6 +268,22 @@ bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
             return false;
         }
     }
+    return true;
+}
+
+bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
+                    const ValueBases& bases, ZodiacYear& zodiacYear, QString* error,
+                    const std::function<bool(QString*)>& beforeDeleting) {
+    HistoryStore::Transaction transaction(store);
+    if (!transaction.begun()) {
+        if (error)
+            *error = QStringLiteral("无法开始写入历史数据库。");
+        return false;
+    }
+    if (beforeDeleting && !beforeDeleting(error))
+        return false;
+    if (!writeHistoryRows(store, draws, bases, zodiacYear, error))
+        return false;
     return transaction.commit(error);
 }
 

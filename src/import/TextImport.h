@@ -55,6 +55,11 @@ HistoryFileContents readHistoryFile(const QString& path);
 // The same checks over the bytes of a file.
 HistoryFileContents parseHistoryData(const QByteArray& data);
 
+// Deletes every draw and stores draws (ascending, distinct issues) in their place, inside a
+// transaction the caller holds; the first draw has no draw before it.
+bool writeHistoryRows(HistoryStore& store, const QVector<ImportedDraw>& draws,
+                      const ValueBases& bases, ZodiacYear& zodiacYear, QString* error);
+
 // Replaces the whole history with draws (ascending, distinct issues) in one transaction: every
 // draw is stored, or the history stays exactly as it was. The first draw has no draw before it.
 // beforeDeleting, when given, runs inside the transaction before the old draws go; its failure

@@ -1,0 +1,82 @@
+// Times the rebuild of the history (backup written, synced and read back, every draw derived
+// afresh in one transaction, then the compaction) against the text import of the same draws,
+// in the same run, as a ratio. Goal: the rebuild is no slower than the import.
+#include "BenchHistory.h"
+#include "history/HistoryStore.h"
+#include "import/HistoryMaintenance.h"
+#include "import/TextImport.h"
+#include "SyntheticHistory.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace quorvex;
+
+namespace {
+
+bool run(const QTemporaryDir& tmp, int draws, int repeats) {
+    const QString path = tmp.filePath(QStringLiteral("history-%1.txt").arg(draws));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(bench::syntheticHistoryText(bench::syntheticHistory(draws))) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    file.close();
+
+    QVector<double> imports, rebuilds, compactions;
+    for (int r = 0; r < repeats; ++r) {
+        QTemporaryDir folder;
+        HistoryStore store;
+        QString error;
+        if (!store.open(folder.path(), &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return false;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const ImportReport imported = importHistoryFile(store, path, ValueBases{});
+        imports << timer.nsecsElapsed() / 1e6;
+        if (!imported.replaced || imported.storedDraws != draws) {
+            std::fprintf(stderr, "import failed: %s\n", qPrintable(imported.summary()));
+            return false;
+        }
+        // Other bases than the import's, as after a change of the settings.
+        timer.restart();
+        const MaintenanceReport rebuilt = rebuildHistory(store, folder.path(), ValueBases{0, 0});
+        rebuilds << timer.nsecsElapsed() / 1e6;
+        if (rebuilt.failed() || rebuilt.keptDraws != draws || !rebuilt.warning.isEmpty()) {
+            std::fprintf(stderr, "rebuild failed: %s\n", qPrintable(rebuilt.message()));
+            return false;
+        }
+        // The share of the compaction the rebuild ends with: one more of the same file.
+        timer.restart();
+        if (!store.CompactDb(&error)) {
+            std::fprintf(stderr, "compaction failed: %s\n", qPrintable(error));
+            return false;
+        }
+        compactions << timer.nsecsElapsed() / 1e6;
+    }
+    const double importMs = bench::median(imports);
+    const double rebuildMs = bench::median(rebuilds);
+    const double ratio = rebuildMs / importMs;
+    std::printf("rebuild %6d draws: median %8.1f ms, import %8.1f ms, ratio %.2f (goal <= 1) %s; "
+                "compaction alone %.1f ms\n",
+                draws, rebuildMs, importMs, ratio, ratio <= 1.0 ? "ok" : "SLOW",
+                bench::median(compactions));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir tmp;
+    if (!run(tmp, 5840, 7) || !run(tmp, 100000, 5))
+        return 1;
+    return 0;
+}

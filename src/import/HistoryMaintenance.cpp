@@ -1,0 +1,300 @@
+#include "HistoryMaintenance.h"
+
+#include "HistoryTextFile.h"
+#include "TextImport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <functional>
+#include <limits>
+
+namespace quorvex {
+
+namespace {
+
+const QString kUnchanged = QStringLiteral("历史号码未作改动。");
+
+// Takes the write lock before the history is read, so no draw stored by another program in
+// between can be lost by the rewrite; rolled back unless committed.
+class WriteLock {
+public:
+    explicit WriteLock(HistoryStore& store) : db_(store.database()) {
+        QSqlQuery q(db_);
+        begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        if (!begun_)
+            error_ = q.lastError().text();
+    }
+    ~WriteLock() {
+        if (begun_ && !done_)
+            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
+    }
+    bool begun() const { return begun_; }
+    QString error() const { return error_; }
+    bool commit() {
+        QSqlQuery q(db_);
+        done_ = q.exec(QStringLiteral("COMMIT"));
+        if (!done_)
+            error_ = q.lastError().text();
+        return done_;
+    }
+
+private:
+    QSqlDatabase db_;
+    bool begun_ = false;
+    bool done_ = false;
+    QString error_;
+};
+
+MaintenanceReport failure(const QString& why) {
+    MaintenanceReport r;
+    r.error = why + kUnchanged;
+    return r;
+}
+
+bool sameDraw(const DrawNumbers& a, const ImportedDraw& b) {
+    return a.issue == b.issue && a.numbers == b.numbers;
+}
+
+// Reads the backup back as the draws it must hold; the error says what differs.
+std::optional<QVector<ImportedDraw>>
+readBackup(const QString& path, const QVector<DrawNumbers>& expected, QString* error) {
+    if (expected.isEmpty()) {
+        // An empty history is an empty file, which the history file reader refuses.
+        const QFileInfo info(path);
+        if (info.isFile() && info.size() == 0)
+            return QVector<ImportedDraw>{};
+        *error = QStringLiteral("备份文件 %1 不是空的。").arg(path);
+        return std::nullopt;
+    }
+    HistoryFileContents contents = readHistoryFile(path);
+    if (!contents.error.isEmpty()) {
+        *error = QStringLiteral("无法读回备份文件：%1").arg(contents.error);
+        return std::nullopt;
+    }
+    // A stored draw the text format cannot carry (an issue that is not seven digits, a number
+    // outside 1..15) would otherwise be lost by the rebuild.
+    if (!contents.problems.isEmpty()) {
+        *error = QStringLiteral("备份文件 %1 无法完整读回（%2）。")
+                     .arg(path, contents.problems.first().describe());
+        return std::nullopt;
+    }
+    const QVector<ImportedDraw>& draws = contents.draws;
+    for (qsizetype i = 0; i < std::min(draws.size(), expected.size()); ++i) {
+        if (!sameDraw(expected[i], draws[i])) {
+            *error = QStringLiteral("备份文件 %1 读回的第 %2 期与历史号码不一致。")
+                         .arg(path)
+                         .arg(expected[i].issue);
+            return std::nullopt;
+        }
+    }
+    if (draws.size() != expected.size()) {
+        *error = QStringLiteral("备份文件 %1 读回 %2 期，历史号码有 %3 期。")
+                     .arg(path)
+                     .arg(draws.size())
+                     .arg(expected.size());
+        return std::nullopt;
+    }
+    return std::move(contents.draws);
+}
+
+// Runs a compaction after a committed change: its failure leaves the change in place.
+void compactAfter(HistoryStore& store, MaintenanceReport& report) {
+    QString why;
+    if (!store.CompactDb(&why))
+        report.warning = QStringLiteral("历史号码已更改，但数据库未能压缩：%1").arg(why);
+}
+
+using LimitOf = std::function<std::optional<qint64>(const QVector<DrawNumbers>&)>;
+
+// Keeps the draws up to the issue limitOf gives for the stored history (nothing: change
+// nothing), writes them to the backup, and rebuilds the history from the backup with bases.
+MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
+                                   const ValueBases& bases, const LimitOf& limitOf) {
+    WriteLock lock(store);
+    if (!lock.begun())
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+    QString why;
+    const auto draws = store.loadNumbers(&why);
+    if (!draws)
+        return failure(why + QStringLiteral("。"));
+    const std::optional<qint64> limit = limitOf(*draws);
+    if (!limit) {
+        MaintenanceReport r; // nothing to do: the history stays as it is
+        r.keptDraws = int(draws->size());
+        if (!draws->isEmpty())
+            r.lastIssue = draws->last().issue;
+        return r;
+    }
+
+    QVector<DrawNumbers> kept;
+    MaintenanceReport report;
+    for (const DrawNumbers& d : *draws)
+        (d.issue <= *limit ? kept : report.removed).append(d);
+
+    const QString backup = QDir(folder).filePath(backupFileName());
+    if (!writeHistoryTextFile(backup, kept, &why))
+        return failure(QStringLiteral("无法写入备份文件：%1。").arg(why));
+    const auto imported = readBackup(backup, kept, &why);
+    if (!imported)
+        return failure(why);
+
+    ZodiacYear zodiacYear;
+    if (!writeHistoryRows(store, *imported, bases, zodiacYear, &why))
+        return failure(QStringLiteral("重建历史号码时出错：%1。").arg(why));
+    if (!lock.commit())
+        return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(lock.error()));
+
+    report.changed = true;
+    report.rebuilt = true;
+    report.keptDraws = int(kept.size());
+    if (!kept.isEmpty())
+        report.lastIssue = kept.last().issue;
+    return report;
+}
+
+MaintenanceReport rebuildKeeping(HistoryStore& store, const QString& folder,
+                                 const ValueBases& bases, const LimitOf& limitOf) {
+    MaintenanceReport report = rebuildUnderLock(store, folder, bases, limitOf);
+    // The compaction reopens the database: only once the lock is gone.
+    if (report.changed)
+        compactAfter(store, report);
+    return report;
+}
+
+QString issueRange(const QVector<DrawNumbers>& draws) {
+    if (draws.size() == 1)
+        return QStringLiteral("第 %1 期").arg(draws.first().issue);
+    return QStringLiteral("第 %1 至 %2 期").arg(draws.first().issue).arg(draws.last().issue);
+}
+
+} // namespace
+
+QString MaintenanceReport::message() const {
+    if (failed())
+        return error;
+    QString out;
+    if (removed.isEmpty() && keptDraws == 0) {
+        out = QStringLiteral("历史号码是空的，没有可删除的记录。");
+    } else if (removed.isEmpty()) {
+        out = rebuilt ? QStringLiteral("没有删除历史号码；已按当前的生肖和段数设置重新计算 %1 期。")
+                            .arg(keptDraws)
+                      : QStringLiteral("没有删除历史号码。");
+    } else {
+        out = QStringLiteral("已删除 %1 期历史号码（%2），")
+                  .arg(removed.size())
+                  .arg(issueRange(removed));
+        if (keptDraws == 0) {
+            out += QStringLiteral("历史号码已清空。");
+        } else {
+            out += QStringLiteral("保留 %1 期，最后一期为第 %2 期。")
+                       .arg(keptDraws)
+                       .arg(lastIssue.value_or(0));
+            if (rebuilt)
+                out += QStringLiteral("保留的各期已按当前的生肖和段数设置重新计算。");
+        }
+    }
+    if (!warning.isEmpty())
+        out += QLatin1Char('\n') + warning;
+    return out;
+}
+
+std::optional<qint64> positiveAnswer(const std::optional<QString>& answer) {
+    if (!answer)
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = answer->trimmed().toLongLong(&ok);
+    if (!ok || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+qint64 dropLastLimit(qint64 lastIssue, qint64 n) {
+    qint64 limit = 0;
+    if (__builtin_sub_overflow(lastIssue, n, &limit))
+        return n > 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    return limit;
+}
+
+MaintenanceReport eraseLastDraw(HistoryStore& store) {
+    MaintenanceReport report;
+    {
+        WriteLock lock(store);
+        if (!lock.begun())
+            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+        QString why;
+        const std::optional<StoredDraw> last = store.lastDraw(&why);
+        if (!why.isEmpty())
+            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
+        if (!last)
+            return report; // empty history: nothing to delete
+        if (!store.deleteLastDraw(&why))
+            return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
+        const std::optional<StoredDraw> now = store.lastDraw(&why);
+        if (!why.isEmpty())
+            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
+        report.keptDraws = int(store.drawCount(&why));
+        if (!why.isEmpty())
+            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
+        if (!lock.commit())
+            return failure(
+                QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(lock.error()));
+        report.changed = true;
+        report.removed.append({last->issue, last->attributes.numbers()});
+        if (now)
+            report.lastIssue = now->issue;
+    }
+    compactAfter(store, report);
+    return report;
+}
+
+MaintenanceReport clearHistory(HistoryStore& store) {
+    WriteLock lock(store);
+    if (!lock.begun())
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+    QString why;
+    const auto draws = store.loadNumbers(&why);
+    if (!draws)
+        return failure(why + QStringLiteral("。"));
+    MaintenanceReport report;
+    if (draws->isEmpty())
+        return report;
+    if (!store.Delrec(&why))
+        return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
+    if (!lock.commit())
+        return failure(QStringLiteral("无法清空历史号码：%1。").arg(lock.error()));
+    report.changed = true;
+    report.removed = *draws;
+    return report;
+}
+
+MaintenanceReport keepToIssue(HistoryStore& store, const QString& folder, qint64 lastKept,
+                              const ValueBases& bases) {
+    if (lastKept <= 0)
+        return failure(QStringLiteral("保留到的期号必须是正整数。"));
+    return rebuildKeeping(store, folder, bases,
+                          [&](const QVector<DrawNumbers>&) { return lastKept; });
+}
+
+MaintenanceReport dropLastIssues(HistoryStore& store, const QString& folder, qint64 count,
+                                 const ValueBases& bases) {
+    if (count <= 0)
+        return failure(QStringLiteral("要删除的期数必须是正整数。"));
+    return rebuildKeeping(store, folder, bases,
+                          [&](const QVector<DrawNumbers>& draws) -> std::optional<qint64> {
+                              if (draws.isEmpty())
+                                  return std::nullopt;
+                              return dropLastLimit(draws.last().issue, count);
+                          });
+}
+
+MaintenanceReport rebuildHistory(HistoryStore& store, const QString& folder,
+                                 const ValueBases& bases) {
+    return rebuildKeeping(store, folder, bases, [](const QVector<DrawNumbers>&) {
+        return std::optional<qint64>(std::numeric_limits<qint64>::max());
+    });
+}
+
+} // namespace quorvex

@@ -1,0 +1,207 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+const QStringList kDraws{"2013041 03 07 09 11 14", "2013042 03 07 09 11 14",
+                         "2013043 01 02 04 05 06", "2013044 15 10 08 12 09",
+                         "2013045 06 05 04 03 02"};
+
+} // namespace
+
+class CliMaintenanceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void commandsPrintWhatTheyRemoved_data();
+    void commandsPrintWhatTheyRemoved();
+    void badUsageChangesNothing_data();
+    void badUsageChangesNothing();
+    void rebuildUsesTheStoredBases();
+    void failedRebuildExitsOneAndKeepsTheHistory();
+
+private:
+    Result cli(const QStringList& arguments);
+    // Issue and numbers of every stored draw, as history lines.
+    QStringList stored();
+    QVariant field(qint64 issue, const QString& column);
+
+    std::unique_ptr<QTemporaryDir> home_;
+    QString folder_;
+};
+
+void CliMaintenanceTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
+    folder_ = home_->filePath(QStringLiteral("history"));
+    QFile file(home_->filePath(QStringLiteral("draws.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write((kDraws.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+    file.close();
+    const Result r = cli({"import", file.fileName()});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(stored(), kDraws);
+}
+
+Result CliMaintenanceTest::cli(const QStringList& arguments) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVEX_CLI_PATH), QStringList{"--dir", folder_} + arguments);
+    Result r;
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QStringList CliMaintenanceTest::stored() {
+    QStringList lines;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("s"));
+        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
+        QSqlQuery q(db);
+        if (db.open() && q.exec("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH")) {
+            while (q.next()) {
+                QString line = q.value(0).toString();
+                for (int i = 1; i <= 5; ++i)
+                    line += QStringLiteral(" %1").arg(q.value(i).toInt(), 2, 10, QLatin1Char('0'));
+                lines << line;
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("s"));
+    return lines;
+}
+
+QVariant CliMaintenanceTest::field(qint64 issue, const QString& column) {
+    QVariant v;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
+        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
+        QSqlQuery q(db);
+        if (db.open()) {
+            q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH = ?").arg(column));
+            q.addBindValue(issue);
+            if (q.exec() && q.next())
+                v = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("f"));
+    return v;
+}
+
+void CliMaintenanceTest::commandsPrintWhatTheyRemoved_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("delete-last") << QStringList{"delete-last"} << 4;
+    QTest::newRow("drop-last 2") << QStringList{"drop-last", "2"} << 3;
+    QTest::newRow("keep-to 2013042") << QStringList{"keep-to", "2013042"} << 2;
+    QTest::newRow("keep-to the last issue") << QStringList{"keep-to", "2013045"} << 5;
+    QTest::newRow("keep-to below the first") << QStringList{"keep-to", "2012001"} << 0;
+    QTest::newRow("clear --yes") << QStringList{"clear", "--yes"} << 0;
+    QTest::newRow("rebuild") << QStringList{"rebuild"} << 5;
+}
+
+void CliMaintenanceTest::commandsPrintWhatTheyRemoved() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, kept);
+    const Result r = cli(arguments);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.err, QString());
+    QStringList out = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(!out.isEmpty());
+    const QString summary = out.takeLast();
+    // One history line per removed draw, oldest first, then what happened.
+    QCOMPARE(out, kDraws.mid(kept));
+    QVERIFY2(summary.contains(kept == 5 ? QStringLiteral("没有删除") : QStringLiteral("已删除")),
+             qPrintable(summary));
+    QCOMPARE(stored(), kDraws.mid(0, kept));
+}
+
+void CliMaintenanceTest::badUsageChangesNothing_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("clear without --yes") << QStringList{"clear"};
+    QTest::newRow("drop-last 0") << QStringList{"drop-last", "0"};
+    QTest::newRow("drop-last negative") << QStringList{"drop-last", "-1"};
+    QTest::newRow("drop-last not a number") << QStringList{"drop-last", "three"};
+    QTest::newRow("drop-last without a count") << QStringList{"drop-last"};
+    QTest::newRow("keep-to 0") << QStringList{"keep-to", "0"};
+    QTest::newRow("keep-to a fraction") << QStringList{"keep-to", "2013042.5"};
+    QTest::newRow("keep-to two issues") << QStringList{"keep-to", "2013042", "2013043"};
+    QTest::newRow("delete-last with an argument") << QStringList{"delete-last", "2"};
+    QTest::newRow("rebuild with an argument") << QStringList{"rebuild", "now"};
+}
+
+void CliMaintenanceTest::badUsageChangesNothing() {
+    QFETCH(QStringList, arguments);
+    const Result r = cli(arguments);
+    QCOMPARE(r.code, 2);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(stored(), kDraws);
+    QVERIFY(!QFileInfo::exists(QDir(folder_).filePath(QStringLiteral("lsbf.txt"))));
+}
+
+void CliMaintenanceTest::rebuildUsesTheStoredBases() {
+    // 3 is 虎 (3 under base 1) in 2013041, which belongs to zodiac year 2012, and 兔 after it.
+    QCOMPARE(field(2013041, "L1B").toInt(), 3);
+    QCOMPARE(field(2013042, "L1B").toInt(), 4);
+    QCOMPARE(field(2013042, "L1H").toInt(), 1);
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\nDsIni=0\n");
+    ini.close();
+
+    const Result r = cli({"rebuild"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(stored(), kDraws);
+    QCOMPARE(field(2013041, "L1B").toInt(), 2);
+    QCOMPARE(field(2013042, "L1B").toInt(), 3);
+    QCOMPARE(field(2013042, "L1H").toInt(), 0);
+    // The code texts of the row after carry the new values as well.
+    QCOMPARE(field(2013043, "txtHisLstSx").toString(), QStringLiteral("1X03 1X11 1X09 1X07 1X04 "));
+    QCOMPARE(field(2013043, "txtHisLstDs").toString(), QStringLiteral("1X0 1X2 2X2 1X3 1X4 "));
+}
+
+void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory() {
+    const QVariant before = field(2013045, "txtHisLstSx");
+    QVERIFY(QDir(folder_).mkdir(QStringLiteral("lsbf.txt")));
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\n");
+    ini.close();
+
+    for (const QStringList& args : {QStringList{"rebuild"}, QStringList{"drop-last", "2"},
+                                    QStringList{"keep-to", "2013043"}}) {
+        const Result r = cli(args);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("未作改动")), qPrintable(r.err));
+        QCOMPARE(stored(), kDraws);
+        QCOMPARE(field(2013045, "txtHisLstSx"), before);
+    }
+}
+
+QTEST_GUILESS_MAIN(CliMaintenanceTest)
+#include "tst_cli_maintenance.moc"
