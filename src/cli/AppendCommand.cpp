@@ -8,37 +8,6 @@ namespace quorvex::cli {
 
 namespace {
 
-// Holds the write lock from reading the last draw until the new one is stored, so the draw is
-// chained to the row really stored before it.
-class WriteTransaction {
-public:
-    explicit WriteTransaction(QSqlDatabase db) : db_(std::move(db)) {
-        QSqlQuery q(db_);
-        begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!begun_)
-            error_ = q.lastError().text();
-    }
-    ~WriteTransaction() {
-        if (begun_ && !done_)
-            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-    }
-    bool begun() const { return begun_; }
-    QString error() const { return error_; }
-    bool commit() {
-        QSqlQuery q(db_);
-        done_ = q.exec(QStringLiteral("COMMIT"));
-        if (!done_)
-            error_ = q.lastError().text();
-        return done_;
-    }
-
-private:
-    QSqlDatabase db_;
-    bool begun_ = false;
-    bool done_ = false;
-    QString error_;
-};
-
 // A seven-digit issue: year and a sequence number 001..999.
 std::optional<qint64> parseIssue(const QString& text) {
     static const QRegularExpression sevenDigits(QStringLiteral("^[1-9][0-9]{6}$"));
@@ -110,10 +79,12 @@ protected:
         if (!store)
             return ExitFailure;
 
-        WriteTransaction transaction(store->database());
+        // Holds the write lock from reading the last draw until the new one is stored, so the
+        // draw is chained to the row really stored before it.
+        HistoryStore::Transaction transaction(*store);
         if (!transaction.begun())
             return context.fail(
-                QStringLiteral("cannot write the history: %1").arg(transaction.error()));
+                QStringLiteral("cannot write the history: %1").arg(transaction.beginError()));
         QString error;
         const std::optional<StoredDraw> last = store->lastDraw(&error);
         if (!error.isEmpty())
@@ -135,10 +106,9 @@ protected:
         ZodiacYear zodiacYear;
         if (!store->AppendDraw(issue, numbers, issue, previous, bases, zodiacYear, &error))
             return context.fail(error);
-        if (!transaction.commit())
-            return context.fail(QStringLiteral("cannot store issue %1: %2; nothing stored")
-                                    .arg(issue)
-                                    .arg(transaction.error()));
+        if (!transaction.commit(&error))
+            return context.fail(
+                QStringLiteral("cannot store issue %1: %2; nothing stored").arg(issue).arg(error));
         context.out() << issue << '\n';
         return ExitSuccess;
     }

@@ -4,7 +4,7 @@ namespace quorvex::cli {
 
 namespace {
 
-// Compacts Quorvex.mdb through QuorvexTmp.mdb; the history is swapped in only when complete.
+// Compacts Quorvex.mdb in place; a failure leaves it as it was.
 class CompactCommand : public Command {
 public:
     QString name() const override { return QStringLiteral("compact"); }

@@ -21,7 +21,7 @@ protected:
             return ExitUsage;
         if (const int status = expectPositional(parser, context, 0, 0))
             return status;
-        HistoryStore* store = context.history();
+        HistoryStore* store = context.readHistory();
         if (!store)
             return ExitFailure;
 

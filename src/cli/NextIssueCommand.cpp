@@ -18,7 +18,7 @@ protected:
     int run(const QCommandLineParser& parser, Context& context) override {
         if (const int status = expectPositional(parser, context, 0, 0))
             return status;
-        HistoryStore* store = context.history();
+        HistoryStore* store = context.readHistory();
         if (!store)
             return ExitFailure;
         QString error;
