@@ -187,18 +187,19 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
     };
     const bool folderWritable = folderIsWritable(folder_);
     if (access == HistoryAccess::ReadWrite) {
-        // Said before anything touches the file, so that nothing is left beside it.
-        if (!QFileInfo(path).isWritable())
-            return refuse(
-                HistoryOpenFailure::ReadOnlyFile,
-                QStringLiteral("历史数据库 %1 是只读文件，无法写入，未作任何改动。").arg(path),
-                error);
+        // Said before anything touches the file, so that nothing is left beside it; the folder
+        // first, since a writable file would not help there.
         if (!folderWritable)
             return refuse(HistoryOpenFailure::ReadOnlyFolder,
                           QStringLiteral("历史数据库 %1 所在的文件夹是只读的，写入时无法在旁边建立"
                                          "日志文件，未作任何改动。")
                               .arg(path),
                           error);
+        if (!QFileInfo(path).isWritable())
+            return refuse(
+                HistoryOpenFailure::ReadOnlyFile,
+                QStringLiteral("历史数据库 %1 是只读文件，无法写入，未作任何改动。").arg(path),
+                error);
     }
     readOnly_ = access == HistoryAccess::ReadOnly;
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
