@@ -3,6 +3,8 @@
 #   ./build.sh run    starts the window
 #   ./build.sh test   runs every test
 #   ./build.sh bench  runs the benchmarks (not part of the tests)
+#   ./build.sh sanitize  runs every test built with AddressSanitizer and UBSan (build-sanitize/)
+#   ./build.sh fuzz   runs each libFuzzer target for FUZZ_SECONDS (default 30; build-fuzz/)
 set -uo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -14,9 +16,9 @@ fail() {
 }
 
 case "$what" in
-run | test | bench) ;;
+run | test | bench | sanitize | fuzz) ;;
 *)
-    echo "usage: ./build.sh [run|test|bench]" >&2
+    echo "usage: ./build.sh [run|test|bench|sanitize|fuzz]" >&2
     exit 2
     ;;
 esac
@@ -31,6 +33,8 @@ esac
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
           qt6-charts-dev qt6-translations-l10n libgumbo-dev libxlsxwriter-dev libgl-dev
           fonts-noto-cjk sqlite3)
+# The fuzz targets need clang and its libFuzzer runtime.
+[ "$what" = fuzz ] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -49,12 +53,28 @@ if [ ${#missing[@]} -gt 0 ]; then
         fail "could not install ${missing[*]} (apt-get install failed, see above); fix apt, then run this again"
 fi
 
-mkdir -p build
-if ! cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >build/configure.log 2>&1; then
-    grep -A4 "CMake Error" build/configure.log | head -20 >&2
-    fail "configure failed (the whole output is in build/configure.log); a package may be missing or broken: run this again, or reinstall the packages listed in build.sh"
+# Each kind of build has a folder of its own, so switching never rebuilds the others.
+dir=build
+options=()
+case "$what" in
+sanitize)
+    dir=build-sanitize
+    options=(-DQUORVEX_SANITIZE=ON -DQUORVEX_BUILD_BENCH=OFF)
+    ;;
+fuzz)
+    dir=build-fuzz
+    options=(-DCMAKE_CXX_COMPILER=clang++ -DQUORVEX_FUZZ=ON -DQUORVEX_BUILD_TESTS=OFF
+             -DQUORVEX_BUILD_BENCH=OFF)
+    ;;
+esac
+mkdir -p "$dir"
+if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${options[@]}" >"$dir/configure.log" 2>&1; then
+    grep -A4 "CMake Error" "$dir/configure.log" | head -20 >&2
+    fail "configure failed (the whole output is in $dir/configure.log); a package may be missing or broken: run this again, or reinstall the packages listed in build.sh"
 fi
-cmake --build build --parallel || fail "the build failed (the compiler's messages are above)"
+targets=()
+[ "$what" = fuzz ] && targets=(--target fuzz_historyline fuzz_textimport)
+cmake --build "$dir" --parallel "${targets[@]}" || fail "the build failed (the compiler's messages are above)"
 
 case "$what" in
 run)
@@ -63,6 +83,23 @@ run)
 test)
     cd build
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2 || fail "some tests failed (listed above)"
+    ;;
+sanitize)
+    cd build-sanitize
+    # Any report ends the test that made it, so ctest names it.
+    export ASAN_OPTIONS=abort_on_error=1:detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel 2 ||
+        fail "some tests failed or a sanitizer reported a fault under AddressSanitizer/UBSan (listed above)"
+    ;;
+fuzz)
+    for f in fuzz_historyline fuzz_textimport; do
+        mkdir -p "build-fuzz/corpus/$f"
+        echo "Fuzzing $f for ${FUZZ_SECONDS:-30} s"
+        (cd build-fuzz && "bin/$f" -max_total_time="${FUZZ_SECONDS:-30}" -max_len=4096 \
+            -print_final_stats=1 "corpus/$f" >"$f.log" 2>&1) ||
+            { tail -40 "build-fuzz/$f.log" >&2; fail "fuzz target $f found a fault (above; whole log in build-fuzz/$f.log, the input in build-fuzz/crash-*)"; }
+        grep -E "stat::number_of_executed_units" "build-fuzz/$f.log"
+    done
     ;;
 bench)
     for b in bin/bench_*; do

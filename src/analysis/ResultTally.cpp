@@ -17,9 +17,11 @@ QString cellText(int kind, int value, int sxIni) {
     return QString::number(value);
 }
 
-bool fail(QString* error, const QString& what, const QSqlQuery& q) {
-    if (error)
-        *error = QStringLiteral("%1：%2").arg(what, q.lastError().text());
+bool fail(const HistoryStore& store, QString* error, const QString& what, const QSqlQuery& q) {
+    if (error) {
+        const QString why = store.errorText(q.lastError());
+        *error = store.isDamaged() ? why : QStringLiteral("%1：%2").arg(what, why);
+    }
     return false;
 }
 
@@ -65,7 +67,7 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
     for (const QVariant& v : selection.values)
         q.addBindValue(v);
     if (!q.exec()) {
-        fail(error, QStringLiteral("读取检索结果失败"), q);
+        fail(store, error, QStringLiteral("读取检索结果失败"), q);
         return std::nullopt;
     }
 
@@ -83,13 +85,18 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
         row << q.value(kPositions + 1).toString();
         result.matchRows.append(std::move(row));
     }
+    // next() also ends on an error: a tally of part of the rows must not pass for the answer.
+    if (q.lastError().isValid()) {
+        fail(store, error, QStringLiteral("读取检索结果失败"), q);
+        return std::nullopt;
+    }
     result.followDraws = result.matchRows.size();
     const qint64 denominator = result.followDraws * kPositions;
 
     // Carcu keeps the tally of the last display in the database.
     QSqlQuery w(store.database());
     if (!w.exec(QStringLiteral("DELETE FROM Carcu"))) {
-        fail(error, QStringLiteral("无法写入统计表"), w);
+        fail(store, error, QStringLiteral("无法写入统计表"), w);
         return std::nullopt;
     }
     w.prepare(QStringLiteral("INSERT INTO Carcu (Nmb, Count) VALUES (?, ?)"));
@@ -97,7 +104,7 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
         w.addBindValue(v);
         w.addBindValue(counts[v - values.lo]);
         if (!w.exec()) {
-            fail(error, QStringLiteral("无法写入统计表"), w);
+            fail(store, error, QStringLiteral("无法写入统计表"), w);
             return std::nullopt;
         }
         result.bars.append({v, cellText(kind, v, sxIni), counts[v - values.lo]});

@@ -51,6 +51,8 @@ QString SearchSession::rangeMessage(const QString& what, SettingRange range, con
 
 bool SearchSession::historyChanged(QString* error) {
     QString why;
+    // The span and the reference draw from one version of the history.
+    HistoryStore::ReadSnapshot snapshot(store_);
     std::optional<HistoryStore::Span> span;
     if (store_.isOpen())
         span = store_.span(&why);

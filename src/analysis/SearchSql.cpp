@@ -54,14 +54,16 @@ bool execBound(HistoryStore& store, const QString& sql, const QVariantList& valu
     QSqlQuery q(store.database());
     if (!q.prepare(sql)) {
         if (error)
-            *error = QStringLiteral("检索语句无效：%1").arg(q.lastError().text());
+            *error = QStringLiteral("检索语句无效：%1").arg(store.errorText(q.lastError()));
         return false;
     }
     for (const QVariant& v : values)
         q.addBindValue(v);
     if (!q.exec()) {
         if (error)
-            *error = QStringLiteral("检索失败：%1").arg(q.lastError().text());
+            *error = store.isDamaged() || isDamageError(q.lastError())
+                         ? store.errorText(q.lastError())
+                         : QStringLiteral("检索失败：%1").arg(store.errorText(q.lastError()));
         return false;
     }
     return true;
@@ -82,7 +84,18 @@ runMarkedSearch(HistoryStore& store, const SearchRequest& request,
     HistoryStore::Transaction transaction(store, HistoryStore::Writes::WorkingColumns);
     if (!transaction.begun()) {
         if (error)
-            *error = QStringLiteral("无法开始检索事务。");
+            *error = QStringLiteral("无法开始检索：%1").arg(transaction.beginError());
+        return std::nullopt;
+    }
+    // The reference values and the issue range were read from the history before this
+    // transaction began; a history changed since would get an answer that fits neither.
+    const auto changed = store.changedSinceView(error);
+    if (!changed)
+        return std::nullopt;
+    if (*changed) {
+        if (error)
+            *error = QStringLiteral("检索开始前历史号码已被另一个程序改动，检索没有进行；"
+                                    "请重新载入历史号码后再检索。");
         return std::nullopt;
     }
     if (!mark(derived, error))

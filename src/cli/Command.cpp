@@ -32,7 +32,8 @@ void Context::printError(const QString& message) {
 }
 
 int Context::fail(const QString& message) {
-    printError(message);
+    // Damage seen anywhere gets the one message that names the file, whatever failed on it.
+    printError(history_ && history_->isDamaged() ? history_->damageMessage() : message);
     return ExitFailure;
 }
 
@@ -46,6 +47,15 @@ void Context::warn(const QString& message) {
 }
 
 HistoryStore* Context::history() {
+    return openHistory(HistoryAccess::ReadWrite);
+}
+
+HistoryStore* Context::readHistory() {
+    const bool exists = QFileInfo::exists(QDir(folder_).filePath(HistoryStore::databaseFileName()));
+    return openHistory(exists ? HistoryAccess::ReadOnly : HistoryAccess::ReadWrite);
+}
+
+HistoryStore* Context::openHistory(HistoryAccess access) {
     if (history_)
         return history_.get();
     if (!QFileInfo(folder_).isDir()) {
@@ -54,7 +64,7 @@ HistoryStore* Context::history() {
     }
     auto store = std::make_unique<HistoryStore>();
     QString error;
-    if (!store->open(folder_, &error)) {
+    if (!store->open(folder_, &error, access)) {
         fail(error);
         return nullptr;
     }
@@ -135,7 +145,7 @@ int DatabaseCommand::run(const QCommandLineParser& parser, Context& context) {
         return status;
     if (const int status = checkArguments(parser, context))
         return status;
-    HistoryStore* store = context.history();
+    HistoryStore* store = onlyReads() ? context.readHistory() : context.history();
     if (!store)
         return ExitFailure;
     return runOn(*store, parser, context);

@@ -36,6 +36,9 @@ public:
     // The history of the folder, created there when missing; nullptr after the reason has been
     // written to stderr (a file that is not a history database stays untouched).
     HistoryStore* history();
+    // The history for a command that only reads: opened read-only when it exists, so that it
+    // works on a file or folder the user may not write and leaves nothing behind.
+    HistoryStore* readHistory();
 
     // The settings as the window reads them; stored values that are not valid are named in one
     // warning and read as their defaults.
@@ -43,6 +46,7 @@ public:
 
 private:
     void printError(const QString& message);
+    HistoryStore* openHistory(HistoryAccess access);
 
     QString folder_;
     QTextStream& out_;
@@ -84,6 +88,9 @@ protected:
     DatabaseCommand(int minimumArguments = 0, int maximumArguments = 0)
         : minimumArguments_(minimumArguments), maximumArguments_(maximumArguments) {}
 
+    // Commands that only read open an existing history read-only, so they work on a file or folder
+    // the user cannot write.
+    virtual bool onlyReads() const { return false; }
     // Checks that need no history; ExitSuccess to go on.
     virtual int checkArguments(const QCommandLineParser&, Context&) { return ExitSuccess; }
     virtual int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) = 0;

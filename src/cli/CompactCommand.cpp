@@ -4,7 +4,7 @@ namespace quorvex::cli {
 
 namespace {
 
-// Compacts Quorvex.mdb; a failure leaves it as it was.
+// Compacts Quorvex.mdb in place; a failure leaves it as it was.
 class CompactCommand : public DatabaseCommand {
 public:
     QString name() const override { return QStringLiteral("compact"); }

@@ -13,6 +13,7 @@ public:
     }
 
 protected:
+    bool onlyReads() const override { return true; }
     void addOptions(QCommandLineParser&) override {}
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {

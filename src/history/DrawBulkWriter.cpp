@@ -6,7 +6,7 @@
 
 namespace quorvex {
 
-DrawBulkWriter::DrawBulkWriter(HistoryStore& store) : query_(store.database()) {}
+DrawBulkWriter::DrawBulkWriter(HistoryStore& store) : store_(store), query_(store.database()) {}
 
 bool DrawBulkWriter::prepare(QString* error) {
     QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
@@ -19,7 +19,7 @@ bool DrawBulkWriter::prepare(QString* error) {
     if (!query_.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
                             .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
         if (error)
-            *error = query_.lastError().text();
+            *error = store_.errorText(query_.lastError());
         return false;
     }
     return true;
@@ -55,7 +55,7 @@ std::optional<DrawAttributes> DrawBulkWriter::append(qint64 issue, const Numbers
                          ? QStringLiteral("期号 %1 已存在，未保存。").arg(issue)
                          : QStringLiteral("无法保存第 %1 期：%2")
                                .arg(issue)
-                               .arg(query_.lastError().text());
+                               .arg(store_.errorText(query_.lastError()));
         }
         return std::nullopt;
     }

@@ -21,6 +21,7 @@ public:
                                          QString* error);
 
 private:
+    const HistoryStore& store_;
     QSqlQuery query_;
 };
 

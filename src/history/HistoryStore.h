@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryFileAccess.h"
 #include "HistoryView.h"
 
 #include <QSqlDatabase>
@@ -14,6 +15,7 @@ namespace quorvex {
 class HistoryStore {
 public:
     static QString databaseFileName() { return QStringLiteral("Quorvex.mdb"); }
+    // Left behind by earlier versions, which compacted through a copy; removed when found.
     static QString compactFileName() { return QStringLiteral("QuorvexTmp.mdb"); }
 
     HistoryStore();
@@ -21,17 +23,44 @@ public:
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    // Opens the history in folder; creates it with the full schema when the file is missing.
-    // A file that is not a readable history database is left untouched and reported.
-    bool open(const QString& folder, QString* error);
+    // Opens the history in folder and checks it page by page; for writing, creates it with the
+    // full schema when the file is missing. A file that is not a readable history, or that is
+    // damaged, is left untouched and reported; openFailure() then says which. Read-only access
+    // leaves no file behind and works on a read-only file or in a read-only folder.
+    bool open(const QString& folder, QString* error,
+              HistoryAccess access = HistoryAccess::ReadWrite);
     void close();
     bool isOpen() const { return db_.isOpen(); }
+    bool isReadOnly() const { return readOnly_; }
+    HistoryOpenFailure openFailure() const { return openFailure_; }
+    // Set once SQLite reported damage through this store; nothing may be written then.
+    bool isDamaged() const { return !damage_.isEmpty(); }
+    QString damageMessage() const { return damage_; }
+    // The text of a database error for the user; damage is noted and gets the damage message.
+    QString errorText(const QSqlError& error) const;
     QString folder() const { return folder_; }
     QString databasePath() const;
     QSqlDatabase database() const { return db_; }
 
-    // The whole history in issue order (rsHistoryView).
+    // The whole history in issue order (rsHistoryView), read to its last row in one snapshot.
     HistoryView loadView(QString* error = nullptr) const;
+    // Whether another program changed the history since the last loadView(), asked inside a
+    // transaction; nothing and the reason when that cannot be told.
+    std::optional<bool> changedSinceView(QString* error) const;
+
+    // Several reads that must see one version of the history, like loadView's: the version is
+    // remembered for changedSinceView.
+    class ReadSnapshot {
+    public:
+        explicit ReadSnapshot(const HistoryStore& store);
+        ~ReadSnapshot();
+        ReadSnapshot(const ReadSnapshot&) = delete;
+        ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+    private:
+        QSqlDatabase db_;
+        bool own_ = false;
+    };
     std::optional<StoredDraw> lastDraw(QString* error = nullptr) const;
     // Issue and numbers of every draw in issue order, read to the last row; nothing and the
     // reason when the history cannot be read whole.
@@ -81,40 +110,51 @@ public:
     // Deletes the newest draw; an empty history is no error.
     bool deleteLastDraw(QString* error);
 
-    // Compacts into QuorvexTmp.mdb, checks the copy, then swaps it in atomically and reopens.
-    // When any step fails the history stays as it was and stays open.
+    // Compacts the file in place with SQLite's own VACUUM: one transaction that other programs
+    // wait for, so every draw committed before or beside it is kept. When it fails the history
+    // stays as it was and stays open.
     bool CompactDb(QString* error);
 
     // What a transaction writes: draws must reach the disk at commit; the searches' working
     // columns may wait for the next synced commit (the file stays consistent either way).
     enum class Writes { Draws, WorkingColumns };
 
-    // One transaction over several statements: rolled back unless committed. A transaction that
-    // writes draws takes the write lock at once, so what it reads first is still the last word
-    // when it writes.
+    // One write transaction over several statements: rolled back unless committed. It takes the
+    // write lock at once (waiting for other writers), so what it reads stays current until commit.
     class Transaction {
     public:
         explicit Transaction(HistoryStore& store, Writes writes = Writes::Draws);
         ~Transaction();
         bool begun() const { return begun_; }
+        // Why begin failed: read-only, damaged or busy.
+        QString beginError() const { return beginError_; }
         bool commit(QString* error);
 
     private:
         void end();
 
+        HistoryStore& store_;
         QSqlDatabase db_;
+        QString beginError_;
         bool relaxed_ = false;
         bool begun_ = false;
         bool done_ = false;
     };
 
 private:
-    bool openConnection(const QString& path, QString* error);
+    bool openConnection(const QString& path, HistoryAccess access, QString* error);
+    bool checkPages(const QString& path, QString* error);
     bool createDatabaseFile(const QString& path, QString* error);
+    bool write(const QString& sql, QString* error);
+    bool refuse(HistoryOpenFailure failure, const QString& message, QString* error);
 
     QString folder_;
     QString connectionName_;
     QSqlDatabase db_;
+    bool readOnly_ = false;
+    HistoryOpenFailure openFailure_ = HistoryOpenFailure::None;
+    mutable QString damage_;
+    mutable std::optional<qint64> viewVersion_;
 };
 
 } // namespace quorvex

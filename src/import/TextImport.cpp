@@ -277,7 +277,7 @@ bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
     HistoryStore::Transaction transaction(store);
     if (!transaction.begun()) {
         if (error)
-            *error = QStringLiteral("无法开始写入历史数据库。");
+            *error = transaction.beginError();
         return false;
     }
     if (beforeDeleting && !beforeDeleting(error))

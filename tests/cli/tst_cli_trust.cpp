@@ -1,0 +1,286 @@
+// quorvex-cli beside other quorvex-cli processes, on damaged files and on files it may not
+// write: what it reports is what is stored, and a wrong answer never exits 0.
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray fileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Daily draws from 2001001 on, five distinct numbers each, as history text lines.
+QByteArray historyText(int count, quint32 seed) {
+    QRandomGenerator random(seed);
+    QByteArray text;
+    for (int i = 0; i < count; ++i) {
+        text += QByteArray::number((2001 + i / 365) * 1000 + i % 365 + 1);
+        QList<int> pool;
+        for (int n = 1; n <= 15; ++n)
+            pool << n;
+        for (int k = 0; k < 5; ++k)
+            text += ' ' + QByteArray::number(pool.takeAt(random.bounded(int(pool.size()))))
+                              .rightJustified(2, '0');
+        text += "\r\n";
+    }
+    return text;
+}
+
+// Root ignores file modes: the unprivileged runs then take on the nobody account.
+bool runsAsRoot() {
+    return ::geteuid() == 0;
+}
+
+} // namespace
+
+class CliTrustTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void compactionBesideAppendsKeepsEveryAcknowledgedDraw();
+    void searchBesideImportIsRightOrRefused();
+    void damagedPageIsReportedAndNothingWritten_data();
+    void damagedPageIsReportedAndNothingWritten();
+    void readOnlyHistoryIsReadAndNeverWritten_data();
+    void readOnlyHistoryIsReadAndNeverWritten();
+
+private:
+    QStringList cliCommand(const QStringList& arguments, bool unprivileged = false) const;
+    Result cli(const QStringList& arguments, bool unprivileged = false);
+    QString writeFile(const QString& name, const QByteArray& bytes);
+    void import(const QString& file);
+
+    std::unique_ptr<QTemporaryDir> home_;
+    QString folder_;
+};
+
+void CliTrustTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
+    // The unprivileged runs must reach the folders and keep their settings there.
+    for (const QString& d : {QString(), QStringLiteral("history"), QStringLiteral("config")})
+        QVERIFY(::chmod(QFile::encodeName(home_->filePath(d)).constData(), 0777) == 0);
+    folder_ = home_->filePath(QStringLiteral("history"));
+}
+
+QStringList CliTrustTest::cliCommand(const QStringList& arguments, bool unprivileged) const {
+    QStringList command;
+    if (unprivileged && runsAsRoot())
+        command << QStringLiteral("setpriv") << QStringLiteral("--reuid=65534")
+                << QStringLiteral("--regid=65534") << QStringLiteral("--clear-groups");
+    command << QStringLiteral(QUORVEX_CLI_PATH) << QStringLiteral("--dir") << folder_ << arguments;
+    return command;
+}
+
+Result CliTrustTest::cli(const QStringList& arguments, bool unprivileged) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    p.setProcessEnvironment(env);
+    const QStringList command = cliCommand(arguments, unprivileged);
+    p.start(command.first(), command.mid(1));
+    Result r;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QString CliTrustTest::writeFile(const QString& name, const QByteArray& bytes) {
+    const QString path = home_->filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return path;
+}
+
+void CliTrustTest::import(const QString& file) {
+    const Result r = cli({QStringLiteral("import"), file});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+}
+
+void CliTrustTest::compactionBesideAppendsKeepsEveryAcknowledgedDraw() {
+    import(writeFile(QStringLiteral("h.txt"), historyText(3000, 1)));
+
+    // Compactions back to back in another process until told to stop, one line per success.
+    const QString stop = home_->filePath(QStringLiteral("stop"));
+    QProcess compactor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    compactor.setProcessEnvironment(env);
+    compactor.start(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("while [ ! -e \"$1\" ]; do \"$2\" --dir \"$3\" compact "
+                                    ">/dev/null && echo done; done"),
+                     QStringLiteral("sh"), stop, QStringLiteral(QUORVEX_CLI_PATH), folder_});
+    QVERIFY(compactor.waitForStarted());
+
+    int acknowledged = 0;
+    QSet<QString> issues;
+    for (int i = 0; i < 40; ++i) {
+        const Result r = cli({QStringLiteral("append"), "1", "2", "3", "4", "5"});
+        if (r.code == 0) {
+            ++acknowledged;
+            issues.insert(r.out.trimmed());
+        } else {
+            // Refusing is allowed; saying nothing is not.
+            QVERIFY2(r.code == 1 && r.err.startsWith(QStringLiteral("quorvex-cli: ")),
+                     qPrintable(r.err));
+        }
+    }
+    QFile stopFile(stop);
+    QVERIFY(stopFile.open(QIODevice::WriteOnly));
+    QVERIFY(compactor.waitForFinished(120000));
+    const int compactions = int(compactor.readAllStandardOutput().count("done"));
+
+    QCOMPARE(issues.size(), acknowledged); // no issue handed out twice
+    const Result count =
+        cli({QStringLiteral("list"), QStringLiteral("--format"), QStringLiteral("csv")});
+    QCOMPARE(count.code, 0);
+    QCOMPARE(count.out.count(QLatin1Char('\n')) - 1, 3000 + acknowledged);
+    QVERIFY2(acknowledged >= 30, "the appends should mostly get their turn");
+    QVERIFY2(compactions > 0, "no compaction ran beside the appends");
+    qInfo("%d appends acknowledged and stored beside %d compactions", acknowledged, compactions);
+}
+
+void CliTrustTest::searchBesideImportIsRightOrRefused() {
+    const QString small = writeFile(QStringLiteral("small.txt"), historyText(5000, 2));
+    const QString large = writeFile(QStringLiteral("large.txt"), historyText(60000, 3));
+    import(large);
+    const Result onLarge = cli({QStringLiteral("search")});
+    import(small);
+    const Result onSmall = cli({QStringLiteral("search")});
+    QCOMPARE(onLarge.code, 0);
+    QCOMPARE(onSmall.code, 0);
+    QVERIFY(onLarge.out != onSmall.out);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    int answered = 0;
+    for (int round = 0; round < 5; ++round) {
+        import(small);
+        QProcess importer;
+        importer.setProcessEnvironment(env);
+        importer.start(QStringLiteral(QUORVEX_CLI_PATH),
+                       {QStringLiteral("--dir"), folder_, QStringLiteral("import"), large});
+        QVERIFY(importer.waitForStarted());
+        QTest::qSleep(50 + QRandomGenerator::global()->bounded(500));
+        const Result r = cli({QStringLiteral("search")});
+        QVERIFY(importer.waitForFinished(120000));
+        QCOMPARE(importer.exitCode(), 0);
+        if (r.code == 0) {
+            ++answered;
+            QVERIFY2(r.out == onSmall.out || r.out == onLarge.out,
+                     "a search answered on neither history");
+        } else {
+            QCOMPARE(r.code, 1);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+        }
+    }
+    qInfo("%d of 5 searches beside an import answered, the rest refused", answered);
+}
+
+void CliTrustTest::damagedPageIsReportedAndNothingWritten_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("list") << QStringList{"list"};
+    QTest::newRow("next-issue") << QStringList{"next-issue"};
+    QTest::newRow("append") << QStringList{"append", "1", "2", "3", "4", "5"};
+    QTest::newRow("search") << QStringList{"search"};
+    QTest::newRow("compact") << QStringList{"compact"};
+}
+
+void CliTrustTest::damagedPageIsReportedAndNothingWritten() {
+    QFETCH(QStringList, command);
+    import(writeFile(QStringLiteral("h.txt"), historyText(3000, 4)));
+    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    {
+        // Random bytes over one whole page somewhere past the first.
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const qint64 pages = f.size() / 4096;
+        QVERIFY(pages > 10);
+        QVERIFY(f.seek(4096 * (2 + QRandomGenerator::global()->bounded(pages - 2))));
+        QByteArray junk(4096, '\0');
+        for (char& b : junk)
+            b = char(QRandomGenerator::global()->bounded(256));
+        QCOMPARE(f.write(junk), qint64(junk.size()));
+    }
+    const QByteArray before = fileHash(path);
+
+    const Result r = cli(command);
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QVERIFY2(r.err.contains(path) && r.err.contains(QStringLiteral("已损坏")) &&
+                 r.err.contains(QStringLiteral("没有写入任何内容")),
+             qPrintable(r.err));
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QDir(folder_).entryList(QDir::Files), QStringList{"Quorvex.mdb"});
+}
+
+void CliTrustTest::readOnlyHistoryIsReadAndNeverWritten_data() {
+    QTest::addColumn<bool>("readOnlyFolder");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("read-only file") << false << QStringLiteral("是只读文件");
+    QTest::newRow("read-only folder") << true << QStringLiteral("文件夹是只读的");
+}
+
+void CliTrustTest::readOnlyHistoryIsReadAndNeverWritten() {
+    QFETCH(bool, readOnlyFolder);
+    QFETCH(QString, refusal);
+    import(writeFile(QStringLiteral("h.txt"), historyText(200, 5)));
+    const Result list = cli({QStringLiteral("list")});
+    const Result next = cli({QStringLiteral("next-issue")});
+    QCOMPARE(list.code, 0);
+    QCOMPARE(next.code, 0);
+
+    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    if (readOnlyFolder)
+        QVERIFY(::chmod(QFile::encodeName(folder_).constData(), 0555) == 0);
+    const QByteArray before = fileHash(path);
+
+    // Reading works and leaves nothing behind.
+    Result r = cli({QStringLiteral("list")}, true);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, list.out);
+    r = cli({QStringLiteral("next-issue")}, true);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.out, next.out);
+    QCOMPARE(QDir(folder_).entryList(QDir::Files), QStringList{"Quorvex.mdb"});
+
+    // Writing is refused with the reason, and nothing changes.
+    for (const QStringList& write : {QStringList{"append", "1", "2", "3", "4", "5"},
+                                     QStringList{"compact"}, QStringList{"search"}}) {
+        r = cli(write, true);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(refusal), qPrintable(r.err));
+    }
+    QCOMPARE(fileHash(path), before);
+    QCOMPARE(QDir(folder_).entryList(QDir::Files), QStringList{"Quorvex.mdb"});
+    QVERIFY(::chmod(QFile::encodeName(folder_).constData(), 0777) == 0);
+}
+
+QTEST_GUILESS_MAIN(CliTrustTest)
+#include "tst_cli_trust.moc"
