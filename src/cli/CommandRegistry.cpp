@@ -17,6 +17,8 @@ std::unique_ptr<Command> makeImportCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeComboCommand();
 std::unique_ptr<Command> makeCompactCommand();
+std::unique_ptr<Command> makeExportTextCommand();
+std::unique_ptr<Command> makeExportSheetCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -29,6 +31,8 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeSearchCommand,
         &makeComboCommand,
         &makeCompactCommand,
+        &makeExportTextCommand,
+        &makeExportSheetCommand,
     };
     // clang-format on
     return factories;

@@ -62,7 +62,6 @@ std::optional<RefValues> parseValues(const QString& text) {
 // Everything of the request that does not depend on the history; the exit status otherwise.
 struct ParsedOptions {
     SearchRequest request;
-    bool matches = false;
     std::optional<qint64> verifyTarget; // the issue before --verify's
     bool before = false;
 };
@@ -70,7 +69,6 @@ struct ParsedOptions {
 int parseOptions(const QCommandLineParser& parser, Context& context, PositionUse positions,
                  ParsedOptions& o) {
     SearchRequest& r = o.request;
-    o.matches = parser.isSet(kOptMatches);
 
     r.intLei = parseKind(parser.value(kOptKind));
     if (r.intLei < 0)
@@ -185,26 +183,35 @@ void addSearchOptions(QCommandLineParser& parser) {
     });
 }
 
-int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
-                     PositionUse positions, const SearchRunner& search) {
+std::optional<FollowResult> runSearchFromOptions(const QCommandLineParser& parser, Context& context,
+                                                 PositionUse positions, const SearchRunner& search,
+                                                 int& status) {
     ParsedOptions o;
-    if (const int status = parseOptions(parser, context, positions, o))
-        return status;
+    const auto failed = [&](const QString& message) -> std::optional<FollowResult> {
+        status = context.fail(message);
+        return std::nullopt;
+    };
+    status = parseOptions(parser, context, positions, o);
+    if (status)
+        return std::nullopt;
     SearchRequest& r = o.request;
     const Settings settings = context.settings();
     r.bases = ValueBases{settings.SxIni, settings.DsIni};
     // Placeholder issue texts: kind, lag and typed values are checked before the history is read.
     r.startIssueText = r.endIssueText = QStringLiteral("0");
-    if (const int status = checkRequest(r, context))
-        return status;
+    status = checkRequest(r, context);
+    if (status)
+        return std::nullopt;
 
     HistoryStore* store = context.history();
-    if (!store)
-        return ExitFailure;
+    if (!store) {
+        status = ExitFailure;
+        return std::nullopt;
+    }
     QString error;
     const HistoryView view = store->loadView(&error);
     if (!error.isEmpty())
-        return context.fail(QStringLiteral("cannot read the history: %1").arg(error));
+        return failed(QStringLiteral("cannot read the history: %1").arg(error));
 
     // An empty history has no reference draw and no follow draw: the search shows headings only.
     std::optional<qint64> defaultEnd;
@@ -214,7 +221,7 @@ int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFor
             const qsizetype atMost = verificationDraw(view, *o.verifyTarget, true, 1);
             const qsizetype position = verificationDraw(view, *o.verifyTarget, r.bolSq, r.intPreQi);
             if (atMost < 0 || position < 0)
-                return context.fail(
+                return failed(
                     QStringLiteral("no reference draw for --verify %1: the history holds no draw "
                                    "at or before issue %2%3")
                         .arg(parser.value(kOptVerify))
@@ -228,10 +235,10 @@ int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFor
         } else if (!r.bolManual) {
             const qsizetype position = SeekRefDraw(view, r.bolSq, r.intPreQi);
             if (position < 0)
-                return context.fail(QStringLiteral("no reference draw: --lag %1 needs at least "
-                                                   "%1 draws, the history holds %2")
-                                        .arg(r.intPreQi)
-                                        .arg(view.size()));
+                return failed(QStringLiteral("no reference draw: --lag %1 needs at least "
+                                             "%1 draws, the history holds %2")
+                                  .arg(r.intPreQi)
+                                  .arg(view.size()));
             r.intRefVal = *referenceValuesAt(view, position, r.intLei);
         }
     }
@@ -242,14 +249,24 @@ int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFor
     r.endIssueText = parser.isSet(kOptTo) ? parser.value(kOptTo)
                      : defaultEnd         ? QString::number(*defaultEnd)
                                           : QStringLiteral("0");
-    if (const int status = checkRequest(r, context))
-        return status;
+    status = checkRequest(r, context);
+    if (status)
+        return std::nullopt;
 
-    const auto result = search(*store, r, &error);
+    auto result = search(*store, r, &error);
     if (!result)
-        return context.fail(error);
+        return failed(error);
+    return result;
+}
+
+int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
+                     PositionUse positions, const SearchRunner& search) {
+    int status = ExitSuccess;
+    const auto result = runSearchFromOptions(parser, context, positions, search, status);
+    if (!result)
+        return status;
     Grid grid;
-    if (o.matches) {
+    if (parser.isSet(kOptMatches)) {
         grid.header = result->matchHeader;
         grid.rows = QList<QStringList>(result->matchRows.begin(), result->matchRows.end());
     } else {

@@ -21,4 +21,10 @@ using SearchRunner =
 int runSearchCommand(const QCommandLineParser& parser, Context& context, GridFormat format,
                      PositionUse positions, const SearchRunner& search);
 
+// The search runSearchCommand runs, without printing: its result, or nothing once the reason
+// has been reported, status then holding the exit status.
+std::optional<FollowResult> runSearchFromOptions(const QCommandLineParser& parser, Context& context,
+                                                 PositionUse positions, const SearchRunner& search,
+                                                 int& status);
+
 } // namespace quorvex::cli
