@@ -28,9 +28,10 @@ esac
 #   libgumbo-dev            HTML5 parser of the online update's results pages
 #   libxlsxwriter-dev       spreadsheet export
 #   fonts-noto-cjk          Chinese glyphs in the window
+#   xlsx2csv unzip          the tests read exported workbooks back with tools of their own
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
           qt6-charts-dev qt6-translations-l10n libgumbo-dev libxlsxwriter-dev libgl-dev
-          fonts-noto-cjk sqlite3)
+          fonts-noto-cjk sqlite3 xlsx2csv unzip)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -86,13 +86,19 @@ bool writeGridWorkbook(const QString& path, const QStringList& header,
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("同名的文件夹已存在"));
 
-    // A fresh name beside the target, on the same file system so that the rename is atomic;
-    // libxlsxwriter creates it with the usual permissions.
+    // A fresh file beside the target, on the same file system so that the rename is atomic.
+    // Created here, so that a folder that cannot be written is reported in our words.
     QString temporary;
-    do {
+    for (int attempt = 0;; ++attempt) {
         temporary = path + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8,
                                                          16, QLatin1Char('0'));
-    } while (QFileInfo::exists(temporary));
+        QFile created(temporary);
+        if (created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (created.error() != QFileDevice::OpenError || !QFileInfo::exists(temporary) ||
+            attempt == 100)
+            return fail(QStringLiteral("无法在文件夹中创建文件（%1）").arg(created.errorString()));
+    }
 
     QString why;
     bool written = writeCells(temporary, header, rows, &why);
