@@ -29,10 +29,12 @@ esac
 #   qt6-translations-l10n   Qt's own Chinese texts for the standard buttons and dialogs
 #   libgumbo-dev            HTML5 parser of the online update's results pages
 #   libxlsxwriter-dev       spreadsheet export
+#   zlib1g-dev              libxlsxwriter's pkg-config file links -lz, which its package does not pull in
 #   fonts-noto-cjk          Chinese glyphs in the window
+#   xlsx2csv unzip          the tests read exported workbooks back with tools of their own
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
-          qt6-charts-dev qt6-translations-l10n libgumbo-dev libxlsxwriter-dev libgl-dev
-          fonts-noto-cjk sqlite3)
+          qt6-charts-dev qt6-translations-l10n libgumbo-dev libxlsxwriter-dev zlib1g-dev libgl-dev
+          fonts-noto-cjk sqlite3 xlsx2csv unzip)
 # The fuzz targets need clang and its libFuzzer runtime.
 [ "$what" = fuzz ] && packages+=(clang libclang-rt-14-dev)
 missing=()

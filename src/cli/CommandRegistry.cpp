@@ -23,6 +23,8 @@ std::unique_ptr<Command> makeClearCommand();
 std::unique_ptr<Command> makeKeepToCommand();
 std::unique_ptr<Command> makeDropLastCommand();
 std::unique_ptr<Command> makeRebuildCommand();
+std::unique_ptr<Command> makeExportTextCommand();
+std::unique_ptr<Command> makeExportSheetCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -40,6 +42,8 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeKeepToCommand,
         &makeDropLastCommand,
         &makeRebuildCommand,
+        &makeExportTextCommand,
+        &makeExportSheetCommand,
     };
     // clang-format on
     return factories;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <optional>
+
+namespace quorvex {
+
+// The three grids that export to a workbook: the history MSFlexGrid1, the matches of the last
+// search MSFlexGrid2, its ranked results MSFlexGrid3.
+enum class ExportedGrid { History, Matches, Results };
+
+// "lishi.xls", "Jiansuo.xls", "Jieguo.xls" (Office Open XML workbooks under these names).
+QString sheetFileName(ExportedGrid grid);
+
+// mnuDcls and the grids' double clicks: a grid as it shows (heading row and rows of cell
+// texts) to sheetFileName(grid) in folder, or to file when it is not empty. Returns the path
+// written; nothing and a message for the user otherwise, an older file then left as it was.
+std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& header,
+                                       const QVector<QStringList>& rows, const QString& folder,
+                                       QString* error, const QString& file = QString());
+
+// The history grid read from the store, exported as above to "lishi.xls"; an empty history
+// gives the heading row alone.
+std::optional<QString> exportHistorySheet(const HistoryStore& store, const QString& folder,
+                                          QString* error, const QString& file = QString());
+
+} // namespace quorvex

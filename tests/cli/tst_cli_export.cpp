@@ -1,0 +1,212 @@
+// export-text and export-sheet through the built quorvex-cli: the files hold what the CLI's
+// own grids print, read back with tools of their own.
+#include "WorkbookReader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+using namespace quorvex::test;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+const QByteArray kHistory = "2013001 03 07 09 11 14 \r\n"
+                            "2013002 01 02 10 12 15 \r\n"
+                            "2013003 04 05 06 07 08 \r\n"
+                            "2013004 03 07 09 01 02 \r\n"
+                            "2013005 11 13 03 07 15 \r\n"
+                            "2013006 02 04 06 08 10 \r\n";
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class CliExportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void exportTextWritesTheHistoryLines();
+    void exportTextOfAnEmptyHistoryWritesNothing();
+    void exportSheetHoldsTheCellsTheGridPrints_data();
+    void exportSheetHoldsTheCellsTheGridPrints();
+    void exportSheetToAnotherFile();
+    void badUsageWritesNothing_data();
+    void badUsageWritesNothing();
+    void unwritableOutputIsReported();
+
+private:
+    Result cli(const QStringList& arguments);
+    void importHistory();
+    QStringList exportFiles() const;
+
+    std::unique_ptr<QTemporaryDir> home_;
+    QString folder_;
+};
+
+void CliExportTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
+    folder_ = home_->filePath(QStringLiteral("history"));
+}
+
+Result CliExportTest::cli(const QStringList& arguments) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVEX_CLI_PATH),
+            QStringList{QStringLiteral("--dir"), folder_} + arguments);
+    Result r;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void CliExportTest::importHistory() {
+    const QString path = home_->filePath(QStringLiteral("history.txt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(kHistory);
+    f.close();
+    const Result r = cli({"import", path});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+}
+
+QStringList CliExportTest::exportFiles() const {
+    return QDir(folder_).entryList({"*.xls", "*.txt", "*.tmp"}, QDir::Files, QDir::Name);
+}
+
+void CliExportTest::exportTextWritesTheHistoryLines() {
+    importHistory();
+    Result r = cli({"export-text"});
+    QCOMPARE(r.code, 0);
+    const QString path = QDir(folder_).filePath(QStringLiteral("更新至2013006期历史号码.txt"));
+    QCOMPARE(r.out, path + QLatin1Char('\n'));
+    QCOMPARE(readAll(path), kHistory);
+
+    const QString other = home_->filePath(QStringLiteral("copy.txt"));
+    r = cli({"export-text", other});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(readAll(other), kHistory);
+}
+
+void CliExportTest::exportTextOfAnEmptyHistoryWritesNothing() {
+    const Result r = cli({"export-text"});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(exportFiles(), QStringList());
+}
+
+void CliExportTest::exportSheetHoldsTheCellsTheGridPrints_data() {
+    QTest::addColumn<QStringList>("exportArgs");
+    QTest::addColumn<QStringList>("printArgs");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("history") << QStringList{"history"} << QStringList{"list"}
+                             << QStringLiteral("lishi.xls");
+    QTest::newRow("matches by zodiac")
+        << QStringList{"matches", "--kind", "zodiac", "--result", "zodiac", "--positions", "1"}
+        << QStringList{"search",   "--matches", "--kind",      "zodiac",
+                       "--result", "zodiac",    "--positions", "1"}
+        << QStringLiteral("Jiansuo.xls");
+    QTest::newRow("results by head")
+        << QStringList{"results", "--result", "head", "--lag", "2"}
+        << QStringList{"search", "--result", "head", "--lag", "2"} << QStringLiteral("Jieguo.xls");
+    QTest::newRow("no match") << QStringList{"matches", "--values", "1,2,3,4,5", "--mode", "fixed"}
+                              << QStringList{"search",    "--matches", "--values",
+                                             "1,2,3,4,5", "--mode",    "fixed"}
+                              << QStringLiteral("Jiansuo.xls");
+    QTest::newRow("combination results")
+        << QStringList{"results", "--combo", "2"} << QStringList{"combo", "--k", "2"}
+        << QStringLiteral("Jieguo.xls");
+}
+
+void CliExportTest::exportSheetHoldsTheCellsTheGridPrints() {
+    QFETCH(QStringList, exportArgs);
+    QFETCH(QStringList, printArgs);
+    QFETCH(QString, file);
+    importHistory();
+    const Result printed = cli(printArgs + QStringList{"--format", "csv"});
+    QVERIFY2(printed.code == 0, qPrintable(printed.err));
+    const Result exported = cli(QStringList{"export-sheet"} + exportArgs);
+    QVERIFY2(exported.code == 0, qPrintable(exported.err));
+    const QString path = QDir(folder_).filePath(file);
+    QCOMPARE(exported.out, path + QLatin1Char('\n'));
+    QCOMPARE(exportFiles(), QStringList{file});
+
+    QString why;
+    const auto cells = readSheetCells(path, QStringLiteral("Sheet1"), &why);
+    QVERIFY2(cells, qPrintable(why));
+    QCOMPARE(*cells, parseCsv(printed.out));
+    QVERIFY(cells->size() >= 1);
+    QCOMPARE(nonTextCellCount(path), 0);
+}
+
+void CliExportTest::exportSheetToAnotherFile() {
+    importHistory();
+    const QString other = home_->filePath(QStringLiteral("grid.xlsx"));
+    const Result r = cli({"export-sheet", "results", "--output", other});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, other + QLatin1Char('\n'));
+    QCOMPARE(exportFiles(), QStringList());
+    QString why;
+    const auto cells = readSheetCells(other, QStringLiteral("Sheet1"), &why);
+    QVERIFY2(cells, qPrintable(why));
+    QCOMPARE(cells->first(), (QStringList{"序号", "结果", "出现次数", "百分比"}));
+}
+
+void CliExportTest::badUsageWritesNothing_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no grid") << QStringList{"export-sheet"};
+    QTest::newRow("unknown grid") << QStringList{"export-sheet", "tally"};
+    QTest::newRow("two grids") << QStringList{"export-sheet", "history", "results"};
+    QTest::newRow("search option on history")
+        << QStringList{"export-sheet", "history", "--kind", "zodiac"};
+    QTest::newRow("--matches beside a grid") << QStringList{"export-sheet", "results", "--matches"};
+    QTest::newRow("combo out of range") << QStringList{"export-sheet", "results", "--combo", "6"};
+    QTest::newRow("bad lag") << QStringList{"export-sheet", "matches", "--lag", "x"};
+    QTest::newRow("empty output") << QStringList{"export-sheet", "history", "--output", ""};
+    QTest::newRow("two files") << QStringList{"export-text", "a.txt", "b.txt"};
+}
+
+void CliExportTest::badUsageWritesNothing() {
+    QFETCH(QStringList, args);
+    importHistory();
+    const Result r = cli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(exportFiles(), QStringList());
+}
+
+void CliExportTest::unwritableOutputIsReported() {
+    importHistory();
+    const QString missing = home_->filePath(QStringLiteral("missing/grid.xls"));
+    Result r = cli({"export-sheet", "history", "--output", missing});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    r = cli({"export-text", home_->filePath(QStringLiteral("missing/history.txt"))});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QVERIFY(!QFileInfo::exists(home_->filePath(QStringLiteral("missing"))));
+}
+
+QTEST_GUILESS_MAIN(CliExportTest)
+#include "tst_cli_export.moc"
