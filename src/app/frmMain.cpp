@@ -114,11 +114,22 @@ void frmMain::startUp() {
                               .arg(problems.join(QLatin1Char('\n')), settings_.fileName()));
     QString error;
     if (!store_.open(folder_, &error)) {
-        dialogs_->warning(QStringLiteral("历史数据库"),
-                          error +
-                              QStringLiteral("\n程序将以空的历史运行，需要数据库的功能不可用。"));
+        const HistoryOpenFailure failure = store_.openFailure();
+        QString readError;
+        // A history the user may read but not write is still shown; only writing is refused.
+        if ((failure == HistoryOpenFailure::ReadOnlyFile ||
+             failure == HistoryOpenFailure::ReadOnlyFolder) &&
+            store_.open(folder_, &readError, HistoryAccess::ReadOnly)) {
+            dialogs_->warning(QStringLiteral("历史数据库"),
+                              error + QStringLiteral("\n历史号码以只读方式打开：可以查看和检索，"
+                                                     "不能输入、读入或删除。"));
+        } else {
+            dialogs_->warning(QStringLiteral("历史数据库"),
+                              error + QStringLiteral("\n没有写入任何内容。程序将以空的历史运行，"
+                                                     "需要数据库的功能不可用。"));
+            options_->setSearchEnabled(false);
+        }
         history_->setWritable(false);
-        options_->setSearchEnabled(false);
     }
     setDscsChecks();
     setSxcsChecks();
@@ -163,6 +174,7 @@ void frmMain::Command1_Click() {
     const auto result = session_.runFollow(*request, &error);
     busy.release();
     showSearch(result, QStringLiteral("检索"), error);
+    afterSearchFailure(result.has_value());
 }
 
 void frmMain::Command2_Click() {
@@ -174,6 +186,22 @@ void frmMain::Command2_Click() {
     const auto result = session_.runCombination(*request, &error);
     busy.release();
     showSearch(result, QStringLiteral("组合检索"), error);
+    afterSearchFailure(result.has_value());
+}
+
+void frmMain::afterSearchFailure(bool searched) {
+    if (searched)
+        return;
+    // Damage seen during the search: nothing may be written any more.
+    if (store_.isDamaged()) {
+        history_->setWritable(false);
+        options_->setSearchEnabled(false);
+        return;
+    }
+    // Another program changed the history: show the new one, so the next search uses it.
+    QString ignored;
+    if (store_.changedSinceView(&ignored).value_or(false))
+        refreshAfterHistoryChange();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -69,6 +69,8 @@ private:
     void setDscsChecks();
     void showSearch(const std::optional<FollowResult>& result, const QString& title,
                     const QString& error);
+    // After a search that failed: the window follows a damaged or changed history.
+    void afterSearchFailure(bool searched);
 
     QString folder_;
     Dialogs* dialogs_;
