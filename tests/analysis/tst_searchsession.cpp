@@ -1,0 +1,224 @@
+#include "analysis/ReferenceDraw.h"
+#include "analysis/SearchSession.h"
+#include "FollowOracle.h"
+#include "TestHistory.h"
+
+#include <QtTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+// The search session without a window: how options, reference and range become a request, and
+// that a search follows the history when another program changes it.
+class SearchSessionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { isolateSettings(settingsDir_.path()); }
+    void issueBeforeCrossesTheYear_data();
+    void issueBeforeCrossesTheYear();
+    void optionsBecomeTheRequest();
+    void verificationDrawAndRange();
+    void limitsAreCheckedOnce_data();
+    void limitsAreCheckedOnce();
+    void emptyHistoryIsRefused();
+    void searchFollowsAnotherConnectionsChange();
+
+private:
+    QTemporaryDir settingsDir_;
+};
+
+void SearchSessionTest::issueBeforeCrossesTheYear_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<qint64>("before"); // 0: not an issue
+    QTest::newRow("first of a year") << "2013001" << qint64(2012359);
+    QTest::newRow("within a year") << "2013050" << qint64(2013049);
+    QTest::newRow("blanks around") << " 2014001 " << qint64(2013359);
+    QTest::newRow("letters") << "20a3001" << qint64(0);
+    QTest::newRow("empty") << "" << qint64(0);
+}
+
+void SearchSessionTest::issueBeforeCrossesTheYear() {
+    QFETCH(QString, typed);
+    QFETCH(qint64, before);
+    const auto got = issueBefore(typed);
+    QCOMPARE(got.value_or(0), before);
+}
+
+void SearchSessionTest::optionsBecomeTheRequest() {
+    TempHistory h;
+    const QVector<Numbers> draws = randomDraws(12, 3);
+    h.appendMany(2013001, draws);
+    SearchSession session(h.store());
+    QVERIFY(session.historyChanged());
+    QCOMPARE(session.lngNextIssue(), 2013013);
+    QCOMPARE(session.startIssue().value_or(0), 2013002);
+    QCOMPARE(session.endIssue().value_or(0), 2013012);
+
+    session.setFreePositions(false);
+    QString error;
+    QVERIFY(session.setPreQi("3", &error));
+    session.setLastDrawReference(false);
+    session.setSearchKind(Tail);
+    session.setResultKind(Head);
+    // 前3期: the third draw from the end, and follow draws from the first issue plus 3.
+    QCOMPARE(session.referenceIssue().value_or(0), 2013010);
+    QCOMPARE(session.startIssue().value_or(0), 2013004);
+    const SearchRequest r = session.request({true, false, true, false, false});
+    QVERIFY(!r.bolZyw);
+    QVERIFY(!r.bolSq);
+    QCOMPARE(r.intPreQi, 3);
+    QCOMPARE(r.intLei, int(Tail));
+    QCOMPARE(r.intXianshiLei, int(Head));
+    QCOMPARE(r.intRefVal, h.store().loadView().rows()[9].attributes.kindValues(Tail));
+    QCOMPARE(r.startIssue, 2013004);
+    QCOMPARE(r.endIssue, 2013012);
+
+    // Typed values: a box that holds no number keeps the value before it.
+    session.setTypedValue(1, QStringLiteral("7"));
+    session.setTypedValue(2, QStringLiteral("x"));
+    session.setTab(ReferenceTab::Typed);
+    QVERIFY(session.bolManual());
+    QCOMPARE(session.intRefVal()[0], 7);
+    QCOMPARE(session.intRefVal()[1], r.intRefVal[1]);
+    // Back on the first tab the reference draw's values return.
+    session.setTab(ReferenceTab::LastDraws);
+    QCOMPARE(session.intRefVal(), r.intRefVal);
+}
+
+void SearchSessionTest::verificationDrawAndRange() {
+    TempHistory h;
+    h.appendMany(2012355, randomDraws(5, 4));
+    h.appendMany(2013001, randomDraws(5, 5));
+    const HistoryView view = h.store().loadView();
+    SearchSession session(h.store());
+    session.historyChanged();
+    session.setTab(ReferenceTab::Verification);
+    QString error;
+    QVERIFY(session.setVerificationIssue(QStringLiteral("2013001"), &error));
+    // The draw before 2013001 is the last one of 2012.
+    QCOMPARE(session.intRefVal(), view.rows()[4].attributes.kindValues(Number));
+    QCOMPARE(session.endIssue().value_or(0), 2013005);
+    QVERIFY(session.setOnlyBefore(true, QStringLiteral("2013004"), &error));
+    QCOMPARE(session.endIssue().value_or(0), 2013003);
+    // Ticking changes the range only; selecting the tab again reads the new reference.
+    QCOMPARE(session.intRefVal(), view.rows()[4].attributes.kindValues(Number));
+    session.setTab(ReferenceTab::Verification);
+    QCOMPARE(session.intRefVal(), view.rows()[7].attributes.kindValues(Number));
+    QCOMPARE(session.endIssue().value_or(0), 2013003);
+
+    // Before the whole history: refused, the values stay.
+    const RefValues before = session.intRefVal();
+    QVERIFY(!session.setVerificationIssue(QStringLiteral("2012300"), &error));
+    QVERIFY(error.contains("2012300"));
+    QCOMPARE(session.intRefVal(), before);
+    QVERIFY(!session.setOnlyBefore(true, QStringLiteral("abc"), &error));
+}
+
+void SearchSessionTest::limitsAreCheckedOnce_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("N 1") << "N"
+                         << "1" << true;
+    QTest::newRow("N 9") << "N"
+                         << "9" << true;
+    QTest::newRow("N 0") << "N"
+                         << "0" << false;
+    QTest::newRow("N 10") << "N"
+                          << "10" << false;
+    QTest::newRow("N empty") << "N"
+                             << "" << false;
+    QTest::newRow("k 5") << "k"
+                         << "5" << true;
+    QTest::newRow("k 6") << "k"
+                         << "6" << false;
+    QTest::newRow("k huge") << "k" << QString(40, QLatin1Char('9')) << false;
+    QTest::newRow("years 16") << "years"
+                              << "16" << true;
+    QTest::newRow("years 17") << "years"
+                              << "17" << false;
+    QTest::newRow("server http") << "server"
+                                 << "http://127.0.0.1:8080" << true;
+    QTest::newRow("server ftp") << "server"
+                                << "ftp://example.com" << false;
+}
+
+void SearchSessionTest::limitsAreCheckedOnce() {
+    QFETCH(QString, option);
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(10, 6));
+    SearchSession session(h.store());
+    session.historyChanged();
+    const Settings before = session.settings();
+    QString error;
+    bool ok = false;
+    if (option == "N")
+        ok = session.setPreQi(text, &error);
+    else if (option == "k")
+        ok = session.setCombinedPositions(text, &error);
+    else if (option == "years")
+        ok = session.setRetentionYears(text, &error);
+    else
+        ok = session.setServerAddress(text, &error);
+    QCOMPARE(ok, accepted);
+    QCOMPARE(error.isEmpty(), accepted);
+    // A refused value changes nothing, and its message quotes at most a little of it.
+    if (!accepted) {
+        QCOMPARE(session.settings().intPreQi, before.intPreQi);
+        QCOMPARE(session.settings().intZhWSetup, before.intZhWSetup);
+        QCOMPARE(session.settings().IniSerchDay, before.IniSerchDay);
+        QCOMPARE(session.settings().strServer, before.strServer);
+        QVERIFY(error.size() < 120);
+    }
+}
+
+void SearchSessionTest::emptyHistoryIsRefused() {
+    TempHistory h;
+    SearchSession session(h.store());
+    QVERIFY(session.historyChanged());
+    QVERIFY(session.isEmpty());
+    QString error;
+    QVERIFY(!session.runFollow(session.request({}), &error));
+    QVERIFY(error.contains("历史号码是空的"));
+}
+
+// Another program appends draws after the session read the history: the search is refused
+// until the session reads the history again, and then answers on the new one, with the working
+// columns derived afresh.
+void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
+    TempHistory h;
+    const QVector<Numbers> draws = randomDraws(60, 8);
+    h.appendMany(2013001, draws.mid(0, 40));
+    SearchSession session(h.store());
+    session.historyChanged();
+    session.setLastDrawReference(false);
+    const std::array<bool, kPositions> positions{true, true, false, false, false};
+    QString error;
+    QVERIFY2(session.runFollow(session.request(positions), &error), qPrintable(error));
+
+    {
+        HistoryStore other;
+        QVERIFY(other.open(h.folder(), &error));
+        ZodiacYear year;
+        for (int i = 40; i < 60; ++i)
+            QVERIFY2(other.appendNextDraw(draws[i], std::nullopt, std::nullopt, ValueBases{}, year,
+                                          QDate(2013, 1, 1), &error),
+                     qPrintable(error));
+    }
+    QVERIFY(!session.runFollow(session.request(positions), &error));
+    QVERIFY(session.historyChanged(&error));
+    QCOMPARE(session.endIssue().value_or(0), 2013060);
+    const SearchRequest request = session.request(positions);
+    const auto got = session.runFollow(request, &error);
+    QVERIFY2(got, qPrintable(error));
+    const HistoryView view = h.store().loadView();
+    const FollowResult want = expectedResult(
+        view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
+    QCOMPARE(got->matchRows, want.matchRows);
+    QCOMPARE(got->resultRows, want.resultRows);
+}
+
+QTEST_GUILESS_MAIN(SearchSessionTest)
+#include "tst_searchsession.moc"
