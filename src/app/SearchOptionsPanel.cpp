@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -246,6 +247,7 @@ QWidget* SearchOptionsPanel::buildSearchRow() {
     Combo1->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-5]?")), Combo1));
     Combo1->installEventFilter(this);
+    Combo1->lineEdit()->installEventFilter(this);
     Command2 = new QPushButton(QStringLiteral("组合检索(&G)"));
     Command2->setObjectName(QStringLiteral("Command2"));
     comboLayout->addWidget(Label1);
@@ -406,6 +408,14 @@ std::optional<SearchRequest> SearchOptionsPanel::searchRequest() {
 }
 
 bool SearchOptionsPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The box holds one digit: a digit typed replaces it, so 4 after 2 gives 4, not a refusal.
+    if (event->type() == QEvent::KeyPress && watched == Combo1->lineEdit()) {
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (typed.size() == 1 && typed[0] >= QLatin1Char('1') && typed[0] <= QLatin1Char('5')) {
+            Combo1->setEditText(typed);
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusOut) {
         // Leaving the window or opening a pop-up is not leaving the box.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
