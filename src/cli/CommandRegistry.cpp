@@ -17,6 +17,7 @@ std::unique_ptr<Command> makeImportCommand();
 std::unique_ptr<Command> makeSearchCommand();
 std::unique_ptr<Command> makeComboCommand();
 std::unique_ptr<Command> makeCompactCommand();
+std::unique_ptr<Command> makeUpdateCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -29,6 +30,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeSearchCommand,
         &makeComboCommand,
         &makeCompactCommand,
+        &makeUpdateCommand,
     };
     // clang-format on
     return factories;

@@ -74,6 +74,7 @@ Settings SettingsStore::load(QStringList* problems) const {
     readInt("SxIni", s.SxIni, 0, 1);
     readInt("intPreQi", s.intPreQi, 0, 9);
     readInt("intZhWSetup", s.intZhWSetup, -32768, 32767);
+    s.strServer = store.value(QStringLiteral("strServer")).toString().trimmed();
     return s;
 }
 

@@ -16,6 +16,7 @@ struct Settings {
     int SxIni = 1;         // zodiac base
     int intPreQi = 2;      // N of 前N期
     int intZhWSetup = 2;   // combined positions of the combination search
+    QString strServer;     // base address of the results service of the online update
 };
 
 // The per-user settings store: application Trelvane, group IniSetting, INI format.
