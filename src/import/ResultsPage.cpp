@@ -54,7 +54,8 @@ std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString
         baseUrl.host().isEmpty() || baseUrl.hasQuery() || baseUrl.hasFragment())
         return fail(QStringLiteral("开奖结果服务器的地址“%1”不是 http 或 https 网址。")
                         .arg(baseAddress.trimmed()));
-    const QString span = QStringLiteral("%1001_%1365").arg(year);
+    const QString y = QString::number(year);
+    const QString span = y + QStringLiteral("001_") + y + QStringLiteral("365");
     const QUrl url(base + kResultsPath + span, QUrl::StrictMode);
     if (!url.isValid())
         return fail(QStringLiteral("开奖结果服务器的地址“%1”无效。").arg(baseAddress.trimmed()));
