@@ -69,7 +69,7 @@ void LoopbackHttpServer::serve(QTcpSocket* socket) {
     socket->setProperty("answered", true);
 
     const QByteArray target = request.left(request.indexOf("\r\n")).split(' ').value(1);
-    static const QRegularExpression span(QStringLiteral("span=(\\d{4})001_\\1365$"));
+    static const QRegularExpression span(QStringLiteral("span=(\\d{4})001_\\g{1}365$"));
     const auto m = span.match(QString::fromLatin1(target));
     const int year = m.hasMatch() ? m.captured(1).toInt() : 0;
     requested_.append(year);

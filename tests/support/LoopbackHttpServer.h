@@ -52,3 +52,4 @@ private:
 };
 
 } // namespace quorvex::test
+Q_DECLARE_METATYPE(quorvex::test::LoopbackHttpServer::Response)
