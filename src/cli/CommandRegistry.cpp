@@ -25,6 +25,7 @@ std::unique_ptr<Command> makeDropLastCommand();
 std::unique_ptr<Command> makeRebuildCommand();
 std::unique_ptr<Command> makeExportTextCommand();
 std::unique_ptr<Command> makeExportSheetCommand();
+std::unique_ptr<Command> makeUpdateCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -44,6 +45,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeRebuildCommand,
         &makeExportTextCommand,
         &makeExportSheetCommand,
+        &makeUpdateCommand,
     };
     // clang-format on
     return factories;

@@ -1,0 +1,100 @@
+#include "Command.h"
+#include "import/OnlineUpdate.h"
+
+#include <QEventLoop>
+
+namespace quorvex::cli {
+
+namespace {
+
+// Command21: brings the history up to date from the results service.
+class UpdateCommand : public DatabaseCommand {
+public:
+    QString name() const override { return QStringLiteral("update"); }
+    QString summary() const override {
+        return QStringLiteral("Bring the history up to date from the results service.");
+    }
+
+protected:
+    void addOptions(QCommandLineParser& parser) override {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("server"),
+            QStringLiteral("Base address of the results service (default: the setting "
+                           "strServer)."),
+            QStringLiteral("URL")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("today"),
+            QStringLiteral("Take this date as today; its year is the last year fetched."),
+            QStringLiteral("YYYY-MM-DD")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("timeout"),
+            QStringLiteral("A page that sends nothing for this many seconds fails (default 30)."),
+            QStringLiteral("SECONDS"), QStringLiteral("30")));
+    }
+
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        today_ = context.today();
+        if (parser.isSet(QStringLiteral("today"))) {
+            const QString text = parser.value(QStringLiteral("today"));
+            today_ = QDate::fromString(text, Qt::ISODate);
+            if (!today_.isValid() || today_.year() < 1000 || today_.year() > 9999)
+                return context.usage(
+                    QStringLiteral("--today '%1' is not a date YYYY-MM-DD; nothing changed")
+                        .arg(text));
+        }
+        bool ok = false;
+        const QString timeoutText = parser.value(QStringLiteral("timeout"));
+        seconds_ = timeoutText.toDouble(&ok);
+        if (!ok || seconds_ < 0.1 || seconds_ > 3600)
+            return context.usage(
+                QStringLiteral(
+                    "--timeout takes seconds from 0.1 to 3600, not '%1'; nothing changed")
+                    .arg(timeoutText));
+        return ExitSuccess;
+    }
+
+    int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) override {
+        const Settings settings = context.settings();
+        OnlineUpdate::Options options;
+        options.serverAddress = parser.isSet(QStringLiteral("server"))
+                                    ? parser.value(QStringLiteral("server"))
+                                    : settings.strServer;
+        options.today = today_;
+        options.iniSerchDay = settings.IniSerchDay;
+        options.bases = ValueBases{settings.SxIni, settings.DsIni};
+        options.pageTimeoutMs = int(seconds_ * 1000);
+        options.pageDeadlineMs = 4 * options.pageTimeoutMs;
+
+        OnlineUpdate update(store, options);
+        QEventLoop loop;
+        QObject::connect(&update, &OnlineUpdate::finished, &loop, &QEventLoop::quit);
+        update.start();
+        loop.exec();
+
+        const UpdateReport& report = update.report();
+        context.out() << report.summary() << '\n';
+        if (report.outcome == UpdateReport::Outcome::Failed)
+            return context.fail(QStringLiteral("update failed, the history is unchanged"));
+        const QVector<int> failed = report.failedYears();
+        if (!failed.isEmpty()) {
+            QStringList years;
+            for (int y : failed)
+                years << QString::number(y);
+            return context.fail(QStringLiteral("the page of %1 could not be read")
+                                    .arg(years.join(QStringLiteral(", "))));
+        }
+        return ExitSuccess;
+    }
+
+private:
+    QDate today_;
+    double seconds_ = 30;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeUpdateCommand() {
+    return std::make_unique<UpdateCommand>();
+}
+
+} // namespace quorvex::cli

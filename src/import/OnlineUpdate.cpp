@@ -1,0 +1,203 @@
+#include "OnlineUpdate.h"
+
+#include "PageText.h"
+#include "UpdateApply.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace quorvex {
+
+OnlineUpdate::OnlineUpdate(HistoryStore& store, Options options, QObject* parent)
+    : QObject(parent), store_(store), options_(std::move(options)),
+      network_(new QNetworkAccessManager(this)) {
+    qRegisterMetaType<UpdateReport>();
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, [this] {
+        abortPage(QStringLiteral("超过 %1 秒仍未收完").arg(options_.pageDeadlineMs / 1000));
+    });
+}
+
+OnlineUpdate::~OnlineUpdate() {
+    if (reply_) {
+        reply_->disconnect(this);
+        reply_->abort();
+    }
+}
+
+void OnlineUpdate::start() {
+    if (running_)
+        return;
+    running_ = true;
+    cancelled_ = false;
+    report_ = {};
+    report_.retentionYears = options_.iniSerchDay;
+    yearIndex_ = 0;
+    found_ = 0;
+
+    QString why;
+    if (!resultsPageUrl(options_.serverAddress, options_.today.year(), &why))
+        return finishLater(UpdateReport::Outcome::Failed, why);
+    HistoryBounds bounds;
+    if (!readHistoryBounds(store_, &bounds, &why))
+        return finishLater(UpdateReport::Outcome::Failed, why);
+    plan_ = planUpdate(bounds.first, bounds.last, options_.iniSerchDay, options_.today.year());
+    // A history that is cleared has no strQQH left to limit the scan.
+    limit_ = plan_.clearHistory ? std::nullopt : bounds.strQQHLimit;
+    years_ = plan_.years();
+    if (years_.isEmpty())
+        return finishLater(UpdateReport::Outcome::NothingNew, {});
+    QTimer::singleShot(0, this, &OnlineUpdate::fetchYear);
+}
+
+void OnlineUpdate::cancel() {
+    if (!running_ || cancelled_)
+        return;
+    cancelled_ = true;
+    if (reply_)
+        reply_->abort(); // pageFinished() reports the cancel
+}
+
+void OnlineUpdate::fetchYear() {
+    if (cancelled_)
+        return finish(UpdateReport::Outcome::Cancelled);
+    const int year = years_[yearIndex_];
+    emit progress(year, found_);
+    if (cancelled_) // a progress dialog may cancel from its slot
+        return finish(UpdateReport::Outcome::Cancelled);
+
+    QNetworkRequest request(*resultsPageUrl(options_.serverAddress, year, nullptr));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(options_.maxRedirects);
+    request.setTransferTimeout(options_.pageTimeoutMs);
+    body_.clear();
+    pageError_.clear();
+    reply_ = network_->get(request);
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
+        const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > options_.maxPageBytes)
+            abortPage(QStringLiteral("页面超过 %1 MB").arg(options_.maxPageBytes / (1024 * 1024)));
+    });
+    connect(reply_, &QNetworkReply::readyRead, this, &OnlineUpdate::readBody);
+    connect(reply_, &QNetworkReply::finished, this, &OnlineUpdate::pageFinished);
+    deadline_.start(options_.pageDeadlineMs);
+}
+
+void OnlineUpdate::readBody() {
+    if (!reply_ || !pageError_.isEmpty())
+        return;
+    // Only the final page's body counts: a redirect's own body is not read.
+    body_ += reply_->read(options_.maxPageBytes + 1 - body_.size());
+    if (body_.size() > options_.maxPageBytes)
+        abortPage(QStringLiteral("页面超过 %1 MB").arg(options_.maxPageBytes / (1024 * 1024)));
+}
+
+void OnlineUpdate::abortPage(const QString& why) {
+    if (!reply_ || !pageError_.isEmpty())
+        return;
+    pageError_ = why;
+    reply_->abort();
+}
+
+namespace {
+
+QString replyError(QNetworkReply* reply, int timeoutMs) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    switch (reply->error()) {
+    case QNetworkReply::NoError:
+        return status >= 300 ? QStringLiteral("服务器回答 HTTP %1").arg(status) : QString();
+    case QNetworkReply::OperationCanceledError:
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("超过 %1 秒没有收到数据").arg(timeoutMs / 1000.0);
+    case QNetworkReply::TooManyRedirectsError:
+        return QStringLiteral("重定向次数过多");
+    case QNetworkReply::InsecureRedirectError:
+        return QStringLiteral("被重定向到了不安全的地址");
+    default:
+        break;
+    }
+    if (status >= 300)
+        return QStringLiteral("服务器回答 HTTP %1").arg(status);
+    return reply->errorString();
+}
+
+} // namespace
+
+void OnlineUpdate::pageFinished() {
+    deadline_.stop();
+    QNetworkReply* reply = reply_;
+    reply_ = nullptr;
+    if (!reply)
+        return;
+    reply->deleteLater();
+    if (cancelled_)
+        return finish(UpdateReport::Outcome::Cancelled);
+    readBody();
+
+    YearOutcome outcome;
+    outcome.year = years_[yearIndex_];
+    outcome.error = pageError_.isEmpty() ? replyError(reply, options_.pageTimeoutMs) : pageError_;
+    if (outcome.error.isEmpty()) {
+        QString why;
+        const QString text = pageInnerText(
+            body_, reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), &why);
+        if (!why.isEmpty())
+            outcome.error = why;
+        else
+            outcome.scan =
+                scanResultsText(text, outcome.year, plan_.firstSequence(outcome.year), limit_);
+    }
+    body_.clear();
+    found_ += int(outcome.scan.draws.size());
+    report_.years.append(outcome);
+    emit progress(outcome.year, found_);
+    if (++yearIndex_ < years_.size())
+        QTimer::singleShot(0, this, &OnlineUpdate::fetchYear);
+    else
+        QTimer::singleShot(0, this, &OnlineUpdate::storeAndFinish);
+}
+
+void OnlineUpdate::storeAndFinish() {
+    if (cancelled_)
+        return finish(UpdateReport::Outcome::Cancelled);
+    QVector<ScannedDraw> draws;
+    bool gap = false;
+    for (YearOutcome& y : report_.years) {
+        gap = gap || !y.error.isEmpty();
+        if (gap && y.error.isEmpty() && !y.scan.draws.isEmpty())
+            y.held = true;
+        else if (!gap)
+            draws += y.scan.draws;
+    }
+    if (report_.failedYears().size() == report_.years.size())
+        return finish(UpdateReport::Outcome::Failed, QStringLiteral("没有一个开奖结果页面能读取"));
+    if (draws.isEmpty())
+        return finish(UpdateReport::Outcome::NothingNew);
+    ZodiacYear zodiacYear;
+    QString why;
+    if (!applyUpdate(store_, plan_, draws, options_.bases, zodiacYear, &report_.cleared, &why))
+        return finish(UpdateReport::Outcome::Failed, why);
+    report_.appended = int(draws.size());
+    report_.firstIssue = draws.first().issue;
+    report_.lastIssue = draws.last().issue;
+    finish(UpdateReport::Outcome::Updated);
+}
+
+void OnlineUpdate::finish(UpdateReport::Outcome outcome, const QString& error) {
+    if (!running_)
+        return;
+    running_ = false;
+    report_.outcome = outcome;
+    report_.error = error;
+    if (outcome != UpdateReport::Outcome::Updated)
+        report_.cleared = 0;
+    emit finished(report_);
+}
+
+void OnlineUpdate::finishLater(UpdateReport::Outcome outcome, const QString& error) {
+    QTimer::singleShot(0, this, [this, outcome, error] { finish(outcome, error); });
+}
+
+} // namespace quorvex

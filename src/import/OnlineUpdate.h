@@ -1,0 +1,80 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+#include "UpdatePlan.h"
+#include "UpdateReport.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace quorvex {
+
+// The online update (Command21): fetches the results page of every year from the year the
+// history continues in to the current one, one after the other, scans each page's text, and
+// only then stores every draw found in one transaction (with the retention delete, when due).
+// A year whose page fails yields nothing, and draws of later years are held back so that no gap
+// is stored; when no draw was found nothing changes. Runs in the event loop of the calling
+// thread: the window keeps redrawing, and a command-line tool waits with one QEventLoop.
+class OnlineUpdate : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        QString serverAddress; // base address of the results service (setting strServer)
+        QDate today;           // its year is the last year fetched
+        int iniSerchDay = 3;   // years of history kept
+        ValueBases bases;
+        int pageTimeoutMs = 30000;   // a page that sends nothing for this long fails...
+        int pageDeadlineMs = 120000; // ...and so does one that takes longer than this in all
+        qint64 maxPageBytes = 8 * 1024 * 1024;
+        int maxRedirects = 5;
+    };
+
+    OnlineUpdate(HistoryStore& store, Options options, QObject* parent = nullptr);
+    ~OnlineUpdate() override;
+
+    // Starts the update; finished() follows exactly once, always from the event loop (also when
+    // the address or the history makes it fail at once).
+    void start();
+    // Stops fetching; finished() reports Cancelled and nothing has changed. Without effect once
+    // the draws are being stored or the update has finished.
+    void cancel();
+    bool isRunning() const { return running_; }
+    const UpdateReport& report() const { return report_; }
+
+signals:
+    // Before each year's page and after it was scanned: the year and the draws found so far.
+    void progress(int year, int drawsFound);
+    void finished(const quorvex::UpdateReport& report);
+
+private:
+    void fetchYear();
+    void readBody();
+    void pageFinished();
+    void abortPage(const QString& why);
+    void storeAndFinish();
+    void finish(UpdateReport::Outcome outcome, const QString& error = {});
+    void finishLater(UpdateReport::Outcome outcome, const QString& error);
+
+    HistoryStore& store_;
+    Options options_;
+    QNetworkAccessManager* network_;
+    QPointer<QNetworkReply> reply_;
+    QTimer deadline_;
+    QByteArray body_;
+    QString pageError_;
+    UpdatePlan plan_;
+    std::optional<QString> limit_;
+    QVector<int> years_;
+    int yearIndex_ = 0;
+    int found_ = 0;
+    bool running_ = false;
+    bool cancelled_ = false;
+    UpdateReport report_;
+};
+
+} // namespace quorvex

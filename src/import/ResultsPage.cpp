@@ -1,0 +1,96 @@
+#include "ResultsPage.h"
+
+namespace quorvex {
+
+namespace {
+
+const QString kResultsPath =
+    QStringLiteral("/kaijiang/xw?lotId=223515&chartType=zhfb&spanType=3&span=");
+
+QString issueText(int year, int sequence) {
+    return QStringLiteral("%1%2").arg(year).arg(sequence, 3, 10, QLatin1Char('0'));
+}
+
+bool isAsciiDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The five numbers of the draw whose issue starts at p; nothing when one is not a number.
+std::optional<Numbers> readNumbers(const QString& text, qsizetype p) {
+    Numbers n{};
+    for (int i = 1; i <= kPositions; ++i) {
+        const qsizetype at = p + 17 + 3 * i;
+        if (at + 2 > text.size())
+            return std::nullopt;
+        const QStringView two = QStringView(text).sliced(at, 2).trimmed();
+        if (two.isEmpty() || !std::all_of(two.begin(), two.end(), isAsciiDigit))
+            return std::nullopt;
+        n[i - 1] = two.toInt();
+    }
+    return n;
+}
+
+bool drawnAt(const QString& text, qsizetype p) {
+    return p + 20 < text.size() && isAsciiDigit(text[p + 20]);
+}
+
+} // namespace
+
+std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    QString base = baseAddress.trimmed();
+    if (base.isEmpty())
+        return fail(QStringLiteral("没有设置开奖结果服务器的地址，请先在“设置”菜单中填写。"));
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QUrl baseUrl(base, QUrl::StrictMode);
+    const QString scheme = baseUrl.scheme().toLower();
+    if (!baseUrl.isValid() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        baseUrl.host().isEmpty() || baseUrl.hasQuery() || baseUrl.hasFragment())
+        return fail(QStringLiteral("开奖结果服务器的地址“%1”不是 http 或 https 网址。")
+                        .arg(baseAddress.trimmed()));
+    const QString y = QString::number(year);
+    const QString span = y + QStringLiteral("001_") + y + QStringLiteral("365");
+    const QUrl url(base + kResultsPath + span, QUrl::StrictMode);
+    if (!url.isValid())
+        return fail(QStringLiteral("开奖结果服务器的地址“%1”无效。").arg(baseAddress.trimmed()));
+    return url;
+}
+
+YearScan scanResultsText(const QString& text, int year, int firstSequence,
+                         const std::optional<QString>& limit) {
+    YearScan scan;
+    for (int s = std::max(firstSequence, 1); s <= kLastSequence; ++s) {
+        const QString issue = issueText(year, s);
+        const qint64 number = qint64(year) * 1000 + s;
+        auto end = [&](YearScan::End why) {
+            scan.end = why;
+            scan.endIssue = number;
+            if (why == YearScan::End::NotDrawn || why == YearScan::End::InvalidNumbers) {
+                const qsizetype next = text.indexOf(issueText(year, s + 1));
+                scan.drawsFollow = s < kLastSequence && next >= 0 && drawnAt(text, next);
+            }
+            return scan;
+        };
+        const qsizetype p = text.indexOf(issue);
+        if (p < 0)
+            return end(YearScan::End::MissingIssue);
+        if (limit && issue <= *limit)
+            return end(YearScan::End::ReachedLimit);
+        if (!drawnAt(text, p))
+            return end(YearScan::End::NotDrawn);
+        const auto numbers = readNumbers(text, p);
+        if (!numbers || !drawFaults(*numbers).isEmpty())
+            return end(YearScan::End::InvalidNumbers);
+        scan.draws.append({number, *numbers});
+    }
+    scan.end = YearScan::End::PastLastSequence;
+    return scan;
+}
+
+} // namespace quorvex

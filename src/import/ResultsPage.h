@@ -1,0 +1,46 @@
+#pragma once
+
+#include "history/DrawRecord.h"
+
+#include <QString>
+#include <QUrl>
+#include <QVector>
+
+#include <optional>
+
+namespace quorvex {
+
+// The address of the results page of one year under the service's base address, or nothing
+// and the reason when the base address is empty or not an http(s) address.
+std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString* error);
+
+struct ScannedDraw {
+    qint64 issue = 0;
+    Numbers numbers{};
+};
+
+// One year's draws read from a results page's text.
+struct YearScan {
+    enum class End {
+        PastLastSequence, // every sequence number up to 365 was read
+        MissingIssue,     // the issue does not occur in the text: the year's usual end
+        ReachedLimit,     // the issue is not later than the strQQH limit
+        NotDrawn,         // no digit where the first number belongs
+        InvalidNumbers,   // the numbers are not five different numbers of 1..15
+    };
+    QVector<ScannedDraw> draws; // consecutive issues from the first wanted one
+    End end = End::PastLastSequence;
+    qint64 endIssue = 0;      // the issue the scan ended at (not taken)
+    bool drawsFollow = false; // NotDrawn / InvalidNumbers: the next issue is on the page
+};
+
+constexpr int kLastSequence = 365;
+
+// Scans the text for year's issues from firstSequence on. Each issue's first occurrence p
+// holds the draw at fixed offsets: the numbers are the two characters at p + 20, 23, 26, 29
+// and 32. The scan ends at the first issue that is missing, not later than limit (the greatest
+// strQQH, when there is one), or whose numbers cannot be read or are not a draw.
+YearScan scanResultsText(const QString& text, int year, int firstSequence,
+                         const std::optional<QString>& limit);
+
+} // namespace quorvex

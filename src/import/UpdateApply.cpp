@@ -1,0 +1,79 @@
+#include "UpdateApply.h"
+
+#include "history/DrawBulkWriter.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace quorvex {
+
+bool readHistoryBounds(HistoryStore& store, HistoryBounds* bounds, QString* error) {
+    QSqlQuery q(store.database());
+    if (!q.exec(QStringLiteral("SELECT MIN(SQQH), MAX(SQQH) FROM Lishi")) || !q.next()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(q.lastError().text());
+        return false;
+    }
+    *bounds = {};
+    if (!q.value(0).isNull()) {
+        bounds->first = q.value(0).toLongLong();
+        bounds->last = q.value(1).toLongLong();
+    }
+    // No part of the program writes strQQH; a table without it has no limit.
+    QSqlQuery limit(store.database());
+    if (limit.exec(QStringLiteral("SELECT MAX(strQQH) FROM Lishi")) && limit.next() &&
+        !limit.value(0).isNull())
+        bounds->strQQHLimit = limit.value(0).toString();
+    return true;
+}
+
+bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<ScannedDraw>& draws,
+                 const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (cleared)
+        *cleared = 0;
+    HistoryStore::Transaction transaction(store);
+    if (!transaction.begun())
+        return fail(QStringLiteral("无法开始写入历史数据库。"));
+    // Inside the transaction: what is checked here is what the draws are chained to.
+    HistoryBounds now;
+    QString why;
+    if (!readHistoryBounds(store, &now, &why))
+        return fail(why);
+    if (now.first != plan.storedFirst || now.last != plan.storedLast)
+        return fail(QStringLiteral("更新期间历史号码被另一个程序改动了，请重新更新。"));
+
+    std::optional<DrawAttributes> previous;
+    if (plan.clearHistory) {
+        const qint64 before = store.drawCount(&why);
+        if (!why.isEmpty() || !store.Delrec(&why))
+            return fail(QStringLiteral("无法删除原有的历史号码：%1").arg(why));
+        if (cleared)
+            *cleared = int(before);
+    } else if (plan.storedLast) {
+        const auto last = store.lastDraw(&why);
+        if (!last)
+            return fail(QStringLiteral("无法读取最后一期：%1").arg(why));
+        previous = last->attributes;
+    }
+    DrawBulkWriter writer(store);
+    if (!writer.prepare(&why))
+        return fail(why);
+    for (const ScannedDraw& d : draws) {
+        if (plan.continues && d.issue <= *plan.continues)
+            return fail(
+                QStringLiteral("第 %1 期不在最后一期 %2 之后。").arg(d.issue).arg(*plan.continues));
+        previous = writer.append(d.issue, d.numbers, d.issue, previous, bases, zodiacYear, &why);
+        if (!previous)
+            return fail(why);
+    }
+    if (!transaction.commit(&why))
+        return fail(QStringLiteral("无法保存更新的历史号码：%1").arg(why));
+    return true;
+}
+
+} // namespace quorvex

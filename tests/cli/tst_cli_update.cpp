@@ -1,0 +1,172 @@
+#include "LoopbackHttpServer.h"
+#include "ResultsPages.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace quorvex::test;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+// quorvex-cli update against a test server on loopback; the server answers from this process,
+// so the CLI is awaited without blocking the event loop.
+class CliUpdateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void updatesFromTheServerOption();
+    void usesTheStoredAddress();
+    void missingOrBadAddressChangesNothing_data();
+    void missingOrBadAddressChangesNothing();
+    void badUsage_data();
+    void badUsage();
+    void silentServerTimesOutAndChangesNothing();
+
+private:
+    Result cli(const QStringList& arguments);
+    QList<qint64> issues();
+
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<LoopbackHttpServer> server_;
+    QString folder_;
+};
+
+void CliUpdateTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
+    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
+    folder_ = home_->filePath(QStringLiteral("history"));
+    server_ = std::make_unique<LoopbackHttpServer>();
+    QVERIFY(server_->start());
+}
+
+Result CliUpdateTest::cli(const QStringList& arguments) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home_->path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    p.setProcessEnvironment(env);
+    QSignalSpy finished(&p, &QProcess::finished);
+    p.start(QStringLiteral(QUORVEX_CLI_PATH),
+            QStringList{QStringLiteral("--dir"), folder_} + arguments);
+    Result r;
+    if (!finished.wait(60000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QList<qint64> CliUpdateTest::issues() {
+    QList<qint64> out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("u"));
+        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
+        QSqlQuery q(db);
+        if (db.open() && q.exec(QStringLiteral("SELECT SQQH FROM Lishi ORDER BY SQQH")))
+            while (q.next())
+                out << q.value(0).toLongLong();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("u"));
+    return out;
+}
+
+void CliUpdateTest::updatesFromTheServerOption() {
+    QCOMPARE(cli({"append", "--issue", "2013360", "1", "2", "3", "4", "5"}).code, 0);
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2014, LoopbackHttpServer::page(fixture("results-2014.html")));
+    const Result r = cli({"update", "--server", server_->baseAddress(), "--today", "2014-02-01"});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("新增 33 期")), qPrintable(r.out));
+    QCOMPARE(r.err, QString());
+    QCOMPARE(issues().size(), 34);
+    QCOMPARE(issues().constLast(), 2014030);
+
+    // Nothing new the second time: success, nothing changed.
+    const Result again =
+        cli({"update", "--server", server_->baseAddress(), "--today", "2014-02-01"});
+    QCOMPARE(again.code, 0);
+    QVERIFY(again.out.contains(QStringLiteral("没有找到新的历史号码")));
+    QCOMPARE(issues().size(), 34);
+}
+
+void CliUpdateTest::usesTheStoredAddress() {
+    {
+        QSettings s(home_->filePath(QStringLiteral("config/Trelvane.ini")), QSettings::IniFormat);
+        s.setValue(QStringLiteral("IniSetting/strServer"), server_->baseAddress());
+        s.setValue(QStringLiteral("IniSetting/IniSerchDay"), QStringLiteral("2"));
+    }
+    for (int y = 2011; y <= 2013; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 5)));
+    const Result r = cli({"update", "--today", "2013-06-01"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(server_->requestedYears(), (QList<int>{2011, 2012, 2013}));
+    QCOMPARE(issues().size(), 15);
+}
+
+void CliUpdateTest::missingOrBadAddressChangesNothing_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no address") << QStringList{"update"};
+    QTest::newRow("ftp") << QStringList{"update", "--server", "ftp://127.0.0.1/"};
+    QTest::newRow("port only") << QStringList{"update", "--server", "8080"};
+}
+
+void CliUpdateTest::missingOrBadAddressChangesNothing() {
+    QFETCH(QStringList, arguments);
+    QCOMPARE(cli({"append", "--issue", "2013040", "1", "2", "3", "4", "5"}).code, 0);
+    const Result r = cli(arguments);
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.contains(QStringLiteral("地址")));
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(issues(), QList<qint64>{2013040});
+}
+
+void CliUpdateTest::badUsage_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("bad date") << QStringList{"update", "--today", "2013-13-01"};
+    QTest::newRow("not a date") << QStringList{"update", "--today", "today"};
+    QTest::newRow("bad timeout") << QStringList{"update", "--timeout", "0"};
+    QTest::newRow("surplus argument") << QStringList{"update", "2013"};
+}
+
+void CliUpdateTest::badUsage() {
+    QFETCH(QStringList, arguments);
+    const Result r = cli(arguments + QStringList{"--server", server_->baseAddress()});
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QVERIFY(server_->requestedYears().isEmpty());
+}
+
+void CliUpdateTest::silentServerTimesOutAndChangesNothing() {
+    QCOMPARE(cli({"append", "--issue", "2005001", "1", "2", "3", "4", "5"}).code, 0);
+    LoopbackHttpServer::Response silent;
+    silent.kind = LoopbackHttpServer::Response::Silent;
+    for (int y = 2010; y <= 2013; ++y)
+        server_->setYear(y, silent);
+    QElapsedTimer timer;
+    timer.start();
+    const Result r = cli({"update", "--server", server_->baseAddress(), "--today", "2013-06-01",
+                          "--timeout", "0.3"});
+    QVERIFY(timer.elapsed() < 20000);
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.contains(QStringLiteral("秒没有收到数据")));
+    QCOMPARE(issues(), QList<qint64>{2005001});
+}
+
+QTEST_GUILESS_MAIN(CliUpdateTest)
+#include "tst_cli_update.moc"

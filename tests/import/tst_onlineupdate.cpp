@@ -1,0 +1,409 @@
+#include "import/OnlineUpdate.h"
+#include "LoopbackHttpServer.h"
+#include "ResultsPages.h"
+#include "TestHistory.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QtTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+namespace {
+
+using Rows = QList<QVariantList>;
+using Response = LoopbackHttpServer::Response;
+
+Rows snapshot(HistoryStore& store) {
+    Rows rows;
+    QSqlQuery q(store.database());
+    if (!q.exec(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH")))
+        qFatal("cannot read the history");
+    while (q.next()) {
+        QVariantList row;
+        for (int c = 0; c < q.record().count(); ++c)
+            row << q.value(c);
+        rows << row;
+    }
+    return rows;
+}
+
+QList<qint64> storedIssues(HistoryStore& store) {
+    QList<qint64> out;
+    const HistoryView view = store.loadView();
+    for (const StoredDraw& d : view.rows())
+        out << d.issue;
+    return out;
+}
+
+QList<qint64> range(qint64 first, qint64 last) {
+    QList<qint64> out;
+    for (qint64 i = first; i <= last; ++i)
+        out << i;
+    return out;
+}
+
+Numbers someDraw(int i) {
+    return Numbers{i % 15 + 1, (i + 3) % 15 + 1, (i + 6) % 15 + 1, (i + 9) % 15 + 1,
+                   (i + 12) % 15 + 1};
+}
+
+QMap<qint64, Numbers> fixtureDraws(const QString& name) {
+    return drawsInText(QString::fromUtf8(fixture(name + QStringLiteral(".txt"))));
+}
+
+} // namespace
+
+class OnlineUpdateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void continuesTheYearOfTheLastDraw();
+    void crossesIntoTheNextYear();
+    void emptyHistoryFetchesTheKeptYears();
+    void retention_data();
+    void retention();
+    void oldHistoryContinuesAt2008();
+    void gapEndsTheYear();
+    void yearWithoutDrawsAppendsNothing();
+    void invalidNumbersEndTheYear();
+    void strQQHLimitsTheScan();
+    void failedPagesChangeNothing_data();
+    void failedPagesChangeNothing();
+    void failedYearHoldsBackLaterYears();
+    void cancelChangesNothing();
+    void addressIsChecked_data();
+    void addressIsChecked();
+    void historyChangedMeanwhileIsNotOverwritten();
+
+private:
+    UpdateReport run(const QDate& today, int days = 3, int timeoutMs = 10000,
+                     const QString& address = {});
+
+    std::unique_ptr<LoopbackHttpServer> server_;
+    std::unique_ptr<TempHistory> history_;
+};
+
+void OnlineUpdateTest::init() {
+    server_ = std::make_unique<LoopbackHttpServer>();
+    QVERIFY(server_->start());
+    history_ = std::make_unique<TempHistory>();
+}
+
+UpdateReport OnlineUpdateTest::run(const QDate& today, int days, int timeoutMs,
+                                   const QString& address) {
+    OnlineUpdate::Options options;
+    options.serverAddress = address.isNull() ? server_->baseAddress() : address;
+    options.today = today;
+    options.iniSerchDay = days;
+    options.pageTimeoutMs = timeoutMs;
+    options.pageDeadlineMs = 4 * timeoutMs;
+    OnlineUpdate update(history_->store(), options);
+    QSignalSpy finished(&update, &OnlineUpdate::finished);
+    update.start();
+    if (!finished.wait(60000))
+        qFatal("the update did not finish");
+    QTest::qWait(20); // a second finished() would arrive here
+    if (finished.size() != 1)
+        qFatal("finished() came %d times", int(finished.size()));
+    return finished.first().first().value<UpdateReport>();
+}
+
+void OnlineUpdateTest::continuesTheYearOfTheLastDraw() {
+    history_->appendMany(2013038, {someDraw(1), someDraw(2), someDraw(3)});
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    const UpdateReport r = run(QDate(2013, 12, 30));
+
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+    QCOMPARE(server_->requestedYears(), QList<int>{2013});
+    // 364 and 365 are listed without numbers yet.
+    QCOMPARE(storedIssues(history_->store()), range(2013038, 2013363));
+    QCOMPARE(r.appended, 323);
+    QCOMPARE(r.firstIssue, 2013041);
+    QCOMPARE(r.lastIssue, 2013363);
+    const auto page = fixtureDraws("results-2013");
+    const HistoryView view = history_->store().loadView();
+    for (const StoredDraw& d : view.rows()) {
+        if (d.issue > 2013040)
+            QCOMPARE(d.attributes.numbers(), page.value(d.issue));
+    }
+    // The first appended draw is chained to the stored last one.
+    QCOMPARE(history_->text(2013041, "txtHisLst"), numberList(someDraw(3)));
+    QVERIFY(r.complete());
+    QVERIFY(r.summary().contains(QStringLiteral("新增 323 期")));
+}
+
+void OnlineUpdateTest::crossesIntoTheNextYear() {
+    history_->appendMany(2013359, {someDraw(1), someDraw(2)});
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2014, LoopbackHttpServer::page(fixture("results-2014.html")));
+    const UpdateReport r = run(QDate(2014, 2, 1));
+
+    QCOMPARE(server_->requestedYears(), (QList<int>{2013, 2014}));
+    QCOMPARE(storedIssues(history_->store()), range(2013359, 2013363) + range(2014001, 2014030));
+    const auto page2014 = fixtureDraws("results-2014");
+    QCOMPARE(history_->store().lastDraw()->attributes.numbers(), page2014.value(2014030));
+    // The previous draw is carried across the years.
+    QCOMPARE(history_->text(2014001, "txtHisLst"),
+             numberList(fixtureDraws("results-2013").value(2013363)));
+    // The zodiac year follows each issue: 2014's cut-off lies after 001.
+    QCOMPARE(history_->integer(2014001, "L1B"),
+             deriveAttributes(page2014.value(2014001), ZodiacYear(zodiacYearOfIssue(2014001)), {})
+                 .at(1, 1));
+}
+
+void OnlineUpdateTest::emptyHistoryFetchesTheKeptYears() {
+    for (int y = 2023; y <= 2026; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 12, y)));
+    const UpdateReport r = run(QDate(2026, 3, 1), 3);
+
+    QCOMPARE(server_->requestedYears(), (QList<int>{2023, 2024, 2025, 2026}));
+    QCOMPARE(r.appended, 48);
+    QCOMPARE(history_->text(2023001, "txtHisLst"), QString());
+    const auto view = history_->store().loadView();
+    QCOMPARE(view.size(), 48);
+    for (const StoredDraw& d : view.rows())
+        QCOMPARE(d.attributes.numbers(),
+                 listPageDraw(int(d.issue / 1000), int(d.issue % 1000), int(d.issue / 1000)));
+}
+
+void OnlineUpdateTest::retention_data() {
+    QTest::addColumn<qint64>("oldest");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("five years old: deleted") << 2021001LL << true;
+    QTest::newRow("three years old: kept") << 2023001LL << false;
+}
+
+void OnlineUpdateTest::retention() {
+    QFETCH(qint64, oldest);
+    QFETCH(bool, cleared);
+    history_->append(oldest, someDraw(1));
+    history_->append(2025100, someDraw(2));
+    for (int y = 2023; y <= 2026; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 120)));
+    const UpdateReport r = run(QDate(2026, 3, 1), 3);
+
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+    const QList<qint64> issues = storedIssues(history_->store());
+    if (cleared) {
+        QCOMPARE(server_->requestedYears(), (QList<int>{2023, 2024, 2025, 2026}));
+        QCOMPARE(r.cleared, 2);
+        QCOMPARE(issues.first(), 2023001);
+        QCOMPARE(issues.size(), 480);
+        QVERIFY(r.summary().contains(QStringLiteral("原有的 2 期")));
+    } else {
+        QCOMPARE(server_->requestedYears(), (QList<int>{2025, 2026}));
+        QCOMPARE(r.cleared, 0);
+        const QList<qint64> expected =
+            QList<qint64>{oldest} + range(2025100, 2025120) + range(2026001, 2026120);
+        QCOMPARE(issues, expected);
+        QCOMPARE(history_->text(2025101, "txtHisLst"), numberList(someDraw(2)));
+    }
+}
+
+void OnlineUpdateTest::oldHistoryContinuesAt2008() {
+    history_->appendMany(2005001, {someDraw(1), someDraw(2)});
+    for (int y = 2008; y <= 2013; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 3)));
+    const UpdateReport r = run(QDate(2013, 6, 1), 16);
+
+    QCOMPARE(server_->requestedYears(), (QList<int>{2008, 2009, 2010, 2011, 2012, 2013}));
+    QCOMPARE(r.cleared, 0);
+    const QList<qint64> issues = storedIssues(history_->store());
+    QCOMPARE(issues.mid(0, 3), (QList<qint64>{2005001, 2005002, 2008001}));
+    QCOMPARE(issues.size(), 2 + 18);
+    QCOMPARE(history_->text(2008001, "txtHisLst"), numberList(someDraw(2)));
+}
+
+void OnlineUpdateTest::gapEndsTheYear() {
+    history_->append(2013010, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013-gap.html")));
+    const UpdateReport r = run(QDate(2013, 12, 1));
+    QCOMPARE(storedIssues(history_->store()), range(2013010, 2013044));
+    QCOMPARE(r.years.first().scan.end, YearScan::End::MissingIssue);
+    QCOMPARE(r.years.first().scan.endIssue, 2013045);
+}
+
+void OnlineUpdateTest::yearWithoutDrawsAppendsNothing() {
+    history_->append(2013360, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2014, LoopbackHttpServer::page(fixture("results-empty.html")));
+    server_->setYear(2015, LoopbackHttpServer::page(listPage(2015, 1, 2)));
+    const UpdateReport r = run(QDate(2015, 1, 5));
+    // The empty 2014 page is no failure: 2015 follows.
+    const QList<qint64> expected = range(2013360, 2013363) + QList<qint64>{2015001, 2015002};
+    QCOMPARE(storedIssues(history_->store()), expected);
+    QVERIFY(r.complete());
+}
+
+void OnlineUpdateTest::invalidNumbersEndTheYear() {
+    history_->append(2013005, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013-invalid.html")));
+    const UpdateReport r = run(QDate(2013, 12, 1));
+    // 2013012 reads 03 16 05 07 09: the year ends before it; nothing is stored as zeros.
+    QCOMPARE(storedIssues(history_->store()), range(2013005, 2013011));
+    QCOMPARE(r.years.first().scan.end, YearScan::End::InvalidNumbers);
+    QVERIFY(r.summary().contains(QStringLiteral("2013012")));
+
+    // A listed issue without numbers inside the year ends it too.
+    init();
+    history_->append(2013010, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013-undrawn-inside.html")));
+    const UpdateReport undrawn = run(QDate(2013, 12, 1));
+    QCOMPARE(storedIssues(history_->store()), range(2013010, 2013019));
+    QVERIFY(undrawn.summary().contains(QStringLiteral("2013020")));
+    QSqlQuery zeros(history_->store().database());
+    QVERIFY(zeros.exec(QStringLiteral("SELECT COUNT(*) FROM Lishi WHERE L1A = 0 OR L5A = 0")));
+    QVERIFY(zeros.next());
+    QCOMPARE(zeros.value(0).toInt(), 0);
+}
+
+void OnlineUpdateTest::strQQHLimitsTheScan() {
+    history_->append(2013040, someDraw(1));
+    QSqlQuery q(history_->store().database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET strQQH = '2013050'")));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    const UpdateReport r = run(QDate(2013, 12, 1));
+    QCOMPARE(r.outcome, UpdateReport::Outcome::NothingNew);
+    QCOMPARE(r.years.first().scan.end, YearScan::End::ReachedLimit);
+    QCOMPARE(storedIssues(history_->store()), QList<qint64>{2013040});
+}
+
+void OnlineUpdateTest::failedPagesChangeNothing_data() {
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QString>("reason");
+    Response silent;
+    silent.kind = Response::Silent;
+    Response loop;
+    loop.kind = Response::Redirect;
+    Response huge;
+    huge.kind = Response::Endless;
+    huge.hugeBytes = 50LL * 1024 * 1024;
+    Response lying = LoopbackHttpServer::page("<html>");
+    QTest::newRow("never answers") << silent << QStringLiteral("秒没有收到数据");
+    QTest::newRow("404") << LoopbackHttpServer::status(404) << QStringLiteral("HTTP 404");
+    QTest::newRow("500") << LoopbackHttpServer::status(500) << QStringLiteral("HTTP 500");
+    QTest::newRow("redirect loop") << loop << QStringLiteral("重定向次数过多");
+    QTest::newRow("50 MB page") << huge << QStringLiteral("页面超过 8 MB");
+    QTest::newRow("garbage") << LoopbackHttpServer::page(QByteArray(4096, '\x9C'), "application/x")
+                             << QString();
+}
+
+// A history that the retention would clear: a failing server must never empty it.
+void OnlineUpdateTest::failedPagesChangeNothing() {
+    QFETCH(Response, response);
+    QFETCH(QString, reason);
+    history_->appendMany(2005001, {someDraw(1), someDraw(2)});
+    const Rows before = snapshot(history_->store());
+    for (int y = 2010; y <= 2013; ++y)
+        server_->setYear(y, response);
+    QElapsedTimer timer;
+    timer.start();
+    const UpdateReport r = run(QDate(2013, 6, 1), 3, 400);
+    QVERIFY(timer.elapsed() < 20000);
+
+    QCOMPARE(snapshot(history_->store()), before);
+    QVERIFY(!r.changed());
+    QCOMPARE(r.years.size(), 4);
+    if (reason.isEmpty()) {
+        QCOMPARE(r.outcome, UpdateReport::Outcome::NothingNew);
+    } else {
+        QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+        QCOMPARE(r.failedYears(), (QVector<int>{2010, 2011, 2012, 2013}));
+        QVERIFY2(r.summary().contains(reason), qPrintable(r.summary()));
+        QVERIFY(r.summary().contains(QStringLiteral("未作改动")));
+    }
+}
+
+void OnlineUpdateTest::failedYearHoldsBackLaterYears() {
+    history_->append(2013360, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::status(500));
+    server_->setYear(2014, LoopbackHttpServer::page(fixture("results-2014.html")));
+    UpdateReport r = run(QDate(2014, 3, 1));
+    // Storing 2014 would leave 2013361.. out for good: nothing is stored.
+    QCOMPARE(storedIssues(history_->store()), QList<qint64>{2013360});
+    QCOMPARE(r.outcome, UpdateReport::Outcome::NothingNew);
+    QVERIFY(r.years[1].held);
+    QVERIFY(r.summary().contains(QStringLiteral("2013 年的页面读取失败")));
+    QVERIFY(r.summary().contains(QStringLiteral("2014 年找到的 30 期未保存")));
+
+    // The other way round, the years before the failure are stored.
+    init();
+    history_->append(2013360, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2014, LoopbackHttpServer::status(404));
+    r = run(QDate(2014, 3, 1));
+    QCOMPARE(storedIssues(history_->store()), range(2013360, 2013363));
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+    QCOMPARE(r.failedYears(), QVector<int>{2014});
+    QVERIFY(!r.complete());
+}
+
+void OnlineUpdateTest::cancelChangesNothing() {
+    history_->append(2013040, someDraw(1));
+    const Rows before = snapshot(history_->store());
+    Response silent;
+    silent.kind = Response::Silent;
+    server_->setYear(2012, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2013, silent);
+
+    OnlineUpdate::Options options;
+    options.serverAddress = server_->baseAddress();
+    options.today = QDate(2013, 12, 1);
+    OnlineUpdate update(history_->store(), options);
+    QSignalSpy finished(&update, &OnlineUpdate::finished);
+    QSignalSpy progress(&update, &OnlineUpdate::progress);
+    update.start();
+    QVERIFY(update.isRunning());
+    // Cancel while the page is awaited, long before any timeout.
+    QTRY_VERIFY_WITH_TIMEOUT(server_->requestedYears().contains(2013), 5000);
+    update.cancel();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+    QCOMPARE(finished.first().first().value<UpdateReport>().outcome,
+             UpdateReport::Outcome::Cancelled);
+    QVERIFY(!update.isRunning());
+    QCOMPARE(progress.first().first().toInt(), 2013);
+    QCOMPARE(snapshot(history_->store()), before);
+    QTest::qWait(50);
+    QCOMPARE(finished.size(), 1);
+}
+
+void OnlineUpdateTest::addressIsChecked_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty") << QString("");
+    QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1/");
+    QTest::newRow("not an address") << QStringLiteral("results service");
+}
+
+void OnlineUpdateTest::addressIsChecked() {
+    QFETCH(QString, address);
+    history_->appendMany(2005001, {someDraw(1), someDraw(2)});
+    const Rows before = snapshot(history_->store());
+    const UpdateReport r = run(QDate(2013, 6, 1), 3, 1000, address);
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QVERIFY(r.summary().contains(QStringLiteral("地址")));
+    QVERIFY(server_->requestedYears().isEmpty());
+    QCOMPARE(snapshot(history_->store()), before);
+}
+
+void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
+    history_->append(2013040, someDraw(1));
+    server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    OnlineUpdate::Options options;
+    options.serverAddress = server_->baseAddress();
+    options.today = QDate(2013, 12, 1);
+    OnlineUpdate update(history_->store(), options);
+    QSignalSpy finished(&update, &OnlineUpdate::finished);
+    update.start();
+    // Another writer appends after the update planned from 2013040.
+    history_->append(2013041, someDraw(2));
+    const Rows before = snapshot(history_->store());
+    QVERIFY(finished.wait(20000));
+    const UpdateReport r = finished.first().first().value<UpdateReport>();
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QCOMPARE(snapshot(history_->store()), before);
+}
+
+QTEST_GUILESS_MAIN(OnlineUpdateTest)
+#include "tst_onlineupdate.moc"

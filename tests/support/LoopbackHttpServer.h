@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace quorvex::test {
+
+// A small HTTP/1.1 server on 127.0.0.1 for the online update's tests: answers the results page
+// of each year with what the test set, one request per connection. Requests over 64 KB and more
+// than 64 open connections are refused.
+class LoopbackHttpServer : public QObject {
+    Q_OBJECT
+public:
+    struct Response {
+        enum Kind {
+            Page,     // status, content type and body
+            Silent,   // reads the request and never answers
+            Redirect, // 302 to the same address: a redirect loop
+            Endless,  // 200 with hugeBytes of markup and no Content-Length
+        };
+        Kind kind = Page;
+        int status = 200;
+        QByteArray contentType = "text/html; charset=utf-8";
+        QByteArray body;
+        qint64 hugeBytes = 0;
+    };
+    static Response page(const QByteArray& body, const QByteArray& contentType = "text/html");
+    static Response status(int code);
+
+    explicit LoopbackHttpServer(QObject* parent = nullptr);
+    bool start();
+    QString baseAddress() const;
+
+    // The answer for the results page of year; years not set get 404.
+    void setYear(int year, const Response& response);
+    // Years asked for, in order (a redirect loop asks several times).
+    const QList<int>& requestedYears() const { return requested_; }
+
+private:
+    void accept();
+    void serve(QTcpSocket* socket);
+
+    QTcpServer server_;
+    QHash<int, Response> years_;
+    QList<int> requested_;
+    QList<QPointer<QTcpSocket>> sockets_;
+};
+
+} // namespace quorvex::test
+Q_DECLARE_METATYPE(quorvex::test::LoopbackHttpServer::Response)
