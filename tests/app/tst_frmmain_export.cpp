@@ -41,13 +41,6 @@ QByteArray fileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QAction* action(frmMain& w, const QString& name) {
-    auto* a = w.findChild<QAction*>(name);
-    if (!a)
-        qFatal("no action %s", qPrintable(name));
-    return a;
-}
-
 // The grid as cell texts, heading row first.
 QList<QStringList> gridCells(QTableView* grid) {
     QAbstractItemModel* m = grid->model();
@@ -193,7 +186,7 @@ void FrmMainExportTest::gridsExportAsTheyShow() {
     if (searched)
         QVERIFY(view->model()->rowCount() > 0);
     if (how == "menu") {
-        action(w, "mnuDcls")->trigger();
+        child<QAction>(w, "mnuDcls")->trigger();
     } else if (how == "heading") {
         QTest::mouseDClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
                            QPoint(view->columnWidth(0) / 2, 5));
@@ -227,7 +220,7 @@ void FrmMainExportTest::sheetExportToUnwritableFolder() {
     frmMain w(h.folder(), &dialogs);
     {
         ReadOnlyFolder readOnly(h.folder());
-        action(w, "mnuDcls")->trigger();
+        child<QAction>(w, "mnuDcls")->trigger();
     }
     QCOMPARE(dialogs.count("warning"), 1);
     QVERIFY(dialogs.opened().isEmpty());
@@ -313,13 +306,13 @@ void FrmMainExportTest::chartSaveCancelledWritesNothing() {
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     const QStringList before = QDir(h.folder()).entryList(QDir::Files);
-    action(w, "chartSavePng")->trigger(); // no file chosen
+    child<QAction>(w, "chartSavePng")->trigger(); // no file chosen
     QCOMPARE(dialogs.count("save"), 1);
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(QDir(h.folder()).entryList(QDir::Files), before);
     // A file that cannot be written is said.
     dialogs.answerSaveFile(QDir(h.folder()).filePath("no such folder/tally.png"));
-    action(w, "chartSaveSvg")->trigger();
+    child<QAction>(w, "chartSaveSvg")->trigger();
     QCOMPARE(dialogs.count("warning"), 1);
 }
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 
 using namespace quorvex;
@@ -27,6 +28,7 @@ private slots:
     void rightReleaseOnHistoryGridPopsUpMenu();
     void sharedAccessKeyInMenuCycles_data();
     void sharedAccessKeyInMenuCycles();
+    void historyMenuReachedFromMenuBar();
     void sharedAccessKeyOnButtonsReachesBoth_data();
     void sharedAccessKeyOnButtonsReachesBoth();
 
@@ -44,13 +46,6 @@ void showActive(frmMain& w) {
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
-QAction* action(frmMain& w, const QString& name) {
-    auto* a = w.findChild<QAction*>(name);
-    if (!a)
-        qFatal("no action %s", qPrintable(name));
-    return a;
 }
 
 QTableView* historyGrid(frmMain& w) {
@@ -140,7 +135,7 @@ void FrmMainMaintenanceTest::deleteCommandsKeepTheRightDraws() {
     showActive(w);
     child<QLineEdit>(w, "Text3_0")->setFocus();
     dialogs.answerInput(answer);
-    action(w, command)->trigger();
+    child<QAction>(w, command)->trigger();
 
     QCOMPARE(dialogs.count("input"), 1);
     const auto& asked = dialogs.asked().first();
@@ -181,7 +176,7 @@ void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu() {
     for (int times = 1; times <= 2; ++times) {
         child<QLineEdit>(w, "Text3_0")->setFocus();
         if (fromMenu)
-            action(w, "mnuErase")->trigger();
+            child<QAction>(w, "mnuErase")->trigger();
         else
             button->click();
         // No confirmation; what went is said.
@@ -216,7 +211,7 @@ void FrmMainMaintenanceTest::clearAsksFirst() {
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     dialogs.answerQuestion(confirmed);
-    action(w, "mnuClear")->trigger();
+    child<QAction>(w, "mnuClear")->trigger();
     QCOMPARE(dialogs.count("question"), 1);
     QCOMPARE(dialogs.asked().first().title, QStringLiteral("确认清空"));
     QCOMPARE(dialogs.asked().first().text, QStringLiteral("确定要清空所有的历史号码吗？"));
@@ -233,9 +228,9 @@ void FrmMainMaintenanceTest::rebuildUsesCurrentBases() {
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     QCOMPARE(h.integer(2013005, "L1H"), (draws[4][0] - 1) / 3 + 1);
-    action(w, "mnuDscs_0")->trigger(); // segment values 0..2
+    child<QAction>(w, "mnuDscs_0")->trigger(); // segment values 0..2
     dialogs.answerInput(QStringLiteral("2"));
-    action(w, "mnuEszhzd")->trigger();
+    child<QAction>(w, "mnuEszhzd")->trigger();
     QCOMPARE(h.store().drawCount(), 18);
     for (int k = 0; k < 18; ++k)
         QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3);
@@ -248,7 +243,7 @@ void FrmMainMaintenanceTest::referenceDrawFollowsPreQi() {
     frmMain w(h.folder(), &dialogs);
     child<QRadioButton>(w, "Option1_2")->click(); // the N-th draw from the end, N = 2
     dialogs.answerInput(QStringLiteral("3"));
-    action(w, "mnuEszhzd")->trigger();
+    child<QAction>(w, "mnuEszhzd")->trigger();
     QCOMPARE(w.session().referenceIssue(), std::optional<qint64>(2013096));
     QCOMPARE(w.session().intRefVal(), RefValues(sampleDraws(kDraws)[95]));
     child<QPushButton>(w, "Command3")->click();
@@ -342,6 +337,23 @@ void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles() {
     QTRY_VERIFY(!menu->isVisible());
     QTRY_COMPARE(dialogs.asked().size(), 1);
     QCOMPARE(dialogs.asked().first().kind, asked);
+}
+
+void FrmMainMaintenanceTest::historyMenuReachedFromMenuBar() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    // Alt alone marks the menu bar's first menu, Down opens it.
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyPress(focus, Qt::Key_Alt);
+    QTest::keyRelease(focus, Qt::Key_Alt, Qt::AltModifier);
+    auto* menu = child<QMenu>(w, "mnuLsgl");
+    QTRY_COMPARE(w.menuBar()->activeAction(), menu->menuAction());
+    QTest::keyClick(w.menuBar(), Qt::Key_Down);
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
 }
 
 void FrmMainMaintenanceTest::sharedAccessKeyOnButtonsReachesBoth_data() {
