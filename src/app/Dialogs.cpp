@@ -1,8 +1,10 @@
 #include "Dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace quorvex {
 
@@ -32,6 +34,15 @@ std::optional<QString> WidgetDialogs::inputText(const QString& title, const QStr
 QString WidgetDialogs::openFileName(const QString& caption, const QString& startFolder,
                                     const QString& filter) {
     return QFileDialog::getOpenFileName(parent_, caption, startFolder, filter);
+}
+
+QString WidgetDialogs::saveFileName(const QString& caption, const QString& startPath,
+                                    const QString& filter) {
+    return QFileDialog::getSaveFileName(parent_, caption, startPath, filter);
+}
+
+bool WidgetDialogs::openFile(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace quorvex

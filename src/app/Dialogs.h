@@ -24,9 +24,16 @@ public:
     // An open-file dialog; an empty text when it is cancelled.
     virtual QString openFileName(const QString& caption, const QString& startFolder,
                                  const QString& filter) = 0;
+    // A save-file dialog that starts on startPath; an empty text when it is cancelled.
+    virtual QString saveFileName(const QString& caption, const QString& startPath,
+                                 const QString& filter) = 0;
+    // Hands a written file to the platform's file opener without waiting for it; false when no
+    // program could be started for it.
+    virtual bool openFile(const QString& path) = 0;
 };
 
-// The real dialogs over QMessageBox, QInputDialog and QFileDialog.
+// The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through
+// QDesktopServices.
 class WidgetDialogs : public Dialogs {
 public:
     explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
@@ -39,6 +46,9 @@ public:
                                      const QString& defaultText) override;
     QString openFileName(const QString& caption, const QString& startFolder,
                          const QString& filter) override;
+    QString saveFileName(const QString& caption, const QString& startPath,
+                         const QString& filter) override;
+    bool openFile(const QString& path) override;
 
 private:
     QWidget* parent_;

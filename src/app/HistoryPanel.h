@@ -36,6 +36,8 @@ public:
     QTableView* grid() const { return MSFlexGrid1; }
     HistoryGridModel* gridModel() const { return model_; }
     QPushButton* settingsButton() const { return Command9; }
+    QPushButton* eraseButton() const { return Command3; }
+    QPushButton* exportTextButton() const { return Command4; }
 
     void cmdRdLst_Click();
     void MaskEdBox1_Change(int index);

@@ -1,7 +1,9 @@
 #include "frmMain.h"
 
 #include "Controls.h"
+#include "ExportCommands.h"
 #include "GridWheelScroller.h"
+#include "HistoryCommands.h"
 
 #include <QAction>
 #include <QCursor>
@@ -49,6 +51,21 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     connect(options_->followButton(), &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(options_->combinationButton(), &QPushButton::clicked, this, &frmMain::Command2_Click);
 
+    historyCommands_ = new HistoryCommands(store_, session_, dialogs_, folder_, this);
+    connect(historyCommands_, &HistoryCommands::commandDone, this, [this](bool changed) {
+        if (changed)
+            refreshAfterHistoryChange();
+        history_->focusFirstEntryBox();
+    });
+    connect(history_->eraseButton(), &QPushButton::clicked, historyCommands_,
+            &HistoryCommands::Command3_Click);
+    exportCommands_ = new ExportCommands(store_, folder_, dialogs_, this);
+    exportCommands_->watchGrids(history_->grid(), results_->matchGrid(), results_->matchModel(),
+                                results_->resultGrid(), results_->resultModel());
+    exportCommands_->watchChart(results_->chartView());
+    connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
+            &ExportCommands::Command4_Click);
+
     buildMenus();
     startUp();
 }
@@ -56,19 +73,25 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
 frmMain::~frmMain() = default;
 
 void frmMain::buildMenus() {
-    auto* history = menuBar()->addMenu(QStringLiteral("历史管理"));
-    history->setObjectName(QStringLiteral("mnuLsgl"));
-    auto addLater = [](QMenu* menu, const char* name, const QString& caption) {
-        QAction* a = menu->addAction(caption);
+    // Two entries share &E: pressing E moves between them, Enter runs the one marked.
+    mnuLsgl = menuBar()->addMenu(QStringLiteral("历史管理"));
+    mnuLsgl->setObjectName(QStringLiteral("mnuLsgl"));
+    auto add = [this](const char* name, const QString& caption, auto receiver, auto handler) {
+        QAction* a = mnuLsgl->addAction(caption);
         a->setObjectName(QLatin1String(name));
-        a->setEnabled(false); // wired by the history maintenance and export changes
+        connect(a, &QAction::triggered, receiver, handler);
         return a;
     };
-    addLater(history, "mnuDcls", QStringLiteral("导出历史号码(&O)"));
-    addLater(history, "mnuErase", QStringLiteral("删除最后历史(&E)"));
-    addLater(history, "mnuClear", QStringLiteral("清空历史号码(&C)"));
-    addLater(history, "mnuDlzd", QStringLiteral("删除到选定期(&D)"));
-    addLater(history, "mnuEszhzd", QStringLiteral("删除最后指定数量期历史(&E)"));
+    add("mnuDcls", QStringLiteral("导出历史号码(&O)"), exportCommands_,
+        &ExportCommands::mnuDcls_Click);
+    HistoryCommands* h = historyCommands_;
+    maintenanceActions_ = {
+        add("mnuErase", QStringLiteral("删除最后历史(&E)"), h, &HistoryCommands::Command3_Click),
+        add("mnuClear", QStringLiteral("清空历史号码(&C)"), h, &HistoryCommands::mnuClear_Click),
+        add("mnuDlzd", QStringLiteral("删除到选定期(&D)"), h, &HistoryCommands::mnuDlzd_Click),
+        add("mnuEszhzd", QStringLiteral("删除最后指定数量期历史(&E)"), h,
+            &HistoryCommands::mnuEszhzd_Click)};
+    historyCommands_->popUpMenuOn(history_->grid(), mnuLsgl);
 
     mnuSetup = menuBar()->addMenu(QStringLiteral("设置"));
     mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
@@ -129,7 +152,7 @@ void frmMain::startUp() {
                                                      "需要数据库的功能不可用。"));
             options_->setSearchEnabled(false);
         }
-        history_->setWritable(false);
+        setHistoryWritable(false);
     }
     setDscsChecks();
     setSxcsChecks();
@@ -143,6 +166,12 @@ void frmMain::startUp() {
     history_->AddHaoma();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
+}
+
+void frmMain::setHistoryWritable(bool writable) {
+    history_->setWritable(writable);
+    for (QAction* a : maintenanceActions_)
+        a->setEnabled(writable);
 }
 
 void frmMain::refreshAfterHistoryChange() {
@@ -194,7 +223,7 @@ void frmMain::afterSearchFailure(bool searched) {
         return;
     // Damage seen during the search: nothing may be written any more.
     if (store_.isDamaged()) {
-        history_->setWritable(false);
+        setHistoryWritable(false);
         options_->setSearchEnabled(false);
         return;
     }

@@ -18,7 +18,9 @@ class QMenu;
 
 namespace quorvex {
 
+class ExportCommands;
 class GridWheelScroller;
+class HistoryCommands;
 
 // The main window: menus, start-up and the wiring of its three panels (history, search options,
 // results) to the search session and the history store, which make every decision.
@@ -50,6 +52,8 @@ public:
     TextGridModel* matchGridModel() const { return results_->matchModel(); }
     TextGridModel* resultGridModel() const { return results_->resultModel(); }
     QChartView* chartView() const { return results_->chartView(); }
+    HistoryCommands* historyCommands() const { return historyCommands_; }
+    ExportCommands* exportCommands() const { return exportCommands_; }
 
     // After any change of the history: AddHaoma, then the session's QihaoXianshi,
     // SetStartIssue, SeekRefDraw and LoadRefValues.
@@ -64,6 +68,8 @@ public:
 
 private:
     void buildMenus();
+    // Writing refused (a read-only or damaged history): every command that changes it is off.
+    void setHistoryWritable(bool writable);
     void startUp();
     void setSxcsChecks();
     void setDscsChecks();
@@ -82,7 +88,12 @@ private:
     SearchOptionsPanel* options_ = nullptr;
     ResultsPanel* results_ = nullptr;
     GridWheelScroller* wheel_ = nullptr;
+    HistoryCommands* historyCommands_ = nullptr;
+    ExportCommands* exportCommands_ = nullptr;
 
+    QMenu* mnuLsgl = nullptr;
+    // mnuErase, mnuClear, mnuDlzd, mnuEszhzd: what writing the history needs.
+    QList<QAction*> maintenanceActions_;
     QMenu* mnuSetup = nullptr;
     std::array<QAction*, 2> mnuSxcs{};
     std::array<QAction*, 2> mnuDscs{};

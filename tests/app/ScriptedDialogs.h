@@ -14,7 +14,7 @@ namespace quorvex::test {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Asked {
-        QString kind; // question, information, warning, input, open
+        QString kind; // question, information, warning, input, open, save
         QString title;
         QString text;
     };
@@ -22,6 +22,11 @@ public:
     void answerQuestion(bool ok) { questions_.enqueue(ok); }
     void answerInput(std::optional<QString> text) { inputs_.enqueue(std::move(text)); }
     void answerOpenFile(const QString& path) { files_.enqueue(path); }
+    void answerSaveFile(const QString& path) { saveFiles_.enqueue(path); }
+    // What the next hand-over to the platform's file opener reports.
+    void setOpenerWorks(bool works) { openerWorks_ = works; }
+    // The files handed to the platform's file opener, in order.
+    const QStringList& opened() const { return opened_; }
 
     const QList<Asked>& asked() const { return asked_; }
     int count(const QString& kind) const {
@@ -55,10 +60,23 @@ public:
         return files_.isEmpty() ? QString() : files_.dequeue();
     }
 
+    QString saveFileName(const QString& caption, const QString& startPath,
+                         const QString& filter) override {
+        asked_.append({QStringLiteral("save"), caption, startPath + QLatin1Char('|') + filter});
+        return saveFiles_.isEmpty() ? QString() : saveFiles_.dequeue();
+    }
+    bool openFile(const QString& path) override {
+        opened_.append(path);
+        return openerWorks_;
+    }
+
 private:
     QQueue<bool> questions_;
     QQueue<std::optional<QString>> inputs_;
     QQueue<QString> files_;
+    QQueue<QString> saveFiles_;
+    QStringList opened_;
+    bool openerWorks_ = true;
     QList<Asked> asked_;
 };
 

@@ -71,12 +71,12 @@ void FrmMainStartupTest::firstStartDefaults() {
     QCOMPARE(grid->columnWidth(0), 80);
     QCOMPARE(grid->columnWidth(1), 640 / 15);
 
-    for (const char* name : {"Command1", "Command2", "cmdRdLst"})
+    for (const char* name : {"Command1", "Command2", "cmdRdLst", "Command3", "Command4"})
         QVERIFY2(child<QPushButton>(w, name)->isEnabled(), name);
-    // The later commands are present but not yet usable.
-    for (const char* name : {"Command21", "Command3", "Command4"})
-        QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
-    QVERIFY(!child<QAction>(w, "mnuErase")->isEnabled());
+    for (const char* name : {"mnuDcls", "mnuErase", "mnuClear", "mnuDlzd", "mnuEszhzd"})
+        QVERIFY2(child<QAction>(w, name)->isEnabled(), name);
+    // The online update is present but not yet usable.
+    QVERIFY(!child<QPushButton>(w, "Command21")->isEnabled());
     // The first start writes the option buttons' choices.
     QCOMPARE(rawSetting("bolZyw"), QString("True"));
     QCOMPARE(rawSetting("bolSq"), QString("True"));
@@ -173,8 +173,10 @@ void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {
         QVERIFY(!w.isDatabaseOpen());
         QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 0);
         QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
-        for (const char* name : {"Command1", "Command2", "cmdRdLst"})
+        for (const char* name : {"Command1", "Command2", "cmdRdLst", "Command3"})
             QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
+        for (const char* name : {"mnuErase", "mnuClear", "mnuDlzd", "mnuEszhzd"})
+            QVERIFY2(!child<QAction>(w, name)->isEnabled(), name);
         // The options still work on the empty history.
         child<QRadioButton>(w, "Option3_2")->click();
         QCOMPARE(w.session().settings().intLei, 2);

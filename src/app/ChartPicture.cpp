@@ -1,0 +1,56 @@
+#include "ChartPicture.h"
+
+#include <QBuffer>
+#include <QChartView>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+namespace quorvex {
+
+namespace {
+
+QByteArray svgOf(QChartView* view) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(view->size());
+    svg.setViewBox(QRect(QPoint(0, 0), view->size()));
+    svg.setTitle(QStringLiteral("结果分布"));
+    QPainter painter(&svg);
+    // The scene, not the widget: the chart's shapes and texts stay drawings, not pixels.
+    view->scene()->render(&painter, QRectF(QPointF(0, 0), view->size()), view->sceneRect());
+    painter.end();
+    return buffer.data();
+}
+
+QByteArray pngOf(QChartView* view) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (!view->grab().save(&buffer, "PNG"))
+        return {};
+    return buffer.data();
+}
+
+} // namespace
+
+QString pictureSuffix(PictureFormat format) {
+    return format == PictureFormat::Png ? QStringLiteral(".png") : QStringLiteral(".svg");
+}
+
+bool saveChartPicture(QChartView* view, const QString& path, PictureFormat format, QString* error) {
+    const QByteArray bytes = format == PictureFormat::Png ? pngOf(view) : svgOf(view);
+    if (bytes.isEmpty()) {
+        *error = QStringLiteral("无法生成图表的图片。");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace quorvex

@@ -1,0 +1,168 @@
+#include "ExportCommands.h"
+
+#include "Controls.h"
+#include "HistoryGridModel.h"
+
+#include "export/HistoryTextExport.h"
+
+#include <QApplication>
+#include <QChartView>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTableView>
+
+namespace quorvex {
+
+namespace {
+
+const QString kSheetTitle = QStringLiteral("导出到电子表格");
+const QString kChartTitle = QStringLiteral("保存图表");
+
+} // namespace
+
+ExportCommands::ExportCommands(const HistoryStore& store, const QString& folder, Dialogs* dialogs,
+                               QObject* parent)
+    : QObject(parent), store_(store), folder_(folder), dialogs_(dialogs) {}
+
+void ExportCommands::watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
+                                QTableView* results, TextGridModel* resultModel) {
+    MSFlexGrid1 = history;
+    MSFlexGrid2 = matches;
+    MSFlexGrid3 = results;
+    matchModel_ = matchModel;
+    resultModel_ = resultModel;
+    // Anywhere on a grid counts, the heading row and the empty space below the rows included,
+    // so a grid without rows still exports its heading.
+    for (QTableView* grid : {history, matches, results}) {
+        grid->viewport()->installEventFilter(this);
+        grid->horizontalHeader()->viewport()->installEventFilter(this);
+    }
+}
+
+void ExportCommands::watchChart(QChartView* chart) {
+    chart_ = chart;
+    // The Menu key needs the focus on the chart.
+    chart->setFocusPolicy(Qt::StrongFocus);
+    chart->installEventFilter(this);
+    chart->viewport()->installEventFilter(this);
+    chartMenu_ = new QMenu(chart);
+    chartMenu_->setObjectName(QStringLiteral("chartMenu"));
+    QAction* png = chartMenu_->addAction(QStringLiteral("保存为PNG图片(&P)..."));
+    png->setObjectName(QStringLiteral("chartSavePng"));
+    connect(png, &QAction::triggered, this, [this] { saveChart(PictureFormat::Png); });
+    QAction* svg = chartMenu_->addAction(QStringLiteral("保存为SVG图片(&S)..."));
+    svg->setObjectName(QStringLiteral("chartSaveSvg"));
+    connect(svg, &QAction::triggered, this, [this] { saveChart(PictureFormat::Svg); });
+}
+
+void ExportCommands::open(const QString& title, const QString& path) {
+    if (!dialogs_->openFile(path))
+        dialogs_->warning(title, QStringLiteral("文件已保存为 %1，但没有能打开它的程序。")
+                                     .arg(QDir::toNativeSeparators(path)));
+}
+
+void ExportCommands::Command4_Click() {
+    const QString title = QStringLiteral("历史号码导出文本文件");
+    QString error;
+    const auto path = exportHistoryText(store_, folder_, &error);
+    if (!path) {
+        dialogs_->warning(title, error);
+        return;
+    }
+    open(title, *path);
+}
+
+void ExportCommands::exportSheet(ExportedGrid grid) {
+    QString error;
+    std::optional<QString> path;
+    if (grid == ExportedGrid::History) {
+        path = exportHistorySheet(store_, folder_, &error);
+    } else {
+        const TextGridModel* model = grid == ExportedGrid::Matches ? matchModel_ : resultModel_;
+        path = exportGridSheet(grid, model->header(), model->rows(), folder_, &error);
+    }
+    if (!path) {
+        dialogs_->warning(kSheetTitle, error);
+        return;
+    }
+    open(kSheetTitle, *path);
+}
+
+void ExportCommands::mnuDcls_Click() {
+    // The grid is hidden while it is copied, as a sign of the work.
+    const bool hadFocus = MSFlexGrid1->hasFocus();
+    BusyCursor busy;
+    MSFlexGrid1->hide();
+    QString error;
+    const auto path = exportHistorySheet(store_, folder_, &error);
+    MSFlexGrid1->show();
+    if (hadFocus)
+        MSFlexGrid1->setFocus(Qt::OtherFocusReason);
+    busy.release();
+    if (!path) {
+        dialogs_->warning(kSheetTitle, error);
+        return;
+    }
+    open(kSheetTitle, *path);
+}
+
+void ExportCommands::MSFlexGrid1_DblClick() {
+    exportSheet(ExportedGrid::History);
+}
+
+void ExportCommands::MSFlexGrid2_DblClick() {
+    exportSheet(ExportedGrid::Matches);
+}
+
+void ExportCommands::MSFlexGrid3_DblClick() {
+    exportSheet(ExportedGrid::Results);
+}
+
+void ExportCommands::saveChart(PictureFormat format) {
+    const bool png = format == PictureFormat::Png;
+    const QString suffix = pictureSuffix(format);
+    QString path = dialogs_->saveFileName(
+        kChartTitle, QDir(folder_).filePath(QStringLiteral("结果分布") + suffix),
+        png ? QStringLiteral("PNG 图片 (*.png)") : QStringLiteral("SVG 图片 (*.svg)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(suffix, Qt::CaseInsensitive))
+        path += suffix;
+    QString error;
+    if (!saveChartPicture(chart_, path, format, &error))
+        dialogs_->warning(kChartTitle, error + QStringLiteral("\n图表没有保存。"));
+}
+
+bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        for (QTableView* grid : {MSFlexGrid1, MSFlexGrid2, MSFlexGrid3}) {
+            if (!grid ||
+                (watched != grid->viewport() && watched != grid->horizontalHeader()->viewport()))
+                continue;
+            if (grid == MSFlexGrid1)
+                MSFlexGrid1_DblClick();
+            else if (grid == MSFlexGrid2)
+                MSFlexGrid2_DblClick();
+            else
+                MSFlexGrid3_DblClick();
+            // Not taken away: a double click on a column border still fits the column.
+            break;
+        }
+    }
+    if (chart_ && event->type() == QEvent::ContextMenu &&
+        (watched == chart_ || watched == chart_->viewport())) {
+        const auto* context = static_cast<QContextMenuEvent*>(event);
+        // From the keyboard the menu stands at the chart's corner, wherever the mouse is.
+        chartMenu_->popup(context->reason() == QContextMenuEvent::Keyboard
+                              ? chart_->mapToGlobal(QPoint(0, 0))
+                              : context->globalPos());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace quorvex

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "ChartPicture.h"
+#include "Dialogs.h"
+
+#include "export/SheetExport.h"
+#include "history/HistoryStore.h"
+
+#include <QObject>
+
+class QChartView;
+class QMenu;
+class QTableView;
+
+namespace quorvex {
+
+class TextGridModel;
+
+// The exports of the window: the history as a text file (Command4), the grids as workbooks
+// (mnuDcls and a double click on each grid) and the chart as a picture (its context menu).
+// The core writes the files; each written file is then handed to the platform's file opener.
+class ExportCommands : public QObject {
+    Q_OBJECT
+public:
+    ExportCommands(const HistoryStore& store, const QString& folder, Dialogs* dialogs,
+                   QObject* parent = nullptr);
+
+    // The grids whose double click exports them, and the chart whose context menu saves it.
+    void watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
+                    QTableView* results, TextGridModel* resultModel);
+    void watchChart(QChartView* chart);
+
+    void Command4_Click();
+    void mnuDcls_Click();
+    void MSFlexGrid1_DblClick();
+    void MSFlexGrid2_DblClick();
+    void MSFlexGrid3_DblClick();
+    void saveChart(PictureFormat format);
+
+    QMenu* chartMenu() const { return chartMenu_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void exportSheet(ExportedGrid grid);
+    // Hands the written file to the opener; says so when no program took it.
+    void open(const QString& title, const QString& path);
+
+    const HistoryStore& store_;
+    QString folder_;
+    Dialogs* dialogs_;
+    QTableView* MSFlexGrid1 = nullptr;
+    QTableView* MSFlexGrid2 = nullptr;
+    QTableView* MSFlexGrid3 = nullptr;
+    TextGridModel* matchModel_ = nullptr;
+    TextGridModel* resultModel_ = nullptr;
+    QChartView* chart_ = nullptr;
+    QMenu* chartMenu_ = nullptr;
+};
+
+} // namespace quorvex

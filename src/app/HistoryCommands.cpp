@@ -1,0 +1,124 @@
+#include "HistoryCommands.h"
+
+#include "Controls.h"
+
+#include "import/HistoryMaintenance.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTableView>
+
+namespace quorvex {
+
+namespace {
+
+const QString kEraseTitle = QStringLiteral("删除最后历史");
+const QString kClearTitle = QStringLiteral("确认清空");
+const QString kDeleteTitle = QStringLiteral("删除期数");
+
+bool answeredSomething(const std::optional<QString>& answer) {
+    return answer && !answer->trimmed().isEmpty();
+}
+
+} // namespace
+
+HistoryCommands::HistoryCommands(HistoryStore& store, SearchSession& session, Dialogs* dialogs,
+                                 const QString& folder, QObject* parent)
+    : QObject(parent), store_(store), session_(session), dialogs_(dialogs), folder_(folder) {}
+
+void HistoryCommands::show(const QString& title, const MaintenanceReport& report) {
+    if (report.failed() || !report.warning.isEmpty())
+        dialogs_->warning(title, report.message());
+    else
+        dialogs_->information(title, report.message());
+    emit commandDone(report.changed);
+}
+
+void HistoryCommands::refuse(const QString& title) {
+    dialogs_->information(title, QStringLiteral("输入的不是正整数，没有删除任何历史号码。"));
+}
+
+void HistoryCommands::Command3_Click() {
+    BusyCursor busy;
+    const MaintenanceReport report = eraseLastDraw(store_);
+    busy.release();
+    show(kEraseTitle, report);
+}
+
+void HistoryCommands::mnuClear_Click() {
+    if (!dialogs_->question(kClearTitle, QStringLiteral("确定要清空所有的历史号码吗？")))
+        return;
+    BusyCursor busy;
+    const MaintenanceReport report = clearHistory(store_);
+    busy.release();
+    show(QStringLiteral("清空历史号码"), report);
+}
+
+void HistoryCommands::mnuDlzd_Click() {
+    // The offered default is the last issue, which keeps every draw.
+    const auto answer = dialogs_->inputText(
+        kDeleteTitle,
+        QStringLiteral("请输入历史号码需要保留到的最后一期期号（该期之后的历史号码将被删除）"),
+        QString::number(session_.lastIssue().value_or(session_.lngNextIssue() - 1)));
+    if (!answeredSomething(answer))
+        return;
+    const std::optional<qint64> lastKept = positiveAnswer(answer);
+    if (!lastKept)
+        return refuse(kDeleteTitle);
+    BusyCursor busy;
+    const MaintenanceReport report = keepToIssue(store_, folder_, *lastKept, session_.valueBases());
+    busy.release();
+    show(kDeleteTitle, report);
+}
+
+void HistoryCommands::mnuEszhzd_Click() {
+    const auto answer = dialogs_->inputText(
+        kDeleteTitle,
+        QStringLiteral(
+            "请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）"),
+        QStringLiteral("1"));
+    if (!answeredSomething(answer))
+        return;
+    const std::optional<qint64> count = positiveAnswer(answer);
+    if (!count)
+        return refuse(kDeleteTitle);
+    BusyCursor busy;
+    const MaintenanceReport report = dropLastIssues(store_, folder_, *count, session_.valueBases());
+    busy.release();
+    show(kDeleteTitle, report);
+}
+
+void HistoryCommands::popUpMenuOn(QTableView* grid, QMenu* menu) {
+    grid_ = grid;
+    menu_ = menu;
+    grid->installEventFilter(this);
+    grid->viewport()->installEventFilter(this);
+}
+
+bool HistoryCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (!grid_ || (watched != grid_ && watched != grid_->viewport()))
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonRelease && watched == grid_->viewport()) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            menu_->popup(mouse->globalPosition().toPoint());
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        // The mouse's own context menu event is left out: the release above opens the menu.
+        const auto* context = static_cast<QContextMenuEvent*>(event);
+        if (context->reason() == QContextMenuEvent::Keyboard) {
+            // Below the current cell when it is in view, else at the grid's corner.
+            const QRect cell = grid_->visualRect(grid_->currentIndex());
+            const QPoint below = cell.bottomLeft();
+            const QPoint at = grid_->viewport()->rect().contains(below) ? below : QPoint(0, 0);
+            menu_->popup(grid_->viewport()->mapToGlobal(at));
+        }
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace quorvex

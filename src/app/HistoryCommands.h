@@ -1,0 +1,57 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include "analysis/SearchSession.h"
+#include "history/HistoryStore.h"
+
+#include <QObject>
+
+class QMenu;
+class QTableView;
+
+namespace quorvex {
+
+struct MaintenanceReport;
+
+// The 历史管理 commands that take draws out of the history: they ask the user, let the core's
+// maintenance module do the work and show its report. After each the window refreshes and
+// puts the focus back into the first entry box (commandDone).
+class HistoryCommands : public QObject {
+    Q_OBJECT
+public:
+    HistoryCommands(HistoryStore& store, SearchSession& session, Dialogs* dialogs,
+                    const QString& folder, QObject* parent = nullptr);
+
+    // Command3 and mnuErase: the newest draw, without confirmation.
+    void Command3_Click();
+    void mnuClear_Click();
+    // Keep up to an issue; drop the last N issues (counted on issue numbers).
+    void mnuDlzd_Click();
+    void mnuEszhzd_Click();
+
+    // A right-button release on the grid pops up menu at the mouse; the Menu key pops it up
+    // at the grid's current cell.
+    void popUpMenuOn(QTableView* grid, QMenu* menu);
+
+signals:
+    // A command ran (not cancelled); changed when the history is no longer what it was.
+    void commandDone(bool changed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void show(const QString& title, const MaintenanceReport& report);
+    // A typed answer that is no positive whole number: said once, nothing changes.
+    void refuse(const QString& title);
+
+    HistoryStore& store_;
+    SearchSession& session_;
+    Dialogs* dialogs_;
+    QString folder_;
+    QTableView* grid_ = nullptr;
+    QMenu* menu_ = nullptr;
+};
+
+} // namespace quorvex

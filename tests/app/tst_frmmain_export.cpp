@@ -1,0 +1,320 @@
+#include "../export/ReadOnlyFolder.h"
+#include "AppTestSupport.h"
+#include "WorkbookReader.h"
+
+#include <QAction>
+#include <QChartView>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QImage>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+// The window's exports: the history text file, the grids as workbooks, the chart as a picture;
+// each written file handed to the platform's opener, and failures said without opening anything.
+class FrmMainExportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void textExportWritesAndOpens();
+    void textExportRefused_data();
+    void textExportRefused();
+    void openerThatFailsIsSaid();
+    void gridsExportAsTheyShow_data();
+    void gridsExportAsTheyShow();
+    void sheetExportToUnwritableFolder();
+    void chartSavedAsPicture_data();
+    void chartSavedAsPicture();
+    void chartSaveCancelledWritesNothing();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The grid as cell texts, heading row first.
+QList<QStringList> gridCells(QTableView* grid) {
+    QAbstractItemModel* m = grid->model();
+    QList<QStringList> cells;
+    QStringList heading;
+    for (int c = 0; c < m->columnCount(); ++c)
+        heading << m->headerData(c, Qt::Horizontal).toString();
+    cells << heading;
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < m->columnCount(); ++c)
+            row << m->index(r, c).data().toString();
+        cells << row;
+    }
+    return cells;
+}
+
+// The folder must let others pass for ReadOnlyFolder's user.
+void letOthersIn(const QString& folder) {
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                      QFile::ExeOther);
+}
+
+} // namespace
+
+void FrmMainExportTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainExportTest::textExportWritesAndOpens() {
+    TempHistory h;
+    h.append(2013001, {3, 7, 9, 11, 14});
+    h.append(2013002, {15, 1, 10, 2, 12});
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    auto* button = child<QPushButton>(w, "Command4");
+    QVERIFY(button->isEnabled());
+    button->click();
+    const QString path = QDir(h.folder()).filePath(QStringLiteral("更新至2013002期历史号码.txt"));
+    QCOMPARE(dialogs.opened(), QStringList{path});
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(fileBytes(path), QByteArray("2013001 03 07 09 11 14 \r\n"
+                                         "2013002 15 01 10 02 12 \r\n"));
+    // A new draw, a new file; the earlier one stays.
+    h.append(2013003, {1, 2, 3, 4, 5});
+    w.refreshAfterHistoryChange();
+    button->click();
+    const QString next = QDir(h.folder()).filePath(QStringLiteral("更新至2013003期历史号码.txt"));
+    QCOMPARE(dialogs.opened(), (QStringList{path, next}));
+    QVERIFY(fileBytes(next).endsWith("2013003 01 02 03 04 05 \r\n"));
+    QVERIFY(QFile::exists(path));
+}
+
+void FrmMainExportTest::textExportRefused_data() {
+    QTest::addColumn<bool>("emptyHistory");
+    QTest::newRow("empty history") << true;
+    QTest::newRow("unwritable folder") << false;
+}
+
+void FrmMainExportTest::textExportRefused() {
+    QFETCH(bool, emptyHistory);
+    TempHistory h;
+    if (!emptyHistory)
+        h.appendMany(2013001, sampleDraws(5));
+    letOthersIn(h.folder());
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    const QStringList before = QDir(h.folder()).entryList(QDir::Files);
+    {
+        std::optional<ReadOnlyFolder> readOnly;
+        if (!emptyHistory)
+            readOnly.emplace(h.folder());
+        child<QPushButton>(w, "Command4")->click();
+    }
+    QCOMPARE(dialogs.count("warning"), 1);
+    QVERIFY(dialogs.opened().isEmpty());
+    QCOMPARE(QDir(h.folder()).entryList(QDir::Files), before);
+}
+
+void FrmMainExportTest::openerThatFailsIsSaid() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(5));
+    ScriptedDialogs dialogs;
+    dialogs.setOpenerWorks(false);
+    frmMain w(h.folder(), &dialogs);
+    child<QPushButton>(w, "Command4")->click();
+    QCOMPARE(dialogs.opened().size(), 1);
+    QCOMPARE(dialogs.count("warning"), 1);
+    // The message names the file, which is written all the same.
+    QVERIFY(dialogs.asked().last().text.contains(QStringLiteral("更新至2013005期历史号码.txt")));
+    QVERIFY(QFile::exists(dialogs.opened().first()));
+}
+
+void FrmMainExportTest::gridsExportAsTheyShow_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("searched");
+    QTest::addColumn<int>("draws");
+    QTest::newRow("mnuDcls") << "menu"
+                             << "MSFlexGrid1"
+                             << "lishi.xls" << false << 30;
+    QTest::newRow("mnuDcls, empty history: heading only") << "menu"
+                                                          << "MSFlexGrid1"
+                                                          << "lishi.xls" << false << 0;
+    QTest::newRow("double click history") << "cell"
+                                          << "MSFlexGrid1"
+                                          << "lishi.xls" << false << 30;
+    QTest::newRow("double click history heading") << "heading"
+                                                  << "MSFlexGrid1"
+                                                  << "lishi.xls" << false << 30;
+    QTest::newRow("double click matches") << "cell"
+                                          << "MSFlexGrid2"
+                                          << "Jiansuo.xls" << true << 30;
+    QTest::newRow("double click results") << "cell"
+                                          << "MSFlexGrid3"
+                                          << "Jieguo.xls" << true << 30;
+    QTest::newRow("double click empty results: heading only") << "empty"
+                                                              << "MSFlexGrid3"
+                                                              << "Jieguo.xls" << false << 30;
+}
+
+void FrmMainExportTest::gridsExportAsTheyShow() {
+    QFETCH(QString, how);
+    QFETCH(QString, grid);
+    QFETCH(QString, file);
+    QFETCH(bool, searched);
+    QFETCH(int, draws);
+    TempHistory h;
+    if (draws > 0)
+        h.appendMany(2013001, sampleDraws(draws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    if (searched) {
+        child<QPushButton>(w, "Command1")->click();
+        QCOMPARE(dialogs.messages(), 0);
+    }
+    auto* view = child<QTableView>(w, grid);
+    if (searched)
+        QVERIFY(view->model()->rowCount() > 0);
+    if (how == "menu") {
+        child<QAction>(w, "mnuDcls")->trigger();
+    } else if (how == "heading") {
+        QTest::mouseDClick(view->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                           QPoint(view->columnWidth(0) / 2, 5));
+    } else {
+        // On the first cell, or below the rows of a grid that has none.
+        const QPoint at = how == "cell" ? view->visualRect(view->model()->index(0, 1)).center()
+                                        : QPoint(10, view->viewport()->height() - 10);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    }
+    const QString path = QDir(h.folder()).filePath(file);
+    QCOMPARE(dialogs.opened(), QStringList{path});
+    QCOMPARE(dialogs.messages(), 0);
+    QString why;
+    const auto cells = readSheetCells(path, QStringLiteral("Sheet1"), &why);
+    QVERIFY2(cells, qPrintable(why));
+    const QList<QStringList> expected = gridCells(view);
+    QCOMPARE(cells->size(), expected.size());
+    QCOMPARE(*cells, expected);
+    QVERIFY(view->isVisible());
+    QVERIFY(!QApplication::overrideCursor());
+    // The same grid again replaces the file.
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+    QCOMPARE(dialogs.opened(), (QStringList{path, path}));
+}
+
+void FrmMainExportTest::sheetExportToUnwritableFolder() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(5));
+    letOthersIn(h.folder());
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    {
+        ReadOnlyFolder readOnly(h.folder());
+        child<QAction>(w, "mnuDcls")->trigger();
+    }
+    QCOMPARE(dialogs.count("warning"), 1);
+    QVERIFY(dialogs.opened().isEmpty());
+    QVERIFY(!QFile::exists(QDir(h.folder()).filePath("lishi.xls")));
+    QVERIFY(child<QTableView>(w, "MSFlexGrid1")->isVisibleTo(&w));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void FrmMainExportTest::chartSavedAsPicture_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("fromKeyboard");
+    QTest::newRow("PNG") << "chartSavePng"
+                         << "tally.png"
+                         << "tally.png" << false;
+    QTest::newRow("PNG, suffix added") << "chartSavePng"
+                                       << "tally"
+                                       << "tally.png" << true;
+    QTest::newRow("SVG") << "chartSaveSvg"
+                         << "tally.svg"
+                         << "tally.svg" << false;
+    QTest::newRow("SVG, Menu key") << "chartSaveSvg"
+                                   << "tally.SVG"
+                                   << "tally.SVG" << true;
+}
+
+void FrmMainExportTest::chartSavedAsPicture() {
+    QFETCH(QString, entry);
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(bool, fromKeyboard);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(30));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    child<QPushButton>(w, "Command1")->click();
+    QChartView* chart = w.chartView();
+
+    const QPoint at(40, 30);
+    if (fromKeyboard) {
+        chart->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(chart->hasFocus());
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, at, chart->mapToGlobal(at));
+        QCoreApplication::sendEvent(chart, &key);
+    } else {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, chart->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(chart->viewport(), &click);
+    }
+    auto* menu = chart->findChild<QMenu*>("chartMenu");
+    QVERIFY(menu);
+    QTRY_VERIFY(menu->isVisible());
+    QTemporaryDir out;
+    dialogs.answerSaveFile(out.filePath(typed));
+    auto* save = menu->findChild<QAction*>(entry);
+    QVERIFY(save);
+    save->trigger();
+    menu->close();
+    QCOMPARE(dialogs.count("save"), 1);
+    QCOMPARE(dialogs.messages(), 0);
+    const QString path = out.filePath(written);
+    QVERIFY2(QFile::exists(path), qPrintable(path));
+    if (entry == "chartSavePng") {
+        QImage image;
+        QVERIFY(image.load(path, "PNG"));
+        QCOMPARE(image.size() / image.devicePixelRatio(), chart->size());
+    } else {
+        const QByteArray svg = fileBytes(path);
+        QVERIFY(svg.startsWith("<?xml") || svg.startsWith("<svg"));
+        QVERIFY(svg.contains("<svg"));
+        QVERIFY(svg.trimmed().endsWith("</svg>"));
+        // The chart's title is drawn as text, not as pixels.
+        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral("（号码，")));
+    }
+}
+
+void FrmMainExportTest::chartSaveCancelledWritesNothing() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    const QStringList before = QDir(h.folder()).entryList(QDir::Files);
+    child<QAction>(w, "chartSavePng")->trigger(); // no file chosen
+    QCOMPARE(dialogs.count("save"), 1);
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(QDir(h.folder()).entryList(QDir::Files), before);
+    // A file that cannot be written is said.
+    dialogs.answerSaveFile(QDir(h.folder()).filePath("no such folder/tally.png"));
+    child<QAction>(w, "chartSaveSvg")->trigger();
+    QCOMPARE(dialogs.count("warning"), 1);
+}
+
+QTEST_MAIN(FrmMainExportTest)
+#include "tst_frmmain_export.moc"

@@ -1,0 +1,395 @@
+#include "AppTestSupport.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+// The 历史管理 commands through the window: what they keep, what the window shows afterwards,
+// how the menu is reached with the mouse and from the keyboard.
+class FrmMainMaintenanceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void deleteCommandsKeepTheRightDraws_data();
+    void deleteCommandsKeepTheRightDraws();
+    void eraseLastDrawFromButtonAndMenu_data();
+    void eraseLastDrawFromButtonAndMenu();
+    void eraseOnEmptyHistoryChangesNothing();
+    void clearAsksFirst_data();
+    void clearAsksFirst();
+    void rebuildUsesCurrentBases();
+    void referenceDrawFollowsPreQi();
+    void rightReleaseOnHistoryGridPopsUpMenu_data();
+    void rightReleaseOnHistoryGridPopsUpMenu();
+    void sharedAccessKeyInMenuCycles_data();
+    void sharedAccessKeyInMenuCycles();
+    void historyMenuReachedFromMenuBar();
+    void sharedAccessKeyOnButtonsReachesBoth_data();
+    void sharedAccessKeyOnButtonsReachesBoth();
+
+private:
+    std::unique_ptr<QTemporaryDir> settingsDir_;
+};
+
+namespace {
+
+constexpr int kDraws = 100;
+const QString kDropPrompt =
+    QStringLiteral("请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）");
+
+void showActive(frmMain& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+QTableView* historyGrid(frmMain& w) {
+    return child<QTableView>(w, "MSFlexGrid1");
+}
+
+QVector<qint64> gridIssues(frmMain& w) {
+    QVector<qint64> issues;
+    for (int r = 0; r < historyGrid(w)->model()->rowCount(); ++r)
+        issues << cell(historyGrid(w), r, 0).toLongLong();
+    return issues;
+}
+
+QVector<qint64> issueRange(qint64 first, qint64 last) {
+    QVector<qint64> issues;
+    for (qint64 i = first; i <= last; ++i)
+        issues << i;
+    return issues;
+}
+
+qint64 emptyHistoryNextIssue() {
+    return qint64(QDate::currentDate().year()) * 1000 + 1;
+}
+
+// The window after a change: the grid, Text1, Text3(1), Text4 and the reference values all
+// follow the history that is left, whose draws are the first `kept` of sampleDraws.
+void verifyShowsHistoryOf(frmMain& w, int kept) {
+    const QVector<Numbers> draws = sampleDraws(kDraws);
+    QCOMPARE(gridIssues(w), issueRange(2013001, 2013000 + kept));
+    if (kept == 0) {
+        QCOMPARE(text(w, "Text1"), QString::number(emptyHistoryNextIssue()));
+        // No reference draw is left (the session keeps the last values; no search runs).
+        QCOMPARE(w.session().referenceIssue(), std::nullopt);
+        return;
+    }
+    const qint64 last = 2013000 + kept;
+    QCOMPARE(text(w, "Text1"), QString::number(last + 1));
+    QCOMPARE(text(w, "Text3_1"), QString::number(last));
+    QCOMPARE(text(w, "Text4"), QString::number(last));
+    const Numbers& lastNumbers = draws[kept - 1];
+    for (int i = 0; i < kPositions; ++i) {
+        QCOMPARE(w.session().intRefVal()[i], lastNumbers[i]);
+        QCOMPARE(text(w, QString("Text2_%1").arg(i + 1)), QString::number(lastNumbers[i]));
+    }
+}
+
+} // namespace
+
+void FrmMainMaintenanceTest::init() {
+    settingsDir_ = std::make_unique<QTemporaryDir>();
+    isolateSettings(settingsDir_->path());
+}
+
+void FrmMainMaintenanceTest::deleteCommandsKeepTheRightDraws_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<int>("kept");
+    QTest::addColumn<int>("messages");
+    using A = std::optional<QString>;
+    QTest::newRow("drop last 3") << "mnuEszhzd" << A("3") << 97 << 1;
+    QTest::newRow("drop last 100") << "mnuEszhzd" << A("100") << 0 << 1;
+    QTest::newRow("keep to the offered last issue") << "mnuDlzd" << A("2013100") << 100 << 1;
+    QTest::newRow("keep to 2013050") << "mnuDlzd" << A(" 2013050 ") << 50 << 1;
+    QTest::newRow("keep to below the first") << "mnuDlzd" << A("2012999") << 0 << 1;
+    // Answers that change nothing: cancelled and empty say nothing, the rest say it once.
+    QTest::newRow("keep: cancelled") << "mnuDlzd" << A() << 100 << 0;
+    QTest::newRow("keep: empty") << "mnuDlzd" << A("  ") << 100 << 0;
+    QTest::newRow("keep: 0") << "mnuDlzd" << A("0") << 100 << 1;
+    QTest::newRow("keep: negative") << "mnuDlzd" << A("-2013050") << 100 << 1;
+    QTest::newRow("keep: not a number") << "mnuDlzd" << A("2013O50") << 100 << 1;
+    QTest::newRow("drop: cancelled") << "mnuEszhzd" << A() << 100 << 0;
+    QTest::newRow("drop: empty") << "mnuEszhzd" << A("") << 100 << 0;
+    QTest::newRow("drop: 0") << "mnuEszhzd" << A("0") << 100 << 1;
+    QTest::newRow("drop: negative") << "mnuEszhzd" << A("-3") << 100 << 1;
+    QTest::newRow("drop: fraction") << "mnuEszhzd" << A("1.5") << 100 << 1;
+}
+
+void FrmMainMaintenanceTest::deleteCommandsKeepTheRightDraws() {
+    QFETCH(QString, command);
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(int, kept);
+    QFETCH(int, messages);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(kDraws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    child<QLineEdit>(w, "Text3_0")->setFocus();
+    dialogs.answerInput(answer);
+    child<QAction>(w, command)->trigger();
+
+    QCOMPARE(dialogs.count("input"), 1);
+    const auto& asked = dialogs.asked().first();
+    QCOMPARE(asked.title, QStringLiteral("删除期数"));
+    // The offered defaults: the last issue (keeps everything), and one draw.
+    if (command == "mnuEszhzd")
+        QCOMPARE(asked.text, kDropPrompt + "|1");
+    else
+        QVERIFY2(asked.text.endsWith("|2013100"), qPrintable(asked.text));
+    QCOMPARE(dialogs.messages(), messages);
+    QCOMPARE(dialogs.count("warning"), 0);
+    verifyShowsHistoryOf(w, kept);
+    // The kept draws are stored with their numbers as before.
+    const QVector<Numbers> draws = sampleDraws(kDraws);
+    for (int k : {0, kept / 2, kept - 1})
+        if (k >= 0 && k < kept)
+            QCOMPARE(h.integer(2013001 + k, "L3A"), draws[k][2]);
+    if (kept < kDraws)
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "MaskEdBox1_1"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu_data() {
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("Command3") << false;
+    QTest::newRow("mnuErase") << true;
+}
+
+void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu() {
+    QFETCH(bool, fromMenu);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(kDraws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    auto* button = child<QPushButton>(w, "Command3");
+    QVERIFY(button->isEnabled());
+    for (int times = 1; times <= 2; ++times) {
+        child<QLineEdit>(w, "Text3_0")->setFocus();
+        if (fromMenu)
+            child<QAction>(w, "mnuErase")->trigger();
+        else
+            button->click();
+        // No confirmation; what went is said.
+        QCOMPARE(dialogs.count("question"), 0);
+        QCOMPARE(dialogs.count("information"), times);
+        QVERIFY(dialogs.asked().last().text.contains(QString::number(2013101 - times)));
+        verifyShowsHistoryOf(w, kDraws - times);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "MaskEdBox1_1"));
+    }
+}
+
+void FrmMainMaintenanceTest::eraseOnEmptyHistoryChangesNothing() {
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    child<QPushButton>(w, "Command3")->click();
+    QCOMPARE(dialogs.count("warning"), 0);
+    QCOMPARE(dialogs.count("information"), 1);
+    verifyShowsHistoryOf(w, 0);
+}
+
+void FrmMainMaintenanceTest::clearAsksFirst_data() {
+    QTest::addColumn<bool>("confirmed");
+    QTest::newRow("cancelled") << false;
+    QTest::newRow("confirmed") << true;
+}
+
+void FrmMainMaintenanceTest::clearAsksFirst() {
+    QFETCH(bool, confirmed);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(kDraws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(confirmed);
+    child<QAction>(w, "mnuClear")->trigger();
+    QCOMPARE(dialogs.count("question"), 1);
+    QCOMPARE(dialogs.asked().first().title, QStringLiteral("确认清空"));
+    QCOMPARE(dialogs.asked().first().text, QStringLiteral("确定要清空所有的历史号码吗？"));
+    QCOMPARE(dialogs.messages(), confirmed ? 1 : 0);
+    // After a clear the issue boxes show the next issue of the empty history.
+    verifyShowsHistoryOf(w, confirmed ? 0 : kDraws);
+    QCOMPARE(h.store().drawCount(), confirmed ? 0 : kDraws);
+}
+
+void FrmMainMaintenanceTest::rebuildUsesCurrentBases() {
+    TempHistory h;
+    const QVector<Numbers> draws = sampleDraws(20);
+    h.appendMany(2013001, draws);
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    QCOMPARE(h.integer(2013005, "L1H"), (draws[4][0] - 1) / 3 + 1);
+    child<QAction>(w, "mnuDscs_0")->trigger(); // segment values 0..2
+    dialogs.answerInput(QStringLiteral("2"));
+    child<QAction>(w, "mnuEszhzd")->trigger();
+    QCOMPARE(h.store().drawCount(), 18);
+    for (int k = 0; k < 18; ++k)
+        QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3);
+}
+
+void FrmMainMaintenanceTest::referenceDrawFollowsPreQi() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(kDraws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    child<QRadioButton>(w, "Option1_2")->click(); // the N-th draw from the end, N = 2
+    dialogs.answerInput(QStringLiteral("3"));
+    child<QAction>(w, "mnuEszhzd")->trigger();
+    QCOMPARE(w.session().referenceIssue(), std::optional<qint64>(2013096));
+    QCOMPARE(w.session().intRefVal(), RefValues(sampleDraws(kDraws)[95]));
+    child<QPushButton>(w, "Command3")->click();
+    QCOMPARE(w.session().referenceIssue(), std::optional<qint64>(2013095));
+}
+
+void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("pops");
+    QTest::newRow("right") << int(Qt::RightButton) << true;
+    QTest::newRow("left") << int(Qt::LeftButton) << false;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << false;
+}
+
+void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu() {
+    QFETCH(int, button);
+    QFETCH(bool, pops);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    QWidget* viewport = historyGrid(w)->viewport();
+    const QPoint at(30, 12);
+    QTest::mousePress(viewport, Qt::MouseButton(button), {}, at);
+    auto* menu = child<QMenu>(w, "mnuLsgl");
+    QVERIFY(!menu->isVisible()); // on the release, not the press
+    QTest::mouseRelease(viewport, Qt::MouseButton(button), {}, at);
+    if (!pops) {
+        QTest::qWait(50);
+        QVERIFY(!menu->isVisible());
+        return;
+    }
+    QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(menu->pos(), viewport->mapToGlobal(at));
+    menu->close();
+    QCOMPARE(dialogs.asked().size(), 0);
+}
+
+void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles_data() {
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("marked");
+    QTest::addColumn<QString>("asked");
+    // E is shared: each press marks the next of the two, Enter runs the marked one.
+    QTest::newRow("E") << "E"
+                       << "mnuErase"
+                       << "information";
+    QTest::newRow("E E") << "EE"
+                         << "mnuEszhzd"
+                         << "input";
+    QTest::newRow("E E E") << "EEE"
+                           << "mnuErase"
+                           << "information";
+    // Keys of one entry run it at once.
+    QTest::newRow("C") << "C"
+                       << ""
+                       << "question";
+    QTest::newRow("D") << "D"
+                       << ""
+                       << "input";
+}
+
+void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles() {
+    QFETCH(QString, keys);
+    QFETCH(QString, marked);
+    QFETCH(QString, asked);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    // The Menu key on the history grid opens the menu without the mouse.
+    QTableView* grid = historyGrid(w);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(9, 0));
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                              grid->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(grid, &menuKey);
+    auto* menu = child<QMenu>(w, "mnuLsgl");
+    QTRY_VERIFY(menu->isVisible());
+    QVERIFY(menu->geometry().intersects(QRect(grid->mapToGlobal(QPoint(0, 0)), grid->size())));
+
+    for (QChar key : keys)
+        QTest::keyClick(menu, key.toLatin1());
+    if (!marked.isEmpty()) {
+        QVERIFY(menu->isVisible());
+        QCOMPARE(dialogs.asked().size(), 0);
+        QCOMPARE(menu->activeAction()->objectName(), marked);
+        QTest::keyClick(menu, Qt::Key_Return);
+    }
+    QTRY_VERIFY(!menu->isVisible());
+    QTRY_COMPARE(dialogs.asked().size(), 1);
+    QCOMPARE(dialogs.asked().first().kind, asked);
+}
+
+void FrmMainMaintenanceTest::historyMenuReachedFromMenuBar() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    // Alt alone marks the menu bar's first menu, Down opens it.
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyPress(focus, Qt::Key_Alt);
+    QTest::keyRelease(focus, Qt::Key_Alt, Qt::AltModifier);
+    auto* menu = child<QMenu>(w, "mnuLsgl");
+    QTRY_COMPARE(w.menuBar()->activeAction(), menu->menuAction());
+    QTest::keyClick(w.menuBar(), Qt::Key_Down);
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+}
+
+void FrmMainMaintenanceTest::sharedAccessKeyOnButtonsReachesBoth_data() {
+    QTest::addColumn<bool>("onlineUpdateEnabled");
+    QTest::newRow("online update off: Alt+O exports at once") << false;
+    QTest::newRow("online update on: Alt+O moves between both") << true;
+}
+
+void FrmMainMaintenanceTest::sharedAccessKeyOnButtonsReachesBoth() {
+    QFETCH(bool, onlineUpdateEnabled);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    auto* online = child<QPushButton>(w, "Command21");
+    auto* exportText = child<QPushButton>(w, "Command4");
+    QVERIFY(!online->isEnabled());
+    online->setEnabled(onlineUpdateEnabled);
+    QSignalSpy onlineClicked(online, &QPushButton::clicked);
+    QSignalSpy exportClicked(exportText, &QPushButton::clicked);
+    if (onlineUpdateEnabled) {
+        // Two buttons share &O: each press moves the focus on, Space presses the one focused.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), online);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::focusWidget(), exportText);
+        QCOMPARE(onlineClicked.count() + exportClicked.count(), 0);
+        QTest::keyClick(exportText, Qt::Key_Space);
+    } else {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::AltModifier);
+    }
+    QTRY_COMPARE(exportClicked.count(), 1);
+    QCOMPARE(onlineClicked.count(), 0);
+    QCOMPARE(dialogs.opened().size(), 1);
+}
+
+QTEST_MAIN(FrmMainMaintenanceTest)
+#include "tst_frmmain_maintenance.moc"
