@@ -95,7 +95,6 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     Command3 = makeButton("Command3", QStringLiteral("删除最后历史(&D)"));
     Command4 = makeButton("Command4", QStringLiteral("历史号码导出文本文件(&O)"));
     Command9 = makeButton("Command9", QStringLiteral("软件设置(&T)"));
-    Command21->setEnabled(false); // wired by the online update
     buttons->addWidget(Command21, 0, 0);
     buttons->addWidget(cmdRdLst, 0, 1);
     buttons->addWidget(Command3, 1, 0);
@@ -110,6 +109,7 @@ void HistoryPanel::setWritable(bool writable) {
         MaskEdBox1[i]->setEnabled(writable);
     cmdRdLst->setEnabled(writable);
     Command3->setEnabled(writable);
+    Command21->setEnabled(writable);
 }
 
 void HistoryPanel::focusFirstEntryBox() {

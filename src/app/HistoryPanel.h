@@ -37,6 +37,7 @@ public:
     HistoryGridModel* gridModel() const { return model_; }
     QPushButton* settingsButton() const { return Command9; }
     QPushButton* eraseButton() const { return Command3; }
+    QPushButton* updateButton() const { return Command21; }
     QPushButton* exportTextButton() const { return Command4; }
 
     void cmdRdLst_Click();

@@ -59,6 +59,15 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     });
     connect(history_->eraseButton(), &QPushButton::clicked, historyCommands_,
             &HistoryCommands::Command3_Click);
+    update_ = new OnlineUpdateRunner(store_, session_, dialogs_, this);
+    connect(history_->updateButton(), &QPushButton::clicked, update_,
+            &OnlineUpdateRunner::Command21_Click);
+    connect(update_, &OnlineUpdateRunner::historyChanged, this,
+            &frmMain::refreshAfterHistoryChange);
+    // Nothing else that changes the history may start while an update runs.
+    connect(update_, &OnlineUpdateRunner::busyChanged, this, [this](bool busy) {
+        setHistoryWritable(!busy && !store_.isReadOnly() && !store_.isDamaged());
+    });
     exportCommands_ = new ExportCommands(store_, folder_, dialogs_, this);
     exportCommands_->watchGrids(history_->grid(), results_->matchGrid(), results_->matchModel(),
                                 results_->resultGrid(), results_->resultModel());
@@ -124,6 +133,9 @@ void frmMain::buildMenus() {
     mnuSetDay = mnuSetup->addAction(QStringLiteral("历史号码更新检索年(&Y)"));
     mnuSetDay->setObjectName(QStringLiteral("mnuSetDay"));
     connect(mnuSetDay, &QAction::triggered, this, &frmMain::mnuSetDay_Click);
+    QAction* server = mnuSetup->addAction(QStringLiteral("历史号码服务器地址(&U)"));
+    server->setObjectName(QStringLiteral("mnuServer"));
+    connect(server, &QAction::triggered, update_, &OnlineUpdateRunner::editServerAddress);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "HistoryPanel.h"
+#include "OnlineUpdateRunner.h"
 #include "ResultsPanel.h"
 #include "SearchOptionsPanel.h"
 
@@ -65,6 +66,7 @@ public:
     void mnuSxcs_Click(int index);
     void mnuDscs_Click(int index);
     void mnuSetDay_Click();
+    OnlineUpdateRunner* onlineUpdate() const { return update_; }
 
 private:
     void buildMenus();
@@ -94,6 +96,7 @@ private:
     QMenu* mnuLsgl = nullptr;
     // mnuErase, mnuClear, mnuDlzd, mnuEszhzd: what writing the history needs.
     QList<QAction*> maintenanceActions_;
+    OnlineUpdateRunner* update_ = nullptr;
     QMenu* mnuSetup = nullptr;
     std::array<QAction*, 2> mnuSxcs{};
     std::array<QAction*, 2> mnuDscs{};

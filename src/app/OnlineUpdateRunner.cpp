@@ -1,0 +1,84 @@
+#include "OnlineUpdateRunner.h"
+
+#include <QProgressDialog>
+#include <QWidget>
+
+namespace quorvex {
+
+OnlineUpdateRunner::OnlineUpdateRunner(HistoryStore& store, SearchSession& session,
+                                       Dialogs* dialogs, QWidget* window)
+    : QObject(window), store_(store), session_(session), dialogs_(dialogs), window_(window) {}
+
+void OnlineUpdateRunner::Command21_Click() {
+    if (isRunning())
+        return;
+    const QString title = QStringLiteral("读入历史");
+    if (!dialogs_->question(title, QStringLiteral("确实要在线更新最新历史号码吗？更新可能要花费一段"
+                                                  "时间，网络不通或者我方服务器更新不及时可能都造"
+                                                  "成更新失败！")))
+        return;
+    const Settings& s = session_.settings();
+    if (s.strServer.isEmpty()) {
+        dialogs_->warning(title, QStringLiteral("还没有设置历史号码服务器的地址，历史号码未作改动。"
+                                                "请在“设置”菜单的“历史号码服务器地址”中填写。"));
+        return;
+    }
+    OnlineUpdate::Options options;
+    options.serverAddress = s.strServer;
+    options.today = QDate::currentDate();
+    options.iniSerchDay = s.IniSerchDay;
+    options.bases = session_.valueBases();
+    options.pageTimeoutMs = pageTimeoutMs_;
+    options.pageDeadlineMs = 4 * pageTimeoutMs_;
+    update_ = new OnlineUpdate(store_, options, this);
+
+    progress_ = new QProgressDialog(QStringLiteral("正在读取历史号码……"), QStringLiteral("取消"), 0,
+                                    0, window_);
+    progress_->setObjectName(QStringLiteral("updateProgress"));
+    progress_->setWindowTitle(title);
+    progress_->setWindowModality(Qt::WindowModal);
+    progress_->setMinimumDuration(0);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+    connect(progress_, &QProgressDialog::canceled, update_, &OnlineUpdate::cancel);
+    connect(update_, &OnlineUpdate::progress, progress_, [this](int year, int found) {
+        if (progress_)
+            progress_->setLabelText(
+                QStringLiteral("正在读取 %1 年的历史号码，已找到 %2 期……").arg(year).arg(found));
+    });
+    connect(update_, &OnlineUpdate::finished, this, &OnlineUpdateRunner::finished);
+    emit busyChanged(true);
+    progress_->show();
+    update_->start();
+}
+
+void OnlineUpdateRunner::finished(const UpdateReport& report) {
+    if (progress_)
+        progress_->deleteLater();
+    if (update_)
+        update_->deleteLater();
+    emit busyChanged(false);
+    if (report.changed())
+        emit historyChanged();
+    if (report.complete())
+        dialogs_->information(QStringLiteral("读入历史"), report.summary());
+    else
+        dialogs_->warning(QStringLiteral("读入历史"), report.summary());
+}
+
+void OnlineUpdateRunner::editServerAddress() {
+    const QString prompt = QStringLiteral("请输入历史号码服务器的地址（以 http:// 或 https:// "
+                                          "开头）。留空表示不设置。");
+    for (;;) {
+        const auto answer = dialogs_->inputText(QStringLiteral("历史号码服务器地址"), prompt,
+                                                session_.settings().strServer);
+        if (!answer)
+            return;
+        QString error;
+        if (session_.setServerAddress(*answer, &error))
+            return;
+        dialogs_->warning(QStringLiteral("输入有误"), error);
+    }
+}
+
+} // namespace quorvex

@@ -1,0 +1,111 @@
+#include "AppTestSupport.h"
+#include "LoopbackHttpServer.h"
+#include "ResultsPages.h"
+
+#include <QAction>
+#include <QProgressDialog>
+#include <QPushButton>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+// Command21 and the server address through the window, against a results server on loopback.
+class FrmMainUpdateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void updateAppendsAndRefreshesTheWindow();
+    void withoutAddressNothingChanges();
+    void cancelChangesNothing();
+    void serverAddressIsEditedAndChecked();
+
+private:
+    QTemporaryDir settingsDir_;
+    int year_ = QDate::currentDate().year();
+};
+
+void FrmMainUpdateTest::init() {
+    isolateSettings(settingsDir_.path());
+    writeRawSetting("strServer", QString());
+}
+
+void FrmMainUpdateTest::updateAppendsAndRefreshesTheWindow() {
+    LoopbackHttpServer server;
+    QVERIFY(server.start());
+    server.setYear(year_, LoopbackHttpServer::page(listPage(year_, 1, 15)));
+    writeRawSetting("strServer", server.baseAddress());
+    TempHistory h;
+    for (int s = 1; s <= 10; ++s)
+        h.append(year_ * 1000 + s, listPageDraw(year_, s));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(true);
+    child<QPushButton>(w, "Command21")->click();
+    // While it runs, nothing else that changes the history can start.
+    QVERIFY(!child<QPushButton>(w, "cmdRdLst")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.onlineUpdate()->isRunning(), 20000);
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY2(dialogs.asked().last().text.contains("5"), qPrintable(dialogs.asked().last().text));
+    QCOMPARE(h.store().drawCount(), qint64(15));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 15);
+    QCOMPARE(text(w, "Text1"), QString::number(year_ * 1000 + 16));
+    QCOMPARE(text(w, "Text3_1"), QString::number(year_ * 1000 + 15));
+    QCOMPARE(w.session().intRefVal(), listPageDraw(year_, 15));
+    QVERIFY(child<QPushButton>(w, "cmdRdLst")->isEnabled());
+}
+
+void FrmMainUpdateTest::withoutAddressNothingChanges() {
+    TempHistory h;
+    h.append(year_ * 1000 + 1, {1, 2, 3, 4, 5});
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(true);
+    child<QPushButton>(w, "Command21")->click();
+    QCOMPARE(dialogs.messages(), 1);
+    QVERIFY(dialogs.asked().last().text.contains("地址"));
+    QVERIFY(!w.onlineUpdate()->isRunning());
+    QCOMPARE(h.store().drawCount(), qint64(1));
+}
+
+// A server that never answers: Cancel in the progress dialog ends the update, nothing stored.
+void FrmMainUpdateTest::cancelChangesNothing() {
+    LoopbackHttpServer server;
+    QVERIFY(server.start());
+    LoopbackHttpServer::Response silent;
+    silent.kind = LoopbackHttpServer::Response::Silent;
+    server.setYear(year_, silent);
+    writeRawSetting("strServer", server.baseAddress());
+    TempHistory h;
+    h.append(year_ * 1000 + 1, {1, 2, 3, 4, 5});
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(true);
+    child<QPushButton>(w, "Command21")->click();
+    QVERIFY(w.onlineUpdate()->isRunning());
+    QTRY_VERIFY(!server.requestedYears().isEmpty());
+    auto* progress = w.findChild<QProgressDialog*>("updateProgress");
+    QVERIFY(progress);
+    progress->cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.onlineUpdate()->isRunning(), 10000);
+    QCOMPARE(h.store().drawCount(), qint64(1));
+    QVERIFY(child<QPushButton>(w, "Command21")->isEnabled());
+}
+
+void FrmMainUpdateTest::serverAddressIsEditedAndChecked() {
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    frmMain w(folder.path(), &dialogs);
+    // Not a web address: told, asked again; then a good one is stored.
+    dialogs.answerInput(QStringLiteral("ftp://example.com"));
+    dialogs.answerInput(QStringLiteral("https://results.example.com"));
+    child<QAction>(w, "mnuServer")->trigger();
+    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(rawSetting("strServer"), QString("https://results.example.com"));
+    // Cancel keeps it.
+    dialogs.answerInput(std::nullopt);
+    child<QAction>(w, "mnuServer")->trigger();
+    QCOMPARE(w.session().settings().strServer, QString("https://results.example.com"));
+}
+
+QTEST_MAIN(FrmMainUpdateTest)
+#include "tst_frmmain_update.moc"
