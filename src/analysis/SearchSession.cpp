@@ -67,13 +67,13 @@ bool SearchSession::historyChanged(QString* error) {
 }
 
 std::optional<qint64> SearchSession::lastIssue() const {
-    if (span_.count == 0)
+    if (span_.empty)
         return std::nullopt;
     return span_.lastIssue;
 }
 
 void SearchSession::QihaoXianshi() {
-    if (span_.count > 0) {
+    if (!span_.empty) {
         nextIssue_ = span_.lastIssue + 1;
         setEnd(span_.lastIssue);
         verificationIssue_ = span_.lastIssue;
@@ -91,7 +91,7 @@ void SearchSession::setEnd(qint64 issue) {
 }
 
 void SearchSession::SetStartIssue() {
-    if (span_.count == 0)
+    if (span_.empty)
         return;
     startIssue_ = span_.firstIssue + (s_.bolSq ? 1 : s_.intPreQi);
     emit startIssueChanged(*startIssue_);
@@ -99,7 +99,7 @@ void SearchSession::SetStartIssue() {
 
 void SearchSession::SeekRefDraw() {
     refDraw_.reset();
-    if (span_.count == 0 || !store_.isOpen())
+    if (span_.empty || !store_.isOpen())
         return;
     QString why;
     refDraw_ = store_.drawBack(std::nullopt, s_.bolSq ? 0 : s_.intPreQi - 1, &why);
@@ -129,7 +129,7 @@ void SearchSession::LoadRefValues() {
 
 void SearchSession::YSJS() {
     verificationDrawFound_ = false;
-    if (!verificationIssue_ || span_.count == 0 || !store_.isOpen())
+    if (!verificationIssue_ || span_.empty || !store_.isOpen())
         return;
     const auto target = issueBefore(QString::number(*verificationIssue_));
     if (!target)
@@ -310,7 +310,7 @@ bool SearchSession::setVerificationIssue(const QString& text, QString* error) {
                          .arg(text.left(20));
         return false;
     }
-    if (span_.count > 0 && store_.isOpen()) {
+    if (!span_.empty && store_.isOpen()) {
         QString why;
         if (!store_.drawBack(*issueBefore(t), 0, &why)) {
             if (error)
@@ -338,7 +338,7 @@ bool SearchSession::setOnlyBefore(bool onlyBefore, const QString& issueText, QSt
         }
         noteVerificationText(issueText);
         setEnd(*before);
-    } else if (span_.count > 0) {
+    } else if (!span_.empty) {
         setEnd(span_.lastIssue);
     }
     return true;
@@ -366,7 +366,7 @@ SearchRequest SearchSession::request(const std::array<bool, kPositions>& positio
 }
 
 bool SearchSession::readyToSearch(QString* error) const {
-    if (span_.count == 0) {
+    if (span_.empty) {
         if (error)
             *error = QStringLiteral("历史号码是空的，无法检索。请先输入或读入历史号码。");
         return false;
@@ -374,7 +374,7 @@ bool SearchSession::readyToSearch(QString* error) const {
     if (tab_ == ReferenceTab::LastDraws && !refDraw_) {
         if (error)
             *error = QStringLiteral("历史号码只有 %1 期，没有前%2期的参考号码。")
-                         .arg(span_.count)
+                         .arg(drawCount())
                          .arg(s_.intPreQi);
         return false;
     }

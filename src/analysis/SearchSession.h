@@ -47,8 +47,9 @@ public:
     // the default first issue (SetStartIssue), the reference draw and values (SeekRefDraw,
     // LoadRefValues). False with the reason when the history could not be read.
     bool historyChanged(QString* error = nullptr);
-    qint64 drawCount() const { return span_.count; }
-    bool isEmpty() const { return span_.count == 0; }
+    // Counted when asked: the count reads the whole table.
+    qint64 drawCount() const { return span_.empty ? 0 : store_.drawCount(); }
+    bool isEmpty() const { return span_.empty; }
     std::optional<qint64> lastIssue() const;
     qint64 lngNextIssue() const { return nextIssue_; }
     // The zodiac year of the next issue, as typed in Text1 (or the next issue itself).

@@ -372,12 +372,16 @@ std::optional<QVector<DrawNumbers>> HistoryStore::loadNumbers(QString* error) co
 
 std::optional<HistoryStore::Span> HistoryStore::span(QString* error) const {
     QSqlQuery q(db_);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*), MIN(SQQH), MAX(SQQH) FROM Lishi")) || !q.next()) {
+    // Separate subqueries: alone, MIN and MAX of the key are two lookups; in one aggregate they
+    // read every row.
+    if (!q.exec(QStringLiteral(
+            "SELECT (SELECT MIN(SQQH) FROM Lishi), (SELECT MAX(SQQH) FROM Lishi)")) ||
+        !q.next()) {
         if (error)
             *error = QStringLiteral("无法读取历史号码：%1").arg(errorText(q.lastError()));
         return std::nullopt;
     }
-    return Span{q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong()};
+    return Span{q.value(0).isNull(), q.value(0).toLongLong(), q.value(1).toLongLong()};
 }
 
 std::optional<StoredDraw> HistoryStore::drawBack(std::optional<qint64> atMost, int back,

@@ -1,18 +1,24 @@
-// search, combo and import through the built quorvex-cli, checked against an answer computed
-// here from the stored attributes.
-#include "history/ZodiacTables.h"
+// search, combo and import through the built quorvex-cli, checked against the independent
+// answer on the history read back from the folder. The answer's request is built here from the
+// same option values the command line is made from, so a wrong turn from options to request
+// shows as a difference.
+#include "FollowOracle.h"
 
+#include "cli/SearchOptions.h"
+
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QTextStream>
 #include <QtTest>
 
 #include <algorithm>
 #include <array>
-#include <map>
+
+using namespace quorvex;
+using namespace quorvex::test;
 
 namespace {
 
@@ -23,12 +29,6 @@ struct Result {
 };
 
 using Values = std::array<int, 5>;
-
-struct Draw {
-    qint64 issue = 0;
-    Values numbers{};
-    std::array<Values, 6> kind{}; // the five values of each kind, read back from the store
-};
 
 // The question a search asks, in the terms of the command line.
 struct Question {
@@ -44,12 +44,6 @@ struct Question {
     int k = 0; // > 0: the combination search
 };
 
-struct Grids {
-    QList<QStringList> result;
-    QList<QStringList> matches;
-    qint64 follows = 0;
-};
-
 const QStringList kKinds{"number", "zodiac", "head", "tail", "sum", "segment"};
 
 QList<QStringList> parseCsv(const QString& text) {
@@ -59,130 +53,61 @@ QList<QStringList> parseCsv(const QString& text) {
     return rows;
 }
 
-QString numberText(const Values& v) {
-    QString s;
-    for (int n : v)
-        s += QStringLiteral("%1 ").arg(n, 2, 10, QLatin1Char('0'));
-    return s;
+// The issue whose draw a verification foresees from: the one before, and at a year's first
+// issue the previous year's issue 359.
+qint64 issueBeforeVerified(qint64 issue) {
+    return issue % 1000 == 1 ? (issue / 1000 - 1) * 1000 + 359 : issue - 1;
 }
 
-// Thousandths rounded half up, as the window shows them.
-QString percent(qint64 count, qint64 of) {
-    if (of == 0)
-        return {};
-    const qint64 t = (count * 100000 * 2 + of) / (2 * of);
-    return QStringLiteral("%1.%2%").arg(t / 1000).arg(t % 1000, 3, 10, QLatin1Char('0'));
-}
-
-std::pair<int, int> valueRange(int kind) {
-    // Default settings: zodiac and segment bases 1.
-    static const std::pair<int, int> ranges[] = {{1, 15}, {1, 12}, {0, 1}, {0, 9}, {1, 9}, {1, 5}};
-    return ranges[kind];
-}
-
-QString label(int kind, int value) {
-    return kind == 1 ? quorvex::strSxName(value - 1) : QString::number(value);
-}
-
-// How many of the ticked reference values the earlier draw holds: free mode counts each value
-// as often as both hold it (numbers: the search asks plain containment), fixed mode compares
-// position by position with 0 for a draw before the history.
-int hits(const Question& q, const Values& refs, const Draw* earlier, bool plainNumbers) {
-    int n = 0;
-    if (q.free) {
-        if (!earlier)
-            return 0;
-        std::map<int, int> have;
-        for (int v : earlier->kind[q.kind])
-            ++have[v];
-        for (int i = 0; i < 5; ++i) {
-            if (!q.ticked[i])
-                continue;
-            const int v = refs[i];
-            if (plainNumbers && q.kind == 0) {
-                n += have[v] > 0;
-            } else if (have[v] > 0) {
-                --have[v];
-                ++n;
-            }
-        }
-    } else {
-        for (int i = 0; i < 5; ++i)
-            n += q.ticked[i] && (earlier ? earlier->kind[q.kind][i] : 0) == refs[i];
-    }
-    return n;
-}
-
-Grids answer(const QVector<Draw>& h, Question q) {
-    const int n = int(h.size());
-    const int back = q.lag - 1;
-    qint64 end = h.last().issue;
-    Values refs{};
+// The request the question means on this history (default settings): the reference values
+// from the typed ones, the draw lag - 1 before the last, or the same before the verified
+// issue; the range from the first issue that has an earlier draw to the last (or to the issue
+// before the verified one).
+SearchRequest requestFor(const HistoryView& view, const Question& q) {
+    const auto& rows = view.rows();
+    SearchRequest r;
+    r.bolZyw = q.free;
+    r.bolSq = q.lag == 1;
+    r.intPreQi = q.lag;
+    r.intLei = q.kind;
+    r.intXianshiLei = q.result;
+    r.bolPosSel = q.k > 0 ? std::array<bool, 5>{true, true, true, true, true} : q.ticked;
+    const qsizetype back = q.lag - 1;
+    qint64 end = rows.last().issue;
     if (q.refs) {
-        refs = *q.refs;
+        r.bolManual = true;
+        r.intRefVal = *q.refs;
     } else if (q.verify) {
-        const qint64 t =
-            *q.verify % 1000 == 1 ? (*q.verify / 1000 - 1) * 1000 + 359 : *q.verify - 1;
-        int at = n - 1;
-        while (at >= 0 && h[at].issue > t)
+        const qint64 target = issueBeforeVerified(*q.verify);
+        qsizetype at = rows.size() - 1;
+        while (at >= 0 && rows[at].issue > target)
             --at;
         if (q.before)
-            end = h[at].issue;
-        refs = h[at - back].kind[q.kind];
+            end = target;
+        r.intRefVal = rows[at - back].attributes.kindValues(q.kind);
     } else {
-        refs = h[n - 1 - back].kind[q.kind];
+        r.intRefVal = rows[rows.size() - 1 - back].attributes.kindValues(q.kind);
     }
-    const qint64 from = q.from.value_or(h.first().issue + q.lag);
-    const qint64 to = q.to.value_or(end);
-    if (q.k > 0)
-        q.ticked.fill(true);
-    const int need = q.k > 0 ? q.k : int(std::count(q.ticked.begin(), q.ticked.end(), true));
-
-    Grids g;
-    const auto [lo, hi] = valueRange(q.result);
-    std::map<int, qint64> counts;
-    for (int v = lo; v <= hi; ++v)
-        counts[v] = 0;
-    for (int j = 0; j < n; ++j) {
-        if (h[j].issue < from || h[j].issue > to)
-            continue;
-        const Draw* earlier = j - q.lag >= 0 ? &h[j - q.lag] : nullptr;
-        if (hits(q, refs, earlier, q.k == 0) < need)
-            continue;
-        QStringList row{QString::number(h[j].issue)};
-        for (int v : h[j].kind[q.result]) {
-            row << label(q.result, v);
-            ++counts[v];
-        }
-        row << (earlier ? numberText(earlier->numbers) : QString());
-        g.matches << row;
-    }
-    g.follows = g.matches.size();
-    std::vector<std::pair<int, qint64>> ranked(counts.begin(), counts.end());
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
-    int rank = 0;
-    for (const auto& [value, count] : ranked)
-        g.result << QStringList{QString::number(++rank), label(q.result, value),
-                                QString::number(count), percent(count, g.follows * 5)};
-    return g;
+    r.startIssue = q.from.value_or(rows.first().issue + q.lag);
+    r.endIssue = q.to.value_or(end);
+    return r;
 }
 
-QStringList arguments(const Question& q) {
-    QStringList a{q.k > 0 ? "combo" : "search",
-                  "--format",
-                  "csv",
-                  "--kind",
-                  kKinds[q.kind],
-                  "--result",
-                  QString::number(q.result),
-                  "--mode",
-                  q.free ? "free" : "fixed",
-                  "--lag",
-                  QString::number(q.lag)};
-    if (q.k > 0)
-        a << "--k" << QString::number(q.k);
-    else if (std::count(q.ticked.begin(), q.ticked.end(), true) < 5) {
+FollowResult expectedFor(const HistoryView& view, const Question& q) {
+    const SearchRequest r = requestFor(view, q);
+    return expectedResult(view, r, [&](qsizetype earlier) {
+        return q.k > 0 ? combinationMatches(view, r, q.k, earlier)
+                       : followMatches(view, r, earlier);
+    });
+}
+
+// The search options of the question, as the command line gives them.
+QStringList optionArguments(const Question& q) {
+    QStringList a{"--kind",   kKinds[q.kind],
+                  "--result", QString::number(q.result),
+                  "--mode",   q.free ? "free" : "fixed",
+                  "--lag",    QString::number(q.lag)};
+    if (q.k == 0 && std::count(q.ticked.begin(), q.ticked.end(), true) < 5) {
         QStringList p;
         for (int i = 0; i < 5; ++i)
             if (q.ticked[i])
@@ -204,6 +129,36 @@ QStringList arguments(const Question& q) {
     if (q.to)
         a << "--to" << QString::number(*q.to);
     return a;
+}
+
+QStringList arguments(const Question& q) {
+    QStringList a{q.k > 0 ? "combo" : "search", "--format", "csv"};
+    if (q.k > 0)
+        a << "--k" << QString::number(q.k);
+    return a + optionArguments(q);
+}
+
+// The request the CLI's option handling builds for the question on the folder's history.
+std::optional<SearchRequest> cliRequest(const QString& folder, const Question& q) {
+    QCommandLineParser parser;
+    cli::addSearchOptions(parser);
+    if (!parser.parse(QStringList{"quorvex-cli"} + optionArguments(q)))
+        return std::nullopt;
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    cli::Context context(folder, outStream, errStream);
+    cli::SearchOptions options;
+    if (options.parse(parser, context,
+                      q.k > 0 ? cli::PositionUse::Ignored : cli::PositionUse::Ticked) != 0)
+        return std::nullopt;
+    HistoryStore store;
+    QString error;
+    if (!store.open(folder, &error, HistoryAccess::ReadOnly))
+        return std::nullopt;
+    SearchSession session(store); // default settings, as the CLI reads them in this test
+    if (!session.historyChanged(&error) || !options.apply(session, &error))
+        return std::nullopt;
+    return session.request(options.positions, options.from, options.to);
 }
 
 std::array<bool, 5> positions(const QString& list) {
@@ -239,12 +194,12 @@ private:
     Result cli(const QStringList& arguments);
     QString writeFile(const QString& name, const QByteArray& bytes);
     // Imports a random history of draws through the CLI and reads it back with its attributes.
-    QVector<Draw> randomHistory(int draws, quint32 seed);
+    HistoryView randomHistory(int draws, quint32 seed);
     void checkAgainstAnswer(const Question& q);
 
     std::unique_ptr<QTemporaryDir> home_;
     QString folder_;
-    QVector<Draw> history_;
+    HistoryView history_;
 };
 
 void CliSearchTest::init() {
@@ -279,7 +234,7 @@ QString CliSearchTest::writeFile(const QString& name, const QByteArray& bytes) {
     return path;
 }
 
-QVector<Draw> CliSearchTest::randomHistory(int draws, quint32 seed) {
+HistoryView CliSearchTest::randomHistory(int draws, quint32 seed) {
     QRandomGenerator random(seed);
     QByteArray text;
     for (int d = 0; d < draws; ++d) {
@@ -297,52 +252,52 @@ QVector<Draw> CliSearchTest::randomHistory(int draws, quint32 seed) {
     if (r.code != 0)
         qFatal("import failed: %s", qPrintable(r.err));
 
-    QVector<Draw> h;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "read");
-        db.setDatabaseName(QDir(folder_).filePath("Quorvex.mdb"));
-        QStringList cols{"SQQH"};
-        const QString letters = "ABEFGH";
-        for (QChar letter : letters)
-            for (int i = 1; i <= 5; ++i)
-                cols << QStringLiteral("L%1%2").arg(i).arg(letter);
-        QSqlQuery q(db);
-        if (!db.open() ||
-            !q.exec(QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH").arg(cols.join(','))))
-            qFatal("cannot read the history back");
-        while (q.next()) {
-            Draw d;
-            d.issue = q.value(0).toLongLong();
-            for (int k = 0; k < 6; ++k)
-                for (int i = 0; i < 5; ++i)
-                    d.kind[k][i] = q.value(1 + k * 5 + i).toInt();
-            d.numbers = d.kind[0];
-            h << d;
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("read");
-    return h;
+    HistoryStore store;
+    QString error;
+    if (!store.open(folder_, &error, HistoryAccess::ReadOnly))
+        qFatal("cannot open the history: %s", qPrintable(error));
+    HistoryView view = store.loadView(&error);
+    if (!error.isEmpty() || view.isEmpty())
+        qFatal("cannot read the history back: %s", qPrintable(error));
+    return view;
 }
 
 void CliSearchTest::checkAgainstAnswer(const Question& q) {
-    const Grids expected = answer(history_, q);
+    // How the options become a request, checked field by field before the printed grids.
+    const SearchRequest want = requestFor(history_, q);
+    const auto got = cliRequest(folder_, q);
+    QVERIFY(got);
+    QCOMPARE(got->intLei, want.intLei);
+    QCOMPARE(got->intXianshiLei, want.intXianshiLei);
+    QCOMPARE(got->bolZyw, want.bolZyw);
+    QCOMPARE(got->bolSq, want.bolSq);
+    if (!want.bolSq)
+        QCOMPARE(got->intPreQi, want.intPreQi);
+    QCOMPARE(got->bolManual, want.bolManual);
+    QCOMPARE(got->intRefVal, want.intRefVal);
+    if (q.k == 0) // the combination search tries every group of positions
+        QCOMPARE(got->bolPosSel, want.bolPosSel);
+    QCOMPARE(got->startIssue, want.startIssue);
+    QCOMPARE(got->endIssue, want.endIssue);
+
+    const FollowResult expected = expectedFor(history_, q);
     const Result result = cli(arguments(q));
     QCOMPARE(result.err, QString());
     QCOMPARE(result.code, 0);
     const QList<QStringList> printed = parseCsv(result.out);
     QVERIFY(!printed.isEmpty());
     QCOMPARE(printed.first(), (QStringList{"序号", "结果", "出现次数", "百分比"}));
-    QCOMPARE(printed.mid(1), expected.result);
+    QCOMPARE(printed.mid(1),
+             QList<QStringList>(expected.resultRows.begin(), expected.resultRows.end()));
 
     const Result matches = cli(arguments(q) << "--matches");
     QCOMPARE(matches.code, 0);
     const QList<QStringList> rows = parseCsv(matches.out);
     QCOMPARE(rows.first(), (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码",
                                         q.lag == 1 ? "上期开奖" : "前期开奖"}));
-    QCOMPARE(rows.mid(1), expected.matches);
+    QCOMPARE(rows.mid(1), QList<QStringList>(expected.matchRows.begin(), expected.matchRows.end()));
     // A question no draw answers would check little.
-    QVERIFY2(expected.follows > 0, "no follow draw: choose another case");
+    QVERIFY2(expected.followDraws > 0, "no follow draw: choose another case");
 }
 
 void CliSearchTest::searchAnswersTheFollowQuestion_data() {

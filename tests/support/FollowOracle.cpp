@@ -18,6 +18,15 @@ QVector<int> earlierValues(const HistoryView& view, int kind, qsizetype earlier)
     return pool;
 }
 
+// Thousandths of a percent in integers, halves rounded up: a binary double would print the
+// exact half 0.3125 as 0.312.
+QString percentage(qint64 count, qint64 of) {
+    if (of == 0)
+        return {};
+    const qint64 t = (count * 100000 * 2 + of) / (2 * of);
+    return QStringLiteral("%1.%2%").arg(t / 1000).arg(t % 1000, 3, 10, QLatin1Char('0'));
+}
+
 } // namespace
 
 bool followMatches(const HistoryView& view, const SearchRequest& r, qsizetype earlier) {
@@ -111,10 +120,10 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
     for (int i = 0; i < order.size(); ++i) {
         const int v = order[i];
         const qint64 c = counts[v - range.lo];
-        out.resultRows << QStringList{
-            QString::number(i + 1),
-            r.intXianshiLei == Zodiac ? strSxName(v - r.bases.sxIni) : QString::number(v),
-            QString::number(c), d ? QString::asprintf("%.3f%%", c * 100.0 / d) : QString()};
+        out.resultRows << QStringList{QString::number(i + 1),
+                                      r.intXianshiLei == Zodiac ? strSxName(v - r.bases.sxIni)
+                                                                : QString::number(v),
+                                      QString::number(c), percentage(c, d)};
     }
     out.followDraws = out.matchRows.size();
     return out;
