@@ -35,6 +35,11 @@ public:
         note(caption);
         return {};
     }
+    QString saveFileName(const QString& caption, const QString&, const QString&) override {
+        note(caption);
+        return {};
+    }
+    bool openFile(const QString& path) override { return note(path), false; }
     QString shown;
 
 private:

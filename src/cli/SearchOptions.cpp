@@ -183,10 +183,13 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
             session.setTypedValue(i + 1, typedValues[i]);
         session.setTab(ReferenceTab::Typed);
     } else if (verify) {
-        session.setTab(ReferenceTab::Verification);
-        if (!session.setVerificationIssue(QString::number(*verify), error) ||
-            !session.setOnlyBefore(before, QString::number(*verify), error))
+        // As in the window: the box ticked, the issue typed, then the tab read (YSJS), which ends
+        // the range at the last draw before the verified issue.
+        const QString issue = QString::number(*verify);
+        if (!session.setOnlyBefore(before, issue, error) ||
+            !session.setVerificationIssue(issue, error))
             return false;
+        session.setTab(ReferenceTab::Verification);
     } else {
         session.setTab(ReferenceTab::LastDraws);
     }

@@ -70,7 +70,7 @@ void FrmMainKeyboardTest::tabLeavesEachGrid_data() {
     QTest::addColumn<QString>("grid");
     QTest::addColumn<QString>("next");
     QTest::newRow("history grid") << "MSFlexGrid1"
-                                  << "cmdRdLst";
+                                  << "Command21";
     QTest::newRow("match grid") << "MSFlexGrid2"
                                 << "MSFlexGrid3";
 }

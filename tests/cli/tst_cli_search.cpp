@@ -61,8 +61,8 @@ qint64 issueBeforeVerified(qint64 issue) {
 
 // The request the question means on this history (default settings): the reference values
 // from the typed ones, the draw lag - 1 before the last, or the same before the verified
-// issue; the range from the first issue that has an earlier draw to the last (or to the issue
-// before the verified one).
+// issue; the range from the first issue that has an earlier draw to the last (or to the last
+// draw before the verified one).
 SearchRequest requestFor(const HistoryView& view, const Question& q) {
     const auto& rows = view.rows();
     SearchRequest r;
@@ -82,8 +82,9 @@ SearchRequest requestFor(const HistoryView& view, const Question& q) {
         qsizetype at = rows.size() - 1;
         while (at >= 0 && rows[at].issue > target)
             --at;
+        // Searching only before the verified issue ends at the last draw before it.
         if (q.before)
-            end = target;
+            end = rows[at].issue;
         r.intRefVal = rows[at - back].attributes.kindValues(q.kind);
     } else {
         r.intRefVal = rows[rows.size() - 1 - back].attributes.kindValues(q.kind);
