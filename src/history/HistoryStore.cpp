@@ -222,6 +222,10 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
         return q.lastError().isValid() && isDamageError(q.lastError())
                    ? fail(q.lastError())
                    : missing(QStringLiteral("没有 Carcu 表"));
+    // A writer keeps the table in memory: sized before the check, the check's reads of every
+    // page stay there for the search that follows.
+    if (!readOnly_)
+        q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
     if (!checkPages(path, error))
         return false;
     if (readOnly_)
@@ -231,7 +235,7 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
     // Consecutive searches rewrite mostly the same pages: fold the log into the file every
     // 16 MB rather than every 4, so a page is written back once for several searches.
     for (const char* pragma :
-         {"PRAGMA cache_size = -65536", "PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL",
+         {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL",
           "PRAGMA wal_autocheckpoint = 4000", "PRAGMA journal_size_limit = 67108864"}) {
         if (!q.exec(QString::fromLatin1(pragma))) {
             const QString why = errorText(q.lastError());
