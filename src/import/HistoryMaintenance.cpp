@@ -58,46 +58,23 @@ bool sameDraw(const DrawNumbers& a, const ImportedDraw& b) {
     return a.issue == b.issue && a.numbers == b.numbers;
 }
 
-// Reads the backup back as the draws it must hold; the error says what differs.
-std::optional<QVector<ImportedDraw>>
-readBackup(const QString& path, const QVector<DrawNumbers>& expected, QString* error) {
-    if (expected.isEmpty()) {
-        // An empty history is an empty file, which the history file reader refuses.
-        const QFileInfo info(path);
-        if (info.isFile() && info.size() == 0)
-            return QVector<ImportedDraw>{};
-        *error = QStringLiteral("备份文件 %1 不是空的。").arg(path);
-        return std::nullopt;
-    }
-    HistoryFileContents contents = readHistoryFile(path);
-    if (!contents.error.isEmpty()) {
-        *error = QStringLiteral("无法读回备份文件：%1").arg(contents.error);
-        return std::nullopt;
-    }
-    // A stored draw the text format cannot carry (an issue that is not seven digits, a number
-    // outside 1..15) would otherwise be lost by the rebuild.
-    if (!contents.problems.isEmpty()) {
-        *error = QStringLiteral("备份文件 %1 无法完整读回（%2）。")
-                     .arg(path, contents.problems.first().describe());
-        return std::nullopt;
-    }
-    const QVector<ImportedDraw>& draws = contents.draws;
-    for (qsizetype i = 0; i < std::min(draws.size(), expected.size()); ++i) {
-        if (!sameDraw(expected[i], draws[i])) {
-            *error = QStringLiteral("备份文件 %1 读回的第 %2 期与历史号码不一致。")
-                         .arg(path)
-                         .arg(expected[i].issue);
+// The kept draws as the rebuild stores them. The backup holds exactly their history lines (its
+// writer reads every byte back), so a draw the text format cannot carry (an issue that is not
+// seven digits, a number outside 1..15) would be lost by the rebuild: such a history is refused.
+std::optional<QVector<ImportedDraw>> backupDraws(const QString& path,
+                                                 const QVector<DrawNumbers>& kept, QString* error) {
+    QVector<ImportedDraw> draws;
+    draws.reserve(kept.size());
+    for (const DrawNumbers& d : kept) {
+        if (d.issue < 1000000 || d.issue > 9999999 || !drawFaults(d.numbers).isEmpty()) {
+            *error = QStringLiteral("第 %1 期无法写成备份文件 %2 的一行，历史号码不能重建。")
+                         .arg(d.issue)
+                         .arg(path);
             return std::nullopt;
         }
+        draws.append(ImportedDraw{d.issue, d.numbers, int(draws.size()) + 1});
     }
-    if (draws.size() != expected.size()) {
-        *error = QStringLiteral("备份文件 %1 读回 %2 期，历史号码有 %3 期。")
-                     .arg(path)
-                     .arg(draws.size())
-                     .arg(expected.size());
-        return std::nullopt;
-    }
-    return std::move(contents.draws);
+    return draws;
 }
 
 // Runs a compaction after a committed change: its failure leaves the change in place.
@@ -135,11 +112,11 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
         (d.issue <= *limit ? kept : report.removed).append(d);
 
     const QString backup = QDir(folder).filePath(backupFileName());
-    if (!writeHistoryTextFile(backup, kept, &why))
-        return failure(QStringLiteral("无法写入备份文件：%1。").arg(why));
-    const auto imported = readBackup(backup, kept, &why);
+    const auto imported = backupDraws(backup, kept, &why);
     if (!imported)
         return failure(why);
+    if (!writeHistoryTextFile(backup, kept, &why))
+        return failure(QStringLiteral("无法写入备份文件：%1。").arg(why));
 
     ZodiacYear zodiacYear;
     if (!writeHistoryRows(store, *imported, bases, zodiacYear, &why))
@@ -155,13 +132,11 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     return report;
 }
 
+// No compaction follows a rebuild: it rewrites the table in one transaction, which reuses the
+// pages it frees, so compacting would cost a second pass over the file for little space.
 MaintenanceReport rebuildKeeping(HistoryStore& store, const QString& folder,
                                  const ValueBases& bases, const LimitOf& limitOf) {
-    MaintenanceReport report = rebuildUnderLock(store, folder, bases, limitOf);
-    // The compaction reopens the database: only once the lock is gone.
-    if (report.changed)
-        compactAfter(store, report);
-    return report;
+    return rebuildUnderLock(store, folder, bases, limitOf);
 }
 
 QString issueRange(const QVector<DrawNumbers>& draws) {

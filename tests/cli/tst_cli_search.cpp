@@ -443,6 +443,8 @@ void CliSearchTest::badOptionValuesExitTwo_data() {
         << s + QStringList{"--values", "1,2,3,4,5", "--verify", "2013010"};
     QTest::newRow("from text") << s + QStringList{"--from", "first"};
     QTest::newRow("to text") << s + QStringList{"--to", "x"};
+    QTest::newRow("from after to") << s + QStringList{"--from", "2014333", "--to", "2001001"};
+    QTest::newRow("position twice") << s + QStringList{"--positions", "1,1"};
     QTest::newRow("format") << s + QStringList{"--format", "xml"};
     QTest::newRow("argument") << s + QStringList{"2013010"};
     QTest::newRow("k 0") << QStringList{"combo", "--k", "0"};
