@@ -154,6 +154,7 @@ void HistoryPanel::cmdRdLst_Click() {
     busy.release();
     if (!report.replaced) {
         dialogs_->warning(QStringLiteral("读入历史"), report.summary());
+        emit writeFailed();
         return;
     }
     emit historyChanged();
@@ -202,6 +203,7 @@ void HistoryPanel::storeEnteredDraw() {
         session_.zodiacYear(), QDate::currentDate(), &error);
     if (!stored) {
         dialogs_->warning(title, error);
+        emit writeFailed();
         return;
     }
     bolEntryDone = true;

@@ -46,6 +46,8 @@ public:
 
 signals:
     void historyChanged();
+    // A draw or an import was refused (the user was told why).
+    void writeFailed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -55,8 +55,10 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     connect(historyCommands_, &HistoryCommands::commandDone, this, [this](bool changed) {
         if (changed)
             refreshAfterHistoryChange();
+        followDamage();
         history_->focusFirstEntryBox();
     });
+    connect(history_, &HistoryPanel::writeFailed, this, &frmMain::followDamage);
     connect(history_->eraseButton(), &QPushButton::clicked, historyCommands_,
             &HistoryCommands::Command3_Click);
     update_ = new OnlineUpdateRunner(store_, session_, dialogs_, this);
@@ -230,15 +232,19 @@ void frmMain::Command2_Click() {
     afterSearchFailure(result.has_value());
 }
 
+void frmMain::followDamage() {
+    // Damage seen by any command: nothing may be written any more (its message said so).
+    if (!store_.isDamaged())
+        return;
+    setHistoryWritable(false);
+    options_->setSearchEnabled(false);
+}
+
 void frmMain::afterSearchFailure(bool searched) {
     if (searched)
         return;
-    // Damage seen during the search: nothing may be written any more.
-    if (store_.isDamaged()) {
-        setHistoryWritable(false);
-        options_->setSearchEnabled(false);
-        return;
-    }
+    if (store_.isDamaged())
+        return followDamage();
     // Another program changed the history: show the new one, so the next search uses it.
     QString ignored;
     if (store_.changedSinceView(&ignored).value_or(false))

@@ -79,6 +79,7 @@ private:
                     const QString& error);
     // After a search that failed: the window follows a damaged or changed history.
     void afterSearchFailure(bool searched);
+    void followDamage();
 
     QString folder_;
     Dialogs* dialogs_;

@@ -21,6 +21,7 @@ private slots:
     void historyFillsIssueBoxesReferenceAndGrid_data();
     void historyFillsIssueBoxesReferenceAndGrid();
     void storedSettingsAreApplied();
+    void damagedHistoryIsReportedAndNeverWritten();
     void foreignDatabaseFileIsReportedAndKept();
     void invalidSettingsGiveOneMessage();
     void wheelMovesFocusedGridOneRow_data();
@@ -156,6 +157,42 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
         QCOMPARE(w.session().intRefVal()[i - 1], zodiacs[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i)), strSxName(zodiacs[i - 1] - 0));
     }
+}
+
+// A page of the history overwritten: the window says so, names the file, writes nothing and
+// offers nothing that writes.
+void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(3000));
+    h.store().close();
+    const QString path = QDir(h.folder()).filePath("Quorvex.mdb");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() / 4096 > 10);
+        QVERIFY(f.seek(4096 * 5));
+        QByteArray junk(4096, '\0');
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919) % 251);
+        QCOMPARE(f.write(junk), qint64(junk.size()));
+    }
+    QFile before(path);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray bytes = before.readAll();
+    before.close();
+    ScriptedDialogs dialogs;
+    {
+        frmMain w(h.folder(), &dialogs);
+        QCOMPARE(dialogs.messages(), 1);
+        QVERIFY2(dialogs.asked().first().text.contains(path) &&
+                     dialogs.asked().first().text.contains("已损坏"),
+                 qPrintable(dialogs.asked().first().text));
+        QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
+        for (const char* name : {"Command1", "Command2", "cmdRdLst", "Command3", "Command21"})
+            QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
+    }
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    QCOMPARE(before.readAll(), bytes);
 }
 
 void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {
