@@ -199,37 +199,27 @@ void frmMain::refreshAfterHistoryChange() {
 // ---------------------------------------------------------------------------------------------
 // Searches
 
-void frmMain::showSearch(const std::optional<FollowResult>& result, const QString& title,
-                         const QString& error) {
-    if (!result) {
-        dialogs_->warning(title, error);
+void frmMain::runSearch(const QString& title, SearchRun run) {
+    const auto request = options_->searchRequest();
+    if (!request)
         return;
-    }
-    results_->ShowFollowResults(*result, session_.settings().intXianshiLei);
+    BusyCursor busy;
+    QString error;
+    const auto result = (session_.*run)(*request, &error);
+    busy.release();
+    if (result)
+        results_->ShowFollowResults(*result, session_.settings().intXianshiLei);
+    else
+        dialogs_->warning(title, error);
+    afterSearchFailure(result.has_value());
 }
 
 void frmMain::Command1_Click() {
-    const auto request = options_->searchRequest();
-    if (!request)
-        return;
-    BusyCursor busy;
-    QString error;
-    const auto result = session_.runFollow(*request, &error);
-    busy.release();
-    showSearch(result, QStringLiteral("检索"), error);
-    afterSearchFailure(result.has_value());
+    runSearch(QStringLiteral("检索"), &SearchSession::runFollow);
 }
 
 void frmMain::Command2_Click() {
-    const auto request = options_->searchRequest();
-    if (!request)
-        return;
-    BusyCursor busy;
-    QString error;
-    const auto result = session_.runCombination(*request, &error);
-    busy.release();
-    showSearch(result, QStringLiteral("组合检索"), error);
-    afterSearchFailure(result.has_value());
+    runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination);
 }
 
 void frmMain::followDamage() {

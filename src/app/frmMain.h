@@ -75,8 +75,10 @@ private:
     void startUp();
     void setSxcsChecks();
     void setDscsChecks();
-    void showSearch(const std::optional<FollowResult>& result, const QString& title,
-                    const QString& error);
+    // Command1 and Command2: the request from the boxes, the search, its grids or its message.
+    using SearchRun = std::optional<FollowResult> (SearchSession::*)(const SearchRequest&,
+                                                                     QString*);
+    void runSearch(const QString& title, SearchRun run);
     // After a search that failed: the window follows a damaged or changed history.
     void afterSearchFailure(bool searched);
     void followDamage();
