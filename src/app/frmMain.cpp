@@ -81,7 +81,13 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     startUp();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    // The objects that watch the grids' events go first: a grid being destroyed must not call
+    // back into them.
+    delete wheel_;
+    delete historyCommands_;
+    delete exportCommands_;
+}
 
 void frmMain::buildMenus() {
     // Two entries share &E: pressing E moves between them, Enter runs the one marked.

@@ -525,7 +525,8 @@ void CliSearchTest::unusableImportLeavesTheHistory_data() {
     QTest::addColumn<bool>("exists");
     QTest::newRow("missing file") << QByteArray() << false;
     QTest::newRow("empty file") << QByteArray() << true;
-    QTest::newRow("binary") << QByteArray("\x00\x01\x02\xff 2013001 01 02 03 04 05", 30) << true;
+    static const char binary[] = "\x00\x01\x02\xff 2013001 01 02 03 04 05";
+    QTest::newRow("binary") << QByteArray(binary, sizeof binary - 1) << true;
     QTest::newRow("no draw") << QByteArray("hello\nworld\n") << true;
 }
 
