@@ -1,5 +1,6 @@
 #include "cli/GridPrinter.h"
 
+#include "CliProcess.h"
 #include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
@@ -7,17 +8,14 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
 #include <QtTest>
 
 using namespace quorvex::cli;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quorvex::test::CliResult;
 
 QByteArray fileHash(const QString& path) {
     QFile f(path);
@@ -65,23 +63,10 @@ void CliTest::init() {
 }
 
 Result CliTest::cli(const QStringList& arguments, bool withDir) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home_->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
-    p.setProcessEnvironment(env);
-    QStringList args;
+    QStringList command{QStringLiteral(QUORVEX_CLI_PATH)};
     if (withDir)
-        args << QStringLiteral("--dir") << folder_;
-    p.start(QStringLiteral(QUORVEX_CLI_PATH), args + arguments);
-    Result r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+        command << QStringLiteral("--dir") << folder_;
+    return quorvex::test::runProgram(command + arguments, home_->path(), 30000);
 }
 
 qint64 CliTest::storedCount() {

@@ -2,20 +2,18 @@
 // own grids print, read back with tools of their own.
 #include "WorkbookReader.h"
 
+#include "CliProcess.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+
 #include <QtTest>
 
 using namespace quorvex::test;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quorvex::test::CliResult;
 
 const QByteArray kHistory = "2013001 03 07 09 11 14 \r\n"
                             "2013002 01 02 10 12 15 \r\n"
@@ -61,21 +59,9 @@ void CliExportTest::init() {
 }
 
 Result CliExportTest::cli(const QStringList& arguments) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home_->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVEX_CLI_PATH),
-            QStringList{QStringLiteral("--dir"), folder_} + arguments);
-    Result r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(
+        QStringList{QStringLiteral(QUORVEX_CLI_PATH), QStringLiteral("--dir"), folder_} + arguments,
+        home_->path());
 }
 
 void CliExportTest::importHistory() {

@@ -1,17 +1,15 @@
+#include "CliProcess.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
 #include <QtTest>
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quorvex::test::CliResult;
 
 const QStringList kDraws{"2013041 03 07 09 11 14", "2013042 03 07 09 11 14",
                          "2013043 01 02 04 05 06", "2013044 15 10 08 12 09",
@@ -55,20 +53,9 @@ void CliMaintenanceTest::init() {
 }
 
 Result CliMaintenanceTest::cli(const QStringList& arguments) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home_->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home_->filePath(QStringLiteral("data")));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVEX_CLI_PATH), QStringList{"--dir", folder_} + arguments);
-    Result r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return quorvex::test::runProgram(
+        QStringList{QStringLiteral(QUORVEX_CLI_PATH), QStringLiteral("--dir"), folder_} + arguments,
+        home_->path());
 }
 
 QStringList CliMaintenanceTest::stored() {

@@ -6,12 +6,14 @@
 
 #include "cli/SearchOptions.h"
 
+#include "CliProcess.h"
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTextStream>
+
 #include <QtTest>
 
 #include <algorithm>
@@ -22,11 +24,7 @@ using namespace quorvex::test;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quorvex::test::CliResult;
 
 using Values = std::array<int, 5>;
 
@@ -211,20 +209,9 @@ void CliSearchTest::init() {
 }
 
 Result CliSearchTest::cli(const QStringList& arguments) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home_->path());
-    env.insert("XDG_CONFIG_HOME", home_->filePath("config"));
-    env.insert("XDG_DATA_HOME", home_->filePath("data"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVEX_CLI_PATH), QStringList{"--dir", folder_} + arguments);
-    Result r;
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(
+        QStringList{QStringLiteral(QUORVEX_CLI_PATH), QStringLiteral("--dir"), folder_} + arguments,
+        home_->path());
 }
 
 QString CliSearchTest::writeFile(const QString& name, const QByteArray& bytes) {

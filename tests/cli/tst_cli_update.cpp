@@ -1,22 +1,20 @@
 #include "LoopbackHttpServer.h"
 #include "ResultsPages.h"
 
+#include "CliProcess.h"
 #include <QDir>
 #include <QProcess>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
 #include <QtTest>
 
 using namespace quorvex::test;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quorvex::test::CliResult;
 
 } // namespace
 
@@ -53,21 +51,9 @@ void CliUpdateTest::init() {
 }
 
 Result CliUpdateTest::cli(const QStringList& arguments) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home_->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
-    p.setProcessEnvironment(env);
-    QSignalSpy finished(&p, &QProcess::finished);
-    p.start(QStringLiteral(QUORVEX_CLI_PATH),
-            QStringList{QStringLiteral("--dir"), folder_} + arguments);
-    Result r;
-    if (!finished.wait(60000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return runProgram(
+        QStringList{QStringLiteral(QUORVEX_CLI_PATH), QStringLiteral("--dir"), folder_} + arguments,
+        home_->path());
 }
 
 QList<qint64> CliUpdateTest::issues() {
