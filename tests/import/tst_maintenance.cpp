@@ -19,32 +19,7 @@ using namespace quorvex::test;
 
 namespace {
 
-using Rows = QList<QVariantList>;
-
-// Every column of every row, in issue order: "unchanged" means exactly this.
-Rows snapshot(const HistoryStore& store) {
-    Rows rows;
-    QSqlQuery q(store.database());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH")))
-        qFatal("cannot read the history");
-    const int columns = q.record().count();
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < columns; ++c)
-            row << q.value(c);
-        rows << row;
-    }
-    return rows;
-}
-
-QVector<qint64> issues(const HistoryStore& store) {
-    QVector<qint64> out;
-    const HistoryView view = store.loadView();
-    for (const StoredDraw& d : view.rows())
-        out << d.issue;
-    return out;
-}
+using Rows = TableRows;
 
 // A deterministic draw per index: five distinct numbers of 1..15.
 Numbers drawFor(int index) {
@@ -75,7 +50,7 @@ void fill(TempHistory& h, qint64 firstIssue, const QVector<Numbers>& numbers,
 Rows appendedRows(qint64 firstIssue, const QVector<Numbers>& numbers, const ValueBases& bases) {
     TempHistory h;
     fill(h, firstIssue, numbers, bases);
-    return snapshot(h.store());
+    return tableRows(h.store());
 }
 
 enum class Command { KeepTo, DropLast, Rebuild };
@@ -199,7 +174,7 @@ void MaintenanceTest::keepAndDropOnAHundredDraws() {
     TempHistory h;
     const QVector<Numbers> numbers = draws(100);
     fill(h, 2013001, numbers);
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     const MaintenanceReport r = runCommand(command, h.store(), h.folder(), argument);
     QVERIFY2(!r.failed(), qPrintable(r.error));
@@ -215,7 +190,7 @@ void MaintenanceTest::keepAndDropOnAHundredDraws() {
         QCOMPARE(r.removed[i].numbers, numbers[kept + i]);
     }
     // The kept draws hold exactly what they held: same numbers, same bases, same chain.
-    QCOMPARE(snapshot(h.store()), before.mid(0, kept));
+    QCOMPARE(tableRows(h.store()), before.mid(0, kept));
     QCOMPARE(h.store().nextIssue(QDate(2020, 5, 1)), lastKept ? lastKept + 1 : 2020001);
     QVERIFY(r.message().contains(kept ? QString::number(lastKept) : QStringLiteral("清空")) ||
             r.removed.isEmpty());
@@ -246,7 +221,7 @@ void MaintenanceTest::dropAcrossTheYearKeepsLastYear() {
     const MaintenanceReport r = dropLastIssues(h.store(), h.folder(), 3, {});
     QVERIFY2(!r.failed(), qPrintable(r.error));
     // The limit is 2013999: only the two draws of 2014 go.
-    QCOMPARE(issues(h.store()), (QVector<qint64>{2013357, 2013358, 2013359}));
+    QCOMPARE(storedIssues(h.store()), (QVector<qint64>{2013357, 2013358, 2013359}));
     QCOMPARE(r.removed.size(), 2);
     QCOMPARE(r.lastIssue.value_or(0), 2013359);
 }
@@ -265,12 +240,12 @@ void MaintenanceTest::refusedArgumentsChangeNothing() {
     QFETCH(qint64, argument);
     TempHistory h;
     fill(h, 2013001, draws(10));
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
     const MaintenanceReport r = runCommand(command, h.store(), h.folder(), argument);
     QVERIFY(r.failed());
     QVERIFY(!r.changed);
     QVERIFY(r.message().contains(QStringLiteral("未作改动")));
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
     QVERIFY(!QFileInfo::exists(QDir(h.folder()).filePath(QStringLiteral("lsbf.txt"))));
 }
 
@@ -297,7 +272,7 @@ void MaintenanceTest::rebuildDerivesWithTheCurrentBases() {
     QVERIFY2(!r.failed(), qPrintable(r.error));
     QVERIFY(r.rebuilt);
     // Exactly the rows an import under the new bases stores.
-    QCOMPARE(snapshot(h.store()), appendedRows(2013001, numbers.mid(0, kept), now));
+    QCOMPARE(tableRows(h.store()), appendedRows(2013001, numbers.mid(0, kept), now));
     // Zodiac base 0: the number n has zodiac (Y - 1971 - n) mod 12 in zodiac year Y, and issue
     // 41 of 2013 still belongs to 2012; segment base 0: 1..3 is segment 0.
     const auto zodiacOf = [](int year, int n) { return ((year - 1971 - n) % 12 + 12) % 12; };
@@ -323,7 +298,7 @@ void MaintenanceTest::eraseLastDrawLeavesTheRestAsStored() {
     TempHistory h;
     // Stored under other bases than the defaults: deleting one draw re-derives nothing.
     fill(h, 2013001, draws(5), ValueBases{0, 0});
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     const MaintenanceReport r = eraseLastDraw(h.store());
     QVERIFY2(!r.failed(), qPrintable(r.error));
@@ -333,7 +308,7 @@ void MaintenanceTest::eraseLastDrawLeavesTheRestAsStored() {
     QCOMPARE(r.removed.first().numbers, drawFor(4));
     QCOMPARE(r.lastIssue.value_or(0), 2013004);
     QCOMPARE(r.keptDraws, 4);
-    QCOMPARE(snapshot(h.store()), before.mid(0, 4));
+    QCOMPARE(tableRows(h.store()), before.mid(0, 4));
     QVERIFY(r.message().contains(QStringLiteral("2013005")));
 
     const HistoryView view = h.store().loadView();
@@ -399,7 +374,7 @@ void MaintenanceTest::unwritableBackupLeavesHistoryUnchanged() {
     QFETCH(qint64, argument);
     TempHistory h;
     fill(h, 2013001, draws(20));
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
     // Root ignores file modes: a folder under the backup's name stops the write for anyone.
     QVERIFY(QDir(h.folder()).mkdir(QStringLiteral("lsbf.txt")));
 
@@ -409,7 +384,7 @@ void MaintenanceTest::unwritableBackupLeavesHistoryUnchanged() {
     QVERIFY(!r.changed);
     QVERIFY2(r.error.contains(QStringLiteral("备份文件")), qPrintable(r.error));
     QVERIFY2(r.error.contains(QStringLiteral("未作改动")), qPrintable(r.error));
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
 
     // Nothing is left locked: the store takes the next change.
     QVERIFY(QDir(h.folder()).rmdir(QStringLiteral("lsbf.txt")));
@@ -434,7 +409,7 @@ void MaintenanceTest::failureHalfWayLeavesHistoryUnchanged() {
     QFETCH(QString, cleanup);
     TempHistory h;
     fill(h, 2013001, draws(300), ValueBases{1, 1});
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     QSqlQuery q(h.store().database());
     QVERIFY(q.exec(sabotage));
@@ -444,7 +419,7 @@ void MaintenanceTest::failureHalfWayLeavesHistoryUnchanged() {
     QVERIFY(!r.changed);
     QVERIFY2(r.error.contains(QStringLiteral("重建")), qPrintable(r.error));
     QVERIFY2(r.error.contains(QStringLiteral("未作改动")), qPrintable(r.error));
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
 
     QVERIFY(q.exec(cleanup));
     const MaintenanceReport again = dropLastIssues(h.store(), h.folder(), 10, ValueBases{0, 0});
@@ -459,12 +434,12 @@ void MaintenanceTest::drawTheBackupCannotCarryIsNotLost() {
     fill(h, 2013001, draws(5));
     QSqlQuery q(h.store().database());
     QVERIFY(q.exec("UPDATE Lishi SET L2A = 0 WHERE SQQH = 2013002"));
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     const MaintenanceReport r = dropLastIssues(h.store(), h.folder(), 1, {});
     QVERIFY(r.failed());
     QVERIFY2(r.error.contains(QStringLiteral("2013002")), qPrintable(r.error));
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
 }
 
 void MaintenanceTest::killedRebuildLeavesBeforeOrAfter() {
@@ -510,7 +485,7 @@ void MaintenanceTest::killedRebuildLeavesBeforeOrAfter() {
         HistoryStore store;
         QString error;
         QVERIFY2(store.open(folder, &error), qPrintable(error));
-        const Rows now = snapshot(store);
+        const Rows now = tableRows(store);
         QVERIFY2(now == rowsA || now == rowsB, "the history is neither before nor after");
         (now == rowsA ? seenA : seenB)++;
     }

@@ -12,30 +12,8 @@ using namespace quorvex::test;
 
 namespace {
 
-using Rows = QList<QVariantList>;
+using Rows = TableRows;
 using Response = LoopbackHttpServer::Response;
-
-Rows snapshot(HistoryStore& store) {
-    Rows rows;
-    QSqlQuery q(store.database());
-    if (!q.exec(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH")))
-        qFatal("cannot read the history");
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < q.record().count(); ++c)
-            row << q.value(c);
-        rows << row;
-    }
-    return rows;
-}
-
-QList<qint64> storedIssues(HistoryStore& store) {
-    QList<qint64> out;
-    const HistoryView view = store.loadView();
-    for (const StoredDraw& d : view.rows())
-        out << d.issue;
-    return out;
-}
 
 QList<qint64> range(qint64 first, qint64 last) {
     QList<qint64> out;
@@ -295,7 +273,7 @@ void OnlineUpdateTest::failedPagesChangeNothing() {
     QFETCH(Response, response);
     QFETCH(QString, reason);
     history_->appendMany(2005001, {someDraw(1), someDraw(2)});
-    const Rows before = snapshot(history_->store());
+    const Rows before = tableRows(history_->store());
     for (int y = 2010; y <= 2013; ++y)
         server_->setYear(y, response);
     QElapsedTimer timer;
@@ -303,7 +281,7 @@ void OnlineUpdateTest::failedPagesChangeNothing() {
     const UpdateReport r = run(QDate(2013, 6, 1), 3, 400);
     QVERIFY(timer.elapsed() < 20000);
 
-    QCOMPARE(snapshot(history_->store()), before);
+    QCOMPARE(tableRows(history_->store()), before);
     QVERIFY(!r.changed());
     QCOMPARE(r.years.size(), 4);
     if (reason.isEmpty()) {
@@ -342,7 +320,7 @@ void OnlineUpdateTest::failedYearHoldsBackLaterYears() {
 
 void OnlineUpdateTest::cancelChangesNothing() {
     history_->append(2013040, someDraw(1));
-    const Rows before = snapshot(history_->store());
+    const Rows before = tableRows(history_->store());
     Response silent;
     silent.kind = Response::Silent;
     server_->setYear(2012, LoopbackHttpServer::page(fixture("results-2013.html")));
@@ -364,7 +342,7 @@ void OnlineUpdateTest::cancelChangesNothing() {
              UpdateReport::Outcome::Cancelled);
     QVERIFY(!update.isRunning());
     QCOMPARE(progress.first().first().toInt(), 2013);
-    QCOMPARE(snapshot(history_->store()), before);
+    QCOMPARE(tableRows(history_->store()), before);
     QTest::qWait(50);
     QCOMPARE(finished.size(), 1);
 }
@@ -379,12 +357,12 @@ void OnlineUpdateTest::addressIsChecked_data() {
 void OnlineUpdateTest::addressIsChecked() {
     QFETCH(QString, address);
     history_->appendMany(2005001, {someDraw(1), someDraw(2)});
-    const Rows before = snapshot(history_->store());
+    const Rows before = tableRows(history_->store());
     const UpdateReport r = run(QDate(2013, 6, 1), 3, 1000, address);
     QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
     QVERIFY(r.summary().contains(QStringLiteral("地址")));
     QVERIFY(server_->requestedYears().isEmpty());
-    QCOMPARE(snapshot(history_->store()), before);
+    QCOMPARE(tableRows(history_->store()), before);
 }
 
 void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
@@ -398,11 +376,11 @@ void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
     update.start();
     // Another writer appends after the update planned from 2013040.
     history_->append(2013041, someDraw(2));
-    const Rows before = snapshot(history_->store());
+    const Rows before = tableRows(history_->store());
     QVERIFY(finished.wait(20000));
     const UpdateReport r = finished.first().first().value<UpdateReport>();
     QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
-    QCOMPARE(snapshot(history_->store()), before);
+    QCOMPARE(tableRows(history_->store()), before);
 }
 
 QTEST_GUILESS_MAIN(OnlineUpdateTest)

@@ -13,30 +13,7 @@ using namespace quorvex::test;
 
 namespace {
 
-using Rows = QList<QVariantList>;
-
-// Every column of every row, in issue order: "unchanged" means exactly this.
-Rows snapshot(HistoryStore& store) {
-    Rows rows;
-    QSqlQuery q(store.database());
-    if (!q.exec(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH")))
-        qFatal("cannot read the history");
-    while (q.next()) {
-        QVariantList row;
-        for (int c = 0; c < q.record().count(); ++c)
-            row << q.value(c);
-        rows << row;
-    }
-    return rows;
-}
-
-QVector<qint64> storedIssues(HistoryStore& store) {
-    QVector<qint64> out;
-    const HistoryView view = store.loadView();
-    for (const StoredDraw& d : view.rows())
-        out << d.issue;
-    return out;
-}
+using Rows = TableRows;
 
 // A deterministic draw per index: five distinct numbers of 1..15.
 Numbers drawFor(int index) {
@@ -132,7 +109,7 @@ void TextImportTest::newestFirstFileGivesTheRowsAppendDrawGives() {
     QVERIFY(r.problems.isEmpty());
     QCOMPARE(r.firstIssue, 2012360);
     QCOMPARE(r.lastIssue, 2013050);
-    QCOMPARE(snapshot(imported.store()), snapshot(expected.store()));
+    QCOMPARE(tableRows(imported.store()), tableRows(expected.store()));
 }
 
 void TextImportTest::zodiacCutoffOf2013() {
@@ -249,7 +226,7 @@ void TextImportTest::unusableFileLeavesHistoryUnchanged() {
     QFETCH(QByteArray, bytes);
     TempHistory h;
     h.appendMany(2012001, {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {11, 12, 13, 14, 15}});
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     QTemporaryDir dir;
     QString path = dir.filePath("absent.txt");
@@ -268,7 +245,7 @@ void TextImportTest::unusableFileLeavesHistoryUnchanged() {
     QVERIFY(r.error.contains(QStringLiteral("未作改动")));
     QVERIFY(r.summary().startsWith(r.error));
     QCOMPARE(r.storedDraws, 0);
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
 }
 
 void TextImportTest::failureHalfWayLeavesHistoryUnchanged_data() {
@@ -290,7 +267,7 @@ void TextImportTest::failureHalfWayLeavesHistoryUnchanged() {
     for (int i = 0; i < 20; ++i)
         old << drawFor(i + 3);
     h.appendMany(2012001, old);
-    const Rows before = snapshot(h.store());
+    const Rows before = tableRows(h.store());
 
     QStringList text;
     for (int i = 0; i < 3000; ++i)
@@ -308,7 +285,7 @@ void TextImportTest::failureHalfWayLeavesHistoryUnchanged() {
     // It failed while storing rows, after the old rows were deleted inside the transaction.
     QVERIFY2(r.error.contains(QStringLiteral("保存第")), qPrintable(r.error));
     QVERIFY2(r.error.contains(QStringLiteral("未作改动")), qPrintable(r.error));
-    QCOMPARE(snapshot(h.store()), before);
+    QCOMPARE(tableRows(h.store()), before);
 
     // The store stays usable: the same file imports once the cause is gone.
     QVERIFY(q.exec(cleanup));

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 
 namespace quorvex::test {
@@ -43,6 +44,30 @@ QString TempHistory::text(qint64 issue, const QString& column) {
 
 int TempHistory::integer(qint64 issue, const QString& column) {
     return text(issue, column).toInt();
+}
+
+TableRows tableRows(const HistoryStore& store) {
+    TableRows rows;
+    QSqlQuery q(store.database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH")))
+        qFatal("cannot read the history");
+    const int columns = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        for (int c = 0; c < columns; ++c)
+            row << q.value(c);
+        rows << row;
+    }
+    return rows;
+}
+
+QVector<qint64> storedIssues(const HistoryStore& store) {
+    QVector<qint64> out;
+    const HistoryView view = store.loadView();
+    for (const StoredDraw& d : view.rows())
+        out << d.issue;
+    return out;
 }
 
 } // namespace quorvex::test

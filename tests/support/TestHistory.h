@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 
 #include <QTemporaryDir>
+#include <QVariantList>
 
 #include <memory>
 
@@ -10,6 +11,12 @@ namespace quorvex::test {
 
 // Points the per-user settings store at a private folder, so no test touches the user's own.
 void isolateSettings(const QString& folder);
+
+// Every column of every row of the history table, in issue order: "unchanged" means exactly this.
+using TableRows = QList<QVariantList>;
+TableRows tableRows(const HistoryStore& store);
+// The stored issues in order.
+QVector<qint64> storedIssues(const HistoryStore& store);
 
 // A history in a fresh temporary folder, with helpers to append draws as the importers do.
 class TempHistory {
