@@ -28,11 +28,12 @@ HistoryCommands::HistoryCommands(HistoryStore& store, SearchSession& session, Di
     : QObject(parent), store_(store), session_(session), dialogs_(dialogs), folder_(folder) {}
 
 void HistoryCommands::show(const QString& title, const MaintenanceReport& report) {
+    // The window shows the new history behind the message, not the old one.
+    emit commandDone(report.changed);
     if (report.failed() || !report.warning.isEmpty())
         dialogs_->warning(title, report.message());
     else
         dialogs_->information(title, report.message());
-    emit commandDone(report.changed);
 }
 
 void HistoryCommands::refuse(const QString& title) {
