@@ -54,10 +54,6 @@ MaintenanceReport failure(const QString& why) {
     return r;
 }
 
-bool sameDraw(const DrawNumbers& a, const ImportedDraw& b) {
-    return a.issue == b.issue && a.numbers == b.numbers;
-}
-
 // The kept draws as the rebuild stores them. The backup holds exactly their history lines (its
 // writer reads every byte back), so a draw the text format cannot carry (an issue that is not
 // seven digits, a number outside 1..15) would be lost by the rebuild: such a history is refused.
