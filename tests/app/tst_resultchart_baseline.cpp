@@ -1,6 +1,6 @@
 // The chart's comparison with chance: expected markers, outlines of marked bars, the line under
 // the chart.
-#include "ResultChart.h"
+#include "app/ResultChart.h"
 
 #include <QApplication>
 #include <QChart>
