@@ -1,6 +1,8 @@
 // Follow search on synthetic histories of 5,840 and 100,000 draws: free and fixed positions,
 // 上期 and 前N期 (N = 3), three positions ticked. Consecutive runs always differ in their
-// options, so no search finds the working columns of the one before it.
+// options, so no search finds the working columns of the one before it. Each search includes
+// the comparison with chance; its own share is measured beside them.
+#include "analysis/ChanceBaseline.h"
 #include "analysis/FollowSearch.h"
 #include "BenchHistory.h"
 #include "SyntheticHistory.h"
@@ -88,6 +90,34 @@ int main(int argc, char** argv) {
         for (int m = 0; m < 4; ++m)
             std::printf("  %s %7.1f", modes[m].name, first[m]);
         std::printf("\n");
+
+        // The comparison with chance each search above included: read afresh (after the draws
+        // changed, or a new range or kind) and kept (every other search).
+        QVector<double> fresh, kept;
+        for (int round = 0; round < rounds; ++round) {
+            const int kind = round % kKindCount;
+            const qint64 start = view.rows()[0].issue + 1, end = view.rows().last().issue;
+            const quint64 generation = (quint64(1) << 62) + round;
+            for (QVector<double>* times : {&fresh, &kept}) {
+                QElapsedTimer timer;
+                timer.start();
+                const auto range = rangeStatistics(store, generation, start, end, kind, {}, &error);
+                if (!range) {
+                    std::fprintf(stderr, "range statistics failed: %s\n", qPrintable(error));
+                    return 1;
+                }
+                QVector<FollowResult::Bar> bars(range->mean.size(), {0, QString(), 100});
+                const auto figures = compareWithChance(bars, range->draws / 3, *range);
+                *times << timer.nsecsElapsed() / 1e6;
+                if (figures.size() != bars.size())
+                    return 1;
+            }
+        }
+        const double search = median(all);
+        std::printf("%7s comparison with chance: read afresh %.1f ms (%.1f %% of a search), "
+                    "kept %.3f ms (%.2f %%)\n",
+                    "", median(fresh), 100 * median(fresh) / search, median(kept),
+                    100 * median(kept) / search);
     }
     return 0;
 }

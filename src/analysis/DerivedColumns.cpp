@@ -10,6 +10,7 @@ struct State {
     qint64 totalChanges = -1;
     qint64 dataVersion = -1;
     QHash<QString, QString> columns;
+    quint64 generation = 0;
 };
 
 // One state per connection; a reopened database gets a new connection name.
@@ -33,13 +34,25 @@ qint64 dataVersion(const QSqlDatabase& db) {
     return scalar(db, QStringLiteral("PRAGMA data_version"));
 }
 
+// Unique over every connection, so a reused connection name never meets an old generation.
+quint64 nextGeneration() {
+    static quint64 last = 0;
+    return ++last;
+}
+
 } // namespace
 
 DerivedColumns::DerivedColumns(HistoryStore& store) : store_(store) {
     const QSqlDatabase db = store_.database();
     State& s = states()[db.connectionName()];
-    if (totalChanges(db) != s.totalChanges || dataVersion(db) != s.dataVersion)
+    if (totalChanges(db) != s.totalChanges || dataVersion(db) != s.dataVersion) {
         s.columns.clear();
+        s.generation = nextGeneration();
+    }
+}
+
+quint64 DerivedColumns::generation() const {
+    return states().value(store_.database().connectionName()).generation;
 }
 
 bool DerivedColumns::holds(const QString& column, const QString& key) const {

@@ -22,6 +22,9 @@ public:
     void rewriting(const QString& column, const QString& key) { pending_.insert(column, key); }
     // Call after the search's transaction committed.
     void committed();
+    // Changes whenever the remembered state is forgotten: what is computed from the draws may
+    // be kept under it.
+    quint64 generation() const;
 
 private:
     HistoryStore& store_;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -38,8 +39,25 @@ struct FollowResult {
         QString label; // the value, or the zodiac name in zodiac mode
         qint64 count;
     };
-    QVector<Bar> bars; // every value of the result kind, in value order
+    QVector<Bar> bars;       // every value of the result kind, in value order
+    QVector<int> resultBars; // the bar of each row of resultRows
     qint64 followDraws = 0;
+
+    // Each bar against chance: what D draws of the issue range give on average.
+    struct Baseline {
+        double expected = 0;              // D * mean per draw over the range
+        std::optional<double> ratio;      // count / expected; none when expected is 0
+        std::optional<double> z;          // none: no test (too few draws, D = N, no variance)
+        std::optional<double> p;          // two-sided, normal
+        std::optional<double> correctedP; // Holm over the kind's values
+        bool marked = false;              // corrected p below kMarkLevel
+    };
+    QVector<Baseline> baseline; // parallel to bars
+    qint64 rangeDraws = 0;      // N: the draws of the issue range
+    int markedCount() const {
+        return int(std::count_if(baseline.cbegin(), baseline.cend(),
+                                 [](const Baseline& b) { return b.marked; }));
+    }
 };
 
 // Checks what a search reads before anything is written: the kinds, N, the issue range and

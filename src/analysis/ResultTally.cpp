@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <numeric>
 
 namespace quorvex {
 
@@ -111,11 +112,13 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
     }
 
     // Ranked by count; equal counts in ascending value.
-    QVector<FollowResult::Bar> ranked = result.bars;
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.count > b.count; });
+    result.resultBars.resize(result.bars.size());
+    std::iota(result.resultBars.begin(), result.resultBars.end(), 0);
+    std::stable_sort(result.resultBars.begin(), result.resultBars.end(),
+                     [&bars = result.bars](int a, int b) { return bars[a].count > bars[b].count; });
     int rank = 0;
-    for (const auto& bar : ranked) {
+    for (const int at : result.resultBars) {
+        const auto& bar = result.bars[at];
         result.resultRows.append({QString::number(++rank), bar.label, QString::number(bar.count),
                                   percentageText(bar.count, denominator)});
     }

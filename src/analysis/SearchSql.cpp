@@ -1,5 +1,7 @@
 #include "SearchSql.h"
 
+#include "ChanceBaseline.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -102,8 +104,16 @@ runMarkedSearch(HistoryStore& store, const SearchRequest& request,
         return std::nullopt;
     auto result =
         ShowFollowResults(store, selection, request.startIssue, request.endIssue, request, error);
-    if (!result || !transaction.commit(error))
+    if (!result)
         return std::nullopt;
+    // Read in the same transaction, so the range is the one the follow draws came from.
+    const auto range =
+        rangeStatistics(store, derived.generation(), request.startIssue, request.endIssue,
+                        request.intXianshiLei, request.bases, error);
+    if (!range || !transaction.commit(error))
+        return std::nullopt;
+    result->rangeDraws = range->draws;
+    result->baseline = compareWithChance(result->bars, result->followDraws, *range);
     derived.committed();
     return result;
 }

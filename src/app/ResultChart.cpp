@@ -1,5 +1,6 @@
 #include "ResultChart.h"
 
+#include "analysis/ChanceBaseline.h"
 #include "history/AttributeKind.h"
 
 #include <QBarCategoryAxis>
@@ -7,11 +8,21 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QToolTip>
 #include <QValueAxis>
+
+#include <cmath>
 
 namespace quorvex {
 
 namespace {
+
+const QColor kExpectedColor(0xf0, 0x8c, 0x1a);
+const QColor kMarkedColor(0xc0, 0x20, 0x20);
 
 const QStringList& kindNames() {
     static const QStringList names{QStringLiteral("号码"), QStringLiteral("生肖"),
@@ -20,7 +31,86 @@ const QStringList& kindNames() {
     return names;
 }
 
+QString tooltipText(const FollowResult::Bar& bar, const FollowResult::Baseline& b) {
+    const QStringList cells = baselineCells(b);
+    return QStringLiteral("%1\n出现次数：%2\n期望次数：%3\n比值：%4\n校正p值：%5%6")
+        .arg(bar.label)
+        .arg(bar.count)
+        .arg(cells[0], cells[1], cells[2], b.marked ? QStringLiteral("\n显著偏离") : QString());
+}
+
+// What chance alone gives: the expected counts as markers over the bars, an outline round each
+// bar that differs beyond noise, and the figures in each bar's tooltip.
+void addBaseline(QChart* chart, QBarSeries* bars, QBarSet* set, const FollowResult& result,
+                 QAbstractAxis* categoryAxis, QAbstractAxis* countAxis) {
+    if (result.baseline.size() != result.bars.size() || result.bars.isEmpty()) {
+        chart->legend()->hide();
+        return;
+    }
+    auto attach = [&](QXYSeries* series) {
+        chart->addSeries(series);
+        series->attachAxis(categoryAxis);
+        series->attachAxis(countAxis);
+    };
+    auto* expected = new QScatterSeries;
+    expected->setName(QStringLiteral("期望次数"));
+    expected->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    expected->setMarkerSize(8);
+    expected->setColor(kExpectedColor);
+    expected->setBorderColor(kExpectedColor.darker(130));
+    for (qsizetype i = 0; i < result.baseline.size(); ++i)
+        expected->append(double(i), result.baseline[i].expected);
+    attach(expected);
+
+    const double half = bars->barWidth() / 2;
+    bool first = true;
+    for (qsizetype i = 0; i < result.bars.size(); ++i) {
+        if (!result.baseline[i].marked)
+            continue;
+        auto* outline = new QLineSeries;
+        outline->setName(QStringLiteral("显著偏离"));
+        outline->setPen(QPen(kMarkedColor, 2.5));
+        const double count = double(result.bars[i].count);
+        *outline << QPointF(i - half, 0) << QPointF(i - half, count) << QPointF(i + half, count)
+                 << QPointF(i + half, 0);
+        attach(outline);
+        // One legend entry stands for every outline.
+        if (!first)
+            for (QLegendMarker* m : chart->legend()->markers(outline))
+                m->setVisible(false);
+        first = false;
+    }
+
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    QFont small = chart->legend()->font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    chart->legend()->setFont(small);
+    chart->legend()->show();
+
+    QObject::connect(set, &QBarSet::hovered, set, [result](bool on, int index) {
+        if (on && index >= 0 && index < result.bars.size())
+            QToolTip::showText(QCursor::pos(),
+                               tooltipText(result.bars[index], result.baseline[index]));
+        else
+            QToolTip::hideText();
+    });
+}
+
 } // namespace
+
+QString baselineSummary(const FollowResult& result) {
+    const bool tested = std::any_of(result.baseline.cbegin(), result.baseline.cend(),
+                                    [](const auto& b) { return b.p.has_value(); });
+    if (!tested)
+        return result.baseline.isEmpty()
+                   ? QString()
+                   : QStringLiteral("未与期望比较：跟随期数少于%1、等于范围内期数或无变化")
+                         .arg(kFewestTestedDraws);
+    const int marked = result.markedCount();
+    if (marked == 0)
+        return QStringLiteral("无显著偏离");
+    return QStringLiteral("%1 个值与期望的偏离超出随机波动（Holm 校正 p < 0.01）").arg(marked);
+}
 
 CountAxis countAxis(qint64 highest) {
     constexpr int kMostIntervals = 8;
@@ -44,7 +134,6 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
     titleFont.setBold(true);
     chart->setTitleFont(titleFont);
-    chart->legend()->hide();
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->setAnimationOptions(QChart::NoAnimation);
 
@@ -56,6 +145,8 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
         categories << bar.label;
         highest = std::max(highest, bar.count);
     }
+    for (const FollowResult::Baseline& b : result.baseline)
+        highest = std::max(highest, qint64(std::ceil(b.expected)));
     set->setColor(QColor(0x3b, 0x7d, 0xd8));
     set->setLabelColor(QColor(0x20, 0x20, 0x20));
     // Fifteen bars share a narrow chart: small labels keep every count and value whole.
@@ -86,6 +177,8 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     countAxis->setLabelsFont(small);
     chart->addAxis(countAxis, Qt::AlignLeft);
     series->attachAxis(countAxis);
+
+    addBaseline(chart, series, set, result, categoryAxis, countAxis);
 
     // Counts over the bars only where they fit side by side; the result grid has them anyway.
     const qsizetype barCount = std::max<qsizetype>(1, result.bars.size());

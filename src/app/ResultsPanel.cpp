@@ -7,6 +7,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QHeaderView>
+#include <QLabel>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTableView>
@@ -61,7 +62,16 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QSplitter(Qt::Vertical, parent) {
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumSize(150, 150);
     chartView_->setFocusPolicy(Qt::NoFocus);
-    resultsLayout_->addWidget(chartView_, 1);
+    auto* chartArea = new QWidget;
+    auto* chartLayout = new QVBoxLayout(chartArea);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->setSpacing(2);
+    chartLayout->addWidget(chartView_, 1);
+    baselineSummary_ = new QLabel;
+    baselineSummary_->setObjectName(QStringLiteral("baselineSummary"));
+    baselineSummary_->setAlignment(Qt::AlignCenter);
+    chartLayout->addWidget(baselineSummary_);
+    resultsLayout_->addWidget(chartArea, 1);
     addWidget(bottom);
     setStretchFactor(0, 1);
     setStretchFactor(1, 1);
@@ -93,6 +103,7 @@ void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind)
     MSFlexGrid3->setUpdatesEnabled(true);
 
     showResultChart(chartView_, result, resultKind);
+    baselineSummary_->setText(baselineSummary(result));
 }
 
 bool ResultsPanel::eventFilter(QObject* watched, QEvent* event) {

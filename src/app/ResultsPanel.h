@@ -8,6 +8,7 @@
 
 class QBoxLayout;
 class QChartView;
+class QLabel;
 class QTableView;
 
 namespace quorvex {
@@ -28,6 +29,7 @@ public:
     TextGridModel* matchModel() const { return matchModel_; }
     TextGridModel* resultModel() const { return resultModel_; }
     QChartView* chartView() const { return chartView_; }
+    QLabel* baselineSummaryLabel() const { return baselineSummary_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -40,6 +42,7 @@ private:
     QTableView* MSFlexGrid2 = nullptr;
     QTableView* MSFlexGrid3 = nullptr;
     QChartView* chartView_ = nullptr;
+    QLabel* baselineSummary_ = nullptr; // how many values differ from chance beyond noise
     QBoxLayout* resultsLayout_ = nullptr;
 };
 

@@ -76,6 +76,10 @@ protected:
                     QStringLiteral("--combo takes a number of positions from 1 to 5, not '%1'")
                         .arg(combo_));
         }
+        // The workbook keeps the window's grid as it is.
+        if (parser.isSet(QStringLiteral("baseline")))
+            return context.usage(QStringLiteral("--baseline is for search and combo; the "
+                                                "workbook keeps the grid's own columns"));
         return options_.parse(parser, context,
                               combo_.isEmpty() ? PositionUse::Ticked : PositionUse::Ignored);
     }

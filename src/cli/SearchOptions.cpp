@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 
+#include "analysis/ChanceBaseline.h"
 #include "analysis/ReferenceDraw.h"
 #include "analysis/SearchSession.h"
 #include "analysis/SearchSql.h"
@@ -21,6 +22,7 @@ const QString kOptBefore = QStringLiteral("before");
 const QString kOptFrom = QStringLiteral("from");
 const QString kOptTo = QStringLiteral("to");
 const QString kOptMatches = QStringLiteral("matches");
+const QString kOptBaseline = QStringLiteral("baseline");
 
 const char* const kKindNames = "number|zodiac|head|tail|sum|segment";
 
@@ -93,11 +95,18 @@ void addSearchOptions(QCommandLineParser& parser) {
          QStringLiteral("ISSUE")},
         {kOptMatches, QStringLiteral("Print the match grid (the follow draws) instead of the "
                                      "result grid.")},
+        {kOptBaseline,
+         QStringLiteral("Add to the result grid what chance alone gives each value: expected "
+                        "count, ratio, Holm-corrected p and a mark when it is below 0.01.")},
     });
 }
 
 int SearchOptions::parse(const QCommandLineParser& parser, Context& context, PositionUse use) {
     matches = parser.isSet(kOptMatches);
+    baseline = parser.isSet(kOptBaseline);
+    if (matches && baseline)
+        return context.usage(QStringLiteral("--baseline adds to the result grid and cannot go "
+                                            "with --matches"));
     kind = parseKind(parser.value(kOptKind));
     if (kind < 0)
         return context.usage(QStringLiteral("--kind takes %1 or 0..5, not '%2'")
@@ -239,6 +248,11 @@ int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context&
     } else {
         grid.header = result->resultHeader;
         grid.rows = QList<QStringList>(result->resultRows.begin(), result->resultRows.end());
+        if (options.baseline) {
+            grid.header += baselineHeader();
+            for (qsizetype r = 0; r < grid.rows.size(); ++r)
+                grid.rows[r] += baselineCells(result->baseline.at(result->resultBars.at(r)));
+        }
     }
     printGrid(context.out(), grid, format);
     return ExitSuccess;

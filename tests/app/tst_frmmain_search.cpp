@@ -71,10 +71,14 @@ QStringList gridHeader(QTableView* grid) {
 QVector<QPair<QString, qint64>> chartBars(frmMain& w) {
     QVector<QPair<QString, qint64>> bars;
     QChart* chart = w.chartView()->chart();
-    const auto series = chart->series();
-    if (series.size() != 1)
+    // One bar series; the expected counts and outlines are series of their own.
+    QList<QBarSeries*> barSeries;
+    for (QAbstractSeries* s : chart->series())
+        if (auto* b = qobject_cast<QBarSeries*>(s))
+            barSeries << b;
+    if (barSeries.size() != 1)
         return bars;
-    auto* bar = qobject_cast<QBarSeries*>(series.first());
+    auto* bar = barSeries.first();
     const auto axes = chart->axes(Qt::Horizontal);
     auto* categories = axes.isEmpty() ? nullptr : qobject_cast<QBarCategoryAxis*>(axes.first());
     if (!bar || bar->count() != 1 || !categories)

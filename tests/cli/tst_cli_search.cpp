@@ -4,6 +4,7 @@
 // shows as a difference.
 #include "FollowOracle.h"
 
+#include "analysis/ChanceBaseline.h"
 #include "cli/SearchOptions.h"
 
 #include "CliProcess.h"
@@ -18,6 +19,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <numeric>
 
 using namespace quorvex;
 using namespace quorvex::test;
@@ -25,6 +28,63 @@ using namespace quorvex::test;
 namespace {
 
 using Result = quorvex::test::CliResult;
+// The baseline cells of each result row, straight from the definitions: per-draw counts over
+// the range, expected D * mean, z over the finite population, Holm over the tested values.
+QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest& r,
+                                    const FollowResult& expected) {
+    const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
+    QSet<qint64> follow;
+    for (const QStringList& row : expected.matchRows)
+        follow.insert(row[0].toLongLong());
+    const double d = follow.size();
+    double n = 0;
+    QVector<double> sum(values.count()), squares(values.count()), counts(values.count());
+    for (const StoredDraw& draw : view.rows()) {
+        if (draw.issue < r.startIssue || draw.issue > r.endIssue)
+            continue;
+        ++n;
+        const auto k = draw.attributes.kindValues(r.intXianshiLei);
+        for (int v = values.lo; v <= values.hi; ++v) {
+            const double c = double(std::count(k.begin(), k.end(), v));
+            sum[v - values.lo] += c;
+            squares[v - values.lo] += c * c;
+            if (follow.contains(draw.issue))
+                counts[v - values.lo] += c;
+        }
+    }
+    QVector<double> e(values.count()), p(values.count(), -1);
+    for (int i = 0; i < values.count(); ++i) {
+        const double mean = n > 0 ? sum[i] / n : 0;
+        const double variance = n > 0 ? squares[i] / n - mean * mean : 0;
+        e[i] = d * mean;
+        if (d >= 20 && d < n && variance > 1e-12)
+            p[i] = std::erfc(std::abs(counts[i] - e[i]) /
+                             std::sqrt(d * variance * (n - d) / (n - 1)) / std::sqrt(2.0));
+    }
+    QVector<int> order;
+    for (int i = 0; i < values.count(); ++i)
+        if (p[i] >= 0)
+            order << i;
+    std::stable_sort(order.begin(), order.end(), [&p](int a, int b) { return p[a] < p[b]; });
+    QVector<double> holm(values.count(), -1);
+    double running = 0;
+    for (qsizetype j = 0; j < order.size(); ++j)
+        holm[order[j]] = running =
+            std::max(running, std::min(1.0, double(order.size() - j) * p[order[j]]));
+    // Result rows are ranked by count, equal counts in ascending value.
+    QVector<int> ranked(values.count());
+    std::iota(ranked.begin(), ranked.end(), 0);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [&counts](int a, int b) { return counts[a] > counts[b]; });
+    QVector<QStringList> rows;
+    for (int i : ranked)
+        rows << QStringList{QString::number(e[i], 'f', 3),
+                            e[i] > 0 ? QString::number(counts[i] / e[i], 'f', 3) : "—",
+                            holm[i] >= 0 ? significantText(holm[i]) : "—",
+                            holm[i] >= 0 && holm[i] < 0.01 ? "是" : ""};
+    return rows;
+}
+
 
 using Values = std::array<int, 5>;
 
@@ -278,6 +338,19 @@ void CliSearchTest::checkAgainstAnswer(const Question& q) {
     QCOMPARE(printed.mid(1),
              QList<QStringList>(expected.resultRows.begin(), expected.resultRows.end()));
 
+    // --baseline: the same rows in the same order, four columns more, figured here directly.
+    const Result withBaseline = cli(arguments(q) << "--baseline");
+    QCOMPARE(withBaseline.code, 0);
+    const QList<QStringList> figured = parseCsv(withBaseline.out);
+    QCOMPARE(figured.first(), (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值",
+                                           "p值", "显著"}));
+    QCOMPARE(figured.size(), printed.size());
+    const QVector<QStringList> direct = directBaseline(history_, want, expected);
+    for (qsizetype r = 1; r < figured.size(); ++r) {
+        QCOMPARE(figured[r].mid(0, 4), printed[r]);
+        QCOMPARE(figured[r].mid(4), direct[r - 1]);
+    }
+
     const Result matches = cli(arguments(q) << "--matches");
     QCOMPARE(matches.code, 0);
     const QList<QStringList> rows = parseCsv(matches.out);
@@ -438,6 +511,8 @@ void CliSearchTest::badOptionValuesExitTwo_data() {
     QTest::newRow("k 6") << QStringList{"combo", "--k", "6"};
     QTest::newRow("k text") << QStringList{"combo", "--k", "all"};
     QTest::newRow("combo lag 0") << QStringList{"combo", "--lag", "0"};
+    QTest::newRow("baseline with matches") << s + QStringList{"--baseline", "--matches"};
+    QTest::newRow("baseline in a workbook") << QStringList{"export-sheet", "results", "--baseline"};
 }
 
 void CliSearchTest::badOptionValuesExitTwo() {

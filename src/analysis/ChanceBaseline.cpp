@@ -1,0 +1,170 @@
+#include "ChanceBaseline.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cmath>
+#include <map>
+#include <numeric>
+#include <tuple>
+
+namespace quorvex {
+
+namespace {
+
+using CacheKey = std::tuple<quint64, qint64, qint64, int, int, int>;
+
+// A few ranges at a time: the window and the CLI search one range over and over.
+std::map<CacheKey, RangeStatistics>& cache() {
+    static std::map<CacheKey, RangeStatistics> entries;
+    return entries;
+}
+constexpr std::size_t kCachedRanges = 16;
+
+std::optional<RangeStatistics> readStatistics(HistoryStore& store, qint64 startIssue,
+                                              qint64 endIssue, int kind, const ValueBases& bases,
+                                              QString* error) {
+    const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
+    QStringList cols;
+    for (int i = 1; i <= kPositions; ++i)
+        cols << attributeColumn(i, kind);
+    QSqlQuery q(store.database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH >= ? AND SQQH <= ?")
+                  .arg(cols.join(QLatin1Char(','))));
+    q.addBindValue(startIssue);
+    q.addBindValue(endIssue);
+    auto failed = [&] {
+        if (error)
+            *error = QStringLiteral("读取检索范围失败：%1").arg(store.errorText(q.lastError()));
+        return std::nullopt;
+    };
+    if (!q.exec())
+        return failed();
+    // Integer sums keep the variance exact, so a value that never varies has variance 0.
+    QVector<qint64> sum(values.count(), 0), squares(values.count(), 0);
+    std::array<int, kPositions> seen{};
+    qint64 n = 0;
+    while (q.next()) {
+        ++n;
+        for (int i = 0; i < kPositions; ++i)
+            seen[i] = q.value(i).toInt();
+        for (int i = 0; i < kPositions; ++i) {
+            const int v = seen[i];
+            if (!values.contains(v))
+                continue;
+            bool first = true;
+            for (int j = 0; j < i && first; ++j)
+                first = seen[j] != v;
+            if (!first)
+                continue; // counted with the first position that holds it
+            const int c = int(std::count(seen.begin() + i, seen.end(), v));
+            sum[v - values.lo] += c;
+            squares[v - values.lo] += c * c;
+        }
+    }
+    if (q.lastError().isValid())
+        return failed();
+    RangeStatistics stats;
+    stats.draws = n;
+    stats.mean.resize(values.count());
+    stats.variance.resize(values.count());
+    for (int i = 0; i < values.count() && n > 0; ++i) {
+        stats.mean[i] = double(sum[i]) / double(n);
+        stats.variance[i] = double(n * squares[i] - sum[i] * sum[i]) / (double(n) * double(n));
+    }
+    return stats;
+}
+
+} // namespace
+
+std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, quint64 generation,
+                                               qint64 startIssue, qint64 endIssue, int kind,
+                                               const ValueBases& bases, QString* error) {
+    const CacheKey key{generation, startIssue, endIssue, kind, bases.sxIni, bases.dsIni};
+    auto& entries = cache();
+    if (const auto it = entries.find(key); it != entries.end())
+        return it->second;
+    auto stats = readStatistics(store, startIssue, endIssue, kind, bases, error);
+    if (!stats)
+        return std::nullopt;
+    // Entries of an older generation are never asked for again.
+    std::erase_if(entries,
+                  [generation](const auto& e) { return std::get<0>(e.first) != generation; });
+    if (entries.size() >= kCachedRanges)
+        entries.clear();
+    entries.emplace(key, *stats);
+    return stats;
+}
+
+QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>>& p) {
+    QVector<int> tested;
+    for (int i = 0; i < p.size(); ++i)
+        if (p[i])
+            tested.append(i);
+    std::stable_sort(tested.begin(), tested.end(), [&p](int a, int b) { return *p[a] < *p[b]; });
+    QVector<std::optional<double>> corrected(p.size());
+    const qsizetype m = tested.size();
+    double running = 0;
+    for (qsizetype k = 0; k < m; ++k) {
+        // Step-down: never below the corrected p of a smaller raw p.
+        running = std::max(running, std::min(1.0, double(m - k) * *p[tested[k]]));
+        corrected[tested[k]] = running;
+    }
+    return corrected;
+}
+
+QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Bar>& bars,
+                                                  qint64 followDraws,
+                                                  const RangeStatistics& range) {
+    const qint64 d = followDraws;
+    const qint64 n = range.draws;
+    QVector<FollowResult::Baseline> out(bars.size());
+    QVector<std::optional<double>> p(bars.size());
+    for (qsizetype i = 0; i < bars.size(); ++i) {
+        FollowResult::Baseline& b = out[i];
+        const double mean = i < range.mean.size() ? range.mean[i] : 0.0;
+        const double variance = i < range.variance.size() ? range.variance[i] : 0.0;
+        b.expected = double(d) * mean;
+        if (b.expected > 0)
+            b.ratio = double(bars[i].count) / b.expected;
+        if (d < kFewestTestedDraws || d >= n || !(variance > 0))
+            continue;
+        // D draws taken from N without replacement.
+        const double sd = std::sqrt(double(d) * variance * double(n - d) / double(n - 1));
+        b.z = (double(bars[i].count) - b.expected) / sd;
+        b.p = std::erfc(std::abs(*b.z) / std::sqrt(2.0));
+        p[i] = b.p;
+    }
+    const auto corrected = holmCorrected(p);
+    for (qsizetype i = 0; i < bars.size(); ++i) {
+        out[i].correctedP = corrected[i];
+        out[i].marked = corrected[i] && *corrected[i] < kMarkLevel;
+    }
+    return out;
+}
+
+QString significantText(double value) {
+    if (value == 0)
+        return QStringLiteral("0.000");
+    // The exponent after rounding to four digits decides the decimals: 0.099996 is 0.1000.
+    const QString e = QString::number(value, 'e', 3);
+    const int exponent = e.mid(e.indexOf(QLatin1Char('e')) + 1).toInt();
+    if (exponent < -4)
+        return e;
+    return QString::number(value, 'f', std::max(0, 3 - exponent));
+}
+
+QStringList baselineHeader() {
+    return {QStringLiteral("期望次数"), QStringLiteral("比值"), QStringLiteral("p值"),
+            QStringLiteral("显著")};
+}
+
+QStringList baselineCells(const FollowResult::Baseline& b) {
+    const QString none = QStringLiteral("—");
+    return {QString::number(b.expected, 'f', 3), b.ratio ? QString::number(*b.ratio, 'f', 3) : none,
+            b.correctedP ? significantText(*b.correctedP) : none,
+            b.marked ? QStringLiteral("是") : QString()};
+}
+
+} // namespace quorvex
