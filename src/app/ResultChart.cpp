@@ -148,7 +148,9 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     for (const FollowResult::Baseline& b : result.baseline)
         highest = std::max(highest, qint64(std::ceil(b.expected)));
     set->setColor(QColor(0x3b, 0x7d, 0xd8));
-    set->setLabelColor(QColor(0x20, 0x20, 0x20));
+    // Counts stand inside the foot of each bar: the expected-count markers sit near the bars'
+    // tops, where labels above the bars would run into them.
+    set->setLabelColor(Qt::white);
     // Fifteen bars share a narrow chart: small labels keep every count and value whole.
     QFont small = set->labelFont();
     small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
@@ -157,7 +159,7 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     auto* series = new QBarSeries;
     series->append(set);
     series->setBarWidth(0.7);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideBase);
     series->setLabelsFormat(QStringLiteral("@value"));
     chart->addSeries(series);
 
