@@ -2,6 +2,7 @@
 #include "import/HistoryMaintenance.h"
 #include "TestHistory.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -475,6 +476,15 @@ void MaintenanceTest::killedRebuildLeavesBeforeOrAfter() {
                         ::_exit(4);
                 }
             }
+        }
+        // Every other round waits for one more completed rebuild first, so that kills also land
+        // after a committed one however slow the build (a sanitizer's, say) makes the child.
+        if (round % 2 == 1) {
+            const qint64 before = QFileInfo(QString::fromLocal8Bit(counter)).size();
+            QDeadlineTimer deadline(60000);
+            while (QFileInfo(QString::fromLocal8Bit(counter)).size() == before &&
+                   !deadline.hasExpired())
+                ::usleep(1000);
         }
         ::usleep(20000 + QRandomGenerator::global()->bounded(300000));
         ::kill(child, SIGKILL);
