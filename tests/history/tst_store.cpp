@@ -1,12 +1,14 @@
 #include "history/HistoryStore.h"
 #include "TestHistory.h"
 
+#include "ChildKill.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
 #include <QtTest>
 
 #include <csignal>
@@ -375,18 +377,9 @@ void StoreTest::killedCompactionNeverLosesTheHistory() {
         }
         // Every other round waits for one more completed compaction first, so that kills also
         // land after the first one however slow the machine is.
-        if (round % 2 == 1) {
-            const qint64 before = QFileInfo(QString::fromLocal8Bit(counter)).size();
-            QDeadlineTimer deadline(20000);
-            while (QFileInfo(QString::fromLocal8Bit(counter)).size() == before &&
-                   !deadline.hasExpired())
-                ::usleep(1000);
-        }
-        ::usleep(5000 + QRandomGenerator::global()->bounded(60000));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        QVERIFY(WIFSIGNALED(status));
+        if (round % 2 == 1)
+            waitForFileToGrow(QString::fromLocal8Bit(counter), 20000);
+        QVERIFY(killAfterRandomDelay(child, 5000, 60000));
 
         HistoryStore store;
         QString error;

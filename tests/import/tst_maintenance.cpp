@@ -2,12 +2,14 @@
 #include "import/HistoryMaintenance.h"
 #include "TestHistory.h"
 
+#include "ChildKill.h"
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
 #include <QtTest>
 
 #include <csignal>
@@ -479,18 +481,9 @@ void MaintenanceTest::killedRebuildLeavesBeforeOrAfter() {
         }
         // Every other round waits for one more completed rebuild first, so that kills also land
         // after a committed one however slow the build (a sanitizer's, say) makes the child.
-        if (round % 2 == 1) {
-            const qint64 before = QFileInfo(QString::fromLocal8Bit(counter)).size();
-            QDeadlineTimer deadline(60000);
-            while (QFileInfo(QString::fromLocal8Bit(counter)).size() == before &&
-                   !deadline.hasExpired())
-                ::usleep(1000);
-        }
-        ::usleep(20000 + QRandomGenerator::global()->bounded(300000));
-        ::kill(child, SIGKILL);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        QVERIFY(WIFSIGNALED(status));
+        if (round % 2 == 1)
+            waitForFileToGrow(QString::fromLocal8Bit(counter), 60000);
+        QVERIFY(killAfterRandomDelay(child, 20000, 300000));
 
         HistoryStore store;
         QString error;
