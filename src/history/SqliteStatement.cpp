@@ -1,0 +1,105 @@
+#include "SqliteStatement.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+namespace quorvex {
+
+sqlite3* sqliteHandle(const HistoryStore& store) {
+    const QSqlDatabase db = store.database();
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(v.constData());
+}
+
+SqliteStatement::SqliteStatement(const HistoryStore& store)
+    : store_(store), db_(sqliteHandle(store)) {}
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(stmt_);
+}
+
+bool SqliteStatement::fail(int code) {
+    const QString message =
+        db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("历史数据库没有打开");
+    const int extended = db_ ? sqlite3_extended_errcode(db_) : code;
+    error_ = QSqlError(message, message, QSqlError::StatementError, QString::number(extended));
+    return false;
+}
+
+bool SqliteStatement::prepare(const QString& sql) {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+    error_ = QSqlError();
+    if (!db_)
+        return fail(SQLITE_MISUSE);
+    const QByteArray utf8 = sql.toUtf8();
+    const int rc = sqlite3_prepare_v3(db_, utf8.constData(), int(utf8.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    return rc == SQLITE_OK || fail(rc);
+}
+
+void SqliteStatement::bind(int index, qint64 value) {
+    sqlite3_bind_int64(stmt_, index, value);
+}
+
+void SqliteStatement::bind(int index, const QString& text) {
+    if (text.isNull()) {
+        sqlite3_bind_null(stmt_, index);
+        return;
+    }
+    sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * sizeof(char16_t)),
+                        SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bindNull(int index) {
+    sqlite3_bind_null(stmt_, index);
+}
+
+bool SqliteStatement::exec() {
+    if (!stmt_)
+        return fail(SQLITE_MISUSE);
+    const int rc = sqlite3_step(stmt_);
+    const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW || fail(rc);
+    sqlite3_reset(stmt_);
+    return ok;
+}
+
+bool SqliteStatement::next() {
+    if (!stmt_)
+        return fail(SQLITE_MISUSE);
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        fail(rc);
+    sqlite3_reset(stmt_);
+    return false;
+}
+
+bool SqliteStatement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+qint64 SqliteStatement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
+
+QString SqliteStatement::text(int column) const {
+    const void* p = sqlite3_column_text16(stmt_, column);
+    if (!p)
+        return {};
+    const int bytes = sqlite3_column_bytes16(stmt_, column);
+    return QString(static_cast<const QChar*>(p), bytes / int(sizeof(QChar)));
+}
+
+void SqliteStatement::reset() {
+    if (stmt_)
+        sqlite3_reset(stmt_);
+}
+
+} // namespace quorvex

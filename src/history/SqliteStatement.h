@@ -1,0 +1,59 @@
+#pragma once
+
+#include "HistoryStore.h"
+
+#include <QSqlError>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quorvex {
+
+// SQLite's own connection behind the store; null when the store is not open on SQLite.
+sqlite3* sqliteHandle(const HistoryStore& store);
+
+// A prepared statement run through SQLite's C API on the store's connection, inside whatever
+// transaction the store has open. Binding and reading cost no QVariant per value, which is most
+// of Qt SQL's cost on rows of a hundred columns. Errors come back as Qt SQL reports them, so
+// HistoryStore::errorText and the damage checks treat them alike.
+class SqliteStatement {
+public:
+    explicit SqliteStatement(const HistoryStore& store);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    bool prepare(const QString& sql);
+    bool isPrepared() const { return stmt_ != nullptr; }
+
+    // Parameters count from 1, as in SQLite.
+    void bind(int index, qint64 value);
+    void bind(int index, const QString& text); // a null QString binds NULL
+    void bindNull(int index);
+
+    // Runs a statement that returns no rows and resets it for the next values.
+    bool exec();
+
+    // Reads row by row: true on a row; false at the end or on an error (lastError() tells).
+    bool next();
+    bool isNull(int column) const;
+    qint64 integer(int column) const;
+    QString text(int column) const; // NULL reads as a null QString
+    // Ends a read early and readies the statement for new values.
+    void reset();
+
+    QSqlError lastError() const { return error_; }
+    // The store's text for the last error, damage noted.
+    QString errorText() const { return store_.errorText(error_); }
+
+private:
+    bool fail(int code);
+
+    const HistoryStore& store_;
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+    QSqlError error_;
+};
+
+} // namespace quorvex
