@@ -1,8 +1,5 @@
 #include "ChanceBaseline.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 #include <cmath>
 #include <map>
 #include <numeric>
@@ -21,34 +18,16 @@ std::map<CacheKey, RangeStatistics>& cache() {
 }
 constexpr std::size_t kCachedRanges = 16;
 
-std::optional<RangeStatistics> readStatistics(HistoryStore& store, qint64 startIssue,
-                                              qint64 endIssue, int kind, const ValueBases& bases,
-                                              QString* error) {
+RangeStatistics computeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
+                                  int kind, const ValueBases& bases) {
     const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
-    QStringList cols;
-    for (int i = 1; i <= kPositions; ++i)
-        cols << attributeColumn(i, kind);
-    QSqlQuery q(store.database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH >= ? AND SQQH <= ?")
-                  .arg(cols.join(QLatin1Char(','))));
-    q.addBindValue(startIssue);
-    q.addBindValue(endIssue);
-    auto failed = [&] {
-        if (error)
-            *error = QStringLiteral("读取检索范围失败：%1").arg(store.errorText(q.lastError()));
-        return std::nullopt;
-    };
-    if (!q.exec())
-        return failed();
     // Integer sums keep the variance exact, so a value that never varies has variance 0.
     QVector<qint64> sum(values.count(), 0), squares(values.count(), 0);
+    const auto [begin, end] = mirror.rowsBetween(startIssue, endIssue);
     std::array<int, kPositions> seen{};
-    qint64 n = 0;
-    while (q.next()) {
-        ++n;
+    for (qsizetype row = begin; row < end; ++row) {
         for (int i = 0; i < kPositions; ++i)
-            seen[i] = q.value(i).toInt();
+            seen[i] = mirror.value(HistoryMirror::attribute(i + 1, kind), row);
         for (int i = 0; i < kPositions; ++i) {
             const int v = seen[i];
             if (!values.contains(v))
@@ -63,8 +42,7 @@ std::optional<RangeStatistics> readStatistics(HistoryStore& store, qint64 startI
             squares[v - values.lo] += c * c;
         }
     }
-    if (q.lastError().isValid())
-        return failed();
+    const qint64 n = end - begin;
     RangeStatistics stats;
     stats.draws = n;
     stats.mean.resize(values.count());
@@ -78,23 +56,31 @@ std::optional<RangeStatistics> readStatistics(HistoryStore& store, qint64 startI
 
 } // namespace
 
-std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, quint64 generation,
-                                               qint64 startIssue, qint64 endIssue, int kind,
-                                               const ValueBases& bases, QString* error) {
+RangeStatistics rangeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
+                                int kind, const ValueBases& bases) {
+    const quint64 generation = mirror.generation();
     const CacheKey key{generation, startIssue, endIssue, kind, bases.sxIni, bases.dsIni};
     auto& entries = cache();
     if (const auto it = entries.find(key); it != entries.end())
         return it->second;
-    auto stats = readStatistics(store, startIssue, endIssue, kind, bases, error);
-    if (!stats)
-        return std::nullopt;
+    const RangeStatistics stats = computeStatistics(mirror, startIssue, endIssue, kind, bases);
     // Entries of an older generation are never asked for again.
     std::erase_if(entries,
                   [generation](const auto& e) { return std::get<0>(e.first) != generation; });
     if (entries.size() >= kCachedRanges)
         entries.clear();
-    entries.emplace(key, *stats);
+    entries.emplace(key, stats);
     return stats;
+}
+
+std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, qint64 startIssue,
+                                               qint64 endIssue, int kind, const ValueBases& bases,
+                                               QString* error) {
+    const HistoryStore::ReadSnapshot snapshot(store);
+    const auto mirror = HistoryMirror::current(store, error);
+    if (!mirror)
+        return std::nullopt;
+    return rangeStatistics(*mirror, startIssue, endIssue, kind, bases);
 }
 
 QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>>& p) {

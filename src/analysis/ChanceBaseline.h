@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FollowSearch.h"
+#include "HistoryMirror.h"
 
 #include <QVector>
 
@@ -21,11 +22,14 @@ constexpr qint64 kFewestTestedDraws = 20;
 // A value is marked when its Holm-corrected p lies below this.
 constexpr double kMarkLevel = 0.01;
 
-// Reads the range statistics of the result kind over the draws of the issue range. Reused
-// while the history's draws do not change (generation: DerivedColumns::generation()).
-std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, quint64 generation,
-                                               qint64 startIssue, qint64 endIssue, int kind,
-                                               const ValueBases& bases, QString* error);
+// The range statistics of the result kind over the draws of the issue range, from the mirror.
+// Kept while the mirror's draws do not change (its generation).
+RangeStatistics rangeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
+                                int kind, const ValueBases& bases);
+// The same for the history as it stands; nothing and the reason when it cannot be read.
+std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, qint64 startIssue,
+                                               qint64 endIssue, int kind, const ValueBases& bases,
+                                               QString* error);
 
 // Holm's step-down correction over the p-values given; values without a p stay without one
 // and do not count towards the family.

@@ -1,44 +1,50 @@
 #include "FollowSearch.h"
 
-#include "SearchSql.h"
+#include "PendingSearch.h"
 
 namespace quorvex {
 
-std::optional<FollowResult> runFollowSearch(HistoryStore& store, const SearchRequest& r,
-                                            QString* error) {
+std::unique_ptr<PendingSearch> startFollowSearch(HistoryStore& store, const SearchRequest& r,
+                                                 QString* error) {
     QVector<int> ticked;
     for (int i = 1; i <= kPositions; ++i) {
         if (r.bolPosSel[i - 1])
             ticked << i;
     }
-    auto countHits = [&](DerivedColumns& derived, QString* error) {
-        QVariantList values;
+    auto countHits = [&](WorkingCells& cells) {
+        const HistoryMirror& m = cells.mirror();
+        std::vector<qint32> hits;
         if (r.bolZyw) {
             // Occurrence counts make repeated reference values need repeated values in the draw.
             std::array<int, 16> counters{};
+            QByteArrayList tokens;
             for (int i : ticked) {
                 const int v = r.intRefVal[i - 1];
                 int count = 0;
                 if (r.intLei != Number && counterRange(r.intLei).contains(v))
                     count = ++counters[v];
-                values << freeToken(r.intLei, v, count, false);
+                tokens << freeToken(r.intLei, v, count, false);
             }
-            const QString column = r.bolSq ? codeColumn(r.intLei) : preCodeColumn(r.intLei);
-            return (r.bolSq || deriveLaggedLists(store, derived, r.intPreQi, error)) &&
-                   setHitCounts(store, tokenHits(column, values.size()), values, error);
+            if (!r.bolSq)
+                deriveLaggedLists(cells, r.intPreQi);
+            hits = tokenHits(
+                m, (r.bolSq ? HistoryMirror::kCode : HistoryMirror::kPreCode) + r.intLei, tokens);
+        } else {
+            deriveComparisonColumns(cells, r.bolSq, r.intPreQi);
+            const int base = r.bolSq ? HistoryMirror::kLastDraw : HistoryMirror::kPreDraw;
+            QVector<int> columns, values;
+            for (int i : ticked) {
+                columns << base + (i - 1) * 6 + r.intLei;
+                values << r.intRefVal[i - 1];
+            }
+            hits = equalityHits(m, columns, values);
         }
-        const QChar suffix = r.bolSq ? QLatin1Char('S') : QLatin1Char('P');
-        QStringList columns;
-        for (int i : ticked) {
-            columns << laggedColumn(i, r.intLei, suffix);
-            values << r.intRefVal[i - 1];
-        }
-        return deriveComparisonColumns(store, derived, r.bolSq, r.intPreQi, error) &&
-               setHitCounts(store, equalityHits(columns), values, error);
+        for (std::size_t row = 0; row < hits.size(); ++row)
+            cells.set(HistoryMirror::kIntTh, qsizetype(row), hits[row]);
     };
     // A row is a follow draw when every ticked position hit.
-    return runMarkedSearch(store, r, countHits,
-                           {QStringLiteral("intTh = ?"), {qint64(ticked.size())}}, error);
+    return PendingSearch::start(store, r, countHits, {HistoryMirror::kIntTh, qint32(ticked.size())},
+                                error);
 }
 
 } // namespace quorvex

@@ -60,6 +60,9 @@ struct FollowResult {
     }
 };
 
+// Issue of an issue box: the number formed by its last 8 characters.
+std::optional<qint64> issueFromBox(const QString& text);
+
 // Checks what a search reads before anything is written: the kinds, N, the issue range and
 // typed reference values of the ticked positions. A message for the user otherwise.
 bool validateRequest(const SearchRequest& request, QString* error);

@@ -1,9 +1,7 @@
 #include "ResultTally.h"
 
+#include "history/SqliteStatement.h"
 #include "history/ZodiacTables.h"
-
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <algorithm>
 #include <numeric>
@@ -18,14 +16,6 @@ QString cellText(int kind, int value, int sxIni) {
     return QString::number(value);
 }
 
-bool fail(const HistoryStore& store, QString* error, const QString& what, const QSqlQuery& q) {
-    if (error) {
-        const QString why = store.errorText(q.lastError());
-        *error = store.isDamaged() ? why : QStringLiteral("%1：%2").arg(what, why);
-    }
-    return false;
-}
-
 } // namespace
 
 QString percentageText(qint64 count, qint64 denominator) {
@@ -38,9 +28,8 @@ QString percentageText(qint64 count, qint64 denominator) {
         .arg(thousandths % 1000, 3, 10, QLatin1Char('0'));
 }
 
-std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selection& selection,
-                                              qint64 startIssue, qint64 endIssue,
-                                              const SearchRequest& request, QString* error) {
+FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& selection,
+                               const SearchRequest& request) {
     const int kind = request.intXianshiLei;
     const int sxIni = request.bases.sxIni;
     const ValueRange values = kindRange(kind, sxIni, request.bases.dsIni);
@@ -53,63 +42,36 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
     result.resultHeader = {QStringLiteral("序号"), QStringLiteral("结果"),
                            QStringLiteral("出现次数"), QStringLiteral("百分比")};
 
-    QStringList cols{QStringLiteral("SQQH")};
-    for (int i = 1; i <= kPositions; ++i)
-        cols << attributeColumn(i, kind);
-    cols << (request.bolSq ? QStringLiteral("txtHisLst") : QStringLiteral("txtHisPreLst"));
-
-    QSqlQuery q(store.database());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH >= ? AND SQQH <= ? AND %2 "
-                             "ORDER BY SQQH")
-                  .arg(cols.join(QLatin1Char(',')), selection.condition));
-    q.addBindValue(startIssue);
-    q.addBindValue(endIssue);
-    for (const QVariant& v : selection.values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        fail(store, error, QStringLiteral("读取检索结果失败"), q);
-        return std::nullopt;
-    }
-
+    const int list = request.bolSq ? HistoryMirror::kTxtHisLst : HistoryMirror::kTxtHisPreLst;
+    const auto& selected = mirror.column(selection.column);
+    // Names are made once per value, not once per cell.
+    QStringList names;
+    for (int v = values.lo; v <= values.hi; ++v)
+        names << cellText(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
-    while (q.next()) {
-        QStringList row;
-        row.reserve(7);
-        row << q.value(0).toString();
+    const auto [begin, end] = mirror.rowsBetween(request.startIssue, request.endIssue);
+    for (qsizetype row = begin; row < end; ++row) {
+        if (selected[std::size_t(row)] != selection.value)
+            continue;
+        QStringList cells;
+        cells.reserve(kPositions + 2);
+        cells << QString::number(mirror.issue(row));
         for (int i = 1; i <= kPositions; ++i) {
-            const int v = q.value(i).toInt();
-            row << cellText(kind, v, sxIni);
-            if (values.contains(v))
+            const int v = mirror.value(HistoryMirror::attribute(i, kind), row);
+            if (values.contains(v)) {
                 ++counts[v - values.lo];
+                cells << names[v - values.lo];
+            } else {
+                cells << cellText(kind, v, sxIni);
+            }
         }
-        row << q.value(kPositions + 1).toString();
-        result.matchRows.append(std::move(row));
-    }
-    // next() also ends on an error: a tally of part of the rows must not pass for the answer.
-    if (q.lastError().isValid()) {
-        fail(store, error, QStringLiteral("读取检索结果失败"), q);
-        return std::nullopt;
+        cells << QString::fromUtf8(mirror.textOf(mirror.raw(list, row)));
+        result.matchRows.append(std::move(cells));
     }
     result.followDraws = result.matchRows.size();
     const qint64 denominator = result.followDraws * kPositions;
-
-    // Carcu keeps the tally of the last display in the database.
-    QSqlQuery w(store.database());
-    if (!w.exec(QStringLiteral("DELETE FROM Carcu"))) {
-        fail(store, error, QStringLiteral("无法写入统计表"), w);
-        return std::nullopt;
-    }
-    w.prepare(QStringLiteral("INSERT INTO Carcu (Nmb, Count) VALUES (?, ?)"));
-    for (int v = values.lo; v <= values.hi; ++v) {
-        w.addBindValue(v);
-        w.addBindValue(counts[v - values.lo]);
-        if (!w.exec()) {
-            fail(store, error, QStringLiteral("无法写入统计表"), w);
-            return std::nullopt;
-        }
-        result.bars.append({v, cellText(kind, v, sxIni), counts[v - values.lo]});
-    }
+    for (int v = values.lo; v <= values.hi; ++v)
+        result.bars.append({v, names[v - values.lo], counts[v - values.lo]});
 
     // Ranked by count; equal counts in ascending value.
     result.resultBars.resize(result.bars.size());
@@ -123,6 +85,22 @@ std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selecti
                                   percentageText(bar.count, denominator)});
     }
     return result;
+}
+
+bool writeCarcu(HistoryStore& store, const QVector<FollowResult::Bar>& bars, QString* error) {
+    SqliteStatement clear(store), insert(store);
+    bool ok = clear.prepare(QStringLiteral("DELETE FROM Carcu")) && clear.exec() &&
+              insert.prepare(QStringLiteral("INSERT INTO Carcu (Nmb, Count) VALUES (?, ?)"));
+    for (qsizetype i = 0; ok && i < bars.size(); ++i) {
+        insert.bind(1, bars[i].value);
+        insert.bind(2, bars[i].count);
+        ok = insert.exec();
+    }
+    if (!ok && error) {
+        const QString why = clear.lastError().isValid() ? clear.errorText() : insert.errorText();
+        *error = store.isDamaged() ? why : QStringLiteral("无法写入统计表：%1").arg(why);
+    }
+    return ok;
 }
 
 } // namespace quorvex

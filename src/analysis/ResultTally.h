@@ -1,21 +1,24 @@
 #pragma once
 
 #include "FollowSearch.h"
+#include "HistoryMirror.h"
 
 namespace quorvex {
 
-// Which rows of Lishi a search selected, as an SQL condition over the row, with its values.
+// Which rows a search selected: those whose integer column of the mirror holds value.
 struct Selection {
-    QString condition; // e.g. "intTh = ?"
-    QVariantList values;
+    int column;
+    qint32 value;
 };
 
-// ShowFollowResults: lists the selected follow draws within the issue range, tallies the result
-// kind over their five positions, rewrites Carcu and ranks the values. Runs inside the caller's
-// transaction.
-std::optional<FollowResult> ShowFollowResults(HistoryStore& store, const Selection& selection,
-                                              qint64 startIssue, qint64 endIssue,
-                                              const SearchRequest& request, QString* error);
+// ShowFollowResults: lists the selected follow draws within the request's issue range,
+// tallies the result kind over their five positions and ranks the values.
+FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& selection,
+                               const SearchRequest& request);
+
+// Carcu keeps the tally of the last display: one row per value of the result kind. Runs
+// inside the caller's transaction.
+bool writeCarcu(HistoryStore& store, const QVector<FollowResult::Bar>& bars, QString* error);
 
 // The percentage cell: count * 100 / denominator with three decimals and "%"; empty when
 // there is no follow draw.

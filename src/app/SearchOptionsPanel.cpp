@@ -2,7 +2,7 @@
 
 #include "Controls.h"
 
-#include "analysis/SearchSql.h"
+#include "analysis/FollowSearch.h"
 
 #include <QCheckBox>
 #include <QComboBox>

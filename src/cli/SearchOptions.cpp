@@ -5,7 +5,7 @@
 #include "analysis/ChanceBaseline.h"
 #include "analysis/ReferenceDraw.h"
 #include "analysis/SearchSession.h"
-#include "analysis/SearchSql.h"
+#include "analysis/FollowSearch.h"
 
 namespace quorvex::cli {
 

@@ -56,6 +56,17 @@ void SqliteStatement::bind(int index, const QString& text) {
                         SQLITE_TRANSIENT);
 }
 
+void SqliteStatement::bindUtf8(int index, const QByteArray& text) {
+    if (text.isNull())
+        sqlite3_bind_null(stmt_, index);
+    else
+        sqlite3_bind_text(stmt_, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+qint64 SqliteStatement::changes() const {
+    return db_ ? sqlite3_changes64(db_) : 0;
+}
+
 void SqliteStatement::bindNull(int index) {
     sqlite3_bind_null(stmt_, index);
 }
@@ -95,6 +106,15 @@ QString SqliteStatement::text(int column) const {
         return {};
     const int bytes = sqlite3_column_bytes16(stmt_, column);
     return QString(static_cast<const QChar*>(p), bytes / int(sizeof(QChar)));
+}
+
+int SqliteStatement::type(int column) const {
+    return sqlite3_column_type(stmt_, column);
+}
+
+QByteArrayView SqliteStatement::utf8(int column) const {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
 }
 
 void SqliteStatement::reset() {

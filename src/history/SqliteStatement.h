@@ -2,6 +2,7 @@
 
 #include "HistoryStore.h"
 
+#include <QByteArrayView>
 #include <QSqlError>
 #include <QString>
 
@@ -31,15 +32,22 @@ public:
     void bind(int index, qint64 value);
     void bind(int index, const QString& text); // a null QString binds NULL
     void bindNull(int index);
+    void bindUtf8(int index, const QByteArray& text); // a null QByteArray binds NULL
 
     // Runs a statement that returns no rows and resets it for the next values.
     bool exec();
+    // Rows the last exec() inserted, updated or deleted.
+    qint64 changes() const;
 
     // Reads row by row: true on a row; false at the end or on an error (lastError() tells).
     bool next();
     bool isNull(int column) const;
     qint64 integer(int column) const;
     QString text(int column) const; // NULL reads as a null QString
+    // The cell's type as SQLite holds it (SQLITE_INTEGER, SQLITE_TEXT, SQLITE_NULL, ...).
+    int type(int column) const;
+    // A text cell's UTF-8 bytes without a copy, valid until the next step.
+    QByteArrayView utf8(int column) const;
     // Ends a read early and readies the statement for new values.
     void reset();
 

@@ -123,7 +123,7 @@ void ChanceBaselineTest::rangeStatisticsOfSmallHistory() {
     TempHistory h;
     // Tail 3: counts 2, 0, 0, 1; tail 5: 1, 1, 1, 1.
     h.appendMany(2013001, {{3, 13, 5, 1, 2}, {1, 2, 4, 6, 15}, {5, 7, 8, 9, 10}, {3, 5, 6, 7, 8}});
-    const auto s = rangeStatistics(h.store(), 0, 2013001, 2013004, kTail, {}, nullptr);
+    const auto s = rangeStatistics(h.store(), 2013001, 2013004, kTail, {}, nullptr);
     QVERIFY(s);
     QCOMPARE(s->draws, 4);
     QCOMPARE(s->mean[3], 0.75);
@@ -131,7 +131,7 @@ void ChanceBaselineTest::rangeStatisticsOfSmallHistory() {
     QCOMPARE(s->mean[5], 1.0);
     QCOMPARE(s->variance[5], 0.0);
     // The range bounds the draws: the last two only.
-    const auto part = rangeStatistics(h.store(), 0, 2013003, 2013004, kTail, {}, nullptr);
+    const auto part = rangeStatistics(h.store(), 2013003, 2013004, kTail, {}, nullptr);
     QCOMPARE(part->draws, 2);
     QCOMPARE(part->mean[3], 0.5);
     QCOMPARE(part->variance[3], 0.25);
