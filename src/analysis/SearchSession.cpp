@@ -389,17 +389,33 @@ bool SearchSession::readyToSearch(QString* error) const {
     return true;
 }
 
-std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& request, QString* error) {
+std::unique_ptr<PendingSearch> SearchSession::startFollow(const SearchRequest& request,
+                                                          QString* error) {
     if (!readyToSearch(error))
+        return nullptr;
+    return startFollowSearch(store_, request, error);
+}
+
+std::unique_ptr<PendingSearch> SearchSession::startCombination(const SearchRequest& request,
+                                                               QString* error) {
+    if (!readyToSearch(error))
+        return nullptr;
+    return startCombinationSearch(store_, request, s_.intZhWSetup, error);
+}
+
+std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& request, QString* error) {
+    auto search = startFollow(request, error);
+    if (!search || !search->write(error))
         return std::nullopt;
-    return runFollowSearch(store_, request, error);
+    return search->result();
 }
 
 std::optional<FollowResult> SearchSession::runCombination(const SearchRequest& request,
                                                           QString* error) {
-    if (!readyToSearch(error))
+    auto search = startCombination(request, error);
+    if (!search || !search->write(error))
         return std::nullopt;
-    return runCombinationSearch(store_, request, s_.intZhWSetup, error);
+    return search->result();
 }
 
 } // namespace quorvex

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FollowSearch.h"
+#include "PendingSearch.h"
 
 #include "history/SettingsStore.h"
 
@@ -114,6 +114,9 @@ public:
     // (Command2). An empty history, or a range the session has none for, is refused.
     std::optional<FollowResult> runFollow(const SearchRequest& request, QString* error);
     std::optional<FollowResult> runCombination(const SearchRequest& request, QString* error);
+    // The same, answered first and written by the caller (PendingSearch::write).
+    std::unique_ptr<PendingSearch> startFollow(const SearchRequest& request, QString* error);
+    std::unique_ptr<PendingSearch> startCombination(const SearchRequest& request, QString* error);
     // Whether the history and the reference allow a search at all; the reason otherwise.
     bool readyToSearch(QString* error) const;
 

@@ -205,27 +205,36 @@ void frmMain::refreshAfterHistoryChange() {
 // ---------------------------------------------------------------------------------------------
 // Searches
 
-void frmMain::runSearch(const QString& title, SearchRun run) {
+void frmMain::runSearch(const QString& title, SearchStart start) {
     const auto request = options_->searchRequest();
     if (!request)
         return;
     BusyCursor busy;
     QString error;
-    const auto result = (session_.*run)(*request, &error);
-    busy.release();
-    if (result)
-        results_->ShowFollowResults(*result, session_.settings().intXianshiLei);
-    else
+    const auto search = (session_.*start)(*request, &error);
+    if (!search) {
+        busy.release();
         dialogs_->warning(title, error);
-    afterSearchFailure(result.has_value());
+        return afterSearchFailure(false);
+    }
+    // The answer is shown before the working cells are written: on a long history writing
+    // them takes far longer than finding it. Nothing else runs until they are written.
+    results_->ShowFollowResults(search->result(), session_.settings().intXianshiLei);
+    repaint();
+    const bool written = search->write(&error);
+    busy.release();
+    if (!written)
+        dialogs_->warning(title,
+                          QStringLiteral("检索结果已显示，但没有写入历史数据库：%1").arg(error));
+    afterSearchFailure(written);
 }
 
 void frmMain::Command1_Click() {
-    runSearch(QStringLiteral("检索"), &SearchSession::runFollow);
+    runSearch(QStringLiteral("检索"), &SearchSession::startFollow);
 }
 
 void frmMain::Command2_Click() {
-    runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination);
+    runSearch(QStringLiteral("组合检索"), &SearchSession::startCombination);
 }
 
 void frmMain::followDamage() {

@@ -76,9 +76,9 @@ private:
     void setSxcsChecks();
     void setDscsChecks();
     // Command1 and Command2: the request from the boxes, the search, its grids or its message.
-    using SearchRun = std::optional<FollowResult> (SearchSession::*)(const SearchRequest&,
-                                                                     QString*);
-    void runSearch(const QString& title, SearchRun run);
+    using SearchStart = std::unique_ptr<PendingSearch> (SearchSession::*)(const SearchRequest&,
+                                                                          QString*);
+    void runSearch(const QString& title, SearchStart start);
     // After a search that failed: the window follows a damaged or changed history.
     void afterSearchFailure(bool searched);
     void followDamage();

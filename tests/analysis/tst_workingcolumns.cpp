@@ -97,6 +97,7 @@ private slots:
     void agreeWithSetBasedStatements_data();
     void agreeWithSetBasedStatements();
     void droppedSearchWritesNothing();
+    void failedWriteIsReported();
     void foreignValueIsRefused();
 };
 
@@ -186,6 +187,40 @@ void WorkingColumnsTest::droppedSearchWritesNothing() {
     QVERIFY2(second.open(h.folder(), &error), qPrintable(error));
     const Snapshot expected = referenceState(second, other, 0);
     QVERIFY2(runFollowSearch(h.store(), other, &error), qPrintable(error));
+    QCOMPARE(snapshot(h.store()).lishi, expected.lishi);
+}
+
+// A write refused half way is reported, leaves the file as it was, and the next search writes
+// what it must although the refused one had changed the cells in memory.
+void WorkingColumnsTest::failedWriteIsReported() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(60, 9));
+    QString error;
+    QVERIFY2(runFollowSearch(h.store(), baseRequest(), &error), qPrintable(error));
+    const Snapshot before = snapshot(h.store());
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Lishi WHEN "
+                                  "OLD.SQQH = 2013050 BEGIN SELECT RAISE(ABORT, 'no room'); END")));
+    SearchRequest r = baseRequest();
+    r.bolZyw = false;
+    r.bolSq = false;
+    r.intPreQi = 2;
+    r.bolPosSel = {true, false, true, false, false};
+    r.intRefVal = {3, 0, 7, 0, 0};
+    r.bolManual = true;
+    auto pending = startFollowSearch(h.store(), r, &error);
+    QVERIFY2(pending, qPrintable(error));
+    QVERIFY(!pending->write(&error));
+    QVERIFY2(error.contains(QStringLiteral("no room")), qPrintable(error));
+    pending.reset();
+    QCOMPARE(snapshot(h.store()).lishi, before.lishi);
+    QCOMPARE(snapshot(h.store()).carcu, before.carcu);
+
+    QVERIFY(q.exec(QStringLiteral("DROP TRIGGER refuse")));
+    HistoryStore other;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    const Snapshot expected = referenceState(other, r, 0);
+    QVERIFY2(runFollowSearch(h.store(), r, &error), qPrintable(error));
     QCOMPARE(snapshot(h.store()).lishi, expected.lishi);
 }
 
