@@ -3,8 +3,8 @@
 #include "AttributeKind.h"
 #include "ZodiacTables.h"
 
+#include <QByteArrayView>
 #include <QString>
-
 #include <QVector>
 
 #include <array>
@@ -43,12 +43,33 @@ struct DrawAttributes {
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases);
 
+// A number list or code text as ASCII bytes, built without allocating: the writers of many
+// rows bind these directly. Holds the longest such text (five numbers of any int).
+class AsciiText {
+public:
+    void append(char c) { bytes_[size_++] = c; }
+    // A leading zero below 10 when twoDigits; a value outside 0..99 in plain decimal.
+    void appendNumber(int n, bool twoDigits);
+    QByteArrayView bytes() const { return {bytes_.data(), size_}; }
+    QString toString() const { return QString::fromLatin1(bytes_.data(), size_); }
+
+private:
+    std::array<char, 64> bytes_{};
+    qsizetype size_ = 0;
+};
+
 // "03 07 09 11 14 ": each number as two digits followed by a blank.
-QString numberList(const Numbers& numbers);
+AsciiText numberListText(const Numbers& numbers);
+inline QString numberList(const Numbers& numbers) {
+    return numberListText(numbers).toString();
+}
 
 // Code text of one kind: per position count & "X" & value & " ". A value outside the kind's
 // counter range has no piece.
-QString codeText(int kind, const std::array<int, kPositions>& values);
+AsciiText codeAsciiText(int kind, const std::array<int, kPositions>& values);
+inline QString codeText(int kind, const std::array<int, kPositions>& values) {
+    return codeAsciiText(kind, values).toString();
+}
 
 // The seven texts that describe a draw to the row stored after it.
 struct PreviousDrawTexts {
