@@ -22,17 +22,6 @@ QVector<DrawFault> drawFaults(const Numbers& numbers) {
     return faults;
 }
 
-Numbers DrawAttributes::numbers() const {
-    return kindValues(Number);
-}
-
-std::array<int, kPositions> DrawAttributes::kindValues(int kind) const {
-    std::array<int, kPositions> out{};
-    for (int i = 0; i < kPositions; ++i)
-        out[i] = value[i][kind];
-    return out;
-}
-
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases) {
     DrawAttributes a;
@@ -51,16 +40,9 @@ DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiac
     return a;
 }
 
-void AsciiText::appendNumber(int n, bool twoDigits) {
-    if (n < 0 || n > 99) {
-        const auto [end, ec] =
-            std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), n);
-        size_ = end - bytes_.data();
-        return;
-    }
-    if (n >= 10 || twoDigits)
-        append(char('0' + n / 10));
-    append(char('0' + n % 10));
+void AsciiText::appendDecimal(int n) {
+    const auto end = std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), n).ptr;
+    size_ = end - bytes_.data();
 }
 
 AsciiText numberListText(const Numbers& numbers) {

@@ -35,9 +35,14 @@ struct DrawAttributes {
     std::array<std::array<int, kKindCount>, kPositions> value{};
 
     int at(int position1, int kind) const { return value[position1 - 1][kind]; }
-    Numbers numbers() const;
+    Numbers numbers() const { return kindValues(Number); }
     // The five values of one kind in position order.
-    std::array<int, kPositions> kindValues(int kind) const;
+    std::array<int, kPositions> kindValues(int kind) const {
+        std::array<int, kPositions> out{};
+        for (int i = 0; i < kPositions; ++i)
+            out[i] = value[i][kind];
+        return out;
+    }
 };
 
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
@@ -49,11 +54,19 @@ class AsciiText {
 public:
     void append(char c) { bytes_[size_++] = c; }
     // A leading zero below 10 when twoDigits; a value outside 0..99 in plain decimal.
-    void appendNumber(int n, bool twoDigits);
+    void appendNumber(int n, bool twoDigits) {
+        if (n < 0 || n > 99)
+            return appendDecimal(n);
+        if (n >= 10 || twoDigits)
+            append(char('0' + n / 10));
+        append(char('0' + n % 10));
+    }
     QByteArrayView bytes() const { return {bytes_.data(), size_}; }
     QString toString() const { return QString::fromLatin1(bytes_.data(), size_); }
 
 private:
+    void appendDecimal(int n);
+
     std::array<char, 64> bytes_{};
     qsizetype size_ = 0;
 };
