@@ -27,7 +27,8 @@ bool SqliteStatement::fail(int code) {
     const QString message =
         db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("历史数据库没有打开");
     const int extended = db_ ? sqlite3_extended_errcode(db_) : code;
-    error_ = QSqlError(message, message, QSqlError::StatementError, QString::number(extended));
+    // SQLite's message as the database text only: QSqlError::text() joins both texts.
+    error_ = QSqlError(QString(), message, QSqlError::StatementError, QString::number(extended));
     return false;
 }
 
