@@ -1,6 +1,9 @@
 // Times the rebuild of the history (backup written, synced and read back, every draw derived
 // afresh in one transaction, then the compaction) against the text import of the same draws,
-// in the same run, as a ratio. Goal: the rebuild is no slower than the import.
+// in the same run, as a ratio. Goal: the rebuild is no slower than the import. Beside them the
+// floor: a bare insert of the rows the rebuild stores (values ready, one transaction through
+// SQLite's C API, into a fresh history), and the rebuild's ratio to it.
+#include "BareInsert.h"
 #include "BenchHistory.h"
 #include "history/HistoryStore.h"
 #include "import/HistoryMaintenance.h"
@@ -28,7 +31,8 @@ bool run(const QTemporaryDir& tmp, int draws, int repeats) {
     }
     file.close();
 
-    QVector<double> imports, replacingImports, rebuilds, compactions;
+    QVector<double> imports, replacingImports, rebuilds, compactions, floors;
+    std::optional<bench::WrittenRows> rows;
     for (int r = 0; r < repeats; ++r) {
         QTemporaryDir folder;
         HistoryStore store;
@@ -62,6 +66,14 @@ bool run(const QTemporaryDir& tmp, int draws, int repeats) {
             std::fprintf(stderr, "rebuild failed: %s\n", qPrintable(rebuilt.message()));
             return false;
         }
+        if (!rows && (!(rows = bench::readWrittenRows(store)) || rows->rowCount != draws)) {
+            std::fprintf(stderr, "cannot read the rebuilt rows back\n");
+            return false;
+        }
+        const auto floor = bench::timeBareInsert(*rows);
+        if (!floor)
+            return false;
+        floors << *floor;
         // The share of the compaction the rebuild ends with: one more of the same file.
         timer.restart();
         if (!store.CompactDb(&error)) {
@@ -74,11 +86,12 @@ bool run(const QTemporaryDir& tmp, int draws, int repeats) {
     const double replacingMs = bench::median(replacingImports);
     const double rebuildMs = bench::median(rebuilds);
     const double ratio = rebuildMs / replacingMs;
+    const double floorMs = bench::median(floors);
     std::printf("rebuild %6d draws: median %8.1f ms; import replacing as many draws %8.1f ms, "
                 "ratio %.2f (goal <= 1) %s; import into an empty history %8.1f ms, ratio %.2f; "
-                "a compaction %.1f ms\n",
+                "a compaction %.1f ms; bare insert of its rows %8.1f ms, ratio %.2f\n",
                 draws, rebuildMs, replacingMs, ratio, ratio <= 1.0 ? "ok" : "SLOW", importMs,
-                rebuildMs / importMs, bench::median(compactions));
+                rebuildMs / importMs, bench::median(compactions), floorMs, rebuildMs / floorMs);
     return true;
 }
 

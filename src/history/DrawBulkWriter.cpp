@@ -2,11 +2,9 @@
 
 #include "HistorySchema.h"
 
-#include <QSqlError>
-
 namespace quorvex {
 
-DrawBulkWriter::DrawBulkWriter(HistoryStore& store) : store_(store), query_(store.database()) {}
+DrawBulkWriter::DrawBulkWriter(HistoryStore& store) : statement_(store) {}
 
 bool DrawBulkWriter::prepare(QString* error) {
     QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
@@ -16,10 +14,10 @@ bool DrawBulkWriter::prepare(QString* error) {
     QStringList marks;
     for (qsizetype i = 0; i < cols.size(); ++i)
         marks << QStringLiteral("?");
-    if (!query_.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
-                            .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
+    if (!statement_.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
+                                .arg(cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))) {
         if (error)
-            *error = store_.errorText(query_.lastError());
+            *error = statement_.errorText();
         return false;
     }
     return true;
@@ -30,32 +28,34 @@ std::optional<DrawAttributes> DrawBulkWriter::append(qint64 issue, const Numbers
                                                      const std::optional<DrawAttributes>& previous,
                                                      const ValueBases& bases,
                                                      ZodiacYear& zodiacYear, QString* error) {
-    PreviousDrawTexts texts;
-    if (previous)
-        texts = previousDrawTexts(*previous);
     // Rebuilding the year's number lists costs more than the rest of a row: only on a change.
     if (zodiacYearOfIssue(zodiacIssue) != zodiacYear.lngSxYear())
         zodiacYear.setFromIssue(zodiacIssue);
     const DrawAttributes a = deriveAttributes(numbers, zodiacYear, bases);
 
-    int col = 0;
-    query_.bindValue(col++, issue);
-    query_.bindValue(col++, issue + 1);
+    int col = 1;
+    statement_.bind(col++, issue);
+    statement_.bind(col++, issue + 1);
     for (int i = 0; i < kPositions; ++i)
         for (int k = 0; k < kKindCount; ++k)
-            query_.bindValue(col++, a.value[i][k]);
-    // An empty text stands for "no draw before this one".
-    query_.bindValue(col++, texts.txtHisLst.isNull() ? QStringLiteral("") : texts.txtHisLst);
-    for (int k = 0; k < kKindCount; ++k)
-        query_.bindValue(col++, texts.codes[k].isNull() ? QStringLiteral("") : texts.codes[k]);
-    if (!query_.exec()) {
+            statement_.bind(col++, qint64(a.value[i][k]));
+    // An empty text (never NULL) stands for "no draw before this one".
+    if (previous) {
+        statement_.bindUtf8(col++, numberListText(previous->numbers()).bytes());
+        for (int k = 0; k < kKindCount; ++k)
+            statement_.bindUtf8(col++, codeAsciiText(k, previous->kindValues(k)).bytes());
+    } else {
+        for (int k = 0; k <= kKindCount; ++k)
+            statement_.bindUtf8(col++, {});
+    }
+    if (!statement_.exec()) {
         if (error) {
-            const QString code = query_.lastError().nativeErrorCode();
-            *error = code == QLatin1String("19") || code == QLatin1String("1555")
-                         ? QStringLiteral("期号 %1 已存在，未保存。").arg(issue)
-                         : QStringLiteral("无法保存第 %1 期：%2")
-                               .arg(issue)
-                               .arg(store_.errorText(query_.lastError()));
+            // The issue is the table's key: a constraint failure is an issue already stored.
+            const QString code = statement_.lastError().nativeErrorCode();
+            *error =
+                code == QLatin1String("19") || code == QLatin1String("1555")
+                    ? QStringLiteral("期号 %1 已存在，未保存。").arg(issue)
+                    : QStringLiteral("无法保存第 %1 期：%2").arg(issue).arg(statement_.errorText());
         }
         return std::nullopt;
     }

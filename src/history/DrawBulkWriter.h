@@ -1,14 +1,14 @@
 #pragma once
 
 #include "HistoryStore.h"
-
-#include <QSqlQuery>
+#include "SqliteStatement.h"
 
 namespace quorvex {
 
-// The store's insert of derived draws: AppendDraw stores one draw through it, the import and the
-// rebuild many through one prepared statement. Use it inside a HistoryStore::Transaction when
-// more than one draw is written.
+// The store's insert of derived draws: AppendDraw stores one draw through it, the import, the
+// online update and the rebuild many through one prepared statement, bound through SQLite's C
+// API (no QVariant per value). Use it inside a HistoryStore::Transaction when more than one draw
+// is written.
 class DrawBulkWriter {
 public:
     explicit DrawBulkWriter(HistoryStore& store);
@@ -21,8 +21,7 @@ public:
                                          QString* error);
 
 private:
-    const HistoryStore& store_;
-    QSqlQuery query_;
+    SqliteStatement statement_;
 };
 
 } // namespace quorvex

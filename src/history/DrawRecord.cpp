@@ -1,5 +1,7 @@
 #include "DrawRecord.h"
 
+#include <charconv>
+
 namespace quorvex {
 
 QVector<DrawFault> drawFaults(const Numbers& numbers) {
@@ -20,17 +22,6 @@ QVector<DrawFault> drawFaults(const Numbers& numbers) {
     return faults;
 }
 
-Numbers DrawAttributes::numbers() const {
-    return kindValues(Number);
-}
-
-std::array<int, kPositions> DrawAttributes::kindValues(int kind) const {
-    std::array<int, kPositions> out{};
-    for (int i = 0; i < kPositions; ++i)
-        out[i] = value[i][kind];
-    return out;
-}
-
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases) {
     DrawAttributes a;
@@ -49,45 +40,32 @@ DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiac
     return a;
 }
 
-namespace {
-
-// Appends a small non-negative number, with a leading zero below 10 when twoDigits.
-void appendNumber(QString& out, int n, bool twoDigits) {
-    if (n < 0 || n > 99) {
-        out +=
-            twoDigits ? QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) : QString::number(n);
-        return;
-    }
-    if (n >= 10 || twoDigits)
-        out += QLatin1Char(char('0' + n / 10));
-    out += QLatin1Char(char('0' + n % 10));
+void AsciiText::appendDecimal(int n) {
+    const auto end = std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), n).ptr;
+    size_ = end - bytes_.data();
 }
 
-} // namespace
-
-QString numberList(const Numbers& numbers) {
-    QString out;
-    out.reserve(3 * kPositions);
+AsciiText numberListText(const Numbers& numbers) {
+    AsciiText out;
     for (int n : numbers) {
-        appendNumber(out, n, true);
-        out += QLatin1Char(' ');
+        out.appendNumber(n, true);
+        out.append(' ');
     }
     return out;
 }
 
-QString codeText(int kind, const std::array<int, kPositions>& values) {
+AsciiText codeAsciiText(int kind, const std::array<int, kPositions>& values) {
     const ValueRange range = counterRange(kind);
     const bool twoDigits = kindUsesTwoDigits(kind);
     std::array<int, 16> counters{};
-    QString out;
-    out.reserve(5 * kPositions);
+    AsciiText out;
     for (int v : values) {
         if (!range.contains(v))
             continue;
-        appendNumber(out, ++counters[v], false);
-        out += QLatin1Char('X');
-        appendNumber(out, v, twoDigits);
-        out += QLatin1Char(' ');
+        out.appendNumber(++counters[v], false);
+        out.append('X');
+        out.appendNumber(v, twoDigits);
+        out.append(' ');
     }
     return out;
 }

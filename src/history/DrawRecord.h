@@ -3,8 +3,8 @@
 #include "AttributeKind.h"
 #include "ZodiacTables.h"
 
+#include <QByteArrayView>
 #include <QString>
-
 #include <QVector>
 
 #include <array>
@@ -35,20 +35,54 @@ struct DrawAttributes {
     std::array<std::array<int, kKindCount>, kPositions> value{};
 
     int at(int position1, int kind) const { return value[position1 - 1][kind]; }
-    Numbers numbers() const;
+    Numbers numbers() const { return kindValues(Number); }
     // The five values of one kind in position order.
-    std::array<int, kPositions> kindValues(int kind) const;
+    std::array<int, kPositions> kindValues(int kind) const {
+        std::array<int, kPositions> out{};
+        for (int i = 0; i < kPositions; ++i)
+            out[i] = value[i][kind];
+        return out;
+    }
 };
 
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases);
 
+// A number list or code text as ASCII bytes, built without allocating: the writers of many
+// rows bind these directly. Holds the longest such text (five numbers of any int).
+class AsciiText {
+public:
+    void append(char c) { bytes_[size_++] = c; }
+    // A leading zero below 10 when twoDigits; a value outside 0..99 in plain decimal.
+    void appendNumber(int n, bool twoDigits) {
+        if (n < 0 || n > 99)
+            return appendDecimal(n);
+        if (n >= 10 || twoDigits)
+            append(char('0' + n / 10));
+        append(char('0' + n % 10));
+    }
+    QByteArrayView bytes() const { return {bytes_.data(), size_}; }
+    QString toString() const { return QString::fromLatin1(bytes_.data(), size_); }
+
+private:
+    void appendDecimal(int n);
+
+    std::array<char, 64> bytes_{};
+    qsizetype size_ = 0;
+};
+
 // "03 07 09 11 14 ": each number as two digits followed by a blank.
-QString numberList(const Numbers& numbers);
+AsciiText numberListText(const Numbers& numbers);
+inline QString numberList(const Numbers& numbers) {
+    return numberListText(numbers).toString();
+}
 
 // Code text of one kind: per position count & "X" & value & " ". A value outside the kind's
 // counter range has no piece.
-QString codeText(int kind, const std::array<int, kPositions>& values);
+AsciiText codeAsciiText(int kind, const std::array<int, kPositions>& values);
+inline QString codeText(int kind, const std::array<int, kPositions>& values) {
+    return codeAsciiText(kind, values).toString();
+}
 
 // The seven texts that describe a draw to the row stored after it.
 struct PreviousDrawTexts {

@@ -27,7 +27,8 @@ bool SqliteStatement::fail(int code) {
     const QString message =
         db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("历史数据库没有打开");
     const int extended = db_ ? sqlite3_extended_errcode(db_) : code;
-    error_ = QSqlError(message, message, QSqlError::StatementError, QString::number(extended));
+    // SQLite's message as the database text only: QSqlError::text() joins both texts.
+    error_ = QSqlError(QString(), message, QSqlError::StatementError, QString::number(extended));
     return false;
 }
 
@@ -35,6 +36,7 @@ bool SqliteStatement::prepare(const QString& sql) {
     sqlite3_finalize(stmt_);
     stmt_ = nullptr;
     error_ = QSqlError();
+    bindFailed_ = false;
     if (!db_)
         return fail(SQLITE_MISUSE);
     const QByteArray utf8 = sql.toUtf8();
@@ -43,17 +45,31 @@ bool SqliteStatement::prepare(const QString& sql) {
     return rc == SQLITE_OK || fail(rc);
 }
 
+void SqliteStatement::checkBind(int rc) {
+    // The first failure since the last step is the one to report.
+    if (rc != SQLITE_OK && !bindFailed_) {
+        fail(rc);
+        bindFailed_ = true;
+    }
+}
+
 void SqliteStatement::bind(int index, qint64 value) {
-    sqlite3_bind_int64(stmt_, index, value);
+    checkBind(sqlite3_bind_int64(stmt_, index, value));
 }
 
 void SqliteStatement::bind(int index, const QString& text) {
     if (text.isNull()) {
-        sqlite3_bind_null(stmt_, index);
+        checkBind(sqlite3_bind_null(stmt_, index));
         return;
     }
-    sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * sizeof(char16_t)),
-                        SQLITE_TRANSIENT);
+    checkBind(sqlite3_bind_text16(stmt_, index, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                  SQLITE_TRANSIENT));
+}
+
+void SqliteStatement::bindUtf8(int index, QByteArrayView utf8) {
+    // SQLite binds NULL for a null pointer, whatever the length.
+    const char* data = utf8.data() ? utf8.data() : "";
+    checkBind(sqlite3_bind_text(stmt_, index, data, int(utf8.size()), SQLITE_TRANSIENT));
 }
 
 void SqliteStatement::bindUtf8(int index, const QByteArray& text) {
@@ -68,12 +84,16 @@ qint64 SqliteStatement::changes() const {
 }
 
 void SqliteStatement::bindNull(int index) {
-    sqlite3_bind_null(stmt_, index);
+    checkBind(sqlite3_bind_null(stmt_, index));
 }
 
 bool SqliteStatement::exec() {
     if (!stmt_)
         return fail(SQLITE_MISUSE);
+    if (bindFailed_) {
+        bindFailed_ = false;
+        return false;
+    }
     const int rc = sqlite3_step(stmt_);
     const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW || fail(rc);
     sqlite3_reset(stmt_);
@@ -83,6 +103,11 @@ bool SqliteStatement::exec() {
 bool SqliteStatement::next() {
     if (!stmt_)
         return fail(SQLITE_MISUSE);
+    if (bindFailed_) {
+        bindFailed_ = false;
+        sqlite3_reset(stmt_);
+        return false;
+    }
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW)
         return true;

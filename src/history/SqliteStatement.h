@@ -28,9 +28,12 @@ public:
     bool prepare(const QString& sql);
     bool isPrepared() const { return stmt_ != nullptr; }
 
-    // Parameters count from 1, as in SQLite.
+    // Parameters count from 1, as in SQLite. A value that cannot be bound fails the next
+    // exec() or next(), so no row is written or read with a parameter left NULL.
     void bind(int index, qint64 value);
     void bind(int index, const QString& text); // a null QString binds NULL
+    // UTF-8 bytes, copied; an empty view binds '' (never NULL), as an empty QString does.
+    void bindUtf8(int index, QByteArrayView utf8);
     void bindNull(int index);
     void bindUtf8(int index, const QByteArray& text); // a null QByteArray binds NULL
 
@@ -57,11 +60,13 @@ public:
 
 private:
     bool fail(int code);
+    void checkBind(int rc);
 
     const HistoryStore& store_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
     QSqlError error_;
+    bool bindFailed_ = false;
 };
 
 } // namespace quorvex

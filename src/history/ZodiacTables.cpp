@@ -69,15 +69,13 @@ void ZodiacYear::setYear(int year) {
     year_ = year;
     for (int k = 0; k < 12; ++k)
         lists_[k] = strSxNumbers(mod12(year - 1972 - k));
-}
-
-int ZodiacYear::zodiacOf(int number) const {
-    const QString needle = twoDigits(number);
-    for (int k = 0; k <= 10; ++k) {
-        if (lists_[k].contains(needle))
-            return k;
+    for (int n = 0; n < int(zodiacs_.size()); ++n) {
+        const QString needle = twoDigits(n);
+        int k = 0;
+        while (k <= 10 && !lists_[k].contains(needle))
+            ++k;
+        zodiacs_[n] = qint8(k);
     }
-    return 11;
 }
 
 } // namespace quorvex

@@ -36,12 +36,16 @@ public:
     const std::array<QString, 12>& strYearSxNumbers() const { return lists_; }
 
     // Zodiac index k (0 = 鼠 .. 11 = 猪): the first of lists 0..10 holding the number's
-    // two-digit form, else 11.
-    int zodiacOf(int number) const;
+    // two-digit form, else 11. Looked up in a table made with the lists: derivation asks this
+    // for every number of every draw.
+    int zodiacOf(int number) const {
+        return number >= 0 && number < int(zodiacs_.size()) ? zodiacs_[number] : 11;
+    }
 
 private:
     int year_ = 0;
     std::array<QString, 12> lists_;
+    std::array<qint8, 50> zodiacs_{}; // the lists hold 01..49 only
 };
 
 } // namespace quorvex

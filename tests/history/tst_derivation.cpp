@@ -14,10 +14,12 @@ private slots:
     void zodiacYearCutoff_data();
     void zodiacYearCutoff();
     void yearNumberLists();
+    void zodiacOfEveryNumberIsTheFirstListHoldingIt();
     void repeatedZodiacCountsUp();
     void zeroBases();
     void numberTen();
     void outOfRangeValueHasNoPiece();
+    void numberListBeyondTwoDigits();
     void firstRowHasEmptyTexts();
 };
 
@@ -83,6 +85,26 @@ void DerivationTest::yearNumberLists() {
     QCOMPARE(zodiacYearFromIssueText("abc", QDate(2026, 5, 1)), 2026);
 }
 
+void DerivationTest::zodiacOfEveryNumberIsTheFirstListHoldingIt() {
+    // zodiacOf answers from a table; the year's lists are what it must agree with.
+    for (int year = 1990; year <= 2045; ++year) {
+        const ZodiacYear z(year);
+        for (int n = -2; n <= 101; ++n) {
+            const QString item = QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+            int expected = 11;
+            for (int k = 10; k >= 0; --k)
+                if (z.strYearSxNumbers()[k].split(QStringLiteral("、")).contains(item))
+                    expected = k;
+            if (z.zodiacOf(n) != expected)
+                QFAIL(qPrintable(QStringLiteral("year %1, number %2: %3, lists say %4")
+                                     .arg(year)
+                                     .arg(n)
+                                     .arg(z.zodiacOf(n))
+                                     .arg(expected)));
+        }
+    }
+}
+
 void DerivationTest::repeatedZodiacCountsUp() {
     ZodiacYear z(2013);
     const DrawAttributes a = deriveAttributes({1, 13, 2, 3, 4}, z, {1, 1});
@@ -111,6 +133,12 @@ void DerivationTest::outOfRangeValueHasNoPiece() {
     // Digit sums 0 and 12 lie outside the counters: its piece is left out, the rest stays.
     QCOMPARE(codeText(DigitSum, {0, 3, 12, 3, 5}), QString("1X03 2X03 1X05 "));
     QCOMPARE(codeText(Number, {0, 3, 7, 9, 16}), QString("1X00 1X03 1X07 1X09 "));
+}
+
+void DerivationTest::numberListBeyondTwoDigits() {
+    QCOMPARE(numberList({-5, 0, 7, 100, 15}), QString("-5 00 07 100 15 "));
+    QCOMPARE(numberList({-2147483647 - 1, 2147483647, 1, 2, 3}),
+             QString("-2147483648 2147483647 01 02 03 "));
 }
 
 void DerivationTest::firstRowHasEmptyTexts() {
