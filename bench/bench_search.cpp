@@ -7,6 +7,7 @@
 #include "analysis/ChanceBaseline.h"
 #include "analysis/FollowSearch.h"
 #include "BenchHistory.h"
+#include "EdgeRequests.h"
 #include "MemoryPass.h"
 #include "PeerComparison.h"
 #include "SyntheticHistory.h"
@@ -103,6 +104,10 @@ int main(int argc, char** argv) {
         for (int m = 0; m < 4; ++m)
             std::printf("  %s %7.1f", modes[m].name, first[m]);
         std::printf("\n");
+        if (!measureUntimed(store, memory, edgeRequests(view, false), &measured, &error)) {
+            std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+            return 1;
+        }
         if (!reportAgainstPeer(QStringLiteral(QUORVEX_PEER_DIR "/follow_peer.py"),
                                store.databasePath(), measured, &error)) {
             std::fprintf(stderr, "follow search against the peer: %s\n", qPrintable(error));
