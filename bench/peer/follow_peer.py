@@ -142,7 +142,11 @@ def main(argv):
     if len(argv) not in (2, 3):
         print("usage: follow_peer.py DATABASE [REQUESTS]", file=sys.stderr)
         return 2
-    history = History(argv[1])
+    try:
+        history = History(argv[1])
+    except sqlite3.Error as e:
+        print(f"follow_peer.py: cannot read the draws of {argv[1]}: {e}", file=sys.stderr)
+        return 1
     source = open(argv[2], encoding="utf-8") if len(argv) == 3 else sys.stdin
     with source:
         for line in source:
