@@ -10,7 +10,7 @@ namespace quorvex::bench {
 // Requests at the edges of the follow question, posed once beside the timed ones so that ours,
 // the peer and the pass must agree there too: follow draws without an earlier draw, typed
 // repeated reference values, no ticked position, a narrow issue range, value bases under which
-// stored values fall outside the result kind, and (combination) k at and beyond its ends.
+// stored values fall outside the result kind, and (combination) k = 1 and 5.
 QVector<BenchRequest> edgeRequests(const HistoryView& view, bool combination);
 
 // Answers each request with our search and the pass and appends them, untimed, to measured.

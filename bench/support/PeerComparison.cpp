@@ -37,7 +37,7 @@ bool reportAgainstPeer(const QString& script, const QString& databasePath,
     if (!peer)
         return false;
 
-    QVector<double> ours, peerMs, pass;
+    QVector<double> ours, peerMs, pass, oursCpu, peerCpu;
     for (qsizetype i = 0; i < measured.size(); ++i) {
         const Measured& m = measured[i];
         const SearchAnswer& p = (*peer)[i].answer;
@@ -54,13 +54,18 @@ bool reportAgainstPeer(const QString& script, const QString& databasePath,
         ours << m.oursMs;
         peerMs << (*peer)[i].ms;
         pass << m.passMs;
+        oursCpu << m.oursCpuMs;
+        peerCpu << (*peer)[i].cpuMs;
     }
     const double o = median(ours), p = median(peerMs), c = median(pass);
     std::printf("%7s same %lld answers from ours, the Python peer and the C++ pass\n", "",
                 static_cast<long long>(measured.size()));
-    std::printf("%7s ours %.1f ms, peer %.1f ms: ours/peer %.2f (goal <= 1.0) %s;  C++ pass "
-                "%.3f ms: ours/pass %.1f\n",
-                "", o, p, p > 0 ? o / p : 0.0, o <= p ? "ok" : "SLOWER", c, c > 0 ? o / c : 0.0);
+    const double oc = median(oursCpu), pc = median(peerCpu);
+    std::printf("%7s ours %.1f ms, Python peer %.1f ms: ours/peer %.2f (goal <= 1.0) %s "
+                "(cpu %.1f / %.1f ms: %.2f)\n",
+                "", o, p, p > 0 ? o / p : 0.0, o <= p ? "ok" : "SLOWER", oc, pc,
+                pc > 0 ? oc / pc : 0.0);
+    std::printf("%7s C++ pass %.3f ms: ours/pass %.1f\n", "", c, c > 0 ? o / c : 0.0);
     return true;
 }
 

@@ -41,6 +41,7 @@ std::optional<PeerAnswer> parseAnswer(const QByteArray& line) {
         return std::nullopt;
     PeerAnswer a;
     a.ms = o.value("ms").toDouble();
+    a.cpuMs = o.value("cpuMs").toDouble();
     a.answer.followDraws = o.value("followDraws").toInteger();
     a.answer.lo = o.value("lo").toInt();
     for (const QJsonValue v : o.value("counts").toArray())

@@ -7,7 +7,8 @@
 namespace quorvex::bench {
 
 struct PeerAnswer {
-    double ms = 0; // the peer's own time for answering, its loading excluded
+    double ms = 0;    // the peer's own time for answering, its loading excluded
+    double cpuMs = 0; // its processor time for the same
     SearchAnswer answer;
 };
 
