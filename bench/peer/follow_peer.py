@@ -15,6 +15,7 @@ A request: {"mode": "follow" | "combo", "k": 2, "free": true, "last": true, "n":
 """
 
 import json
+import pathlib
 import sqlite3
 import sys
 import time
@@ -24,7 +25,7 @@ from collections import Counter
 POSITIONS = 5
 KINDS = 6
 LETTERS = "ABEFGH"  # number, zodiac, head, tail, digit sum, segment
-NUMBER, ZODIAC, SEGMENT = 0, 1, 5
+NUMBER, ZODIAC, HEAD, TAIL, DIGIT_SUM, SEGMENT = range(KINDS)
 
 
 class History:
@@ -35,7 +36,9 @@ class History:
             f"L{p}{letter}" for p in range(1, POSITIONS + 1) for letter in LETTERS
         )
         # Read-only: the benchmark holds the database open in write-ahead mode.
-        db = sqlite3.connect(f"file:{path}?mode=ro", uri=True)
+        # A file URI, so that characters such as "?" or "%" in the path stay part of it.
+        uri = pathlib.Path(path).absolute().as_uri() + "?mode=ro"
+        db = sqlite3.connect(uri, uri=True)
         try:
             rows = db.execute(f"SELECT SQQH,{columns} FROM Lishi ORDER BY SQQH").fetchall()
         finally:
@@ -53,9 +56,9 @@ def value_range(kind, sx_ini, ds_ini):
     return {
         NUMBER: (1, 15),
         ZODIAC: (sx_ini, sx_ini + 11),
-        2: (0, 1),
-        3: (0, 9),
-        4: (1, 9),
+        HEAD: (0, 1),
+        TAIL: (0, 9),
+        DIGIT_SUM: (1, 9),
         SEGMENT: (ds_ini, ds_ini + 4),
     }[kind]
 
