@@ -1,8 +1,13 @@
 // Combination search on synthetic histories of 5,840 and 100,000 draws: k = 2 and k = 3, free
 // and fixed positions, 上期 and 前N期 (N = 3) in turn. Consecutive runs always differ in their
-// options, so no search finds the working columns of the one before it.
+// options, so no search finds the working columns of the one before it. The same requests go
+// to a Python peer on the same database file and to a plain pass over the draws in memory: all
+// three must agree, and the medians are set against each other.
 #include "analysis/FollowSearch.h"
 #include "BenchHistory.h"
+#include "EdgeRequests.h"
+#include "MemoryPass.h"
+#include "PeerComparison.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,6 +41,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const HistoryView view = store.loadView();
+        const MemoryHistory memory = MemoryHistory::fromView(view);
+        QVector<Measured> measured;
         const int rounds = size > 10000 ? 11 : 25;
         QVector<double> times[4];
         QVector<double> all, cpu, first(4);
@@ -63,6 +70,16 @@ int main(int argc, char** argv) {
                     return 1;
                 }
                 followDraws += result->followDraws;
+                const BenchRequest request{r, true, modes[m].k, QString::fromUtf8(modes[m].name)};
+                QElapsedTimer passTimer;
+                passTimer.start();
+                const SearchAnswer pass = memoryPass(memory, request);
+                Measured done{request, answerOf(*result), pass};
+                done.oursMs = ms;
+                done.oursCpuMs = cpuUsed;
+                done.passMs = passTimer.nsecsElapsed() / 1e6;
+                done.timed = round >= 2;
+                measured << done;
                 if (round < 2) { // both lags' first searches derive the lagged columns
                     first[m] = qMax(first[m], ms);
                     continue;
@@ -81,6 +98,15 @@ int main(int argc, char** argv) {
         for (int m = 0; m < 4; ++m)
             std::printf("  %s %7.1f", modes[m].name, first[m]);
         std::printf("\n");
+        if (!measureUntimed(store, memory, edgeRequests(view, true), &measured, &error)) {
+            std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+            return 1;
+        }
+        if (!reportAgainstPeer(QStringLiteral(QUORVEX_PEER_DIR "/follow_peer.py"),
+                               store.databasePath(), measured, &error)) {
+            std::fprintf(stderr, "combination search against the peer: %s\n", qPrintable(error));
+            return 1;
+        }
     }
     return 0;
 }

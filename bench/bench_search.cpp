@@ -1,10 +1,15 @@
 // Follow search on synthetic histories of 5,840 and 100,000 draws: free and fixed positions,
 // 上期 and 前N期 (N = 3), three positions ticked. Consecutive runs always differ in their
 // options, so no search finds the working columns of the one before it. Each search includes
-// the comparison with chance; its own share is measured beside them.
+// the comparison with chance; its own share is measured beside them. The same requests go to a
+// Python peer on the same database file and to a plain pass over the draws in memory: all three
+// must agree, and the medians are set against each other.
 #include "analysis/ChanceBaseline.h"
 #include "analysis/FollowSearch.h"
 #include "BenchHistory.h"
+#include "EdgeRequests.h"
+#include "MemoryPass.h"
+#include "PeerComparison.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>
@@ -44,6 +49,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const HistoryView view = store.loadView();
+        const MemoryHistory memory = MemoryHistory::fromView(view);
+        QVector<Measured> measured;
         const int rounds = size > 10000 ? 9 : 25;
         QVector<double> times[4];
         QVector<double> all, cpu, first(4);
@@ -72,6 +79,16 @@ int main(int argc, char** argv) {
                     return 1;
                 }
                 followDraws += result->followDraws;
+                const BenchRequest request{r, false, 0, QString::fromUtf8(modes[m].name)};
+                QElapsedTimer passTimer;
+                passTimer.start();
+                const SearchAnswer pass = memoryPass(memory, request);
+                Measured done{request, answerOf(*result), pass};
+                done.oursMs = ms;
+                done.oursCpuMs = cpuUsed;
+                done.passMs = passTimer.nsecsElapsed() / 1e6;
+                done.timed = round > 0;
+                measured << done;
                 if (round == 0)
                     first[m] = ms;
                 if (round > 0) { // the first search of a mode derives its lagged columns
@@ -90,6 +107,15 @@ int main(int argc, char** argv) {
         for (int m = 0; m < 4; ++m)
             std::printf("  %s %7.1f", modes[m].name, first[m]);
         std::printf("\n");
+        if (!measureUntimed(store, memory, edgeRequests(view, false), &measured, &error)) {
+            std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+            return 1;
+        }
+        if (!reportAgainstPeer(QStringLiteral(QUORVEX_PEER_DIR "/follow_peer.py"),
+                               store.databasePath(), measured, &error)) {
+            std::fprintf(stderr, "follow search against the peer: %s\n", qPrintable(error));
+            return 1;
+        }
 
         // The comparison with chance each search above included: read afresh (after the draws
         // changed, or a new range or kind) and kept (every other search).

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "SearchAnswer.h"
+
+namespace quorvex::bench {
+
+// One request of a benchmark with what our search and the plain pass answered, and their times.
+struct Measured {
+    BenchRequest request;
+    SearchAnswer ours;
+    SearchAnswer pass;
+    double oursMs = 0;
+    double oursCpuMs = 0;
+    double passMs = 0;
+    bool timed = true; // counted in the medians; false for a warm-up search
+};
+
+// Poses the same requests to the Python peer on the same database file, checks that ours, the
+// peer and the pass agree on every one, and prints the medians with the ratios ours / peer
+// (goal at most 1.0, and the same in processor time, steadier on a busy machine) and ours / pass.
+// False and a message in error on any disagreement or when the peer cannot run.
+bool reportAgainstPeer(const QString& script, const QString& databasePath,
+                       const QVector<Measured>& measured, QString* error);
+
+} // namespace quorvex::bench
