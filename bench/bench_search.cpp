@@ -5,7 +5,7 @@
 // Python peer on the same database file and to a plain pass over the draws in memory: all three
 // must agree, and the medians are set against each other.
 #include "analysis/ChanceBaseline.h"
-#include "analysis/FollowSearch.h"
+#include "analysis/PendingSearch.h"
 #include "BenchHistory.h"
 #include "EdgeRequests.h"
 #include "MemoryPass.h"
@@ -71,13 +71,17 @@ int main(int argc, char** argv) {
                 QElapsedTimer timer;
                 const double cpuStart = cpuMs();
                 timer.start();
-                const auto result = runFollowSearch(store, r, &error);
-                const double ms = timer.nsecsElapsed() / 1e6;
-                const double cpuUsed = cpuMs() - cpuStart;
-                if (!result) {
+                // The answer is what the window shows; the cells are written after it.
+                const auto search = startFollowSearch(store, r, &error);
+                const double answerMs = timer.nsecsElapsed() / 1e6;
+                const double answerCpu = cpuMs() - cpuStart;
+                if (!search || !search->write(&error)) {
                     std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
                     return 1;
                 }
+                const double ms = timer.nsecsElapsed() / 1e6;
+                const double cpuUsed = cpuMs() - cpuStart;
+                const FollowResult* result = &search->result();
                 followDraws += result->followDraws;
                 const BenchRequest request{r, false, 0, QString::fromUtf8(modes[m].name)};
                 QElapsedTimer passTimer;
@@ -86,6 +90,8 @@ int main(int argc, char** argv) {
                 Measured done{request, answerOf(*result), pass};
                 done.oursMs = ms;
                 done.oursCpuMs = cpuUsed;
+                done.answerMs = answerMs;
+                done.answerCpuMs = answerCpu;
                 done.passMs = passTimer.nsecsElapsed() / 1e6;
                 done.timed = round > 0;
                 measured << done;

@@ -101,15 +101,15 @@ void HistoryMirror::committed(const HistoryStore& store) {
         marks_ = *marks;
 }
 
-int HistoryMirror::intern(const QByteArray& text) {
+qint32 HistoryMirror::addText(QByteArrayView text) {
     if (text.isNull())
         return kNullText;
-    const auto it = textIds_.constFind(text);
-    if (it != textIds_.constEnd())
-        return *it;
-    const int id = int(texts_.size());
-    texts_.push_back(text);
-    textIds_.insert(text, id);
+    const auto id = qint32(arena_.size());
+    const auto size = quint32(text.size());
+    arena_.resize(arena_.size() + sizeof size + text.size());
+    std::memcpy(arena_.data() + id, &size, sizeof size);
+    if (size > 0)
+        std::memcpy(arena_.data() + id + sizeof size, text.data(), size);
     return id;
 }
 
@@ -124,8 +124,9 @@ bool HistoryMirror::load(HistoryStore& store, QString* error) {
     issues_.clear();
     for (auto& c : columns_)
         c.clear();
-    texts_.assign(1, QByteArray());
-    textIds_.clear();
+    // Offset 0 stays unused: it stands for NULL.
+    arena_.assign(1, '\0');
+    emptyText_ = addText(QByteArrayView("", 0));
     generation_ = nextGeneration();
 
     QStringList names{QStringLiteral("SQQH")};
@@ -162,19 +163,11 @@ bool HistoryMirror::load(HistoryStore& store, QString* error) {
             columns_[c].push_back(qint32(v));
         }
         for (int c = kIntegerColumns; c < kColumns; ++c) {
-            if (q.type(c + 1) == SQLITE_NULL) {
-                columns_[c].push_back(kNullText);
-                continue;
-            }
             const QByteArrayView bytes = q.utf8(c + 1);
-            // A lookup without a copy; only a text met for the first time is copied.
-            const QByteArray probe = QByteArray::fromRawData(bytes.data(), bytes.size());
-            const auto it = textIds_.constFind(probe);
-            if (it != textIds_.constEnd())
-                columns_[c].push_back(*it);
-            else // an empty text is a text, not NULL
-                columns_[c].push_back(
-                    intern(bytes.isNull() ? QByteArray("", 0) : bytes.toByteArray()));
+            // An empty text is a text, not NULL.
+            columns_[c].push_back(q.type(c + 1) == SQLITE_NULL ? kNullText
+                                  : bytes.isEmpty()            ? emptyText_
+                                                               : addText(bytes));
         }
     }
     if (q.lastError().isValid()) {

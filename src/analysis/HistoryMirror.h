@@ -2,10 +2,10 @@
 
 #include "history/HistoryStore.h"
 
-#include <QByteArray>
-#include <QHash>
+#include <QByteArrayView>
 
 #include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -60,15 +60,25 @@ public:
     }
     const std::vector<qint32>& column(int c) const { return columns_[c]; }
 
-    // Texts are held once each and named by id; id 0 is NULL.
-    const QByteArray& textOf(int id) const { return texts_[id]; }
-    int textCount() const { return int(texts_.size()); }
-    int intern(const QByteArray& text);
+    // A text cell holds the offset of its text in one arena of the mirror; 0 is NULL, which
+    // reads as a null view (an empty text is not null).
+    QByteArrayView textOf(qint32 id) const {
+        if (id == kNullText)
+            return {};
+        quint32 size;
+        std::memcpy(&size, arena_.data() + id, sizeof size);
+        return QByteArrayView(arena_.data() + id + sizeof size, qsizetype(size));
+    }
+    qint32 addText(QByteArrayView text);
+    qint32 emptyText() const { return emptyText_; }
+    bool sameText(qint32 a, qint32 b) const {
+        return a == b || (a != kNullText && b != kNullText && textOf(a) == textOf(b));
+    }
 
     // Changes one cell in memory; true when its value changed.
     bool set(int column, qsizetype row, qint32 value) {
         qint32& cell = columns_[column][row];
-        if (cell == value)
+        if (isText(column) ? sameText(cell, value) : cell == value)
             return false;
         cell = value;
         return true;
@@ -93,8 +103,8 @@ private:
 
     std::vector<qint64> issues_;
     std::array<std::vector<qint32>, kColumns> columns_;
-    std::vector<QByteArray> texts_;
-    QHash<QByteArray, int> textIds_;
+    std::vector<char> arena_;
+    qint32 emptyText_ = kNullText;
     Marks marks_;
     quint64 generation_ = 0;
     bool valid_ = false;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <string_view>
 
 namespace quorvex {
 
@@ -44,12 +45,13 @@ bool WorkingCells::write(HistoryStore& store, QString* error) {
         int at = 0;
         for (const int c : columns) {
             ++at;
-            if (Mirror::isText(c))
-                statement->bindUtf8(at, mirror_.textOf(mirror_.raw(c, row)));
-            else if (mirror_.raw(c, row) == Mirror::kNull)
+            const qint32 v = mirror_.raw(c, row);
+            if (Mirror::isText(c) ? v == Mirror::kNullText : v == Mirror::kNull)
                 statement->bindNull(at);
+            else if (Mirror::isText(c))
+                statement->bindUtf8(at, mirror_.textOf(v));
             else
-                statement->bind(at, qint64(mirror_.raw(c, row)));
+                statement->bind(at, qint64(v));
         }
         statement->bind(at + 1, mirror_.issue(row));
         if (!statement->exec()) {
@@ -77,7 +79,7 @@ namespace {
 // the first row keeps its own; the rows between get an empty text.
 void lagTexts(WorkingCells& cells, int source, int target, int n, int from) {
     HistoryMirror& m = cells.mirror();
-    const qint32 empty = m.intern(QByteArray("", 0));
+    const qint32 empty = m.emptyText();
     for (qsizetype row = 1; row < m.rows(); ++row) {
         const qsizetype rn = row + 1;
         cells.set(target, row, rn >= from ? m.raw(source, row - (n - 1)) : empty);
@@ -119,19 +121,18 @@ QByteArray freeToken(int kind, int value, int count, bool numberWithCount) {
 
 std::vector<qint32> tokenHits(const HistoryMirror& mirror, int textColumn,
                               const QByteArrayList& tokens) {
-    // Few texts recur over many rows: each is searched once.
-    std::vector<qint32> hitsOfText(std::size_t(mirror.textCount()), -1);
+    std::vector<std::string_view> wanted;
+    for (const QByteArray& token : tokens)
+        wanted.emplace_back(token.constData(), std::size_t(token.size()));
     const auto& ids = mirror.column(textColumn);
-    std::vector<qint32> hits(ids.size());
+    std::vector<qint32> hits(ids.size(), 0);
     for (std::size_t row = 0; row < ids.size(); ++row) {
-        qint32& known = hitsOfText[std::size_t(ids[row])];
-        if (known < 0) {
-            const QByteArray& text = mirror.textOf(ids[row]);
-            known = 0;
-            for (const QByteArray& token : tokens)
-                known += text.contains(token) ? 1 : 0;
-        }
-        hits[row] = known;
+        const QByteArrayView view = mirror.textOf(ids[row]);
+        const std::string_view text(view.data(), std::size_t(view.size()));
+        qint32 found = 0;
+        for (const std::string_view& token : wanted)
+            found += text.find(token) != std::string_view::npos ? 1 : 0;
+        hits[row] = found;
     }
     return hits;
 }

@@ -72,13 +72,6 @@ void SqliteStatement::bindUtf8(int index, QByteArrayView utf8) {
     checkBind(sqlite3_bind_text(stmt_, index, data, int(utf8.size()), SQLITE_TRANSIENT));
 }
 
-void SqliteStatement::bindUtf8(int index, const QByteArray& text) {
-    if (text.isNull())
-        sqlite3_bind_null(stmt_, index);
-    else
-        sqlite3_bind_text(stmt_, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-}
-
 qint64 SqliteStatement::changes() const {
     return db_ ? sqlite3_changes64(db_) : 0;
 }

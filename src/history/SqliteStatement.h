@@ -35,7 +35,6 @@ public:
     // UTF-8 bytes, copied; an empty view binds '' (never NULL), as an empty QString does.
     void bindUtf8(int index, QByteArrayView utf8);
     void bindNull(int index);
-    void bindUtf8(int index, const QByteArray& text); // a null QByteArray binds NULL
 
     // Runs a statement that returns no rows and resets it for the next values.
     bool exec();
