@@ -21,27 +21,30 @@ constexpr std::size_t kCachedRanges = 16;
 RangeStatistics computeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
                                   int kind, const ValueBases& bases) {
     const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
-    // Integer sums keep the variance exact, so a value that never varies has variance 0.
-    QVector<qint64> sum(values.count(), 0), squares(values.count(), 0);
+    // Integer sums keep the variance exact, so a value that never varies has variance 0. The
+    // squared count of a value in a draw is its count plus twice the pairs of positions that
+    // both hold it.
+    const auto span = unsigned(values.count());
+    // One slot past the values gathers everything outside them, so the loop never branches.
+    std::array<qint64, 17> sum{}, pairs{};
+    std::array<const qint32*, kPositions> cells{};
+    for (int i = 0; i < kPositions; ++i)
+        cells[i] = mirror.column(HistoryMirror::attribute(i + 1, kind)).data();
     const auto [begin, end] = mirror.rowsBetween(startIssue, endIssue);
-    std::array<int, kPositions> seen{};
     for (qsizetype row = begin; row < end; ++row) {
-        for (int i = 0; i < kPositions; ++i)
-            seen[i] = mirror.value(HistoryMirror::attribute(i + 1, kind), row);
+        std::array<unsigned, kPositions> at{};
         for (int i = 0; i < kPositions; ++i) {
-            const int v = seen[i];
-            if (!values.contains(v))
-                continue;
-            bool first = true;
-            for (int j = 0; j < i && first; ++j)
-                first = seen[j] != v;
-            if (!first)
-                continue; // counted with the first position that holds it
-            const int c = int(std::count(seen.begin() + i, seen.end(), v));
-            sum[v - values.lo] += c;
-            squares[v - values.lo] += c * c;
+            const qint32 v = cells[i][row];
+            at[i] = std::min(unsigned((v == HistoryMirror::kNull ? 0 : v) - values.lo), span);
+            ++sum[at[i]];
         }
+        for (int i = 0; i < kPositions; ++i)
+            for (int j = i + 1; j < kPositions; ++j)
+                pairs[at[i]] += at[i] == at[j];
     }
+    std::array<qint64, 17> squares{};
+    for (unsigned i = 0; i < span; ++i)
+        squares[i] = sum[i] + 2 * pairs[i];
     const qint64 n = end - begin;
     RangeStatistics stats;
     stats.draws = n;
