@@ -70,12 +70,4 @@ AsciiText codeAsciiText(int kind, const std::array<int, kPositions>& values) {
     return out;
 }
 
-PreviousDrawTexts previousDrawTexts(const DrawAttributes& previous) {
-    PreviousDrawTexts t;
-    t.txtHisLst = numberList(previous.numbers());
-    for (int kind = 0; kind < kKindCount; ++kind)
-        t.codes[kind] = codeText(kind, previous.kindValues(kind));
-    return t;
-}
-
 } // namespace quorvex

@@ -84,11 +84,4 @@ inline QString codeText(int kind, const std::array<int, kPositions>& values) {
     return codeAsciiText(kind, values).toString();
 }
 
-// The seven texts that describe a draw to the row stored after it.
-struct PreviousDrawTexts {
-    QString txtHisLst;
-    std::array<QString, kKindCount> codes; // indexed by kind: Hm, Sx, Tou, Wei, He, Ds
-};
-PreviousDrawTexts previousDrawTexts(const DrawAttributes& previous);
-
 } // namespace quorvex
