@@ -128,7 +128,10 @@ int main(int argc, char** argv) {
         // The comparison with chance each search above included: read afresh (after the draws
         // changed, or a new range or kind) and kept (every other search).
         QVector<double> fresh, kept;
-        const auto mirror = HistoryMirror::current(store, &error);
+        QVector<int> attributes;
+        for (int c = 0; c < 30; ++c)
+            attributes << HistoryMirror::kAttribute + c;
+        const auto mirror = HistoryMirror::current(store, attributes, &error);
         if (!mirror) {
             std::fprintf(stderr, "cannot read the history: %s\n", qPrintable(error));
             return 1;

@@ -80,7 +80,10 @@ std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, qint64 start
                                                qint64 endIssue, int kind, const ValueBases& bases,
                                                QString* error) {
     const HistoryStore::ReadSnapshot snapshot(store);
-    const auto mirror = HistoryMirror::current(store, error);
+    QVector<int> columns;
+    for (int p = 1; p <= kPositions; ++p)
+        columns << HistoryMirror::attribute(p, kind);
+    const auto mirror = HistoryMirror::current(store, columns, error);
     if (!mirror)
         return std::nullopt;
     return rangeStatistics(*mirror, startIssue, endIssue, kind, bases);

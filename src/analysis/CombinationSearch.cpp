@@ -84,9 +84,16 @@ std::unique_ptr<PendingSearch> startCombinationSearch(HistoryStore& store, const
                 cells.set(HistoryMirror::kTxtHisP6, row, m.raw(list, row));
         }
     };
+    QVector<int> columns{HistoryMirror::kIntTh, HistoryMirror::kBolOk};
+    if (!r.bolZyw)
+        columns << comparisonColumns(r.bolSq);
+    else if (r.bolSq)
+        columns << HistoryMirror::kCode + r.intLei << HistoryMirror::kTxtHisP6;
+    else
+        columns << laggedListColumns() << HistoryMirror::kTxtHisP6;
     SearchRequest all = r;
     all.bolPosSel.fill(true); // every position takes part; the boxes are not consulted
-    return PendingSearch::start(store, all, markGroups, {HistoryMirror::kBolOk, 1}, error);
+    return PendingSearch::start(store, all, columns, markGroups, {HistoryMirror::kBolOk, 1}, error);
 }
 
 } // namespace quorvex

@@ -42,9 +42,16 @@ std::unique_ptr<PendingSearch> startFollowSearch(HistoryStore& store, const Sear
         for (std::size_t row = 0; row < hits.size(); ++row)
             cells.set(HistoryMirror::kIntTh, qsizetype(row), hits[row]);
     };
+    QVector<int> columns{HistoryMirror::kIntTh};
+    if (!r.bolZyw)
+        columns << comparisonColumns(r.bolSq);
+    else if (r.bolSq)
+        columns << HistoryMirror::kCode + r.intLei;
+    else
+        columns << laggedListColumns();
     // A row is a follow draw when every ticked position hit.
-    return PendingSearch::start(store, r, countHits, {HistoryMirror::kIntTh, qint32(ticked.size())},
-                                error);
+    return PendingSearch::start(store, r, columns, countHits,
+                                {HistoryMirror::kIntTh, qint32(ticked.size())}, error);
 }
 
 } // namespace quorvex

@@ -52,7 +52,8 @@ QString HistoryMirror::columnName(int c) {
     return QStringLiteral("txtHisP6");
 }
 
-std::shared_ptr<HistoryMirror> HistoryMirror::current(HistoryStore& store, QString* error) {
+std::shared_ptr<HistoryMirror> HistoryMirror::current(HistoryStore& store,
+                                                      const QVector<int>& columns, QString* error) {
     const QString connection = store.database().connectionName();
     auto& entries = registry();
     auto it = std::find_if(entries.begin(), entries.end(),
@@ -71,10 +72,10 @@ std::shared_ptr<HistoryMirror> HistoryMirror::current(HistoryStore& store, QStri
             *error = QStringLiteral("无法读取历史数据库的状态。");
         return nullptr;
     }
-    if (mirror->valid_ && marks->totalChanges == mirror->marks_.totalChanges &&
-        marks->dataVersion == mirror->marks_.dataVersion)
-        return mirror;
-    if (!mirror->load(store, error))
+    if (!mirror->valid_ || marks->totalChanges != mirror->marks_.totalChanges ||
+        marks->dataVersion != mirror->marks_.dataVersion)
+        mirror->reset();
+    if (!mirror->require(store, columns, error))
         return nullptr;
     mirror->marks_ = *marks;
     return mirror;
@@ -119,62 +120,87 @@ std::pair<qsizetype, qsizetype> HistoryMirror::rowsBetween(qint64 first, qint64 
     return {begin - issues_.begin(), end - issues_.begin()};
 }
 
-bool HistoryMirror::load(HistoryStore& store, QString* error) {
+void HistoryMirror::reset() {
     valid_ = false;
     issues_.clear();
     for (auto& c : columns_)
         c.clear();
+    loaded_.reset();
     // Offset 0 stays unused: it stands for NULL.
     arena_.assign(1, '\0');
     emptyText_ = addText(QByteArrayView("", 0));
     generation_ = nextGeneration();
+}
 
+bool HistoryMirror::require(HistoryStore& store, const QVector<int>& wanted, QString* error) {
+    QVector<int> missing;
+    for (const int c : wanted)
+        if (!loaded_.test(std::size_t(c)) && !missing.contains(c))
+            missing << c;
+    // A fresh mirror reads its issues with the first columns.
+    const bool fresh = !valid_;
+    if (missing.isEmpty() && !fresh)
+        return true;
     QStringList names{QStringLiteral("SQQH")};
-    for (int c = 0; c < kColumns; ++c)
+    for (const int c : missing) {
         names << columnName(c);
-    SqliteStatement q(store);
-    if (!q.prepare(QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH")
-                       .arg(names.join(QLatin1Char(','))))) {
-        if (error)
-            *error = QStringLiteral("读取历史号码失败：%1").arg(q.errorText());
-        return false;
+        columns_[c].clear();
+        columns_[c].reserve(issues_.size());
     }
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        invalidate();
+        return false;
+    };
+    SqliteStatement q(store);
+    if (!q.prepare(
+            QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH").arg(names.join(QLatin1Char(',')))))
+        return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
+    std::size_t row = 0;
     while (q.next()) {
         const qint64 issue = q.integer(0);
-        issues_.push_back(issue);
-        for (int c = 0; c < kIntegerColumns; ++c) {
-            const int type = q.type(c + 1);
-            qint64 v = kNull;
-            if (type == SQLITE_INTEGER)
-                v = q.integer(c + 1);
+        if (fresh)
+            issues_.push_back(issue);
+        // Read in the transaction the issues were checked in, so the rows are the same ones.
+        else if (row >= issues_.size() || issues_[row] != issue) {
+            q.reset();
+            return fail(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
+        }
+        ++row;
+        for (qsizetype at = 0; at < missing.size(); ++at) {
+            const int c = missing[at];
+            const int i = int(at) + 1;
+            const int type = q.type(i);
+            if (isText(c)) {
+                const QByteArrayView bytes = q.utf8(i);
+                // An empty text is a text, not NULL.
+                columns_[c].push_back(type == SQLITE_NULL ? kNullText
+                                      : bytes.isEmpty()   ? emptyText_
+                                                          : addText(bytes));
+                continue;
+            }
+            const qint64 v = type == SQLITE_INTEGER ? q.integer(i) : kNull;
             // A search compares and copies these as integers; anything else in them did not
             // come from this program and would be answered wrongly.
             if ((type != SQLITE_INTEGER && type != SQLITE_NULL) ||
                 (type == SQLITE_INTEGER &&
                  (v <= kNull || v > std::numeric_limits<qint32>::max()))) {
-                if (error)
-                    *error = QStringLiteral("第 %1 期的 %2 不是整数，不能检索；"
-                                            "请用历史号码文件重建历史数据库。")
-                                 .arg(issue)
-                                 .arg(columnName(c));
                 q.reset();
-                return false;
+                return fail(QStringLiteral("第 %1 期的 %2 不是整数，不能检索；"
+                                           "请用历史号码文件重建历史数据库。")
+                                .arg(issue)
+                                .arg(columnName(c)));
             }
             columns_[c].push_back(qint32(v));
         }
-        for (int c = kIntegerColumns; c < kColumns; ++c) {
-            const QByteArrayView bytes = q.utf8(c + 1);
-            // An empty text is a text, not NULL.
-            columns_[c].push_back(q.type(c + 1) == SQLITE_NULL ? kNullText
-                                  : bytes.isEmpty()            ? emptyText_
-                                                               : addText(bytes));
-        }
     }
-    if (q.lastError().isValid()) {
-        if (error)
-            *error = QStringLiteral("读取历史号码失败：%1").arg(q.errorText());
-        return false;
-    }
+    if (q.lastError().isValid())
+        return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
+    if (row != issues_.size())
+        return fail(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
+    for (const int c : missing)
+        loaded_.set(std::size_t(c));
     valid_ = true;
     return true;
 }

@@ -3,8 +3,10 @@
 #include "history/HistoryStore.h"
 
 #include <QByteArrayView>
+#include <QVector>
 
 #include <array>
+#include <bitset>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -42,10 +44,13 @@ public:
     static bool isText(int column) { return column >= kIntegerColumns; }
     static QString columnName(int column);
 
-    // The mirror of the store's connection, read afresh when the history changed since it was
-    // last read or written through it. Call inside the search's transaction. Nothing and the
-    // reason when the history cannot be read whole, or holds a value no search can take.
-    static std::shared_ptr<HistoryMirror> current(HistoryStore& store, QString* error);
+    // The mirror of the store's connection with at least the given columns, read afresh when
+    // the history changed since it was last read or written through it; columns not asked
+    // for yet are read in the same pass. Call inside the search's transaction. Nothing and
+    // the reason when the history cannot be read whole, or holds a value no search can take;
+    // the mirror is then read afresh next time.
+    static std::shared_ptr<HistoryMirror> current(HistoryStore& store, const QVector<int>& columns,
+                                                  QString* error);
 
     qsizetype rows() const { return qsizetype(issues_.size()); }
     qint64 issue(qsizetype row) const { return issues_[row]; }
@@ -94,7 +99,8 @@ public:
     void invalidate() { valid_ = false; }
 
 private:
-    bool load(HistoryStore& store, QString* error);
+    void reset();
+    bool require(HistoryStore& store, const QVector<int>& columns, QString* error);
     struct Marks {
         qint64 totalChanges = -1;
         qint64 dataVersion = -1;
@@ -105,6 +111,7 @@ private:
     std::array<std::vector<qint32>, kColumns> columns_;
     std::vector<char> arena_;
     qint32 emptyText_ = kNullText;
+    std::bitset<kColumns> loaded_;
     Marks marks_;
     quint64 generation_ = 0;
     bool valid_ = false;

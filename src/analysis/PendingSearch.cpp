@@ -53,6 +53,7 @@ PendingSearch::~PendingSearch() {
 
 std::unique_ptr<PendingSearch> PendingSearch::start(HistoryStore& store,
                                                     const SearchRequest& request,
+                                                    const QVector<int>& columns,
                                                     const std::function<void(WorkingCells&)>& mark,
                                                     const Selection& selection, QString* error) {
     if (!validateRequest(request, error))
@@ -79,7 +80,13 @@ std::unique_ptr<PendingSearch> PendingSearch::start(HistoryStore& store,
                                     "请重新载入历史号码后再检索。");
         return nullptr;
     }
-    search->mirror_ = HistoryMirror::current(store, error);
+    // The grid lists the result kind and the draw each follow draw was matched through.
+    QVector<int> wanted = columns;
+    for (int p = 1; p <= kPositions; ++p)
+        wanted << HistoryMirror::attribute(p, request.intXianshiLei);
+    wanted << selection.column
+           << (request.bolSq ? HistoryMirror::kTxtHisLst : HistoryMirror::kTxtHisPreLst);
+    search->mirror_ = HistoryMirror::current(store, wanted, error);
     if (!search->mirror_)
         return nullptr;
     search->cells_ = std::make_unique<WorkingCells>(*search->mirror_);

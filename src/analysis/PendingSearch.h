@@ -23,10 +23,12 @@ public:
     // Writes the changed cells and Carcu and commits; once only.
     bool write(QString* error);
 
-    // Checks the request, then inside one transaction brings the mirror up to date, lets
-    // mark() set the working cells in memory, and lists and tallies the rows the selection
-    // names within the issue range. Nothing and the reason when the search cannot run.
+    // Checks the request, then inside one transaction brings the mirror up to date with the
+    // columns mark() uses, lets mark() set the working cells in memory, and lists and tallies
+    // the rows the selection names within the issue range. Nothing and the reason when the
+    // search cannot run.
     static std::unique_ptr<PendingSearch> start(HistoryStore& store, const SearchRequest& request,
+                                                const QVector<int>& columns,
                                                 const std::function<void(WorkingCells&)>& mark,
                                                 const Selection& selection, QString* error);
 

@@ -90,6 +90,22 @@ void lagTexts(WorkingCells& cells, int source, int target, int n, int from) {
 
 } // namespace
 
+QVector<int> laggedListColumns() {
+    QVector<int> columns{Mirror::kTxtHisLst, Mirror::kTxtHisPreLst};
+    for (int kind = 0; kind < kKindCount; ++kind)
+        columns << Mirror::kCode + kind << Mirror::kPreCode + kind;
+    return columns;
+}
+
+QVector<int> comparisonColumns(bool lastDraw) {
+    QVector<int> columns;
+    for (int c = 0; c < 30; ++c)
+        columns << Mirror::kAttribute + c << (lastDraw ? Mirror::kLastDraw : Mirror::kPreDraw) + c;
+    if (!lastDraw)
+        columns << Mirror::kTxtHisLst << Mirror::kTxtHisPreLst;
+    return columns;
+}
+
 void deriveLaggedLists(WorkingCells& cells, int n) {
     lagTexts(cells, Mirror::kTxtHisLst, Mirror::kTxtHisPreLst, n, n);
     for (int kind = 0; kind < kKindCount; ++kind)

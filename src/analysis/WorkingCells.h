@@ -28,6 +28,10 @@ private:
     std::vector<std::array<quint64, 2>> changed_;
 };
 
+// The mirror columns the two derivations below read and write.
+QVector<int> laggedListColumns();
+QVector<int> comparisonColumns(bool lastDraw);
+
 // The lagged lists of 前N期 free positions: on row k every kind's txtHisPreLst list and
 // txtHisPreLst take the lists of row k - N + 1 (they describe draw k - N); rows 2..N-1 get
 // empty texts; the first row keeps its own when N >= 2.
