@@ -59,31 +59,15 @@ int main(int argc, char** argv) {
                 r.intRefVal = view.rows()[ref].attributes.kindValues(r.intLei);
                 r.startIssue = view.rows()[0].issue + (r.bolSq ? 1 : 3);
                 r.endIssue = view.rows().last().issue;
-                QElapsedTimer timer;
-                const double cpuStart = cpuMs();
-                timer.start();
-                // The answer is what the window shows; the cells are written after it.
-                const auto search = startCombinationSearch(store, r, modes[m].k, &error);
-                const double answerMs = timer.nsecsElapsed() / 1e6;
-                const double answerCpu = cpuMs() - cpuStart;
-                if (!search || !search->write(&error)) {
-                    std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
-                    return 1;
-                }
-                const double ms = timer.nsecsElapsed() / 1e6;
-                const double cpuUsed = cpuMs() - cpuStart;
-                const FollowResult* result = &search->result();
-                followDraws += result->followDraws;
                 const BenchRequest request{r, true, modes[m].k, QString::fromUtf8(modes[m].name)};
-                QElapsedTimer passTimer;
-                passTimer.start();
-                const SearchAnswer pass = memoryPass(memory, request);
-                Measured done{request, answerOf(*result), pass};
-                done.oursMs = ms;
-                done.oursCpuMs = cpuUsed;
-                done.answerMs = answerMs;
-                done.answerCpuMs = answerCpu;
-                done.passMs = passTimer.nsecsElapsed() / 1e6;
+                auto measuredSearch = measureSearch(request, memory, [&](QString* error) {
+                    return startCombinationSearch(store, r, modes[m].k, error);
+                });
+                if (!measuredSearch)
+                    return 1;
+                Measured& done = *measuredSearch;
+                const double ms = done.oursMs, cpuUsed = done.oursCpuMs;
+                followDraws += done.ours.followDraws;
                 done.timed = round >= 2;
                 measured << done;
                 if (round < 2) { // both lags' first searches derive the lagged columns

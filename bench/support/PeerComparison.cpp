@@ -3,6 +3,8 @@
 #include "BenchHistory.h"
 #include "PythonPeer.h"
 
+#include <QElapsedTimer>
+
 #include <cstdio>
 
 namespace quorvex::bench {
@@ -27,6 +29,35 @@ QString describe(const BenchRequest& b) {
 }
 
 } // namespace
+
+std::optional<Measured>
+measureSearch(const BenchRequest& request, const MemoryHistory& memory,
+              const std::function<std::unique_ptr<PendingSearch>(QString*)>& start) {
+    QString error;
+    QElapsedTimer timer;
+    const double cpuStart = cpuMs();
+    timer.start();
+    // The answer is what the window shows; the cells are written after it.
+    const auto search = start(&error);
+    const double answerMs = timer.nsecsElapsed() / 1e6;
+    const double answerCpu = cpuMs() - cpuStart;
+    if (!search || !search->write(&error)) {
+        std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+        return std::nullopt;
+    }
+    const double ms = timer.nsecsElapsed() / 1e6;
+    const double cpuUsed = cpuMs() - cpuStart;
+    QElapsedTimer passTimer;
+    passTimer.start();
+    const SearchAnswer pass = memoryPass(memory, request);
+    Measured done{request, answerOf(search->result()), pass};
+    done.passMs = passTimer.nsecsElapsed() / 1e6;
+    done.oursMs = ms;
+    done.oursCpuMs = cpuUsed;
+    done.answerMs = answerMs;
+    done.answerCpuMs = answerCpu;
+    return done;
+}
 
 bool reportAgainstPeer(const QString& script, const QString& databasePath,
                        const QVector<Measured>& measured, QString* error) {

@@ -1,6 +1,13 @@
 #pragma once
 
+#include "MemoryPass.h"
 #include "SearchAnswer.h"
+
+#include "analysis/PendingSearch.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace quorvex::bench {
 
@@ -16,6 +23,12 @@ struct Measured {
     double passMs = 0;
     bool timed = true; // counted in the medians; false for a warm-up search
 };
+
+// Runs our search through start(), timed until its answer and until its cells are written, and
+// the plain pass on the same request. Nothing after a message on stderr when the search failed.
+std::optional<Measured>
+measureSearch(const BenchRequest& request, const MemoryHistory& memory,
+              const std::function<std::unique_ptr<PendingSearch>(QString*)>& start);
 
 // Poses the same requests to the Python peer on the same database file, checks that ours, the
 // peer and the pass agree on every one, and prints the medians with the ratios ours / peer
