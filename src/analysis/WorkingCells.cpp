@@ -2,6 +2,10 @@
 
 #include "history/SqliteStatement.h"
 
+#include <QScopeGuard>
+
+#include <sqlite3.h>
+
 #include <map>
 #include <memory>
 #include <string_view>
@@ -18,57 +22,113 @@ qsizetype WorkingCells::changedRows() const {
                          [](const auto& m) { return (m[0] | m[1]) != 0; });
 }
 
+namespace {
+
+using Mask = std::array<quint64, 2>;
+
+// What the functions of one write read: the mirror, and the rows of the mask being written.
+struct ScanContext {
+    const HistoryMirror* mirror;
+    const std::vector<Mask>* changed;
+    Mask mask{};
+    qint64 issue = -1; // the row the scan is on
+    qsizetype row = -1;
+};
+
+// The scan visits rows in issue order, and asks for each row several times.
+qsizetype rowOf(ScanContext& c, qint64 issue) {
+    if (issue == c.issue)
+        return c.row;
+    const qsizetype next = c.row + 1;
+    qsizetype row = -1;
+    if (next < c.mirror->rows() && c.mirror->issue(next) == issue) {
+        row = next;
+    } else {
+        const auto [begin, end] = c.mirror->rowsBetween(issue, issue);
+        row = begin < end ? begin : -1;
+    }
+    c.issue = issue;
+    c.row = row;
+    return row;
+}
+
+// quorvex_pick(SQQH): 1 on the rows whose changed columns are the mask being written.
+void pick(sqlite3_context* context, int, sqlite3_value** args) {
+    auto& c = *static_cast<ScanContext*>(sqlite3_user_data(context));
+    const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
+    sqlite3_result_int(context, row >= 0 && (*c.changed)[std::size_t(row)] == c.mask);
+}
+
+// quorvex_cell(SQQH, column): the mirror's value of a cell.
+void cell(sqlite3_context* context, int, sqlite3_value** args) {
+    auto& c = *static_cast<ScanContext*>(sqlite3_user_data(context));
+    const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
+    const int column = sqlite3_value_int(args[1]);
+    if (row < 0 || column < 0 || column >= Mirror::kColumns) {
+        sqlite3_result_error(context, "no such cell", -1);
+        return;
+    }
+    const qint32 v = c.mirror->raw(column, row);
+    if (Mirror::isText(column) ? v == Mirror::kNullText : v == Mirror::kNull) {
+        sqlite3_result_null(context);
+    } else if (Mirror::isText(column)) {
+        const QByteArrayView text = c.mirror->textOf(v);
+        sqlite3_result_text(context, text.data(), int(text.size()), SQLITE_STATIC);
+    } else {
+        sqlite3_result_int(context, v);
+    }
+}
+
+} // namespace
+
 bool WorkingCells::write(HistoryStore& store, QString* error) {
-    std::map<std::array<quint64, 2>, std::pair<std::unique_ptr<SqliteStatement>, QVector<int>>>
-        statements;
-    for (qsizetype row = 0; row < mirror_.rows(); ++row) {
-        const auto& mask = changed_[row];
-        if ((mask[0] | mask[1]) == 0)
-            continue;
-        auto& [statement, columns] = statements[mask];
-        if (!statement) {
-            QStringList setters;
-            for (int c = 0; c < Mirror::kColumns; ++c) {
-                if (mask[c / 64] & (quint64(1) << (c % 64))) {
-                    columns << c;
-                    setters << Mirror::columnName(c) + QStringLiteral(" = ?");
-                }
-            }
-            statement = std::make_unique<SqliteStatement>(store);
-            if (!statement->prepare(QStringLiteral("UPDATE Lishi SET %1 WHERE SQQH = ?")
-                                        .arg(setters.join(QStringLiteral(", "))))) {
-                if (error)
-                    *error = QStringLiteral("检索语句无效：%1").arg(statement->errorText());
-                return false;
-            }
-        }
-        int at = 0;
-        for (const int c : columns) {
-            ++at;
-            const qint32 v = mirror_.raw(c, row);
-            if (Mirror::isText(c) ? v == Mirror::kNullText : v == Mirror::kNull)
-                statement->bindNull(at);
-            else if (Mirror::isText(c))
-                statement->bindUtf8(at, mirror_.textOf(v));
-            else
-                statement->bind(at, qint64(v));
-        }
-        statement->bind(at + 1, mirror_.issue(row));
-        if (!statement->exec()) {
-            if (error) {
-                const QString why = statement->errorText();
-                *error = store.isDamaged() ? why : QStringLiteral("检索失败：%1").arg(why);
-            }
-            return false;
-        }
-        // The row was read in this transaction; an update that finds nothing means the
-        // mirror and the file disagree, and nothing may be reported as written.
-        if (statement->changes() != 1) {
-            if (error)
-                *error =
-                    QStringLiteral("检索失败：第 %1 期不在历史数据库中。").arg(mirror_.issue(row));
-            return false;
-        }
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = store.isDamaged() ? why : QStringLiteral("检索失败：%1").arg(why);
+        return false;
+    };
+    std::map<Mask, qint64> rowsOfMask;
+    for (const Mask& mask : changed_)
+        if ((mask[0] | mask[1]) != 0)
+            ++rowsOfMask[mask];
+    if (rowsOfMask.empty())
+        return true;
+    sqlite3* db = sqliteHandle(store);
+    if (!db)
+        return fail(QStringLiteral("历史数据库没有打开。"));
+    // One pass over the table per set of changed columns: the rows are rewritten in order,
+    // without a key lookup each.
+    ScanContext context{&mirror_, &changed_};
+    const auto registered = [&](const char* name, int args, auto function) {
+        return sqlite3_create_function_v2(db, name, args, SQLITE_UTF8, &context, function, nullptr,
+                                          nullptr, nullptr) == SQLITE_OK;
+    };
+    if (!registered("quorvex_pick", 1, pick) || !registered("quorvex_cell", 2, cell))
+        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+    const auto unregister = qScopeGuard([db] {
+        for (const char* name : {"quorvex_pick", "quorvex_cell"})
+            sqlite3_create_function_v2(db, name, name[8] == 'p' ? 1 : 2, SQLITE_UTF8, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
+    });
+    for (const auto& [mask, rows] : rowsOfMask) {
+        QStringList setters;
+        for (int c = 0; c < Mirror::kColumns; ++c)
+            if (mask[c / 64] & (quint64(1) << (c % 64)))
+                setters << QStringLiteral("%1 = quorvex_cell(SQQH, %2)")
+                               .arg(Mirror::columnName(c))
+                               .arg(c);
+        SqliteStatement update(store);
+        context.mask = mask;
+        context.issue = -1;
+        context.row = -1;
+        if (!update.prepare(QStringLiteral("UPDATE Lishi SET %1 WHERE quorvex_pick(SQQH)")
+                                .arg(setters.join(QStringLiteral(", ")))) ||
+            !update.exec())
+            return fail(update.errorText());
+        // Every row was read in this transaction: fewer rows written means the mirror and the
+        // file disagree, and nothing may be reported as written.
+        if (update.changes() != rows)
+            return fail(QStringLiteral("历史号码与内存中的副本不一致，没有写入。"));
     }
     return true;
 }
