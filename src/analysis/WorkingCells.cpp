@@ -106,9 +106,10 @@ bool WorkingCells::write(HistoryStore& store, QString* error) {
     if (!registered("quorvex_pick", 1, pick) || !registered("quorvex_cell", 2, cell))
         return fail(QString::fromUtf8(sqlite3_errmsg(db)));
     const auto unregister = qScopeGuard([db] {
-        for (const char* name : {"quorvex_pick", "quorvex_cell"})
-            sqlite3_create_function_v2(db, name, name[8] == 'p' ? 1 : 2, SQLITE_UTF8, nullptr,
-                                       nullptr, nullptr, nullptr, nullptr);
+        sqlite3_create_function_v2(db, "quorvex_pick", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
+        sqlite3_create_function_v2(db, "quorvex_cell", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
     });
     for (const auto& [mask, rows] : rowsOfMask) {
         QStringList setters;
