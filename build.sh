@@ -109,9 +109,12 @@ fuzz)
     done
     ;;
 bench)
-    for b in bin/bench_*; do
-        [ -x "build/$b" ] || continue
-        "build/$b" || fail "benchmark $b failed"
+    ran=0
+    for b in build/bin/bench_*; do
+        [ -x "$b" ] || continue
+        "$b" || fail "benchmark $b failed"
+        ran=$((ran + 1))
     done
+    [ "$ran" -gt 0 ] || fail "no benchmark was built (build/bin/bench_* is missing): configure with -DQUORVEX_BUILD_BENCH=ON"
     ;;
 esac

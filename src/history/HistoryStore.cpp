@@ -3,6 +3,7 @@
 #include "DrawBulkWriter.h"
 #include "DurableFile.h"
 #include "HistorySchema.h"
+#include "SqliteStatement.h"
 
 #include <QDate>
 #include <QDir>
@@ -271,13 +272,13 @@ bool HistoryStore::checkPages(const QString& path, QString* error) {
 
 namespace {
 
-StoredDraw storedDraw(const QSqlQuery& q) {
+// A row of viewStatement(); NULL reads as 0.
+StoredDraw storedDraw(const SqliteStatement& q) {
     StoredDraw d;
-    d.issue = q.value(0).toLongLong();
-    int col = 1;
-    for (int i = 0; i < kPositions; ++i)
+    d.issue = q.integer(0);
+    for (int i = 0, col = 1; i < kPositions; ++i)
         for (int k = 0; k < kKindCount; ++k)
-            d.attributes.value[i][k] = q.value(col++).toInt();
+            d.attributes.value[i][k] = int(q.integer(col++));
     return d;
 }
 
@@ -315,16 +316,15 @@ HistoryView HistoryStore::loadView(QString* error) const {
     const bool own = snapshot.exec(QStringLiteral("BEGIN"));
     QSqlError why;
     const qint64 version = dataVersion(db_, &why);
-    QSqlQuery q(db_);
-    q.setForwardOnly(true);
-    if (!why.isValid() && q.exec(viewStatement())) {
+    // Through SQLite itself: 31 values a row, a QVariant each, were most of a window's start.
+    SqliteStatement q(*this);
+    if (!why.isValid() && q.prepare(viewStatement())) {
         while (q.next())
             rows.append(storedDraw(q));
     }
     // next() also ends on an error: only a clean end means every row was read.
     if (!why.isValid())
         why = q.lastError();
-    q.finish();
     if (own)
         snapshot.exec(QStringLiteral("COMMIT"));
     if (why.isValid()) {
@@ -355,20 +355,20 @@ std::optional<StoredDraw> HistoryStore::lastDraw(QString* error) const {
 
 std::optional<QVector<DrawNumbers>> HistoryStore::loadNumbers(QString* error) const {
     QVector<DrawNumbers> rows;
-    QSqlQuery q(db_);
-    q.setForwardOnly(true);
-    bool ok = q.exec(QStringLiteral("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH"));
+    SqliteStatement q(*this);
+    const bool ok =
+        q.prepare(QStringLiteral("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH"));
     while (ok && q.next()) {
         DrawNumbers d;
-        d.issue = q.value(0).toLongLong();
+        d.issue = q.integer(0);
         for (int i = 0; i < kPositions; ++i)
-            d.numbers[i] = q.value(i + 1).toInt();
+            d.numbers[i] = int(q.integer(i + 1));
         rows.append(d);
     }
     // next() also ends on an error: only a clean end means every row was read.
-    if (!ok || q.lastError().isValid()) {
+    if (q.lastError().isValid()) {
         if (error)
-            *error = QStringLiteral("无法读取历史号码：%1").arg(errorText(q.lastError()));
+            *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
         return std::nullopt;
     }
     return rows;
@@ -390,26 +390,25 @@ std::optional<HistoryStore::Span> HistoryStore::span(QString* error) const {
 
 std::optional<StoredDraw> HistoryStore::drawBack(std::optional<qint64> atMost, int back,
                                                  QString* error) const {
-    QSqlQuery q(db_);
     QString sql = viewStatement();
     sql.replace(QStringLiteral("ORDER BY SQQH"),
                 QStringLiteral("%1 ORDER BY SQQH DESC LIMIT 1 OFFSET ?")
                     .arg(atMost ? QStringLiteral("WHERE SQQH <= ?") : QString()));
-    q.prepare(sql);
-    if (atMost)
-        q.addBindValue(*atMost);
-    q.addBindValue(qMax(0, back));
-    if (!q.exec()) {
-        if (error)
-            *error = errorText(q.lastError());
-        return std::nullopt;
+    SqliteStatement q(*this);
+    if (q.prepare(sql)) {
+        int at = 0;
+        if (atMost)
+            q.bind(++at, *atMost);
+        q.bind(++at, qint64(qMax(0, back)));
+        if (q.next()) {
+            const StoredDraw d = storedDraw(q);
+            q.reset();
+            return d;
+        }
     }
-    if (!q.next()) {
-        if (q.lastError().isValid() && error)
-            *error = errorText(q.lastError());
-        return std::nullopt;
-    }
-    return storedDraw(q);
+    if (q.lastError().isValid() && error)
+        *error = q.errorText();
+    return std::nullopt;
 }
 
 qint64 HistoryStore::drawCount(QString* error) const {
