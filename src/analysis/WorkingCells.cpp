@@ -3,12 +3,14 @@
 #include "history/SqliteStatement.h"
 
 #include <QScopeGuard>
+#include <QSet>
 
 #include <sqlite3.h>
 
 #include <map>
 #include <memory>
 #include <string_view>
+#include <tuple>
 
 namespace quorvex {
 
@@ -35,6 +37,11 @@ struct ScanContext {
     qsizetype row = -1;
 };
 
+// The write under way on this thread. The functions stay registered on a connection once
+// registered: SQLite refuses to change or drop a function while any statement of the
+// connection is still reading.
+thread_local ScanContext* activeScan = nullptr;
+
 // The scan visits rows in issue order, and asks for each row several times.
 qsizetype rowOf(ScanContext& c, qint64 issue) {
     if (issue == c.issue)
@@ -54,14 +61,22 @@ qsizetype rowOf(ScanContext& c, qint64 issue) {
 
 // quorvex_pick(SQQH): 1 on the rows whose changed columns are the mask being written.
 void pick(sqlite3_context* context, int, sqlite3_value** args) {
-    auto& c = *static_cast<ScanContext*>(sqlite3_user_data(context));
+    if (!activeScan) {
+        sqlite3_result_error(context, "no write under way", -1);
+        return;
+    }
+    auto& c = *activeScan;
     const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
     sqlite3_result_int(context, row >= 0 && (*c.changed)[std::size_t(row)] == c.mask);
 }
 
 // quorvex_cell(SQQH, column): the mirror's value of a cell.
 void cell(sqlite3_context* context, int, sqlite3_value** args) {
-    auto& c = *static_cast<ScanContext*>(sqlite3_user_data(context));
+    if (!activeScan) {
+        sqlite3_result_error(context, "no write under way", -1);
+        return;
+    }
+    auto& c = *activeScan;
     const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
     const int column = sqlite3_value_int(args[1]);
     if (row < 0 || column < 0 || column >= Mirror::kColumns) {
@@ -98,19 +113,20 @@ bool WorkingCells::write(HistoryStore& store, QString* error) {
         return fail(QStringLiteral("历史数据库没有打开。"));
     // One pass over the table per set of changed columns: the rows are rewritten in order,
     // without a key lookup each.
+    // Connection names are unique for the life of the program.
+    static QSet<QString> withFunctions;
+    const QString connection = store.database().connectionName();
+    if (!withFunctions.contains(connection)) {
+        for (const auto& [name, args, function] :
+             {std::tuple{"quorvex_pick", 1, &pick}, std::tuple{"quorvex_cell", 2, &cell}})
+            if (sqlite3_create_function_v2(db, name, args, SQLITE_UTF8, nullptr, function, nullptr,
+                                           nullptr, nullptr) != SQLITE_OK)
+                return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+        withFunctions.insert(connection);
+    }
     ScanContext context{&mirror_, &changed_};
-    const auto registered = [&](const char* name, int args, auto function) {
-        return sqlite3_create_function_v2(db, name, args, SQLITE_UTF8, &context, function, nullptr,
-                                          nullptr, nullptr) == SQLITE_OK;
-    };
-    if (!registered("quorvex_pick", 1, pick) || !registered("quorvex_cell", 2, cell))
-        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
-    const auto unregister = qScopeGuard([db] {
-        sqlite3_create_function_v2(db, "quorvex_pick", 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr);
-        sqlite3_create_function_v2(db, "quorvex_cell", 2, SQLITE_UTF8, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr);
-    });
+    activeScan = &context;
+    const auto done = qScopeGuard([] { activeScan = nullptr; });
     for (const auto& [mask, rows] : rowsOfMask) {
         QStringList setters;
         for (int c = 0; c < Mirror::kColumns; ++c)
