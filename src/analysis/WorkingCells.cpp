@@ -42,8 +42,16 @@ struct ScanContext {
 // connection is still reading.
 thread_local ScanContext* activeScan = nullptr;
 
-// The scan visits rows in issue order, and asks for each row several times.
-qsizetype rowOf(ScanContext& c, qint64 issue) {
+// The mirror row of the issue in args[0]; -1 when there is none, with the function's error set
+// when no write is under way. The scan visits rows in issue order and asks for each several
+// times.
+qsizetype scanRow(sqlite3_context* context, sqlite3_value** args) {
+    if (!activeScan) {
+        sqlite3_result_error(context, "no write under way", -1);
+        return -1;
+    }
+    ScanContext& c = *activeScan;
+    const qint64 issue = sqlite3_value_int64(args[0]);
     if (issue == c.issue)
         return c.row;
     const qsizetype next = c.row + 1;
@@ -61,23 +69,18 @@ qsizetype rowOf(ScanContext& c, qint64 issue) {
 
 // quorvex_pick(SQQH): 1 on the rows whose changed columns are the mask being written.
 void pick(sqlite3_context* context, int, sqlite3_value** args) {
-    if (!activeScan) {
-        sqlite3_result_error(context, "no write under way", -1);
-        return;
-    }
-    auto& c = *activeScan;
-    const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
-    sqlite3_result_int(context, row >= 0 && (*c.changed)[std::size_t(row)] == c.mask);
+    const qsizetype row = scanRow(context, args);
+    if (activeScan)
+        sqlite3_result_int(context, row >= 0 && (*activeScan->changed)[std::size_t(row)] ==
+                                                    activeScan->mask);
 }
 
 // quorvex_cell(SQQH, column): the mirror's value of a cell.
 void cell(sqlite3_context* context, int, sqlite3_value** args) {
-    if (!activeScan) {
-        sqlite3_result_error(context, "no write under way", -1);
+    const qsizetype row = scanRow(context, args);
+    if (!activeScan)
         return;
-    }
-    auto& c = *activeScan;
-    const qsizetype row = rowOf(c, sqlite3_value_int64(args[0]));
+    const ScanContext& c = *activeScan;
     const int column = sqlite3_value_int(args[1]);
     if (row < 0 || column < 0 || column >= Mirror::kColumns) {
         sqlite3_result_error(context, "no such cell", -1);
