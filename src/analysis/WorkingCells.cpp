@@ -114,8 +114,6 @@ bool WorkingCells::write(HistoryStore& store, QString* error) {
     sqlite3* db = sqliteHandle(store);
     if (!db)
         return fail(QStringLiteral("历史数据库没有打开。"));
-    // One pass over the table per set of changed columns: the rows are rewritten in order,
-    // without a key lookup each.
     // Connection names are unique for the life of the program.
     static QSet<QString> withFunctions;
     const QString connection = store.database().connectionName();
@@ -130,6 +128,8 @@ bool WorkingCells::write(HistoryStore& store, QString* error) {
     ScanContext context{&mirror_, &changed_};
     activeScan = &context;
     const auto done = qScopeGuard([] { activeScan = nullptr; });
+    // One pass over the table per set of changed columns: the rows are rewritten in order,
+    // without a key lookup each.
     for (const auto& [mask, rows] : rowsOfMask) {
         QStringList setters;
         for (int c = 0; c < Mirror::kColumns; ++c)
