@@ -1,6 +1,14 @@
 #include "HistorySchema.h"
 
 #include "AttributeKind.h"
+#include "DurableFile.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <cstdio>
 
 namespace quorvex {
 
@@ -46,6 +54,49 @@ QStringList historySchemaStatements() {
     return {QStringLiteral("CREATE TABLE Lishi (") + defs.join(QStringLiteral(", ")) +
                 QLatin1Char(')'),
             QStringLiteral("CREATE TABLE Carcu (Nmb INTEGER, Count INTEGER)")};
+}
+
+bool createHistoryFile(const QString& path, const QString& connectionName, QString* error) {
+    // Build the empty database beside the final name, then move it in: a start that is cut
+    // short never leaves a half-made Quorvex.mdb behind.
+    const QString partial = path + QStringLiteral(".new");
+    QFile::remove(partial);
+    const QString& name = connectionName;
+    bool ok = true;
+    QString message;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(partial);
+        if (!db.open()) {
+            ok = false;
+            message = db.lastError().text();
+        } else {
+            ok = db.transaction();
+            for (const QString& sql : historySchemaStatements()) {
+                QSqlQuery q(db);
+                if (ok && !q.exec(sql)) {
+                    message = q.lastError().text();
+                    ok = false;
+                }
+            }
+            ok = ok && db.commit();
+            if (!ok && message.isEmpty())
+                message = db.lastError().text();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (ok && !(syncFile(partial) && std::rename(QFile::encodeName(partial).constData(),
+                                                 QFile::encodeName(path).constData()) == 0)) {
+        ok = false;
+        message = QStringLiteral("the file could not be written");
+    }
+    if (!ok) {
+        QFile::remove(partial);
+        if (error)
+            *error = QStringLiteral("无法创建历史数据库 %1：%2").arg(path, message);
+    }
+    return ok;
 }
 
 } // namespace quorvex

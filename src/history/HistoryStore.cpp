@@ -1,7 +1,6 @@
 #include "HistoryStore.h"
 
 #include "DrawBulkWriter.h"
-#include "DurableFile.h"
 #include "HistorySchema.h"
 #include "SqliteStatement.h"
 
@@ -13,25 +12,9 @@
 #include <QSqlQuery>
 #include <QUuid>
 
-#include <cstdio>
-
 namespace quorvex {
 
 namespace {
-
-QString sqlError(const QSqlQuery& q) {
-    return q.lastError().text();
-}
-
-bool exec(QSqlDatabase& db, const QString& sql, QString* error) {
-    QSqlQuery q(db);
-    if (!q.exec(sql)) {
-        if (error)
-            *error = sqlError(q);
-        return false;
-    }
-    return true;
-}
 
 QString viewStatement() {
     return QStringLiteral("SELECT SQQH,%1 FROM Lishi ORDER BY SQQH")
@@ -111,52 +94,12 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
                           QStringLiteral("文件夹 %1 是只读的，无法创建历史数据库 %2。")
                               .arg(folder_, databaseFileName()),
                           error);
-        if (!createDatabaseFile(path, error)) {
+        if (!createHistoryFile(path, connectionName_ + QStringLiteral("-create"), error)) {
             openFailure_ = HistoryOpenFailure::CannotCreate;
             return false;
         }
     }
     return openConnection(path, access, error);
-}
-
-bool HistoryStore::createDatabaseFile(const QString& path, QString* error) {
-    // Build the empty database beside the final name, then move it in: a start that is cut
-    // short never leaves a half-made Quorvex.mdb behind.
-    const QString partial = path + QStringLiteral(".new");
-    QFile::remove(partial);
-    const QString name = connectionName_ + QStringLiteral("-create");
-    bool ok = true;
-    QString message;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(partial);
-        if (!db.open()) {
-            ok = false;
-            message = db.lastError().text();
-        } else {
-            ok = db.transaction();
-            for (const QString& sql : historySchemaStatements()) {
-                if (ok && !exec(db, sql, &message))
-                    ok = false;
-            }
-            ok = ok && db.commit();
-            if (!ok && message.isEmpty())
-                message = db.lastError().text();
-            db.close();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    if (ok && !(syncFile(partial) && std::rename(QFile::encodeName(partial).constData(),
-                                                 QFile::encodeName(path).constData()) == 0)) {
-        ok = false;
-        message = QStringLiteral("the file could not be written");
-    }
-    if (!ok) {
-        QFile::remove(partial);
-        if (error)
-            *error = QStringLiteral("无法创建历史数据库 %1：%2").arg(path, message);
-    }
-    return ok;
 }
 
 bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QString* error) {

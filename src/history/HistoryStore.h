@@ -145,7 +145,6 @@ public:
 private:
     bool openConnection(const QString& path, HistoryAccess access, QString* error);
     bool checkPages(const QString& path, QString* error);
-    bool createDatabaseFile(const QString& path, QString* error);
     bool write(const QString& sql, QString* error);
     bool refuse(HistoryOpenFailure failure, const QString& message, QString* error);
 
