@@ -44,7 +44,8 @@ double runCli(const QString& home, const QString& folder, const QStringList& arg
 // The CLI's search in process: the session over the history, its options, the search. Only
 // the search itself is timed; nothing when it failed.
 std::optional<double> inProcessSearch(HistoryStore& store) {
-    SearchSession session(store);
+    HistorySnapshot snapshot;
+    SearchSession session(store, snapshot);
     QString error;
     if (!session.historyChanged(&error))
         return std::nullopt;

@@ -1,9 +1,8 @@
 // Combination search on synthetic histories of 5,840 and 100,000 draws: k = 2 and k = 3, free
-// and fixed positions, 上期 and 前N期 (N = 3) in turn. Consecutive runs always differ in their
-// options, so no search finds the working columns of the one before it. The same requests go
+// and fixed positions, 上期 and 前N期 (N = 3) in turn, options changing from one search to the
+// next, the snapshot the searches keep brought up to date each time. The same requests go
 // to a Python peer on the same database file and to a plain pass over the draws in memory: all
 // three must agree, and the medians are set against each other.
-#include "analysis/PendingSearch.h"
 #include "BenchHistory.h"
 #include "EdgeRequests.h"
 #include "MemoryPass.h"
@@ -40,8 +39,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
             return 1;
         }
-        const HistoryView view = store.loadView();
+        const HistoryView view = readHistoryView(store);
         const MemoryHistory memory = MemoryHistory::fromView(view);
+        HistorySnapshot snapshot;
         QVector<Measured> measured;
         const int rounds = size > 10000 ? 11 : 25;
         QVector<double> times[4];
@@ -60,17 +60,15 @@ int main(int argc, char** argv) {
                 r.startIssue = view.rows()[0].issue + (r.bolSq ? 1 : 3);
                 r.endIssue = view.rows().last().issue;
                 const BenchRequest request{r, true, modes[m].k, QString::fromUtf8(modes[m].name)};
-                auto measuredSearch = measureSearch(request, memory, [&](QString* error) {
-                    return startCombinationSearch(store, r, modes[m].k, error);
-                });
+                auto measuredSearch = measureSearch(request, memory, store, snapshot);
                 if (!measuredSearch)
                     return 1;
                 Measured& done = *measuredSearch;
-                const double ms = done.oursMs, cpuUsed = done.oursCpuMs;
+                const double ms = done.answerMs, cpuUsed = done.answerCpuMs;
                 followDraws += done.ours.followDraws;
                 done.timed = round >= 2;
                 measured << done;
-                if (round < 2) { // both lags' first searches derive the lagged columns
+                if (round < 2) { // the first searches of a kind read its columns
                     first[m] = qMax(first[m], ms);
                     continue;
                 }
@@ -88,7 +86,7 @@ int main(int argc, char** argv) {
         for (int m = 0; m < 4; ++m)
             std::printf("  %s %7.1f", modes[m].name, first[m]);
         std::printf("\n");
-        if (!measureUntimed(store, memory, edgeRequests(view, true), &measured, &error)) {
+        if (!measureUntimed(store, snapshot, memory, edgeRequests(view, true), &measured, &error)) {
             std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
             return 1;
         }

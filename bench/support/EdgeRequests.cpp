@@ -65,12 +65,11 @@ QVector<BenchRequest> edgeRequests(const HistoryView& view, bool combination) {
     return out;
 }
 
-bool measureUntimed(HistoryStore& store, const MemoryHistory& memory,
-                    const QVector<BenchRequest>& requests, QVector<Measured>* measured,
-                    QString* error) {
+bool measureUntimed(const HistoryStore& store, HistorySnapshot& snapshot,
+                    const MemoryHistory& memory, const QVector<BenchRequest>& requests,
+                    QVector<Measured>* measured, QString* error) {
     for (const BenchRequest& b : requests) {
-        const auto result = b.combination ? runCombinationSearch(store, b.search, b.k, error)
-                                          : runFollowSearch(store, b.search, error);
+        const auto result = snapshotSearch(store, snapshot, b, error);
         if (!result) {
             if (error)
                 *error = QStringLiteral("%1: %2").arg(b.label, *error);

@@ -3,7 +3,7 @@
 #include "MemoryPass.h"
 #include "PeerComparison.h"
 
-#include "history/HistoryStore.h"
+#include "HistoryView.h"
 
 namespace quorvex::bench {
 
@@ -14,8 +14,8 @@ namespace quorvex::bench {
 QVector<BenchRequest> edgeRequests(const HistoryView& view, bool combination);
 
 // Answers each request with our search and the pass and appends them, untimed, to measured.
-bool measureUntimed(HistoryStore& store, const MemoryHistory& memory,
-                    const QVector<BenchRequest>& requests, QVector<Measured>* measured,
-                    QString* error);
+bool measureUntimed(const HistoryStore& store, HistorySnapshot& snapshot,
+                    const MemoryHistory& memory, const QVector<BenchRequest>& requests,
+                    QVector<Measured>* measured, QString* error);
 
 } // namespace quorvex::bench

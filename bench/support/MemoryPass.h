@@ -2,7 +2,7 @@
 
 #include "SearchAnswer.h"
 
-#include "history/HistoryView.h"
+#include "HistoryView.h"
 
 #include <array>
 

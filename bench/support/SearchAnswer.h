@@ -1,6 +1,7 @@
 #pragma once
 
-#include "analysis/FollowSearch.h"
+#include "analysis/FollowResult.h"
+#include "analysis/SearchRequest.h"
 
 #include <QString>
 #include <QVector>

@@ -1,25 +1,12 @@
 #include "ChanceBaseline.h"
 
+#include <array>
 #include <cmath>
-#include <map>
-#include <numeric>
-#include <tuple>
 
 namespace quorvex {
 
-namespace {
-
-using CacheKey = std::tuple<quint64, qint64, qint64, int, int, int>;
-
-// A few ranges at a time: the window and the CLI search one range over and over.
-std::map<CacheKey, RangeStatistics>& cache() {
-    static std::map<CacheKey, RangeStatistics> entries;
-    return entries;
-}
-constexpr std::size_t kCachedRanges = 16;
-
-RangeStatistics computeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
-                                  int kind, const ValueBases& bases) {
+RangeStatistics rangeStatistics(const HistorySnapshot& snapshot, qint64 startIssue, qint64 endIssue,
+                                int kind, const ValueBases& bases) {
     const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
     // Integer sums keep the variance exact, so a value that never varies has variance 0. The
     // squared count of a value in a draw is its count plus twice the pairs of positions that
@@ -29,13 +16,13 @@ RangeStatistics computeStatistics(const HistoryMirror& mirror, qint64 startIssue
     std::array<qint64, 17> sum{}, pairs{};
     std::array<const qint32*, kPositions> cells{};
     for (int i = 0; i < kPositions; ++i)
-        cells[i] = mirror.column(HistoryMirror::attribute(i + 1, kind)).data();
-    const auto [begin, end] = mirror.rowsBetween(startIssue, endIssue);
+        cells[i] = snapshot.column(HistorySnapshot::attribute(i + 1, kind)).data();
+    const auto [begin, end] = snapshot.rowsBetween(startIssue, endIssue);
     for (qsizetype row = begin; row < end; ++row) {
         std::array<unsigned, kPositions> at{};
         for (int i = 0; i < kPositions; ++i) {
             const qint32 v = cells[i][row];
-            at[i] = std::min(unsigned((v == HistoryMirror::kNull ? 0 : v) - values.lo), span);
+            at[i] = std::min(unsigned((v == HistorySnapshot::kNull ? 0 : v) - values.lo), span);
             ++sum[at[i]];
         }
         for (int i = 0; i < kPositions; ++i)
@@ -55,38 +42,6 @@ RangeStatistics computeStatistics(const HistoryMirror& mirror, qint64 startIssue
         stats.variance[i] = double(n * squares[i] - sum[i] * sum[i]) / (double(n) * double(n));
     }
     return stats;
-}
-
-} // namespace
-
-RangeStatistics rangeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
-                                int kind, const ValueBases& bases) {
-    const quint64 generation = mirror.generation();
-    const CacheKey key{generation, startIssue, endIssue, kind, bases.sxIni, bases.dsIni};
-    auto& entries = cache();
-    if (const auto it = entries.find(key); it != entries.end())
-        return it->second;
-    const RangeStatistics stats = computeStatistics(mirror, startIssue, endIssue, kind, bases);
-    // Entries of an older generation are never asked for again.
-    std::erase_if(entries,
-                  [generation](const auto& e) { return std::get<0>(e.first) != generation; });
-    if (entries.size() >= kCachedRanges)
-        entries.clear();
-    entries.emplace(key, stats);
-    return stats;
-}
-
-std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, qint64 startIssue,
-                                               qint64 endIssue, int kind, const ValueBases& bases,
-                                               QString* error) {
-    const HistoryStore::ReadSnapshot snapshot(store);
-    QVector<int> columns;
-    for (int p = 1; p <= kPositions; ++p)
-        columns << HistoryMirror::attribute(p, kind);
-    const auto mirror = HistoryMirror::current(store, columns, error);
-    if (!mirror)
-        return std::nullopt;
-    return rangeStatistics(*mirror, startIssue, endIssue, kind, bases);
 }
 
 QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>>& p) {
@@ -134,6 +89,14 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
         out[i].marked = corrected[i] && *corrected[i] < kMarkLevel;
     }
     return out;
+}
+
+void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
+                 const SearchRequest& request) {
+    const RangeStatistics range = rangeStatistics(snapshot, request.startIssue, request.endIssue,
+                                                  request.intXianshiLei, request.bases);
+    result.rangeDraws = range.draws;
+    result.baseline = compareWithChance(result.bars, result.followDraws, range);
 }
 
 QString significantText(double value) {

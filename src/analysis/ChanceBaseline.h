@@ -1,7 +1,9 @@
 #pragma once
 
-#include "FollowSearch.h"
-#include "HistoryMirror.h"
+#include "FollowResult.h"
+#include "SearchRequest.h"
+
+#include "history/HistorySnapshot.h"
 
 #include <QVector>
 
@@ -22,14 +24,10 @@ constexpr qint64 kFewestTestedDraws = 20;
 // A value is marked when its Holm-corrected p lies below this.
 constexpr double kMarkLevel = 0.01;
 
-// The range statistics of the result kind over the draws of the issue range, from the mirror.
-// Kept while the mirror's draws do not change (its generation).
-RangeStatistics rangeStatistics(const HistoryMirror& mirror, qint64 startIssue, qint64 endIssue,
+// The range statistics of a kind over the draws of an issue range; the snapshot must hold the
+// kind's five attribute columns.
+RangeStatistics rangeStatistics(const HistorySnapshot& snapshot, qint64 startIssue, qint64 endIssue,
                                 int kind, const ValueBases& bases);
-// The same for the history as it stands; nothing and the reason when it cannot be read.
-std::optional<RangeStatistics> rangeStatistics(HistoryStore& store, qint64 startIssue,
-                                               qint64 endIssue, int kind, const ValueBases& bases,
-                                               QString* error);
 
 // Holm's step-down correction over the p-values given; values without a p stay without one
 // and do not count towards the family.
@@ -38,6 +36,10 @@ QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>
 // The comparison of each bar's count (D follow draws out of the range's N) with chance.
 QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Bar>& bars,
                                                   qint64 followDraws, const RangeStatistics& range);
+
+// Sets the result's baseline: its bars against the request's issue range, result kind and bases.
+void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
+                 const SearchRequest& request);
 
 // The cells the CLI and the result grid's export add: expected (three decimals), ratio (three
 // decimals), corrected p (four significant digits), "是" when marked; "—" where there is none.

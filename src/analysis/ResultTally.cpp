@@ -1,6 +1,7 @@
 #include "ResultTally.h"
 
-#include "history/SqliteStatement.h"
+#include "FollowMatching.h"
+
 #include "history/ZodiacTables.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ QString percentageText(qint64 count, qint64 denominator) {
         .arg(thousandths % 1000, 3, 10, QLatin1Char('0'));
 }
 
-FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& selection,
+FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
                                const SearchRequest& request) {
     const int kind = request.intXianshiLei;
     const int sxIni = request.bases.sxIni;
@@ -42,22 +43,17 @@ FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& sel
     result.resultHeader = {QStringLiteral("序号"), QStringLiteral("结果"),
                            QStringLiteral("出现次数"), QStringLiteral("百分比")};
 
-    const int list = request.bolSq ? HistoryMirror::kTxtHisLst : HistoryMirror::kTxtHisPreLst;
-    const auto& selected = mirror.column(selection.column);
     // Names are made once per value, not once per cell.
     QStringList names;
     for (int v = values.lo; v <= values.hi; ++v)
         names << cellText(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
-    const auto [begin, end] = mirror.rowsBetween(request.startIssue, request.endIssue);
-    for (qsizetype row = begin; row < end; ++row) {
-        if (selected[std::size_t(row)] != selection.value)
-            continue;
+    for (const qsizetype row : rows) {
         QStringList cells;
         cells.reserve(kPositions + 2);
-        cells << QString::number(mirror.issue(row));
+        cells << QString::number(snapshot.issue(row));
         for (int i = 1; i <= kPositions; ++i) {
-            const int v = mirror.value(HistoryMirror::attribute(i, kind), row);
+            const int v = snapshot.value(HistorySnapshot::attribute(i, kind), row);
             if (values.contains(v)) {
                 ++counts[v - values.lo];
                 cells << names[v - values.lo];
@@ -65,7 +61,10 @@ FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& sel
                 cells << cellText(kind, v, sxIni);
             }
         }
-        cells << QString::fromUtf8(mirror.textOf(mirror.raw(list, row)));
+        // The numbers of the draw the follow draw was matched through.
+        const qsizetype list = listRow(row, request);
+        cells << (list < 0 ? QString()
+                           : QString::fromUtf8(snapshot.text(HistorySnapshot::kTxtHisLst, list)));
         result.matchRows.append(std::move(cells));
     }
     result.followDraws = result.matchRows.size();
@@ -85,22 +84,6 @@ FollowResult ShowFollowResults(const HistoryMirror& mirror, const Selection& sel
                                   percentageText(bar.count, denominator)});
     }
     return result;
-}
-
-bool writeCarcu(HistoryStore& store, const QVector<FollowResult::Bar>& bars, QString* error) {
-    SqliteStatement clear(store), insert(store);
-    bool ok = clear.prepare(QStringLiteral("DELETE FROM Carcu")) && clear.exec() &&
-              insert.prepare(QStringLiteral("INSERT INTO Carcu (Nmb, Count) VALUES (?, ?)"));
-    for (qsizetype i = 0; ok && i < bars.size(); ++i) {
-        insert.bind(1, bars[i].value);
-        insert.bind(2, bars[i].count);
-        ok = insert.exec();
-    }
-    if (!ok && error) {
-        const QString why = clear.lastError().isValid() ? clear.errorText() : insert.errorText();
-        *error = store.isDamaged() ? why : QStringLiteral("无法写入统计表：%1").arg(why);
-    }
-    return ok;
 }
 
 } // namespace quorvex

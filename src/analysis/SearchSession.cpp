@@ -1,6 +1,8 @@
 #include "SearchSession.h"
 
-#include "ReferenceDraw.h"
+#include "CombinationSearch.h"
+#include "FollowMatching.h"
+#include "FollowSearch.h"
 
 #include "history/ZodiacTables.h"
 
@@ -18,8 +20,9 @@ std::optional<int> wholeNumber(const QString& text) {
 
 } // namespace
 
-SearchSession::SearchSession(HistoryStore& store, SettingsStore* settings, QObject* parent)
-    : QObject(parent), store_(store), settingsStore_(settings) {}
+SearchSession::SearchSession(HistoryStore& store, HistorySnapshot& snapshot,
+                             SettingsStore* settings, QObject* parent)
+    : QObject(parent), store_(store), snapshot_(snapshot), settingsStore_(settings) {}
 
 QStringList SearchSession::loadSettings() {
     QStringList problems;
@@ -54,8 +57,12 @@ bool SearchSession::historyChanged(QString* error) {
     // The span and the reference draw from one version of the history.
     HistoryStore::ReadSnapshot snapshot(store_);
     std::optional<HistoryStore::Span> span;
-    if (store_.isOpen())
-        span = store_.span(&why);
+    version_.reset();
+    if (store_.isOpen()) {
+        version_ = store_.version(&why);
+        if (version_)
+            span = store_.span(&why);
+    }
     span_ = span.value_or(HistoryStore::Span{});
     QihaoXianshi();
     SetStartIssue();
@@ -64,6 +71,12 @@ bool SearchSession::historyChanged(QString* error) {
     if (!why.isEmpty() && error)
         *error = why;
     return why.isEmpty();
+}
+
+bool SearchSession::historyMovedOn() const {
+    if (!store_.isOpen())
+        return false;
+    return store_.version() != version_;
 }
 
 std::optional<qint64> SearchSession::lastIssue() const {
@@ -389,33 +402,31 @@ bool SearchSession::readyToSearch(QString* error) const {
     return true;
 }
 
-std::unique_ptr<PendingSearch> SearchSession::startFollow(const SearchRequest& request,
-                                                          QString* error) {
-    if (!readyToSearch(error))
-        return nullptr;
-    return startFollowSearch(store_, request, error);
-}
-
-std::unique_ptr<PendingSearch> SearchSession::startCombination(const SearchRequest& request,
-                                                               QString* error) {
-    if (!readyToSearch(error))
-        return nullptr;
-    return startCombinationSearch(store_, request, s_.intZhWSetup, error);
+bool SearchSession::prepareSearch(const SearchRequest& request, QString* error) {
+    if (!readyToSearch(error) || !validateRequest(request, error))
+        return false;
+    // The check and the read in one read of the file.
+    const HistoryStore::ReadSnapshot pinned(store_);
+    if (historyMovedOn()) {
+        if (error)
+            *error = QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。");
+        return false;
+    }
+    return snapshot_.refresh(store_, searchColumns(request), error);
 }
 
 std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& request, QString* error) {
-    auto search = startFollow(request, error);
-    if (!search || !search->write(error))
+    if (!prepareSearch(request, error))
         return std::nullopt;
-    return search->result();
+    return followSearch(snapshot_, request);
 }
 
 std::optional<FollowResult> SearchSession::runCombination(const SearchRequest& request,
                                                           QString* error) {
-    auto search = startCombination(request, error);
-    if (!search || !search->write(error))
+    if (!readyToSearch(error) || !validateCombinedPositions(s_.intZhWSetup, error) ||
+        !prepareSearch(request, error))
         return std::nullopt;
-    return search->result();
+    return combinationSearch(snapshot_, request, s_.intZhWSetup);
 }
 
 } // namespace quorvex

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "PendingSearch.h"
+#include "FollowResult.h"
+#include "SearchRequest.h"
 
+#include "history/HistorySnapshot.h"
 #include "history/SettingsStore.h"
 
 #include <QDate>
@@ -29,11 +31,11 @@ enum class ReferenceTab {
 class SearchSession : public QObject {
     Q_OBJECT
 public:
-    // store may be closed (a history that could not be opened reads as empty). settings: where
-    // changed options are written; nothing is written without one (the CLI's options are for one
-    // run only).
-    explicit SearchSession(HistoryStore& store, SettingsStore* settings = nullptr,
-                           QObject* parent = nullptr);
+    // store may be closed (a history that could not be opened reads as empty); snapshot is the
+    // one its owner keeps beside it. settings: where changed options are written; nothing is
+    // written without one (the CLI's options are for one run only).
+    SearchSession(HistoryStore& store, HistorySnapshot& snapshot, SettingsStore* settings = nullptr,
+                  QObject* parent = nullptr);
 
     // Reads the settings; values that are not valid read as their defaults and are returned as
     // problems, for one message.
@@ -47,6 +49,9 @@ public:
     // the default first issue (SetStartIssue), the reference draw and values (SeekRefDraw,
     // LoadRefValues). False with the reason when the history could not be read.
     bool historyChanged(QString* error = nullptr);
+    // Whether anything (this program or another) wrote the history since historyChanged() last
+    // read it: the session's issues and reference values then belong to an older history.
+    bool historyMovedOn() const;
     // Counted when asked: the count reads the whole table.
     qint64 drawCount() const { return span_.empty ? 0 : store_.drawCount(); }
     bool isEmpty() const { return span_.empty; }
@@ -111,12 +116,11 @@ public:
                           std::optional<qint64> startIssue = std::nullopt,
                           std::optional<qint64> endIssue = std::nullopt) const;
     // Runs the search (Command1) or the combination search over intZhWSetup positions
-    // (Command2). An empty history, or a range the session has none for, is refused.
+    // (Command2) on the snapshot, brought up to date first; nothing is written. Refused with a
+    // message: an empty history, a request that is not valid, and a history that moved on since
+    // historyChanged() (historyMovedOn() then tells: refresh and ask again).
     std::optional<FollowResult> runFollow(const SearchRequest& request, QString* error);
     std::optional<FollowResult> runCombination(const SearchRequest& request, QString* error);
-    // The same, answered first and written by the caller (PendingSearch::write).
-    std::unique_ptr<PendingSearch> startFollow(const SearchRequest& request, QString* error);
-    std::unique_ptr<PendingSearch> startCombination(const SearchRequest& request, QString* error);
     // Whether the history and the reference allow a search at all; the reason otherwise.
     bool readyToSearch(QString* error) const;
 
@@ -135,10 +139,15 @@ private:
     void storeBool(const char* key, bool value);
     void setEnd(qint64 issue);
 
+    // The snapshot with the request's columns, of the history the session read last.
+    bool prepareSearch(const SearchRequest& request, QString* error);
+
     HistoryStore& store_;
+    HistorySnapshot& snapshot_;
     SettingsStore* settingsStore_;
     Settings s_;
     HistoryStore::Span span_;
+    std::optional<HistoryStore::Version> version_; // of the history span_ was read from
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;

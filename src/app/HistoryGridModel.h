@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryView.h"
+#include "history/DrawRecord.h"
 
 #include <QAbstractTableModel>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/FollowSearch.h"
+#include "analysis/FollowResult.h"
 
 class QChartView;
 

@@ -2,7 +2,7 @@
 
 #include "HistoryGridModel.h"
 
-#include "analysis/FollowSearch.h"
+#include "analysis/FollowResult.h"
 
 #include <QSplitter>
 

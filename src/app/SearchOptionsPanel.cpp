@@ -2,7 +2,7 @@
 
 #include "Controls.h"
 
-#include "analysis/FollowSearch.h"
+#include "analysis/SearchRequest.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,17 +7,22 @@
 
 #include <QAction>
 #include <QCursor>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 
 namespace quorvex {
 
 frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent), folder_(folder), dialogs_(dialogs), session_(store_, &settings_) {
+    : QMainWindow(parent), folder_(folder), dialogs_(dialogs),
+      session_(store_, snapshot_, &settings_) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvex"));
 
@@ -79,6 +84,7 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
 
     buildMenus();
     startUp();
+    watchHistoryFile();
 }
 
 frmMain::~frmMain() {
@@ -205,36 +211,36 @@ void frmMain::refreshAfterHistoryChange() {
 // ---------------------------------------------------------------------------------------------
 // Searches
 
-void frmMain::runSearch(const QString& title, SearchStart start) {
-    const auto request = options_->searchRequest();
-    if (!request)
-        return;
+void frmMain::runSearch(const QString& title, SearchRun run) {
     BusyCursor busy;
     QString error;
-    const auto search = (session_.*start)(*request, &error);
-    if (!search) {
-        busy.release();
-        dialogs_->warning(title, error);
-        return afterSearchFailure(false);
+    std::optional<FollowResult> result;
+    // A history written meanwhile is shown first, so the search answers on it; a write between
+    // the refresh and the search is caught by the search and the refresh runs again.
+    for (int attempt = 0; attempt < 3 && !result; ++attempt) {
+        followOutsideChanges();
+        const auto request = options_->searchRequest();
+        if (!request)
+            return;
+        result = (session_.*run)(*request, &error);
+        if (!result && !session_.historyMovedOn())
+            break;
     }
-    // The answer is shown before the working cells are written: on a long history writing
-    // them takes far longer than finding it. Nothing else runs until they are written.
-    results_->ShowFollowResults(search->result(), session_.settings().intXianshiLei);
-    repaint();
-    const bool written = search->write(&error);
     busy.release();
-    if (!written)
-        dialogs_->warning(title,
-                          QStringLiteral("检索结果已显示，但没有写入历史数据库：%1").arg(error));
-    afterSearchFailure(written);
+    if (!result) {
+        dialogs_->warning(title, error);
+        followDamage();
+        return;
+    }
+    results_->ShowFollowResults(*result, session_.settings().intXianshiLei);
 }
 
 void frmMain::Command1_Click() {
-    runSearch(QStringLiteral("检索"), &SearchSession::startFollow);
+    runSearch(QStringLiteral("检索"), &SearchSession::runFollow);
 }
 
 void frmMain::Command2_Click() {
-    runSearch(QStringLiteral("组合检索"), &SearchSession::startCombination);
+    runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination);
 }
 
 void frmMain::followDamage() {
@@ -245,15 +251,38 @@ void frmMain::followDamage() {
     options_->setSearchEnabled(false);
 }
 
-void frmMain::afterSearchFailure(bool searched) {
-    if (searched)
+// ---------------------------------------------------------------------------------------------
+// Other programs
+
+void frmMain::watchHistoryFile() {
+    outsideChange_ = new QTimer(this);
+    outsideChange_->setSingleShot(true);
+    outsideChange_->setInterval(300);
+    connect(outsideChange_, &QTimer::timeout, this, &frmMain::followOutsideChanges);
+    if (!store_.isOpen())
         return;
-    if (store_.isDamaged())
-        return followDamage();
-    // Another program changed the history: show the new one, so the next search uses it.
-    QString ignored;
-    if (store_.changedSinceView(&ignored).value_or(false))
-        refreshAfterHistoryChange();
+    fileWatcher_ = new QFileSystemWatcher(this);
+    fileWatcher_->addPath(store_.databasePath());
+    connect(fileWatcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        // A file replaced by another keeps no watch: watch the new one.
+        if (!fileWatcher_->files().contains(path) && QFileInfo::exists(path))
+            fileWatcher_->addPath(path);
+        outsideChange_->start();
+    });
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        outsideChange_->start(0);
+}
+
+void frmMain::followOutsideChanges() {
+    // While the update runs, it refreshes the window itself when it is done.
+    if (update_->isRunning() || !session_.historyMovedOn())
+        return;
+    refreshAfterHistoryChange();
+    followDamage();
 }
 
 // ---------------------------------------------------------------------------------------------

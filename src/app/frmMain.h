@@ -7,6 +7,7 @@
 #include "SearchOptionsPanel.h"
 
 #include "analysis/SearchSession.h"
+#include "history/HistorySnapshot.h"
 #include "history/HistoryStore.h"
 #include "history/SettingsStore.h"
 
@@ -15,7 +16,9 @@
 #include <array>
 
 class QAction;
+class QFileSystemWatcher;
 class QMenu;
+class QTimer;
 
 namespace quorvex {
 
@@ -59,6 +62,10 @@ public:
     // After any change of the history: AddHaoma, then the session's QihaoXianshi,
     // SetStartIssue, SeekRefDraw and LoadRefValues.
     void refreshAfterHistoryChange();
+    // When anything else wrote the history since the window last read it (another program, a
+    // second window): the same refresh. Runs on activation, before every search and when the
+    // file changes.
+    void followOutsideChanges();
 
     void Command1_Click();
     void Command2_Click();
@@ -68,26 +75,31 @@ public:
     void mnuSetDay_Click();
     OnlineUpdateRunner* onlineUpdate() const { return update_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void buildMenus();
+    void watchHistoryFile();
     // Writing refused (a read-only or damaged history): every command that changes it is off.
     void setHistoryWritable(bool writable);
     void startUp();
     void setSxcsChecks();
     void setDscsChecks();
     // Command1 and Command2: the request from the boxes, the search, its grids or its message.
-    using SearchStart = std::unique_ptr<PendingSearch> (SearchSession::*)(const SearchRequest&,
-                                                                          QString*);
-    void runSearch(const QString& title, SearchStart start);
-    // After a search that failed: the window follows a damaged or changed history.
-    void afterSearchFailure(bool searched);
+    using SearchRun = std::optional<FollowResult> (SearchSession::*)(const SearchRequest&,
+                                                                     QString*);
+    void runSearch(const QString& title, SearchRun run);
     void followDamage();
 
     QString folder_;
     Dialogs* dialogs_;
     HistoryStore store_;
+    HistorySnapshot snapshot_; // what the searches read, kept between searches
     SettingsStore settings_;
     SearchSession session_;
+    QFileSystemWatcher* fileWatcher_ = nullptr;
+    QTimer* outsideChange_ = nullptr; // gathers the watcher's bursts into one check
 
     HistoryPanel* history_ = nullptr;
     SearchOptionsPanel* options_ = nullptr;

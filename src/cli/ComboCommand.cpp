@@ -14,6 +14,7 @@ public:
     }
 
 protected:
+    bool onlyReads() const override { return true; }
     void addOptions(QCommandLineParser& parser) override {
         addFormatOption(parser);
         parser.addOption(QCommandLineOption(

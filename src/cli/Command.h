@@ -1,6 +1,7 @@
 #pragma once
 
 #include "GridPrinter.h"
+#include "history/HistorySnapshot.h"
 #include "history/HistoryStore.h"
 #include "history/SettingsStore.h"
 
@@ -39,6 +40,8 @@ public:
     // The history for a command that only reads: opened read-only when it exists, so that it
     // works on a file or folder the user may not write and leaves nothing behind.
     HistoryStore* readHistory();
+    // The searches' copy of the history's columns, kept beside the history.
+    HistorySnapshot& snapshot() { return snapshot_; }
 
     // The settings as the window reads them; stored values that are not valid are named in one
     // warning and read as their defaults.
@@ -52,6 +55,7 @@ private:
     QTextStream& out_;
     QTextStream& err_;
     std::unique_ptr<HistoryStore> history_;
+    HistorySnapshot snapshot_;
 };
 
 // One subcommand: declares its options and arguments on a QCommandLineParser, then runs.

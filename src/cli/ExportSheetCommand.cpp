@@ -22,6 +22,7 @@ public:
     }
 
 protected:
+    bool onlyReads() const override { return true; }
     void addOptions(QCommandLineParser& parser) override {
         parser.addPositionalArgument(
             QStringLiteral("GRID"),

@@ -13,6 +13,7 @@ public:
     }
 
 protected:
+    bool onlyReads() const override { return true; }
     void addOptions(QCommandLineParser& parser) override {
         addFormatOption(parser);
         addSearchOptions(parser);

@@ -4,8 +4,8 @@
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/ReferenceDraw.h"
+#include "analysis/SearchRequest.h"
 #include "analysis/SearchSession.h"
-#include "analysis/FollowSearch.h"
 
 namespace quorvex::cli {
 
@@ -208,7 +208,10 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
 std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, HistoryStore& store,
                                                  Context& context, const SessionSearch& search,
                                                  int* status) {
-    SearchSession session(store);
+    // The session's reading of the history, its reference values and the search see one version
+    // of the history, whatever another program writes meanwhile.
+    const HistoryStore::ReadSnapshot pinned(store);
+    SearchSession session(store, context.snapshot());
     session.setSettings(context.settings());
     QString error;
     if (!session.historyChanged(&error)) {

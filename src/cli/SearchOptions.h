@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/FollowSearch.h"
+#include "analysis/SearchRequest.h"
 #include "analysis/SearchSession.h"
 #include "Command.h"
 

@@ -2,15 +2,14 @@
 
 #include "HistorySchema.h"
 
+#include <sqlite3.h>
+
 namespace quorvex {
 
 DrawBulkWriter::DrawBulkWriter(HistoryStore& store) : statement_(store) {}
 
 bool DrawBulkWriter::prepare(QString* error) {
-    QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
-    cols << attributeColumns() << QStringLiteral("txtHisLst");
-    for (int k = 0; k < kKindCount; ++k)
-        cols << codeColumn(k);
+    const QStringList cols = drawColumns();
     QStringList marks;
     for (qsizetype i = 0; i < cols.size(); ++i)
         marks << QStringLiteral("?");
@@ -51,9 +50,9 @@ std::optional<DrawAttributes> DrawBulkWriter::append(qint64 issue, const Numbers
     if (!statement_.exec()) {
         if (error) {
             // The issue is the table's key: a constraint failure is an issue already stored.
-            const QString code = statement_.lastError().nativeErrorCode();
+            const int code = sqliteErrorCode(statement_.lastError());
             *error =
-                code == QLatin1String("19") || code == QLatin1String("1555")
+                code == SQLITE_CONSTRAINT_PRIMARYKEY || code == SQLITE_CONSTRAINT
                     ? QStringLiteral("期号 %1 已存在，未保存。").arg(issue)
                     : QStringLiteral("无法保存第 %1 期：%2").arg(issue).arg(statement_.errorText());
         }

@@ -45,6 +45,18 @@ struct DrawAttributes {
     }
 };
 
+// A stored draw: its issue and every attribute as stored.
+struct StoredDraw {
+    qint64 issue = 0;
+    DrawAttributes attributes;
+};
+
+// A draw as the history grid and the history text files show it: issue and five numbers.
+struct DrawNumbers {
+    qint64 issue = 0;
+    Numbers numbers{};
+};
+
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases);
 

@@ -3,19 +3,22 @@
 #include <QFile>
 #include <QUrl>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 namespace quorvex {
 
-bool isDamageError(const QSqlError& error) {
+int sqliteErrorCode(const QSqlError& error) {
     if (!error.isValid())
-        return false;
+        return 0;
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
-    if (!ok)
-        return false;
-    const int primary = code & 0xff;
-    return primary == 11 || primary == 26;
+    return ok ? code : 0;
+}
+
+bool isDamageError(const QSqlError& error) {
+    const int primary = sqliteErrorCode(error) & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
 QString damagedHistoryMessage(const QString& path, const QString& detail) {

@@ -25,6 +25,9 @@ enum class HistoryOpenFailure {
     Damaged,
 };
 
+// SQLite's extended result code of a database error; 0 when it carries none.
+int sqliteErrorCode(const QSqlError& error);
+
 // SQLite's own verdict that the file is damaged or is no database at all (SQLITE_CORRUPT and
 // SQLITE_NOTADB, with their extended codes).
 bool isDamageError(const QSqlError& error);

@@ -20,37 +20,52 @@ QStringList attributeColumns() {
     return cols;
 }
 
-QStringList requiredLishiColumns() {
-    QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
-    cols << attributeColumns();
-    for (QChar suffix : {QLatin1Char('S'), QLatin1Char('P')})
-        for (const QString& c : attributeColumns())
-            cols << c + suffix;
-    cols << QStringLiteral("txtHisLst") << QStringLiteral("txtHisPreLst");
+QVector<LishiColumn> lishiColumns() {
+    using C = LishiColumn;
+    QVector<C> cols{{QStringLiteral("SQQH"), C::Integer, QStringLiteral("PRIMARY KEY")},
+                    {QStringLiteral("QQH"), C::Integer},
+                    {QStringLiteral("strQQH"), C::Text, {}, false}};
+    const QStringList attributes = attributeColumns();
+    for (const QString& suffix : {QString(), QStringLiteral("S"), QStringLiteral("P")})
+        for (const QString& c : attributes)
+            cols.append({c + suffix, C::Integer});
+    cols.append({QStringLiteral("txtHisLst"), C::Text});
     for (int k = 0; k < kKindCount; ++k)
-        cols << codeColumn(k) << preCodeColumn(k);
-    cols << QStringLiteral("intTh") << QStringLiteral("bolOk") << QStringLiteral("txtHisP6");
+        cols.append({codeColumn(k), C::Text});
+    cols.append({QStringLiteral("txtHisPreLst"), C::Text});
+    for (int k = 0; k < kKindCount; ++k)
+        cols.append({preCodeColumn(k), C::Text});
+    cols.append({QStringLiteral("intTh"), C::Integer, QStringLiteral("NOT NULL DEFAULT 0")});
+    cols.append({QStringLiteral("bolOk"), C::Integer, QStringLiteral("NOT NULL DEFAULT 0")});
+    cols.append({QStringLiteral("txtHisP6"), C::Text});
+    return cols;
+}
+
+QStringList requiredLishiColumns() {
+    QStringList names;
+    for (const LishiColumn& c : lishiColumns())
+        if (c.required)
+            names << c.name;
+    return names;
+}
+
+QStringList drawColumns() {
+    QStringList cols{QStringLiteral("SQQH"), QStringLiteral("QQH")};
+    cols << attributeColumns() << QStringLiteral("txtHisLst");
+    for (int k = 0; k < kKindCount; ++k)
+        cols << codeColumn(k);
     return cols;
 }
 
 QStringList historySchemaStatements() {
     QStringList defs;
-    defs << QStringLiteral("SQQH INTEGER PRIMARY KEY") << QStringLiteral("QQH INTEGER")
-         << QStringLiteral("strQQH TEXT");
-    for (const QString& c : attributeColumns())
-        defs << c + QStringLiteral(" INTEGER");
-    for (QChar suffix : {QLatin1Char('S'), QLatin1Char('P')})
-        for (const QString& c : attributeColumns())
-            defs << c + suffix + QStringLiteral(" INTEGER");
-    defs << QStringLiteral("txtHisLst TEXT");
-    for (int k = 0; k < kKindCount; ++k)
-        defs << codeColumn(k) + QStringLiteral(" TEXT");
-    defs << QStringLiteral("txtHisPreLst TEXT");
-    for (int k = 0; k < kKindCount; ++k)
-        defs << preCodeColumn(k) + QStringLiteral(" TEXT");
-    defs << QStringLiteral("intTh INTEGER NOT NULL DEFAULT 0")
-         << QStringLiteral("bolOk INTEGER NOT NULL DEFAULT 0") << QStringLiteral("txtHisP6 TEXT");
-
+    for (const LishiColumn& c : lishiColumns()) {
+        QString def = c.name + (c.type == LishiColumn::Integer ? QStringLiteral(" INTEGER")
+                                                               : QStringLiteral(" TEXT"));
+        if (!c.constraint.isEmpty())
+            def += QLatin1Char(' ') + c.constraint;
+        defs << def;
+    }
     return {QStringLiteral("CREATE TABLE Lishi (") + defs.join(QStringLiteral(", ")) +
                 QLatin1Char(')'),
             QStringLiteral("CREATE TABLE Carcu (Nmb INTEGER, Count INTEGER)")};

@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <sqlite3.h>
+
 namespace quorvex {
 
 namespace {
@@ -49,7 +51,6 @@ void HistoryStore::close() {
         QSqlDatabase::removeDatabase(connectionName_);
     }
     readOnly_ = false;
-    viewVersion_.reset();
 }
 
 bool HistoryStore::refuse(HistoryOpenFailure failure, const QString& message, QString* error) {
@@ -67,9 +68,9 @@ QString HistoryStore::errorText(const QSqlError& error) const {
         damage_ = damagedHistoryMessage(databasePath(), error.databaseText());
         return damage_;
     }
-    if (error.nativeErrorCode() == QLatin1String("5") ||
-        error.nativeErrorCode() == QLatin1String("517"))
-        return QStringLiteral("另一个程序正在写入历史数据库 %1，等了 %2 秒仍未结束（%3）")
+    if ((sqliteErrorCode(error) & 0xff) == SQLITE_BUSY)
+        return QStringLiteral("另一个程序正在写入历史数据库 %1，等了 %2 秒仍未结束（%3）；"
+                              "请等它结束后再试")
             .arg(databasePath())
             .arg(kHistoryBusyTimeoutMs / 1000)
             .arg(error.databaseText());
@@ -104,7 +105,7 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
 
 bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QString* error) {
     auto fail = [&](const QSqlError& why) {
-        if (why.isValid() && why.nativeErrorCode() != QLatin1String("26") && isDamageError(why))
+        if (why.isValid() && sqliteErrorCode(why) != SQLITE_NOTADB && isDamageError(why))
             return refuse(HistoryOpenFailure::Damaged,
                           damagedHistoryMessage(path, why.databaseText()), error);
         return refuse(HistoryOpenFailure::NotAHistory,
@@ -225,25 +226,12 @@ StoredDraw storedDraw(const SqliteStatement& q) {
     return d;
 }
 
-qint64 dataVersion(const QSqlDatabase& db, QSqlError* error) {
-    QSqlQuery q(db);
-    if (q.exec(QStringLiteral("PRAGMA data_version")) && q.next())
-        return q.value(0).toLongLong();
-    *error = q.lastError();
-    return -1;
-}
-
 } // namespace
 
 HistoryStore::ReadSnapshot::ReadSnapshot(const HistoryStore& store) : db_(store.db_) {
-    if (!store.isOpen())
-        return;
-    QSqlQuery q(db_);
-    own_ = q.exec(QStringLiteral("BEGIN"));
-    QSqlError why;
-    const qint64 version = dataVersion(db_, &why);
-    if (!why.isValid())
-        store.viewVersion_ = version;
+    // Inside a caller's transaction BEGIN fails, and the caller's read goes on.
+    if (store.isOpen())
+        own_ = QSqlQuery(db_).exec(QStringLiteral("BEGIN"));
 }
 
 HistoryStore::ReadSnapshot::~ReadSnapshot() {
@@ -251,45 +239,19 @@ HistoryStore::ReadSnapshot::~ReadSnapshot() {
         QSqlQuery(db_).exec(QStringLiteral("COMMIT"));
 }
 
-HistoryView HistoryStore::loadView(QString* error) const {
-    QVector<StoredDraw> rows;
-    // The rows and the version they belong to come from one snapshot; inside a caller's
-    // transaction they do already.
-    QSqlQuery snapshot(db_);
-    const bool own = snapshot.exec(QStringLiteral("BEGIN"));
-    QSqlError why;
-    const qint64 version = dataVersion(db_, &why);
-    // Through SQLite itself: 31 values a row, a QVariant each, were most of a window's start.
+std::optional<HistoryStore::Version> HistoryStore::version(QString* error) const {
+    sqlite3* db = sqliteHandle(*this);
     SqliteStatement q(*this);
-    if (!why.isValid() && q.prepare(viewStatement())) {
-        while (q.next())
-            rows.append(storedDraw(q));
+    if (db && q.prepare(QStringLiteral("PRAGMA data_version")) && q.next()) {
+        Version v;
+        v.dataVersion = q.integer(0);
+        q.reset();
+        v.totalChanges = sqlite3_total_changes64(db);
+        return v;
     }
-    // next() also ends on an error: only a clean end means every row was read.
-    if (!why.isValid())
-        why = q.lastError();
-    if (own)
-        snapshot.exec(QStringLiteral("COMMIT"));
-    if (why.isValid()) {
-        if (error)
-            *error = errorText(why);
-        return {};
-    }
-    viewVersion_ = version;
-    return HistoryView(std::move(rows));
-}
-
-std::optional<bool> HistoryStore::changedSinceView(QString* error) const {
-    if (!viewVersion_)
-        return false;
-    QSqlError why;
-    const qint64 version = dataVersion(db_, &why);
-    if (why.isValid()) {
-        if (error)
-            *error = errorText(why);
-        return std::nullopt;
-    }
-    return version != *viewVersion_;
+    if (error)
+        *error = QStringLiteral("无法读取历史数据库的状态：%1").arg(q.errorText());
+    return std::nullopt;
 }
 
 std::optional<StoredDraw> HistoryStore::lastDraw(QString* error) const {
@@ -482,8 +444,7 @@ bool HistoryStore::CompactDb(QString* error) {
     return true;
 }
 
-HistoryStore::Transaction::Transaction(HistoryStore& store, Writes writes)
-    : store_(store), db_(store.db_) {
+HistoryStore::Transaction::Transaction(HistoryStore& store) : store_(store), db_(store.db_) {
     if (!store.isOpen()) {
         beginError_ = QStringLiteral("历史数据库没有打开。");
         return;
@@ -498,29 +459,16 @@ HistoryStore::Transaction::Transaction(HistoryStore& store, Writes writes)
         return;
     }
     QSqlQuery q(db_);
-    if (writes == Writes::WorkingColumns)
-        relaxed_ = q.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
     // Take the write lock now: a deferred transaction that has read would fail at its first
     // write when another program committed meanwhile, instead of waiting its turn.
     begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    if (!begun_) {
+    if (!begun_)
         beginError_ = store.errorText(q.lastError());
-        end();
-    }
 }
 
 HistoryStore::Transaction::~Transaction() {
     if (begun_ && !done_)
         db_.rollback();
-    end();
-}
-
-void HistoryStore::Transaction::end() {
-    if (relaxed_) {
-        QSqlQuery q(db_);
-        q.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-        relaxed_ = false;
-    }
 }
 
 bool HistoryStore::Transaction::commit(QString* error) {
@@ -534,10 +482,8 @@ bool HistoryStore::Transaction::commit(QString* error) {
         if (error)
             *error = store_.errorText(db_.lastError());
         db_.rollback();
-        end();
         return false;
     }
-    end();
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "DrawRecord.h"
 #include "HistoryFileAccess.h"
-#include "HistoryView.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -42,14 +42,19 @@ public:
     QString databasePath() const;
     QSqlDatabase database() const { return db_; }
 
-    // The whole history in issue order (rsHistoryView), read to its last row in one snapshot.
-    HistoryView loadView(QString* error = nullptr) const;
-    // Whether another program changed the history since the last loadView(), asked inside a
-    // transaction; nothing and the reason when that cannot be told.
-    std::optional<bool> changedSinceView(QString* error) const;
+    // Which version of the history a connection sees: SQLite's data_version moves with every
+    // commit of another connection, total_changes with every row this one changed. Equal
+    // versions of one store hold the same draws.
+    struct Version {
+        qint64 dataVersion = -1;
+        qint64 totalChanges = -1;
+        bool operator==(const Version&) const = default;
+    };
+    // Nothing and the reason when the history cannot be read.
+    std::optional<Version> version(QString* error = nullptr) const;
 
-    // Several reads that must see one version of the history, like loadView's: the version is
-    // remembered for changedSinceView.
+    // Several reads that must see one version of the history: one read transaction, unless the
+    // caller has one open already.
     class ReadSnapshot {
     public:
         explicit ReadSnapshot(const HistoryStore& store);
@@ -116,15 +121,11 @@ public:
     // stays as it was and stays open.
     bool CompactDb(QString* error);
 
-    // What a transaction writes: draws must reach the disk at commit; the searches' working
-    // columns may wait for the next synced commit (the file stays consistent either way).
-    enum class Writes { Draws, WorkingColumns };
-
     // One write transaction over several statements: rolled back unless committed. It takes the
     // write lock at once (waiting for other writers), so what it reads stays current until commit.
     class Transaction {
     public:
-        explicit Transaction(HistoryStore& store, Writes writes = Writes::Draws);
+        explicit Transaction(HistoryStore& store);
         ~Transaction();
         bool begun() const { return begun_; }
         // Why begin failed: read-only, damaged or busy.
@@ -132,12 +133,9 @@ public:
         bool commit(QString* error);
 
     private:
-        void end();
-
         HistoryStore& store_;
         QSqlDatabase db_;
         QString beginError_;
-        bool relaxed_ = false;
         bool begun_ = false;
         bool done_ = false;
     };
@@ -154,7 +152,6 @@ private:
     bool readOnly_ = false;
     HistoryOpenFailure openFailure_ = HistoryOpenFailure::None;
     mutable QString damage_;
-    mutable std::optional<qint64> viewVersion_;
 };
 
 } // namespace quorvex

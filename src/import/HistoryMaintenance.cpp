@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <functional>
 #include <limits>
@@ -16,37 +14,6 @@ namespace quorvex {
 namespace {
 
 const QString kUnchanged = QStringLiteral("历史号码未作改动。");
-
-// Takes the write lock before the history is read, so no draw stored by another program in
-// between can be lost by the rewrite; rolled back unless committed.
-class WriteLock {
-public:
-    explicit WriteLock(HistoryStore& store) : db_(store.database()) {
-        QSqlQuery q(db_);
-        begun_ = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-        if (!begun_)
-            error_ = q.lastError().text();
-    }
-    ~WriteLock() {
-        if (begun_ && !done_)
-            QSqlQuery(db_).exec(QStringLiteral("ROLLBACK"));
-    }
-    bool begun() const { return begun_; }
-    QString error() const { return error_; }
-    bool commit() {
-        QSqlQuery q(db_);
-        done_ = q.exec(QStringLiteral("COMMIT"));
-        if (!done_)
-            error_ = q.lastError().text();
-        return done_;
-    }
-
-private:
-    QSqlDatabase db_;
-    bool begun_ = false;
-    bool done_ = false;
-    QString error_;
-};
 
 MaintenanceReport failure(const QString& why) {
     MaintenanceReport r;
@@ -86,9 +53,11 @@ using LimitOf = std::function<std::optional<qint64>(const QVector<DrawNumbers>&)
 // nothing), writes them to the backup, and rebuilds the history from the backup with bases.
 MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
                                    const ValueBases& bases, const LimitOf& limitOf) {
-    WriteLock lock(store);
+    // The write lock is taken before the history is read, so no draw stored by another program
+    // in between can be lost by the rewrite.
+    HistoryStore::Transaction lock(store);
     if (!lock.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
     QString why;
     const auto draws = store.loadNumbers(&why);
     if (!draws)
@@ -117,8 +86,8 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     ZodiacYear zodiacYear;
     if (!writeHistoryRows(store, *imported, bases, zodiacYear, &why))
         return failure(QStringLiteral("重建历史号码时出错：%1。").arg(why));
-    if (!lock.commit())
-        return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(lock.error()));
+    if (!lock.commit(&why))
+        return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
 
     report.changed = true;
     report.rebuilt = true;
@@ -192,9 +161,9 @@ qint64 dropLastLimit(qint64 lastIssue, qint64 n) {
 MaintenanceReport eraseLastDraw(HistoryStore& store) {
     MaintenanceReport report;
     {
-        WriteLock lock(store);
+        HistoryStore::Transaction lock(store);
         if (!lock.begun())
-            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
         QString why;
         const std::optional<StoredDraw> last = store.lastDraw(&why);
         if (!why.isEmpty())
@@ -209,9 +178,8 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
         report.keptDraws = int(store.drawCount(&why));
         if (!why.isEmpty())
             return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
-        if (!lock.commit())
-            return failure(
-                QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(lock.error()));
+        if (!lock.commit(&why))
+            return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
         report.changed = true;
         report.removed.append({last->issue, last->attributes.numbers()});
         if (now)
@@ -222,9 +190,9 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
 }
 
 MaintenanceReport clearHistory(HistoryStore& store) {
-    WriteLock lock(store);
+    HistoryStore::Transaction lock(store);
     if (!lock.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.error()));
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
     QString why;
     const auto draws = store.loadNumbers(&why);
     if (!draws)
@@ -234,8 +202,8 @@ MaintenanceReport clearHistory(HistoryStore& store) {
         return report;
     if (!store.Delrec(&why))
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
-    if (!lock.commit())
-        return failure(QStringLiteral("无法清空历史号码：%1。").arg(lock.error()));
+    if (!lock.commit(&why))
+        return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
     report.changed = true;
     report.removed = *draws;
     return report;

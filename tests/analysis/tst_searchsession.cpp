@@ -48,7 +48,8 @@ void SearchSessionTest::optionsBecomeTheRequest() {
     TempHistory h;
     const QVector<Numbers> draws = randomDraws(12, 3);
     h.appendMany(2013001, draws);
-    SearchSession session(h.store());
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
     QVERIFY(session.historyChanged());
     QCOMPARE(session.lngNextIssue(), 2013013);
     QCOMPARE(session.startIssue().value_or(0), 2013002);
@@ -69,7 +70,7 @@ void SearchSessionTest::optionsBecomeTheRequest() {
     QCOMPARE(r.intPreQi, 3);
     QCOMPARE(r.intLei, int(Tail));
     QCOMPARE(r.intXianshiLei, int(Head));
-    QCOMPARE(r.intRefVal, h.store().loadView().rows()[9].attributes.kindValues(Tail));
+    QCOMPARE(r.intRefVal, readHistoryView(h.store()).rows()[9].attributes.kindValues(Tail));
     QCOMPARE(r.startIssue, 2013004);
     QCOMPARE(r.endIssue, 2013012);
 
@@ -89,8 +90,9 @@ void SearchSessionTest::verificationDrawAndRange() {
     TempHistory h;
     h.appendMany(2012355, randomDraws(5, 4));
     h.appendMany(2013001, randomDraws(5, 5));
-    const HistoryView view = h.store().loadView();
-    SearchSession session(h.store());
+    const HistoryView view = readHistoryView(h.store());
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
     session.historyChanged();
     session.setTab(ReferenceTab::Verification);
     QString error;
@@ -149,7 +151,8 @@ void SearchSessionTest::limitsAreCheckedOnce() {
     QFETCH(bool, accepted);
     TempHistory h;
     h.appendMany(2013001, randomDraws(10, 6));
-    SearchSession session(h.store());
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
     session.historyChanged();
     const Settings before = session.settings();
     QString error;
@@ -176,7 +179,8 @@ void SearchSessionTest::limitsAreCheckedOnce() {
 
 void SearchSessionTest::emptyHistoryIsRefused() {
     TempHistory h;
-    SearchSession session(h.store());
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
     QVERIFY(session.historyChanged());
     QVERIFY(session.isEmpty());
     QString error;
@@ -191,7 +195,8 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
     TempHistory h;
     const QVector<Numbers> draws = randomDraws(60, 8);
     h.appendMany(2013001, draws.mid(0, 40));
-    SearchSession session(h.store());
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
     session.historyChanged();
     session.setLastDrawReference(false);
     const std::array<bool, kPositions> positions{true, true, false, false, false};
@@ -213,7 +218,7 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
     const SearchRequest request = session.request(positions);
     const auto got = session.runFollow(request, &error);
     QVERIFY2(got, qPrintable(error));
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     const FollowResult want = expectedResult(
         view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
     QCOMPARE(got->matchRows, want.matchRows);

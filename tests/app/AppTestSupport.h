@@ -61,7 +61,7 @@ inline void leave(QWidget* box) {
 // Where the session's reference draw stands in the history, oldest first; -1 for none.
 inline qsizetype referencePosition(frmMain& w) {
     const auto issue = w.session().referenceIssue();
-    const HistoryView view = w.historyStore().loadView();
+    const HistoryView view = readHistoryView(w.historyStore());
     for (qsizetype i = 0; issue && i < view.size(); ++i)
         if (view.rows()[i].issue == *issue)
             return i;

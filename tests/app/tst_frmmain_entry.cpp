@@ -84,8 +84,8 @@ void FrmMainEntryTest::typedDrawIsStoredAsTyped() {
     typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(45));
-    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013045));
-    QCOMPARE(w.historyStore().loadView().last()->attributes.numbers(), stored);
+    QCOMPARE(readHistoryView(w.historyStore()).last()->issue, qint64(2013045));
+    QCOMPARE(readHistoryView(w.historyStore()).last()->attributes.numbers(), stored);
     QCOMPARE(text(w, "Text1"), QString("2013046"));
     QCOMPARE(text(w, "Text3_1"), QString("2013045"));
     QCOMPARE(shownBoxes(w), QStringList(5, "__"));
@@ -135,7 +135,8 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
     QTest::keyClicks(entryBox(w, 5), "09");
     QCOMPARE(dialogs.messages(), 1);
     QCOMPARE(h.store().drawCount(), qint64(11));
-    QCOMPARE(w.historyStore().loadView().last()->attributes.numbers(), (Numbers{3, 4, 5, 7, 9}));
+    QCOMPARE(readHistoryView(w.historyStore()).last()->attributes.numbers(),
+             (Numbers{3, 4, 5, 7, 9}));
 }
 
 void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
@@ -162,7 +163,7 @@ void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
     typeDraw(w, {"11", "12", "13", "14", "15"});
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(12));
-    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013012));
+    QCOMPARE(readHistoryView(w.historyStore()).last()->issue, qint64(2013012));
 }
 
 // Another program added the issue the window was about to store.
@@ -199,10 +200,10 @@ void FrmMainEntryTest::zodiacYearFollowsText1() {
         child<QLineEdit>(w, "Text1")->setText(text1);
     typeDraw(w, {"01", "05", "09", "13", "15"});
     QCOMPARE(dialogs.messages(), 0);
-    QCOMPARE(w.historyStore().loadView().last()->issue, qint64(2013055));
+    QCOMPARE(readHistoryView(w.historyStore()).last()->issue, qint64(2013055));
     const DrawAttributes expected =
         deriveAttributes({1, 5, 9, 13, 15}, ZodiacYear(zodiacYear), w.valueBases());
-    QCOMPARE(w.historyStore().loadView().last()->attributes.kindValues(Zodiac),
+    QCOMPARE(readHistoryView(w.historyStore()).last()->attributes.kindValues(Zodiac),
              expected.kindValues(Zodiac));
     QCOMPARE(text(w, "Text1"), QString("2013056"));
 }

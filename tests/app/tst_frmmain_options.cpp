@@ -73,7 +73,7 @@ void FrmMainOptionsTest::firstTabRestoresReferenceDraw() {
     showTab(w, 0);
 
     QVERIFY(!w.session().bolManual());
-    const auto expected = w.historyStore().loadView().last()->attributes.kindValues(kind);
+    const auto expected = readHistoryView(w.historyStore()).last()->attributes.kindValues(kind);
     for (int i = 1; i <= 5; ++i) {
         QCOMPARE(w.session().intRefVal()[i - 1], expected[i - 1]);
         const QString shown =
@@ -100,7 +100,7 @@ void FrmMainOptionsTest::typedValuesRefuseLetters() {
     QCOMPARE(box->text(), QString("1-3"));
     leave(box); // not an integer: the value stays
     QCOMPARE(w.session().intRefVal()[0],
-             w.historyStore().loadView().last()->attributes.at(1, Number));
+             readHistoryView(w.historyStore()).last()->attributes.at(1, Number));
     box->clear();
     QTest::keyClicks(box, "12");
     leave(box);
@@ -161,9 +161,10 @@ void FrmMainOptionsTest::verificationTab() {
 
     QCOMPARE(text(w, "Text3_1"), endIssue);
     qsizetype position = 0;
-    while (w.historyStore().loadView().rows()[position].issue != referenceIssue)
+    while (readHistoryView(w.historyStore()).rows()[position].issue != referenceIssue)
         ++position;
-    const auto values = w.historyStore().loadView().rows()[position].attributes.kindValues(Number);
+    const auto values =
+        readHistoryView(w.historyStore()).rows()[position].attributes.kindValues(Number);
     for (int i = 1; i <= 5; ++i) {
         QCOMPARE(w.session().intRefVal()[i - 1], values[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
@@ -236,9 +237,10 @@ void FrmMainOptionsTest::typedVerificationIssueReloadsValues() {
     QCOMPARE(dialogs.messages(), messages);
 
     qsizetype position = 0;
-    while (w.historyStore().loadView().rows()[position].issue != referenceIssue)
+    while (readHistoryView(w.historyStore()).rows()[position].issue != referenceIssue)
         ++position;
-    const auto values = w.historyStore().loadView().rows()[position].attributes.kindValues(Number);
+    const auto values =
+        readHistoryView(w.historyStore()).rows()[position].attributes.kindValues(Number);
     for (int i = 1; i <= 5; ++i) {
         QCOMPARE(w.session().intRefVal()[i - 1], values[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i + 10)), QString::number(values[i - 1]));
@@ -288,7 +290,7 @@ void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
     QVERIFY(r.bolSq);
     QCOMPARE(r.intLei, 1);
     QCOMPARE(r.intXianshiLei, 2);
-    QCOMPARE(r.intRefVal, w.historyStore().loadView().last()->attributes.kindValues(Zodiac));
+    QCOMPARE(r.intRefVal, readHistoryView(w.historyStore()).last()->attributes.kindValues(Zodiac));
     QCOMPARE(r.startIssue, 2013002);
     QCOMPARE(r.endIssue, 2013006);
     QCOMPARE(r.bases.sxIni, 1);

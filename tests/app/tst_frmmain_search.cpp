@@ -138,7 +138,7 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     }
     QCOMPARE(dialogs.messages(), 0);
     QCOMPARE(h.store().drawCount(), qint64(61));
-    const StoredDraw stored = *w.historyStore().loadView().last();
+    const StoredDraw stored = *readHistoryView(w.historyStore()).last();
     QCOMPARE(stored.issue, qint64(2013061));
     QCOMPARE(stored.attributes.numbers(), (Numbers{3, 7, 9, 11, 14}));
     for (int i = 1; i <= 5; ++i)
@@ -157,7 +157,7 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
 
     const SearchRequest request = *w.searchRequest();
     QVERIFY(request.bolZyw && request.bolSq);
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     const FollowResult expected = expectedResult(
         view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
     QVERIFY2(expected.matchRows.size() >= 3, "the history should give some follow draws");
@@ -230,7 +230,7 @@ void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
     QCOMPARE(w.session().settings().intZhWSetup, 3);
 
     const SearchRequest request = *w.searchRequest();
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     const FollowResult expected = expectedResult(view, request, [&](qsizetype earlier) {
         return combinationMatches(view, request, 3, earlier);
     });

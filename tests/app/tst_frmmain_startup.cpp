@@ -152,7 +152,7 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
     // 前3期: the third draw from the end, shown as zodiac names; the start issue is first + 3.
     QCOMPARE(referencePosition(w), 7);
     QCOMPARE(text(w, "Text3_0"), QString("2013004"));
-    const auto zodiacs = w.historyStore().loadView().rows()[7].attributes.kindValues(Zodiac);
+    const auto zodiacs = readHistoryView(w.historyStore()).rows()[7].attributes.kindValues(Zodiac);
     for (int i = 1; i <= 5; ++i) {
         QCOMPARE(w.session().intRefVal()[i - 1], zodiacs[i - 1]);
         QCOMPARE(text(w, QString("Text2_%1").arg(i)), strSxName(zodiacs[i - 1] - 0));

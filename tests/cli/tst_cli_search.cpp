@@ -85,7 +85,6 @@ QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest
     return rows;
 }
 
-
 using Values = std::array<int, 5>;
 
 // The question a search asks, in the terms of the command line.
@@ -214,7 +213,8 @@ std::optional<SearchRequest> cliRequest(const QString& folder, const Question& q
     QString error;
     if (!store.open(folder, &error, HistoryAccess::ReadOnly))
         return std::nullopt;
-    SearchSession session(store); // default settings, as the CLI reads them in this test
+    HistorySnapshot snapshot;
+    SearchSession session(store, snapshot); // default settings, as the CLI reads them in this test
     if (!session.historyChanged(&error) || !options.apply(session, &error))
         return std::nullopt;
     return session.request(options.positions, options.from, options.to);
@@ -304,7 +304,7 @@ HistoryView CliSearchTest::randomHistory(int draws, quint32 seed) {
     QString error;
     if (!store.open(folder_, &error, HistoryAccess::ReadOnly))
         qFatal("cannot open the history: %s", qPrintable(error));
-    HistoryView view = store.loadView(&error);
+    HistoryView view = readHistoryView(store, &error);
     if (!error.isEmpty() || view.isEmpty())
         qFatal("cannot read the history back: %s", qPrintable(error));
     return view;

@@ -36,7 +36,7 @@ QByteArray fileHash(const QString& path) {
 QList<QPair<qint64, Numbers>> storedDraws(const HistoryStore& store) {
     QList<QPair<qint64, Numbers>> draws;
     // Keep the view alive: rows() refers into it.
-    const HistoryView view = store.loadView();
+    const HistoryView view = readHistoryView(store);
     for (const StoredDraw& d : view.rows())
         draws.append({d.issue, d.attributes.numbers()});
     return draws;

@@ -208,7 +208,7 @@ void MaintenanceTest::keepAndDropOnAHundredDraws() {
 
     // The reference draw of the window is the last, or the intPreQi-th from the end, of what
     // remains.
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     if (kept >= 3) {
         QCOMPARE(view.at(SeekRefDraw(view, true, 3))->issue, lastKept);
         QCOMPARE(view.at(SeekRefDraw(view, false, 3))->issue, lastKept - 2);
@@ -286,7 +286,7 @@ void MaintenanceTest::rebuildDerivesWithTheCurrentBases() {
     }
 
     // The reference values the window loads afterwards carry the new bases too.
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     const qsizetype ref = SeekRefDraw(view, true, 2);
     const auto zodiac = referenceValuesAt(view, ref, 1);
     const auto segment = referenceValuesAt(view, ref, 5);
@@ -314,7 +314,7 @@ void MaintenanceTest::eraseLastDrawLeavesTheRestAsStored() {
     QCOMPARE(tableRows(h.store()), before.mid(0, 4));
     QVERIFY(r.message().contains(QStringLiteral("2013005")));
 
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     QCOMPARE(view.at(SeekRefDraw(view, true, 2))->issue, 2013004);
     QCOMPARE(view.at(SeekRefDraw(view, false, 2))->issue, 2013003);
 }

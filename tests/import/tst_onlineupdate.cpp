@@ -101,7 +101,7 @@ void OnlineUpdateTest::continuesTheYearOfTheLastDraw() {
     QCOMPARE(r.firstIssue, 2013041);
     QCOMPARE(r.lastIssue, 2013363);
     const auto page = fixtureDraws("results-2013");
-    const HistoryView view = history_->store().loadView();
+    const HistoryView view = readHistoryView(history_->store());
     for (const StoredDraw& d : view.rows()) {
         if (d.issue > 2013040)
             QCOMPARE(d.attributes.numbers(), page.value(d.issue));
@@ -139,7 +139,7 @@ void OnlineUpdateTest::emptyHistoryFetchesTheKeptYears() {
     QCOMPARE(server_->requestedYears(), (QList<int>{2023, 2024, 2025, 2026}));
     QCOMPARE(r.appended, 48);
     QCOMPARE(history_->text(2023001, "txtHisLst"), QString());
-    const auto view = history_->store().loadView();
+    const auto view = readHistoryView(history_->store());
     QCOMPARE(view.size(), 48);
     for (const StoredDraw& d : view.rows())
         QCOMPARE(d.attributes.numbers(),

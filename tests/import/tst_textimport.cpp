@@ -343,7 +343,7 @@ void TextImportTest::shippedSampleImportsCleanlyAndWritesBackTheSame() {
     QCOMPARE(r.storedDraws, 7 * 365 + 340);
 
     QString written;
-    const HistoryView view = h.store().loadView();
+    const HistoryView view = readHistoryView(h.store());
     for (const StoredDraw& d : view.rows())
         written += historyLine(d.issue, d.attributes.numbers()) + historyLineEnd();
     QFile f(path);

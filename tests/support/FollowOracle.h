@@ -1,6 +1,9 @@
 #pragma once
 
-#include "analysis/FollowSearch.h"
+#include "HistoryView.h"
+#include "SearchOnStore.h"
+
+#include <functional>
 
 namespace quorvex::test {
 

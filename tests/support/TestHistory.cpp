@@ -64,7 +64,7 @@ TableRows tableRows(const HistoryStore& store) {
 
 QVector<qint64> storedIssues(const HistoryStore& store) {
     QVector<qint64> out;
-    const HistoryView view = store.loadView();
+    const HistoryView view = readHistoryView(store);
     for (const StoredDraw& d : view.rows())
         out << d.issue;
     return out;

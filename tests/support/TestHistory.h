@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HistoryView.h"
+
 #include "history/HistoryStore.h"
 
 #include <QTemporaryDir>

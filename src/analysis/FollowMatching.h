@@ -1,0 +1,56 @@
+#pragma once
+
+#include "SearchRequest.h"
+
+#include "history/HistorySnapshot.h"
+
+#include <QByteArrayList>
+#include <QVector>
+
+#include <string_view>
+#include <vector>
+
+namespace quorvex {
+
+// The row whose code texts describe the draw a follow draw at row is matched through: the row
+// itself in 上期 mode (a row's texts describe the draw before it), N - 1 rows back in 前N期
+// mode. -1 when there is none.
+inline qsizetype listRow(qsizetype row, const SearchRequest& r) {
+    const qsizetype at = row - (r.lag() - 1);
+    return at >= 0 ? at : -1;
+}
+
+// The row of the draw the lag before a follow draw at row; -1 when there is none.
+inline qsizetype earlierRow(qsizetype row, const SearchRequest& r) {
+    const qsizetype at = row - r.lag();
+    return at >= 0 ? at : -1;
+}
+
+// The text a free-mode test looks for in a code text: "05" for numbers in the follow search,
+// else count & "X" & value ("2X03", "1X0").
+QByteArray freeToken(int kind, int value, int count, bool numberWithCount);
+
+// Tokens looked for in code texts.
+class TokenSet {
+public:
+    explicit TokenSet(QByteArrayList tokens);
+    // How many of the tokens the text holds, each counted as often as it is listed.
+    int hits(QByteArrayView text) const;
+
+private:
+    QByteArrayList tokens_;
+    std::vector<std::string_view> views_;
+};
+
+// The attribute of the draw the lag before row at a position: 0 where there is none.
+inline int earlierValue(const HistorySnapshot& s, qsizetype row, int position1,
+                        const SearchRequest& r) {
+    const qsizetype at = earlierRow(row, r);
+    return at < 0 ? 0 : s.value(HistorySnapshot::attribute(position1, r.intLei), at);
+}
+
+// The snapshot columns a search of the request reads: the search kind's code texts (free) or
+// attributes (fixed), the result kind's attributes and txtHisLst.
+QVector<int> searchColumns(const SearchRequest& r);
+
+} // namespace quorvex

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QStringList>
+#include <QVector>
+
+#include <algorithm>
+#include <optional>
+
+namespace quorvex {
+
+// What the two result grids and the chart show after a search (ShowFollowResults).
+struct FollowResult {
+    QStringList matchHeader; // MSFlexGrid2: 期号, 第1码..第5码, 上期开奖 / 前期开奖
+    QVector<QStringList> matchRows;  // one per follow draw, in issue order
+    QStringList resultHeader;        // MSFlexGrid3: 序号, 结果, 出现次数, 百分比
+    QVector<QStringList> resultRows; // ranked by count, ties in ascending value
+    struct Bar {
+        int value;
+        QString label; // the value, or the zodiac name in zodiac mode
+        qint64 count;
+    };
+    QVector<Bar> bars;       // every value of the result kind, in value order
+    QVector<int> resultBars; // the bar of each row of resultRows
+    qint64 followDraws = 0;
+
+    // Each bar against chance: what D draws of the issue range give on average.
+    struct Baseline {
+        double expected = 0;              // D * mean per draw over the range
+        std::optional<double> ratio;      // count / expected; none when expected is 0
+        std::optional<double> z;          // none: no test (too few draws, D = N, no variance)
+        std::optional<double> p;          // two-sided, normal
+        std::optional<double> correctedP; // Holm over the kind's values
+        bool marked = false;              // corrected p below kMarkLevel
+    };
+    QVector<Baseline> baseline; // parallel to bars
+    qint64 rangeDraws = 0;      // N: the draws of the issue range
+    int markedCount() const {
+        return int(std::count_if(baseline.cbegin(), baseline.cend(),
+                                 [](const Baseline& b) { return b.marked; }));
+    }
+};
+
+} // namespace quorvex

@@ -1,0 +1,136 @@
+#include "HistorySnapshot.h"
+
+#include "SqliteStatement.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace quorvex {
+
+QString HistorySnapshot::columnName(int c) {
+    if (c < kAttributes)
+        return attributeColumn(c / kKindCount + 1, c % kKindCount);
+    if (c == kTxtHisLst)
+        return QStringLiteral("txtHisLst");
+    return codeColumn(c - kCode);
+}
+
+std::pair<qsizetype, qsizetype> HistorySnapshot::rowsBetween(qint64 first, qint64 last) const {
+    const auto begin = std::lower_bound(issues_.begin(), issues_.end(), first);
+    const auto end = std::upper_bound(begin, issues_.end(), last);
+    return {begin - issues_.begin(), end - issues_.begin()};
+}
+
+std::size_t HistorySnapshot::memoryBytes() const {
+    std::size_t bytes = issues_.capacity() * sizeof(qint64) + arena_.capacity();
+    for (const auto& c : columns_)
+        bytes += c.capacity() * sizeof(qint32);
+    return bytes;
+}
+
+void HistorySnapshot::clear() {
+    version_.reset();
+    issues_.clear();
+    for (auto& c : columns_)
+        c = {};
+    loaded_.reset();
+    // Offset 0 stays unused: it stands for NULL.
+    arena_.assign(1, '\0');
+}
+
+qint32 HistorySnapshot::addText(QByteArrayView text) {
+    const auto id = qint32(arena_.size());
+    const auto size = quint32(text.size());
+    arena_.resize(arena_.size() + sizeof size + text.size());
+    std::memcpy(arena_.data() + id, &size, sizeof size);
+    if (size > 0)
+        std::memcpy(arena_.data() + id + sizeof size, text.data(), size);
+    return id;
+}
+
+bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& columns,
+                              QString* error) {
+    // The version and the rows from one read of the file.
+    const HistoryStore::ReadSnapshot pinned(store);
+    const auto now = store.version(error);
+    if (!now) {
+        clear();
+        return false;
+    }
+    if (version_ != now)
+        clear();
+    QVector<int> missing;
+    for (const int c : columns)
+        if (c >= 0 && c < kColumns && !loaded_.test(std::size_t(c)) && !missing.contains(c))
+            missing << c;
+    if (version_ && missing.isEmpty())
+        return true;
+    if (!read(store, missing, error)) {
+        clear();
+        return false;
+    }
+    version_ = now;
+    return true;
+}
+
+bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missing, QString* error) {
+    const bool fresh = !version_;
+    QStringList names{QStringLiteral("SQQH")};
+    for (const int c : missing) {
+        names << columnName(c);
+        columns_[std::size_t(c)].reserve(fresh ? 0 : issues_.size());
+    }
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    SqliteStatement q(store);
+    auto stop = [&](const QString& why) {
+        q.reset();
+        return fail(why);
+    };
+    if (!q.prepare(
+            QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH").arg(names.join(QLatin1Char(',')))))
+        return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
+    std::size_t row = 0;
+    while (q.next()) {
+        const qint64 issue = q.integer(0);
+        if (fresh)
+            issues_.push_back(issue);
+        // The same read transaction as the columns held: the same rows, or a fault.
+        else if (row >= issues_.size() || issues_[row] != issue)
+            return stop(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
+        ++row;
+        for (qsizetype at = 0; at < missing.size(); ++at) {
+            const int c = missing[at];
+            const int i = int(at) + 1;
+            const int type = q.type(i);
+            auto& cells = columns_[std::size_t(c)];
+            if (isText(c)) {
+                cells.push_back(type == SQLITE_NULL ? kNullText : addText(q.utf8(i)));
+                continue;
+            }
+            const qint64 v = type == SQLITE_INTEGER ? q.integer(i) : kNull;
+            // The searches compare these as integers; anything else did not come from this
+            // program and would be answered wrongly.
+            if ((type != SQLITE_INTEGER && type != SQLITE_NULL) ||
+                (type == SQLITE_INTEGER && (v <= kNull || v > std::numeric_limits<qint32>::max())))
+                return stop(QStringLiteral("第 %1 期的 %2 不是整数，不能检索；"
+                                           "请用历史号码文件重建历史数据库。")
+                                .arg(issue)
+                                .arg(columnName(c)));
+            cells.push_back(qint32(v));
+        }
+    }
+    if (q.lastError().isValid())
+        return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
+    if (row != issues_.size())
+        return fail(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
+    for (const int c : missing)
+        loaded_.set(std::size_t(c));
+    return true;
+}
+
+} // namespace quorvex

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "HistoryStore.h"
+
+#include <QByteArrayView>
+#include <QVector>
+
+#include <array>
+#include <bitset>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace quorvex {
+
+// The columns of the history that the searches read, in memory and in issue order: the issues,
+// the 30 attributes, txtHisLst and the six code texts. Whoever owns the store owns one beside
+// it. refresh() keeps what it holds while the store's version stays the one it was read at, and
+// reads afresh after any write, by this program or another.
+class HistorySnapshot {
+public:
+    // Column numbers: the attributes (position-major), then the texts.
+    static constexpr int kAttributes = 30;
+    static constexpr int kTxtHisLst = 30;
+    static constexpr int kCode = 31; // + kind
+    static constexpr int kColumns = 37;
+
+    static constexpr qint32 kNull = std::numeric_limits<qint32>::min();
+
+    static int attribute(int position1, int kind) { return (position1 - 1) * kKindCount + kind; }
+    static int code(int kind) { return kCode + kind; }
+    static bool isText(int column) { return column >= kTxtHisLst; }
+    static QString columnName(int column);
+
+    // Brings the snapshot to the history as it stands, holding at least the given columns; the
+    // columns it lacks are read in one pass. Runs in one read transaction of the store (or the
+    // caller's). False and the reason when the history cannot be read whole or holds a value no
+    // search can take; the snapshot is then empty.
+    bool refresh(const HistoryStore& store, const QVector<int>& columns, QString* error);
+    // The version of the history the snapshot holds; nothing before the first refresh.
+    std::optional<HistoryStore::Version> version() const { return version_; }
+
+    qsizetype rows() const { return qsizetype(issues_.size()); }
+    qint64 issue(qsizetype row) const { return issues_[std::size_t(row)]; }
+    // The rows whose issue lies in [first, last]: [begin, end).
+    std::pair<qsizetype, qsizetype> rowsBetween(qint64 first, qint64 last) const;
+
+    // An integer column's cells (kNull for NULL), or a text column's text ids.
+    const std::vector<qint32>& column(int c) const { return columns_[std::size_t(c)]; }
+    // An integer cell as the grids show it: NULL is 0.
+    int value(int c, qsizetype row) const {
+        const qint32 v = columns_[std::size_t(c)][std::size_t(row)];
+        return v == kNull ? 0 : v;
+    }
+    // A text cell's UTF-8 bytes; NULL is a null view (an empty text is not null).
+    QByteArrayView text(int c, qsizetype row) const {
+        return textOf(columns_[std::size_t(c)][std::size_t(row)]);
+    }
+    QByteArrayView textOf(qint32 id) const {
+        if (id == kNullText)
+            return {};
+        quint32 size;
+        std::memcpy(&size, arena_.data() + id, sizeof size);
+        return {arena_.data() + id + sizeof size, qsizetype(size)};
+    }
+
+    // Bytes held, for the benchmarks.
+    std::size_t memoryBytes() const;
+
+private:
+    static constexpr qint32 kNullText = 0;
+
+    void clear();
+    qint32 addText(QByteArrayView text);
+    bool read(const HistoryStore& store, const QVector<int>& missing, QString* error);
+
+    std::optional<HistoryStore::Version> version_;
+    std::vector<qint64> issues_;
+    std::array<std::vector<qint32>, kColumns> columns_;
+    std::vector<char> arena_;
+    std::bitset<kColumns> loaded_;
+};
+
+} // namespace quorvex
