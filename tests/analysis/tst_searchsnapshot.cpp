@@ -1,0 +1,203 @@
+// Searches on one kept snapshot, between random appends, deletes and imports through two
+// connections, against the answer worked out from the history as it stands; and what a search
+// leaves in the file: nothing.
+#include "FollowOracle.h"
+#include "TestHistory.h"
+
+#include "analysis/CombinationSearch.h"
+#include "analysis/FollowMatching.h"
+#include "analysis/FollowSearch.h"
+#include "analysis/SearchSession.h"
+#include "import/TextImport.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+namespace {
+
+// The database file and its log, as bytes on disk.
+QByteArray fileHash(const QString& path) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString& name : {path, path + QStringLiteral("-wal")}) {
+        QFile f(name);
+        if (f.open(QIODevice::ReadOnly))
+            hash.addData(&f);
+    }
+    return hash.result();
+}
+
+SearchRequest randomRequest(QRandomGenerator& rng, const HistoryView& view) {
+    SearchRequest r;
+    r.bolZyw = rng.bounded(2) == 0;
+    r.bolSq = rng.bounded(2) == 0;
+    r.intPreQi = 1 + rng.bounded(9);
+    r.intLei = rng.bounded(kKindCount);
+    r.intXianshiLei = rng.bounded(kKindCount);
+    r.bases = {rng.bounded(2), rng.bounded(2)};
+    for (bool& ticked : r.bolPosSel)
+        ticked = rng.bounded(3) != 0;
+    if (rng.bounded(2) == 0 && !view.isEmpty()) {
+        r.intRefVal = view.rows()[rng.bounded(int(view.size()))].attributes.kindValues(r.intLei);
+    } else {
+        r.bolManual = true;
+        const ValueRange range = kindRange(r.intLei, r.bases.sxIni, r.bases.dsIni);
+        for (int& v : r.intRefVal)
+            v = range.lo + rng.bounded(range.count());
+    }
+    const qint64 first = view.isEmpty() ? 2013001 : view.first()->issue;
+    const qint64 last = view.isEmpty() ? 2013001 : view.last()->issue;
+    r.startIssue = first + rng.bounded(int(last - first + 2));
+    r.endIssue = r.startIssue + rng.bounded(int(last - first + 2));
+    return r;
+}
+
+// The expected count of each value: D times its mean count per draw over the range.
+QVector<double> expectedCounts(const HistoryView& view, const SearchRequest& r, qint64 d) {
+    const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
+    QVector<double> sums(values.count(), 0);
+    qint64 n = 0;
+    for (const StoredDraw& draw : view.rows()) {
+        if (draw.issue < r.startIssue || draw.issue > r.endIssue)
+            continue;
+        ++n;
+        for (const int v : draw.attributes.kindValues(r.intXianshiLei))
+            if (values.contains(v))
+                sums[v - values.lo] += 1;
+    }
+    for (double& s : sums)
+        s = n > 0 ? double(d) * s / double(n) : 0.0;
+    return sums;
+}
+
+} // namespace
+
+class SearchSnapshotTest : public QObject {
+    Q_OBJECT
+private slots:
+    void agreesWithHistoryAsItStands_data();
+    void agreesWithHistoryAsItStands();
+    void sessionRefusesHistoryThatMovedOn();
+    void foreignValueIsRefused();
+};
+
+void SearchSnapshotTest::agreesWithHistoryAsItStands_data() {
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 2u, 3u})
+        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+}
+
+// Changes come through the searching connection (its own changes) and through another one (its
+// commits), so both ways the snapshot learns of a change are exercised.
+void SearchSnapshotTest::agreesWithHistoryAsItStands() {
+    QFETCH(quint32, seed);
+    QRandomGenerator rng(seed);
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(40, seed));
+    HistoryStore other;
+    QString error;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    HistorySnapshot snapshot;
+    ZodiacYear zodiacYear;
+    int searches = 0;
+    for (int step = 0; step < 120; ++step) {
+        const int action = rng.bounded(12);
+        HistoryStore& writer = rng.bounded(2) == 0 ? h.store() : other;
+        if (action == 0) {
+            const Numbers numbers = randomDraws(1, rng.generate()).first();
+            QVERIFY2(writer.appendNextDraw(numbers, std::nullopt, std::nullopt, {}, zodiacYear,
+                                           QDate(2024, 1, 1), &error),
+                     qPrintable(error));
+            continue;
+        }
+        if (action == 1) {
+            QVERIFY2(writer.deleteLastDraw(&error), qPrintable(error));
+            continue;
+        }
+        if (action == 2) {
+            QVector<ImportedDraw> draws;
+            const auto numbers = randomDraws(20 + rng.bounded(30), rng.generate());
+            for (qsizetype i = 0; i < numbers.size(); ++i)
+                draws.append({2014001 + i, numbers[i], int(i + 1)});
+            QVERIFY2(replaceHistory(writer, draws, {}, zodiacYear, &error), qPrintable(error));
+            continue;
+        }
+        const HistoryView view = readHistoryView(h.store());
+        const SearchRequest r = randomRequest(rng, view);
+        const int k = rng.bounded(3) == 0 ? 1 + rng.bounded(5) : 0;
+        const QByteArray before = fileHash(h.store().databasePath());
+        QVERIFY2(snapshot.refresh(h.store(), searchColumns(r), &error), qPrintable(error));
+        const FollowResult got =
+            k == 0 ? followSearch(snapshot, r) : combinationSearch(snapshot, r, k);
+        QCOMPARE(fileHash(h.store().databasePath()), before);
+        const FollowResult want = expectedResult(view, r, [&](qsizetype earlier) {
+            return k == 0 ? followMatches(view, r, earlier)
+                          : combinationMatches(view, r, k, earlier);
+        });
+        const QString what = QStringLiteral("step %1, k %2").arg(step).arg(k);
+        QVERIFY2(got.matchRows == want.matchRows, qPrintable(what));
+        QVERIFY2(got.resultRows == want.resultRows, qPrintable(what));
+        const QVector<double> expected = expectedCounts(view, r, got.followDraws);
+        QCOMPARE(got.baseline.size(), expected.size());
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            QVERIFY2(std::abs(got.baseline[i].expected - expected[i]) < 1e-6, qPrintable(what));
+        ++searches;
+    }
+    QVERIFY(searches > 80);
+}
+
+// A session read its reference from the history before another program appended: its search
+// is refused rather than answered on a mix of both, and after the refresh it answers on the new
+// history with the new draw as reference.
+void SearchSnapshotTest::sessionRefusesHistoryThatMovedOn() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(30, 8));
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
+    QString error;
+    QVERIFY(session.historyChanged(&error));
+    const std::array<bool, kPositions> positions{true, true, false, false, false};
+    QVERIFY2(session.runFollow(session.request(positions), &error), qPrintable(error));
+    QVERIFY(!session.historyMovedOn());
+
+    HistoryStore other;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    ZodiacYear zodiacYear;
+    QVERIFY(other.appendNextDraw({1, 2, 3, 4, 5}, std::nullopt, std::nullopt, {}, zodiacYear,
+                                 QDate(2024, 1, 1), &error));
+    QVERIFY(session.historyMovedOn());
+    QVERIFY(!session.runFollow(session.request(positions), &error));
+    QVERIFY2(error.contains(QStringLiteral("重新检索")), qPrintable(error));
+
+    QVERIFY(session.historyChanged(&error));
+    QCOMPARE(session.intRefVal(), (RefValues{1, 2, 3, 4, 5}));
+    const auto got = session.runFollow(session.request(positions), &error);
+    QVERIFY2(got, qPrintable(error));
+    const HistoryView view = readHistoryView(h.store());
+    const FollowResult want = expectedResult(view, session.request(positions), [&](qsizetype at) {
+        return followMatches(view, session.request(positions), at);
+    });
+    QCOMPARE(got->matchRows, want.matchRows);
+}
+
+// A value no search can compare came from elsewhere: the search says where.
+void SearchSnapshotTest::foreignValueIsRefused() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(10, 3));
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET L2F = 'x' WHERE SQQH = 2013004")));
+    SearchRequest r = baseRequest();
+    r.intXianshiLei = Tail; // the column holding the foreign value is tallied
+    QString error;
+    QVERIFY(!runFollowSearch(h.store(), r, &error));
+    QVERIFY2(error.contains(QStringLiteral("2013004")) && error.contains(QStringLiteral("L2F")),
+             qPrintable(error));
+}
+
+QTEST_GUILESS_MAIN(SearchSnapshotTest)
+#include "tst_searchsnapshot.moc"
