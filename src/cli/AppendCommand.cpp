@@ -27,6 +27,7 @@ public:
     }
 
 protected:
+    bool storesDraws() const override { return true; }
     void addOptions(QCommandLineParser& parser) override {
         parser.addOption(QCommandLineOption(
             QStringLiteral("issue"),

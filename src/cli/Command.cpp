@@ -51,15 +51,28 @@ HistoryStore* Context::history() {
 }
 
 HistoryStore* Context::readHistory() {
-    const bool exists = QFileInfo::exists(QDir(folder_).filePath(HistoryStore::databaseFileName()));
-    return openHistory(exists ? HistoryAccess::ReadOnly : HistoryAccess::ReadWrite);
+    return openHistory(HistoryAccess::ReadOnly);
+}
+
+HistoryStore* Context::existingHistory() {
+    const QString path = QDir(folder_).filePath(HistoryStore::databaseFileName());
+    if (!history_ && QFileInfo(folder_).isDir() &&
+        inspectHistoryPath(path).kind == HistoryPath::Missing) {
+        fail(QStringLiteral("找不到历史数据库 %1，没有作任何改动。")
+                 .arg(QDir::toNativeSeparators(path)));
+        return nullptr;
+    }
+    return openHistory(HistoryAccess::ReadWrite);
 }
 
 HistoryStore* Context::openHistory(HistoryAccess access) {
     if (history_)
         return history_.get();
     if (!QFileInfo(folder_).isDir()) {
-        fail(QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(folder_)));
+        fail(QFileInfo::exists(folder_) ? QStringLiteral("%1 is a file, not a folder")
+                                              .arg(QDir::toNativeSeparators(folder_))
+                                        : QStringLiteral("the folder %1 does not exist")
+                                              .arg(QDir::toNativeSeparators(folder_)));
         return nullptr;
     }
     auto store = std::make_unique<HistoryStore>();
@@ -145,7 +158,9 @@ int DatabaseCommand::run(const QCommandLineParser& parser, Context& context) {
         return status;
     if (const int status = checkArguments(parser, context))
         return status;
-    HistoryStore* store = onlyReads() ? context.readHistory() : context.history();
+    HistoryStore* store = onlyReads()     ? context.readHistory()
+                          : storesDraws() ? context.history()
+                                          : context.existingHistory();
     if (!store)
         return ExitFailure;
     return runOn(*store, parser, context);

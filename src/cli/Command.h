@@ -34,11 +34,15 @@ public:
     int usage(const QString& message);
     void warn(const QString& message);
 
-    // The history of the folder, created there when missing; nullptr after the reason has been
-    // written to stderr (a file that is not a history database stays untouched).
+    // The history of the folder, created there when missing (for the commands that store
+    // draws); nullptr after the reason has been written to stderr (a file that is not a history
+    // database stays untouched).
     HistoryStore* history();
-    // The history for a command that only reads: opened read-only when it exists, so that it
-    // works on a file or folder the user may not write and leaves nothing behind.
+    // The folder's existing history, opened for writing; nullptr after the reason when there is
+    // none: nothing is created.
+    HistoryStore* existingHistory();
+    // The history for a command that only reads: opened read-only, so that it works on a file or
+    // folder the user may not write and creates, replaces or changes nothing.
     HistoryStore* readHistory();
     // The searches' copy of the history's columns, kept beside the history.
     HistorySnapshot& snapshot() { return snapshot_; }
@@ -95,6 +99,8 @@ protected:
     // Commands that only read open an existing history read-only, so they work on a file or folder
     // the user cannot write.
     virtual bool onlyReads() const { return false; }
+    // Only commands that store draws create a history where there is none.
+    virtual bool storesDraws() const { return false; }
     // Checks that need no history; ExitSuccess to go on.
     virtual int checkArguments(const QCommandLineParser&, Context&) { return ExitSuccess; }
     virtual int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) = 0;

@@ -20,6 +20,7 @@ public:
     }
 
 protected:
+    bool storesDraws() const override { return true; }
     void addOptions(QCommandLineParser& parser) override {
         parser.addPositionalArgument(QStringLiteral("file"),
                                      QStringLiteral("The history text file."),

@@ -21,9 +21,28 @@ enum class HistoryOpenFailure {
     ReadOnlyFile,   // the file may be read but not written
     ReadOnlyFolder, // the folder is read-only: no journal can be made beside the file
     Missing,        // read-only access to a folder without a history
+    NotAFile,       // a dangling link, a folder, a pipe or a device where the file should be
+    Interrupted,    // an interrupted write must be rolled back first, and cannot be here
     NotAHistory,
     Damaged,
 };
+
+// What lies at the history's path, found without opening it (opening a pipe would wait for a
+// writer forever). problem: the message for the user when it cannot be a history.
+struct HistoryPath {
+    enum Kind { Missing, File, NotAFile };
+    Kind kind = Missing;
+    QString problem;
+};
+HistoryPath inspectHistoryPath(const QString& path);
+
+// Whether the file system holding path is mounted read-only: nothing can change a file there.
+bool onReadOnlyFileSystem(const QString& path);
+
+// Rolls back a write that was interrupted (its journal left beside the file) through a
+// connection of its own, and leaves the file in rollback-journal mode. False and the reason
+// when that cannot be done.
+bool recoverInterruptedWrite(const QString& path, const QString& connectionName, QString* error);
 
 // SQLite's extended result code of a database error; 0 when it carries none.
 int sqliteErrorCode(const QSqlError& error);
@@ -35,8 +54,10 @@ bool isDamageError(const QSqlError& error);
 // The one message for a damaged history: the file and that nothing was written.
 QString damagedHistoryMessage(const QString& path, const QString& detail);
 
-// Whether a new file can be created in folder (the writable bit, which root also obeys here).
+// Whether a new file can be created in folder, for the effective user (root passes).
 bool folderIsWritable(const QString& folder);
+// Whether the file may be written (the writable bit for the effective user; root passes).
+bool fileIsWritable(const QString& path);
 
 // The name to give QSQLITE for a read-only connection. In a read-only folder no program can
 // write the file (a writer needs its journal beside it), so SQLite is told the file is

@@ -38,14 +38,6 @@ QString HistoryStore::databasePath() const {
 
 void HistoryStore::close() {
     if (db_.isValid()) {
-        if (db_.isOpen() && !readOnly_ && damage_.isEmpty()) {
-            // Leave the file in rollback mode at rest: a reader that may not write the file or
-            // its folder then reads it without making -wal and -shm files beside it. When
-            // another program still has it open this fails at once and the last one does it.
-            QSqlQuery q(db_);
-            q.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
-            q.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
-        }
         db_.close();
         db_ = QSqlDatabase();
         QSqlDatabase::removeDatabase(connectionName_);
@@ -86,7 +78,10 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
     if (!QFileInfo(folder_).isDir())
         return refuse(HistoryOpenFailure::FolderMissing,
                       QStringLiteral("文件夹 %1 不存在。").arg(folder_), error);
-    if (!QFileInfo::exists(path)) {
+    const HistoryPath at = inspectHistoryPath(path);
+    if (at.kind == HistoryPath::NotAFile)
+        return refuse(HistoryOpenFailure::NotAFile, at.problem, error);
+    if (at.kind == HistoryPath::Missing) {
         if (access == HistoryAccess::ReadOnly)
             return refuse(HistoryOpenFailure::Missing,
                           QStringLiteral("找不到历史数据库 %1。").arg(path), error);
@@ -100,12 +95,35 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
             return false;
         }
     }
-    return openConnection(path, access, error);
+    if (openConnection(path, access, error) || openFailure_ != HistoryOpenFailure::Interrupted)
+        return isOpen();
+    // A reader cannot roll an interrupted write back; one that may write the file does so first.
+    QString why;
+    if (folderIsWritable(folder_) && fileIsWritable(path) &&
+        recoverInterruptedWrite(path, connectionName_ + QStringLiteral("-recover"), &why)) {
+        openFailure_ = HistoryOpenFailure::None;
+        return openConnection(path, access, error);
+    }
+    return refuse(
+        HistoryOpenFailure::Interrupted,
+        QStringLiteral("历史数据库 %1 上次写入时被中断，要先撤销那次没有完成的写入才能读取；"
+                       "请由能写入文件夹 %2 的用户运行一次本程序（例如 quorvex-cli --dir "
+                       "%2 list）。文件未作任何改动。%3")
+            .arg(path, folder_, why),
+        error);
 }
 
 bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QString* error) {
     auto fail = [&](const QSqlError& why) {
-        if (why.isValid() && sqliteErrorCode(why) != SQLITE_NOTADB && isDamageError(why))
+        // A journal or log beside the file that only a writer may roll back or fold in.
+        const int code = sqliteErrorCode(why);
+        const bool leftover = QFileInfo::exists(path + QStringLiteral("-journal")) ||
+                              QFileInfo::exists(path + QStringLiteral("-wal"));
+        if (readOnly_ &&
+            (code == SQLITE_READONLY_ROLLBACK ||
+             (leftover && ((code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN))))
+            return refuse(HistoryOpenFailure::Interrupted, why.text(), error);
+        if (why.isValid() && code != SQLITE_NOTADB && isDamageError(why))
             return refuse(HistoryOpenFailure::Damaged,
                           damagedHistoryMessage(path, why.databaseText()), error);
         return refuse(HistoryOpenFailure::NotAHistory,
@@ -129,7 +147,7 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
                                          "日志文件，未作任何改动。")
                               .arg(path),
                           error);
-        if (!QFileInfo(path).isWritable())
+        if (!fileIsWritable(path))
             return refuse(
                 HistoryOpenFailure::ReadOnlyFile,
                 QStringLiteral("历史数据库 %1 是只读文件，无法写入，未作任何改动。").arg(path),
@@ -139,8 +157,11 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
     db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     QStringList options{QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kHistoryBusyTimeoutMs)};
     if (readOnly_) {
-        // A log beside the file holds committed draws: only without one may it be skipped.
-        const bool immutable = !folderWritable && !QFileInfo::exists(path + QStringLiteral("-wal"));
+        // On a read-only file system nothing can change the file: SQLite need not lock it. A
+        // journal or log beside it must still be seen, though.
+        const bool immutable = onReadOnlyFileSystem(path) &&
+                               !QFileInfo::exists(path + QStringLiteral("-journal")) &&
+                               !QFileInfo::exists(path + QStringLiteral("-wal"));
         db_.setDatabaseName(readOnlyDatabaseName(path, immutable));
         options << QStringLiteral("QSQLITE_OPEN_READONLY") << QStringLiteral("QSQLITE_OPEN_URI");
     } else {
@@ -175,20 +196,16 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
         return false;
     if (readOnly_)
         return true;
-    // The searches rewrite working columns across the whole table: keep it in memory, and
-    // write ahead so a commit appends the changed pages instead of journalling the old ones.
-    // Consecutive searches rewrite mostly the same pages: fold the log into the file every
-    // 16 MB rather than every 4, so a page is written back once for several searches.
-    for (const char* pragma :
-         {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL",
-          "PRAGMA wal_autocheckpoint = 4000", "PRAGMA journal_size_limit = 67108864"}) {
-        if (!q.exec(QString::fromLatin1(pragma))) {
-            const QString why = errorText(q.lastError());
-            return refuse(
-                isDamaged() ? HistoryOpenFailure::Damaged : HistoryOpenFailure::NotAHistory,
-                isDamaged() ? why : QStringLiteral("无法打开历史数据库 %1：%2").arg(path, why),
-                error);
-        }
+    // A rollback journal, never a write-ahead log: a reader then needs nothing beside the file
+    // (it may be in a folder the reader cannot write) and no mode is switched at open or close.
+    // A file left in write-ahead mode by an earlier version is switched back once; while
+    // another program still holds it that way, this connection follows it.
+    if (!q.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
+        (!q.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) && isDamageError(q.lastError()))) {
+        const QString why = errorText(q.lastError());
+        return refuse(
+            isDamaged() ? HistoryOpenFailure::Damaged : HistoryOpenFailure::NotAHistory,
+            isDamaged() ? why : QStringLiteral("无法打开历史数据库 %1：%2").arg(path, why), error);
     }
     return true;
 }
@@ -438,9 +455,6 @@ bool HistoryStore::CompactDb(QString* error) {
     QSqlQuery q(db_);
     if (!q.exec(QStringLiteral("VACUUM")))
         return fail(errorText(q.lastError()));
-    // Copy the rebuilt pages from the log into the file, which then shrinks. Readers that still
-    // use the log only postpone this to a later checkpoint; nothing waits for them here.
-    q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
     return true;
 }
 

@@ -3,25 +3,15 @@
 #include "HistoryStore.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 namespace quorvex {
 
-namespace {
-
-// SQLite writes a log beside the database, so the folder itself must take new files.
-bool canWriteIn(const QString& folder) {
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".quorvex-probe-XXXXXX")));
-    return probe.open();
-}
-
-} // namespace
-
 ProgramFolder chooseProgramFolder(const QString& preferred) {
-    if (QFileInfo::exists(QDir(preferred).filePath(HistoryStore::databaseFileName())) ||
-        canWriteIn(preferred))
+    // Whatever lies at the history's path (even a link whose disk is away) belongs to this
+    // folder; SQLite writes a journal beside the database, so the folder itself must take files.
+    const QString path = QDir(preferred).filePath(HistoryStore::databaseFileName());
+    if (inspectHistoryPath(path).kind != HistoryPath::Missing || folderIsWritable(preferred))
         return {preferred, {}};
     const QString fallback = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                              QStringLiteral("/Quorvex");

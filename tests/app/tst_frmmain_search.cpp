@@ -1,5 +1,6 @@
 #include "AppTestSupport.h"
 
+#include "../export/ReadOnlyFolder.h"
 #include "FollowOracle.h"
 #include <QLineEdit>
 
@@ -25,6 +26,8 @@ private slots:
     void combinationSearchFillsGridsAndChart();
     void combinationBoxShowsWhatIsUsed();
     void importedHistoryIsSearchedWithItsRange();
+    void anotherProgramsAppendIsPickedUp();
+    void readOnlyHistoryIsSearchedAndLeftAsItWas();
 
 private:
     std::unique_ptr<QTemporaryDir> settingsDir_;
@@ -288,6 +291,84 @@ void FrmMainSearchTest::importedHistoryIsSearchedWithItsRange() {
     child<QPushButton>(w, "Command1")->click();
     // No position ticked: every draw of the range follows.
     QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 49);
+}
+
+// Another program appends while the window is open: the next search answers on the history as
+// it stands, the new draw its reference, without a refusal; the window also follows by itself.
+void FrmMainSearchTest::anotherProgramsAppendIsPickedUp() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(60, 12));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    tick(w, {1, 2});
+    child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(text(w, "Text1"), QString("2013061"));
+
+    HistoryStore other;
+    QString error;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    ZodiacYear zodiacYear;
+    QVERIFY(other.appendNextDraw({2, 4, 6, 8, 10}, std::nullopt, std::nullopt, {}, zodiacYear,
+                                 QDate(2024, 1, 1), &error));
+    child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(text(w, "Text1"), QString("2013062"));
+    QCOMPARE(w.session().intRefVal(), (RefValues{2, 4, 6, 8, 10}));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 61);
+    const SearchRequest request = *w.searchRequest();
+    QCOMPARE(request.endIssue, 2013061);
+    const HistoryView view = readHistoryView(h.store());
+    const FollowResult expected = expectedResult(
+        view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
+    QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid2")), expected.matchRows);
+
+    // Without a search: the file's change brings the window up to date.
+    QVERIFY(other.appendNextDraw({1, 3, 5, 7, 9}, std::nullopt, std::nullopt, {}, zodiacYear,
+                                 QDate(2024, 1, 1), &error));
+    QTRY_COMPARE_WITH_TIMEOUT(text(w, "Text1"), QString("2013063"), 5000);
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 62);
+    QCOMPARE(dialogs.messages(), 0);
+}
+
+// A history the user may read but not write opens read-only, is searched with the same answer
+// as a writable one, and its file stays exactly as it was.
+void FrmMainSearchTest::readOnlyHistoryIsSearchedAndLeftAsItWas() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(80, 13));
+    const HistoryView view = readHistoryView(h.store());
+    h.store().close();
+    QVERIFY(QFile::setPermissions(h.folder(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    const QString path = QDir(h.folder()).filePath("Quorvex.mdb");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    const QStringList entries = QDir(h.folder()).entryList(QDir::Files);
+    ScriptedDialogs dialogs;
+    {
+        ReadOnlyFolder readOnly(h.folder());
+        frmMain w(h.folder(), &dialogs);
+        QVERIFY2(w.historyStore().isReadOnly() || !readOnly.effective(),
+                 qPrintable(dialogs.asked().isEmpty() ? QString() : dialogs.asked().last().text));
+        dialogs.clear();
+        tick(w, {2, 4});
+        child<QRadioButton>(w, "Option1_0")->click(); // fixed positions
+        child<QPushButton>(w, "Command1")->click();
+        child<QPushButton>(w, "Command2")->click();
+        QCOMPARE(dialogs.messages(), 0);
+        const SearchRequest request = *w.searchRequest();
+        const int k = w.session().settings().intZhWSetup;
+        const FollowResult expected = expectedResult(view, request, [&](qsizetype earlier) {
+            return combinationMatches(view, request, k, earlier);
+        });
+        QVERIFY(!expected.matchRows.isEmpty());
+        QCOMPARE(gridRows(child<QTableView>(w, "MSFlexGrid2")), expected.matchRows);
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == before);
+    QCOMPARE(QDir(h.folder()).entryList(QDir::Files), entries);
 }
 
 QTEST_MAIN(FrmMainSearchTest)

@@ -10,6 +10,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include <sys/stat.h>
+
 using namespace quorvex;
 using namespace quorvex::test;
 
@@ -23,6 +25,8 @@ private slots:
     void storedSettingsAreApplied();
     void damagedHistoryIsReportedAndNeverWritten();
     void foreignDatabaseFileIsReportedAndKept();
+    void whatLiesAtTheHistoryPathIsKept_data();
+    void whatLiesAtTheHistoryPathIsKept();
     void invalidSettingsGiveOneMessage();
     void wheelMovesFocusedGridOneRow_data();
     void wheelMovesFocusedGridOneRow();
@@ -193,6 +197,40 @@ void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
     }
     QVERIFY(before.open(QIODevice::ReadOnly));
     QCOMPARE(before.readAll(), bytes);
+}
+
+void FrmMainStartupTest::whatLiesAtTheHistoryPathIsKept_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"dangling link", "pipe", "folder"})
+        QTest::newRow(kind) << QString(kind);
+}
+
+// A link whose disk is away, a pipe or a folder where the history belongs: the window says so
+// and starts empty, and neither creates nor replaces anything there.
+void FrmMainStartupTest::whatLiesAtTheHistoryPathIsKept() {
+    QFETCH(QString, kind);
+    QTemporaryDir folder;
+    const QString path = folder.filePath("Quorvex.mdb");
+    if (kind == "dangling link")
+        QVERIFY(QFile::link(folder.filePath("unplugged/Quorvex.mdb"), path));
+    else if (kind == "pipe")
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0666) == 0);
+    else
+        QVERIFY(QDir().mkdir(path));
+    const QStringList before =
+        QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    ScriptedDialogs dialogs;
+    {
+        frmMain w(folder.path(), &dialogs);
+        QVERIFY(!w.isDatabaseOpen());
+        QCOMPARE(dialogs.count("warning"), 1);
+        QVERIFY2(dialogs.asked().last().text.contains(path),
+                 qPrintable(dialogs.asked().last().text));
+    }
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             before);
+    QCOMPARE(QFileInfo(path).isSymLink(), kind == "dangling link");
+    QCOMPARE(QFileInfo(path).isDir(), kind == "folder");
 }
 
 void FrmMainStartupTest::foreignDatabaseFileIsReportedAndKept() {

@@ -553,6 +553,8 @@ void CliSearchTest::emptyHistoryIsReported_data() {
 // Nothing to search is a failure the user is told about, not an empty tally.
 void CliSearchTest::emptyHistoryIsReported() {
     QFETCH(QStringList, args);
+    QCOMPARE(cli({"append", "1", "2", "3", "4", "5"}).code, 0);
+    QCOMPARE(cli({"delete-last"}).code, 0);
     const Result r = cli(args);
     QCOMPARE(r.code, 1);
     QCOMPARE(r.out, QString());

@@ -1,6 +1,7 @@
 // quorvex-cli beside other quorvex-cli processes, on damaged files and on files it may not
 // write: what it reports is what is stored, and a wrong answer never exits 0.
-#include "CliProcess.h"
+#include "CliHome.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -14,35 +15,14 @@
 
 namespace {
 
-using Result = quorvex::test::CliResult;
+using namespace quorvex::test;
+using Result = CliResult;
 
 QByteArray fileHash(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
-// Daily draws from 2001001 on, five distinct numbers each, as history text lines.
-QByteArray historyText(int count, quint32 seed) {
-    QRandomGenerator random(seed);
-    QByteArray text;
-    for (int i = 0; i < count; ++i) {
-        text += QByteArray::number((2001 + i / 365) * 1000 + i % 365 + 1);
-        QList<int> pool;
-        for (int n = 1; n <= 15; ++n)
-            pool << n;
-        for (int k = 0; k < 5; ++k)
-            text += ' ' + QByteArray::number(pool.takeAt(random.bounded(int(pool.size()))))
-                              .rightJustified(2, '0');
-        text += "\r\n";
-    }
-    return text;
-}
-
-// Root ignores file modes: the unprivileged runs then take on the nobody account.
-bool runsAsRoot() {
-    return ::geteuid() == 0;
 }
 
 } // namespace
@@ -59,44 +39,22 @@ private slots:
     void readOnlyHistoryIsReadAndNeverWritten();
 
 private:
-    QStringList cliCommand(const QStringList& arguments, bool unprivileged = false) const;
-    Result cli(const QStringList& arguments, bool unprivileged = false);
-    QString writeFile(const QString& name, const QByteArray& bytes);
+    Result cli(const QStringList& arguments, bool unprivileged = false) {
+        return home_->run(arguments, unprivileged);
+    }
+    QString writeFile(const QString& name, const QByteArray& bytes) {
+        return home_->writeFile(name, bytes);
+    }
     void import(const QString& file);
 
-    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<CliHome> home_;
     QString folder_;
 };
 
 void CliTrustTest::init() {
-    home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("history")));
-    QVERIFY(QDir(home_->path()).mkpath(QStringLiteral("config")));
-    // The unprivileged runs must reach the folders and keep their settings there.
-    for (const QString& d : {QString(), QStringLiteral("history"), QStringLiteral("config")})
-        QVERIFY(::chmod(QFile::encodeName(home_->filePath(d)).constData(), 0777) == 0);
-    folder_ = home_->filePath(QStringLiteral("history"));
-}
-
-QStringList CliTrustTest::cliCommand(const QStringList& arguments, bool unprivileged) const {
-    QStringList command;
-    if (unprivileged && runsAsRoot())
-        command << QStringLiteral("setpriv") << QStringLiteral("--reuid=65534")
-                << QStringLiteral("--regid=65534") << QStringLiteral("--clear-groups");
-    command << QStringLiteral(QUORVEX_CLI_PATH) << QStringLiteral("--dir") << folder_ << arguments;
-    return command;
-}
-
-Result CliTrustTest::cli(const QStringList& arguments, bool unprivileged) {
-    return quorvex::test::runProgram(cliCommand(arguments, unprivileged), home_->path(), 120000);
-}
-
-QString CliTrustTest::writeFile(const QString& name, const QByteArray& bytes) {
-    const QString path = home_->filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    return path;
+    home_ = std::make_unique<CliHome>();
+    QVERIFY(home_->isValid());
+    folder_ = home_->folder();
 }
 
 void CliTrustTest::import(const QString& file) {
@@ -108,10 +66,11 @@ void CliTrustTest::compactionBesideAppendsKeepsEveryAcknowledgedDraw() {
     import(writeFile(QStringLiteral("h.txt"), historyText(3000, 1)));
 
     // Compactions back to back in another process until told to stop, one line per success.
-    const QString stop = home_->filePath(QStringLiteral("stop"));
+    const QString stop = QDir(home_->path()).filePath(QStringLiteral("stop"));
     QProcess compactor;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+               QDir(home_->path()).filePath(QStringLiteral("config")));
     compactor.setProcessEnvironment(env);
     compactor.start(QStringLiteral("sh"),
                     {QStringLiteral("-c"),
@@ -160,7 +119,8 @@ void CliTrustTest::searchBesideImportIsRightOrRefused() {
     QVERIFY(onLarge.out != onSmall.out);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_->filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+               QDir(home_->path()).filePath(QStringLiteral("config")));
     int answered = 0;
     for (int round = 0; round < 5; ++round) {
         import(small);
@@ -243,7 +203,7 @@ void CliTrustTest::readOnlyHistoryIsReadAndNeverWritten() {
         {"search", "--kind", "tail", "--positions", "1,3", "--baseline"},
         {"search", "--mode", "fixed", "--lag", "3", "--matches"},
         {"combo", "--k", "2", "--kind", "zodiac", "--result", "zodiac"},
-        {"export-sheet", "results", "--output", home_->filePath("r.xls")}};
+        {"export-sheet", "results", "--output", QDir(home_->path()).filePath("r.xls")}};
     QList<Result> writable;
     for (const QStringList& read : reads) {
         writable << cli(read);
