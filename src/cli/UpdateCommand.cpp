@@ -75,15 +75,20 @@ protected:
         context.out() << report.summary() << '\n';
         if (report.outcome == UpdateReport::Outcome::Failed)
             return context.fail(QStringLiteral("update failed, the history is unchanged"));
-        const QVector<int> failed = report.failedYears();
-        if (!failed.isEmpty()) {
+        if (!report.stop)
+            return ExitSuccess;
+        if (report.stop->cause == UpdateStop::Cause::PageFailed) {
             QStringList years;
-            for (int y : failed)
+            for (int y : report.failedYears())
                 years << QString::number(y);
-            return context.fail(QStringLiteral("the page of %1 could not be read")
-                                    .arg(years.join(QStringLiteral(", "))));
+            return context.fail(QStringLiteral("the page of %1 could not be read; nothing from "
+                                               "issue %2 on was stored")
+                                    .arg(years.join(QStringLiteral(", ")))
+                                    .arg(report.stop->issue));
         }
-        return ExitSuccess;
+        return context.fail(QStringLiteral("the service's pages have a gap at issue %1; nothing "
+                                           "from it on was stored, the history is not up to date")
+                                .arg(report.stop->issue));
     }
 
 private:

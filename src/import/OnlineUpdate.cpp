@@ -2,6 +2,7 @@
 
 #include "PageText.h"
 #include "UpdateApply.h"
+#include "UpdateGap.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -162,17 +163,9 @@ void OnlineUpdate::pageFinished() {
 void OnlineUpdate::storeAndFinish() {
     if (cancelled_)
         return finish(UpdateReport::Outcome::Cancelled);
-    QVector<ScannedDraw> draws;
-    bool gap = false;
-    for (YearOutcome& y : report_.years) {
-        gap = gap || !y.error.isEmpty();
-        if (gap && y.error.isEmpty() && !y.scan.draws.isEmpty())
-            y.held = true;
-        else if (!gap)
-            draws += y.scan.draws;
-    }
     if (report_.failedYears().size() == report_.years.size())
         return finish(UpdateReport::Outcome::Failed, QStringLiteral("没有一个开奖结果页面能读取"));
+    const QVector<ScannedDraw> draws = drawsBeforeFirstGap(report_, plan_);
     if (draws.isEmpty())
         return finish(UpdateReport::Outcome::NothingNew);
     ZodiacYear zodiacYear;

@@ -16,9 +16,10 @@ namespace quorvex {
 
 // The online update (Command21): fetches the results page of every year from the year the
 // history continues in to the current one, one after the other, scans each page's text, and
-// only then stores every draw found in one transaction (with the retention delete, when due).
-// A year whose page fails yields nothing, and draws of later years are held back so that no gap
-// is stored; when no draw was found nothing changes. Runs in the event loop of the calling
+// only then stores the draws found in one transaction (with the retention delete, when due).
+// The draws stored end at the first gap the pages show (a failed page, a missing or invalid
+// issue, a year without draws before years with draws), so that no gap is ever stored; when no
+// draw is stored nothing changes. Runs in the event loop of the calling
 // thread: the window keeps redrawing, and a command-line tool waits with one QEventLoop.
 class OnlineUpdate : public QObject {
     Q_OBJECT
