@@ -32,7 +32,7 @@ public:
         int pageTimeoutMs = 30000;   // a page that sends nothing for this long fails...
         int pageDeadlineMs = 120000; // ...and so does one that takes longer than this in all
         qint64 maxPageBytes = 8 * 1024 * 1024;
-        int maxRedirects = 5;
+        int maxRedirects = 5; // followed only within the service's host
     };
 
     OnlineUpdate(HistoryStore& store, Options options, QObject* parent = nullptr);
@@ -54,6 +54,9 @@ signals:
 
 private:
     void fetchYear();
+    void get(const QUrl& url);
+    // Why a redirect from one address to another is not followed; empty to follow it.
+    QString redirectRefusal(const QUrl& from, const QUrl& to);
     void readBody();
     void pageFinished();
     void abortPage(const QString& why);
@@ -68,9 +71,11 @@ private:
     QTimer deadline_;
     QByteArray body_;
     QString pageError_;
+    QString serviceHost_; // redirects elsewhere are refused
     UpdatePlan plan_;
     std::optional<QString> limit_;
     QVector<int> years_;
+    int redirects_ = 0; // of the page under way
     int yearIndex_ = 0;
     int found_ = 0;
     bool running_ = false;

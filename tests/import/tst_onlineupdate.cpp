@@ -57,6 +57,8 @@ private slots:
     void addressIsChecked_data();
     void addressIsChecked();
     void historyChangedMeanwhileIsNotOverwritten();
+    void redirects_data();
+    void redirects();
 
 private:
     UpdateReport run(const QDate& today, int days = 3, int timeoutMs = 10000,
@@ -449,6 +451,34 @@ void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
     QVERIFY(finished.wait(20000));
     const UpdateReport r = finished.first().first().value<UpdateReport>();
     QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QCOMPARE(tableRows(history_->store()), before);
+}
+
+void OnlineUpdateTest::redirects_data() {
+    QTest::addColumn<QString>("host");
+    QTest::newRow("same host, other port") << QStringLiteral("127.0.0.1");
+    QTest::newRow("other host") << QStringLiteral("127.0.0.2");
+}
+
+// Draws are taken only from the configured service's host.
+void OnlineUpdateTest::redirects() {
+    QFETCH(QString, host);
+    LoopbackHttpServer target;
+    if (!target.start(QHostAddress(host)))
+        QSKIP("this machine does not route the address to loopback");
+    target.setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2013, LoopbackHttpServer::redirect(target.baseAddress()));
+    history_->append(2013040, someDraw(1));
+    const Rows before = tableRows(history_->store());
+    const UpdateReport r = run(QDate(2013, 12, 1));
+    if (host == QLatin1String("127.0.0.1")) {
+        QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+        QCOMPARE(storedIssues(history_->store()).constLast(), 2013363);
+        return;
+    }
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QVERIFY(target.requestedYears().isEmpty());
+    QVERIFY2(r.summary().contains(QStringLiteral("127.0.0.2")), qPrintable(r.summary()));
     QCOMPARE(tableRows(history_->store()), before);
 }
 
