@@ -3,6 +3,8 @@
 
 #include <QEventLoop>
 
+#include <cmath>
+
 namespace quorvex::cli {
 
 namespace {
@@ -45,7 +47,8 @@ protected:
         bool ok = false;
         const QString timeoutText = parser.value(QStringLiteral("timeout"));
         seconds_ = timeoutText.toDouble(&ok);
-        if (!ok || seconds_ < 0.1 || seconds_ > 3600)
+        // Written so that nan fails the range check too.
+        if (!ok || !std::isfinite(seconds_) || !(seconds_ >= 0.1 && seconds_ <= 3600))
             return context.usage(
                 QStringLiteral(
                     "--timeout takes seconds from 0.1 to 3600, not '%1'; nothing changed")
