@@ -1,6 +1,4 @@
-#include "Command.h"
-
-#include <QRegularExpression>
+#include "ArgumentValues.h"
 
 namespace quorvex::cli {
 
@@ -8,11 +6,8 @@ namespace {
 
 // A seven-digit issue: year and a sequence number 001..999.
 std::optional<qint64> parseIssue(const QString& text) {
-    static const QRegularExpression sevenDigits(QStringLiteral("^[1-9][0-9]{6}$"));
-    if (!sevenDigits.match(text).hasMatch())
-        return std::nullopt;
-    const qint64 issue = text.toLongLong();
-    if (issue % 1000 == 0)
+    const auto issue = plainNumber(text);
+    if (!issue || text.size() != 7 || text.front() == QLatin1Char('0') || *issue % 1000 == 0)
         return std::nullopt;
     return issue;
 }
@@ -47,10 +42,9 @@ protected:
                 QStringLiteral("append takes five numbers, %1 given; nothing stored")
                     .arg(args.size()));
         for (int i = 0; i < kPositions; ++i) {
-            bool ok = false;
-            numbers_[i] = args[i].toInt(&ok);
-            if (!ok)
-                numbers_[i] = -1; // reported as outside 1..15 below
+            // Anything but a plain number below 100 is reported as outside 1..15 below.
+            const auto n = plainNumber(args[i]);
+            numbers_[i] = n && *n < 100 ? int(*n) : -1;
         }
         if (const auto faults = drawFaults(numbers_); !faults.isEmpty()) {
             const DrawFault& f = faults.first();

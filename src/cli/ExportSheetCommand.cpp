@@ -1,3 +1,4 @@
+#include "ArgumentValues.h"
 #include "SearchOptions.h"
 
 #include "export/SheetExport.h"
@@ -53,10 +54,13 @@ protected:
             return context.usage(
                 QStringLiteral("export-sheet takes history, matches or results, not '%1'")
                     .arg(parser.positionalArguments().first()));
-        if (parser.isSet(kOptOutput) && parser.value(kOptOutput).isEmpty())
-            return context.usage(QStringLiteral("--output needs a file name"));
-        if (parser.isSet(kOptOutput))
-            file_ = QDir().absoluteFilePath(parser.value(kOptOutput));
+        if (parser.isSet(kOptOutput)) {
+            const auto file =
+                outputFileArgument(parser.value(kOptOutput), QStringLiteral("--output"), context);
+            if (!file)
+                return ExitUsage;
+            file_ = *file;
+        }
         if (*grid_ == ExportedGrid::History) {
             for (const QString& option : parser.optionNames()) {
                 if (option != kOptOutput)

@@ -1,4 +1,4 @@
-#include "Command.h"
+#include "ArgumentValues.h"
 
 #include "export/HistoryTextExport.h"
 
@@ -28,16 +28,28 @@ protected:
 
     bool onlyReads() const override { return true; }
 
-    int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) override {
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
         const QStringList args = parser.positionalArguments();
-        const QString file = args.isEmpty() ? QString() : QDir().absoluteFilePath(args.first());
+        if (args.isEmpty())
+            return ExitSuccess;
+        const auto file = outputFileArgument(args.first(), QStringLiteral("FILE"), context);
+        if (!file)
+            return ExitUsage;
+        file_ = *file;
+        return ExitSuccess;
+    }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         QString error;
-        const auto written = exportHistoryText(store, context.folder(), &error, file);
+        const auto written = exportHistoryText(store, context.folder(), &error, file_);
         if (!written)
             return context.fail(error);
         context.out() << QDir::toNativeSeparators(*written) << '\n';
         return ExitSuccess;
     }
+
+private:
+    QString file_; // empty: the default name in the program's folder
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "MaintenanceOutput.h"
 
+#include "ArgumentValues.h"
 #include "import/HistoryLine.h"
 
 namespace quorvex::cli {
@@ -18,7 +19,9 @@ int printMaintenanceReport(const MaintenanceReport& report, Context& context) {
 }
 
 std::optional<qint64> positiveArgument(const QString& text, const QString& what, Context& context) {
-    const auto value = positiveAnswer(text);
+    auto value = plainNumber(text);
+    if (value && *value == 0)
+        value.reset();
     if (!value)
         context.usage(
             QStringLiteral("%1 must be a positive whole number, not '%2'; nothing changed")

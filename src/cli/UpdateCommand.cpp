@@ -3,6 +3,8 @@
 
 #include <QEventLoop>
 
+#include <cmath>
+
 namespace quorvex::cli {
 
 namespace {
@@ -46,7 +48,8 @@ protected:
         bool ok = false;
         const QString timeoutText = parser.value(QStringLiteral("timeout"));
         seconds_ = timeoutText.toDouble(&ok);
-        if (!ok || seconds_ < 0.1 || seconds_ > 3600)
+        // Written so that nan fails the range check too.
+        if (!ok || !std::isfinite(seconds_) || !(seconds_ >= 0.1 && seconds_ <= 3600))
             return context.usage(
                 QStringLiteral(
                     "--timeout takes seconds from 0.1 to 3600, not '%1'; nothing changed")
@@ -76,15 +79,20 @@ protected:
         context.out() << report.summary() << '\n';
         if (report.outcome == UpdateReport::Outcome::Failed)
             return context.fail(QStringLiteral("update failed, the history is unchanged"));
-        const QVector<int> failed = report.failedYears();
-        if (!failed.isEmpty()) {
+        if (!report.stop)
+            return ExitSuccess;
+        if (report.stop->cause == UpdateStop::Cause::PageFailed) {
             QStringList years;
-            for (int y : failed)
+            for (int y : report.failedYears())
                 years << QString::number(y);
-            return context.fail(QStringLiteral("the page of %1 could not be read")
-                                    .arg(years.join(QStringLiteral(", "))));
+            return context.fail(QStringLiteral("the page of %1 could not be read; nothing from "
+                                               "issue %2 on was stored")
+                                    .arg(years.join(QStringLiteral(", ")))
+                                    .arg(report.stop->issue));
         }
-        return ExitSuccess;
+        return context.fail(QStringLiteral("the service's pages have a gap at issue %1; nothing "
+                                           "from it on was stored, the history is not up to date")
+                                .arg(report.stop->issue));
     }
 
 private:

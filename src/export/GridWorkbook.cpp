@@ -1,10 +1,9 @@
 #include "GridWorkbook.h"
 
-#include "history/DurableFile.h"
+#include "WorkbookTemporary.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <xlsxwriter.h>
 
@@ -90,32 +89,11 @@ bool writeGridWorkbook(const QString& path, const QStringList& header,
     if (QFileInfo(path).isDir())
         return fail(QStringLiteral("同名的文件夹已存在"));
 
-    // A fresh file beside the target, on the same file system so that the rename is atomic.
-    // Created here, so that a folder that cannot be written is reported in our words.
-    QString temporary;
-    for (int attempt = 0;; ++attempt) {
-        temporary = path + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8,
-                                                         16, QLatin1Char('0'));
-        QFile created(temporary);
-        if (created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            break;
-        if (created.error() != QFileDevice::OpenError || !QFileInfo::exists(temporary) ||
-            attempt == 100)
-            return fail(QStringLiteral("无法在文件夹中创建文件（%1）").arg(created.errorString()));
-    }
-
+    WorkbookTemporary temporary(path);
     QString why;
-    bool written = writeCells(temporary, header, rows, &why);
-    if (written && !syncFile(temporary)) {
-        why = QStringLiteral("无法写到磁盘");
-        written = false;
-    }
-    if (written && !renameDurably(temporary, path, &why))
-        written = false;
-    if (!written) {
-        QFile::remove(temporary);
+    if (!temporary.create(&why) || !writeCells(temporary.path(), header, rows, &why) ||
+        !temporary.commit(&why))
         return fail(why);
-    }
     return true;
 }
 

@@ -2,12 +2,18 @@
 
 #include "PageText.h"
 #include "UpdateApply.h"
+#include "UpdateGap.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 namespace quorvex {
+
+namespace {
+const QString kInsecureRedirect = QStringLiteral("被重定向到了不安全的地址");
+const QString kTooManyRedirects = QStringLiteral("重定向次数过多");
+} // namespace
 
 OnlineUpdate::OnlineUpdate(HistoryStore& store, Options options, QObject* parent)
     : QObject(parent), store_(store), options_(std::move(options)),
@@ -37,8 +43,10 @@ void OnlineUpdate::start() {
     found_ = 0;
 
     QString why;
-    if (!resultsPageUrl(options_.serverAddress, options_.today.year(), &why))
+    const auto firstUrl = resultsPageUrl(options_.serverAddress, options_.today.year(), &why);
+    if (!firstUrl)
         return finishLater(UpdateReport::Outcome::Failed, why);
+    serviceHost_ = firstUrl->host();
     HistoryBounds bounds;
     if (!readHistoryBounds(store_, &bounds, &why))
         return finishLater(UpdateReport::Outcome::Failed, why);
@@ -67,10 +75,16 @@ void OnlineUpdate::fetchYear() {
     if (cancelled_) // a progress dialog may cancel from its slot
         return finish(UpdateReport::Outcome::Cancelled);
 
-    QNetworkRequest request(*resultsPageUrl(options_.serverAddress, year, nullptr));
+    redirects_ = 0;
+    deadline_.start(options_.pageDeadlineMs);
+    get(*resultsPageUrl(options_.serverAddress, year, nullptr));
+}
+
+void OnlineUpdate::get(const QUrl& url) {
+    QNetworkRequest request(url);
+    // Redirects are followed in pageFinished, and only within the service's host.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(options_.maxRedirects);
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(options_.pageTimeoutMs);
     body_.clear();
     pageError_.clear();
@@ -82,16 +96,28 @@ void OnlineUpdate::fetchYear() {
     });
     connect(reply_, &QNetworkReply::readyRead, this, &OnlineUpdate::readBody);
     connect(reply_, &QNetworkReply::finished, this, &OnlineUpdate::pageFinished);
-    deadline_.start(options_.pageDeadlineMs);
 }
 
 void OnlineUpdate::readBody() {
-    if (!reply_ || !pageError_.isEmpty())
+    if (!reply_ || !reply_->isOpen() || !pageError_.isEmpty())
         return;
-    // Only the final page's body counts: a redirect's own body is not read.
+    // Only the final page's body counts: get() starts afresh after a redirect.
     body_ += reply_->read(options_.maxPageBytes + 1 - body_.size());
     if (body_.size() > options_.maxPageBytes)
         abortPage(QStringLiteral("页面超过 %1 MB").arg(options_.maxPageBytes / (1024 * 1024)));
+}
+
+QString OnlineUpdate::redirectRefusal(const QUrl& from, const QUrl& to) {
+    if (++redirects_ > options_.maxRedirects)
+        return kTooManyRedirects;
+    if (to.host().compare(serviceHost_, Qt::CaseInsensitive) != 0)
+        return QStringLiteral("被重定向到了另一台服务器 %1，没有跟随")
+            .arg(to.host().isEmpty() ? to.toString() : to.host());
+    const QString scheme = to.scheme().toLower();
+    if (scheme != QLatin1String("https") &&
+        (scheme != QLatin1String("http") || from.scheme() == QLatin1String("https")))
+        return kInsecureRedirect;
+    return {};
 }
 
 void OnlineUpdate::abortPage(const QString& why) {
@@ -107,14 +133,12 @@ QString replyError(QNetworkReply* reply, int timeoutMs) {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     switch (reply->error()) {
     case QNetworkReply::NoError:
-        return status >= 300 ? QStringLiteral("服务器回答 HTTP %1").arg(status) : QString();
+        // Only a 2xx answer is a page.
+        return status < 200 || status >= 300 ? QStringLiteral("服务器回答 HTTP %1").arg(status)
+                                             : QString();
     case QNetworkReply::OperationCanceledError:
     case QNetworkReply::TimeoutError:
         return QStringLiteral("超过 %1 秒没有收到数据").arg(timeoutMs / 1000.0);
-    case QNetworkReply::TooManyRedirectsError:
-        return QStringLiteral("重定向次数过多");
-    case QNetworkReply::InsecureRedirectError:
-        return QStringLiteral("被重定向到了不安全的地址");
     default:
         break;
     }
@@ -126,15 +150,24 @@ QString replyError(QNetworkReply* reply, int timeoutMs) {
 } // namespace
 
 void OnlineUpdate::pageFinished() {
-    deadline_.stop();
+    if (!reply_)
+        return;
+    readBody();
     QNetworkReply* reply = reply_;
     reply_ = nullptr;
-    if (!reply)
-        return;
     reply->deleteLater();
-    if (cancelled_)
+    if (cancelled_) {
+        deadline_.stop();
         return finish(UpdateReport::Outcome::Cancelled);
-    readBody();
+    }
+    const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+    if (pageError_.isEmpty() && reply->error() == QNetworkReply::NoError && target.isValid()) {
+        const QUrl to = reply->url().resolved(target.toUrl());
+        pageError_ = redirectRefusal(reply->url(), to);
+        if (pageError_.isEmpty())
+            return get(to); // the page's deadline runs on
+    }
+    deadline_.stop();
 
     YearOutcome outcome;
     outcome.year = years_[yearIndex_];
@@ -162,17 +195,9 @@ void OnlineUpdate::pageFinished() {
 void OnlineUpdate::storeAndFinish() {
     if (cancelled_)
         return finish(UpdateReport::Outcome::Cancelled);
-    QVector<ScannedDraw> draws;
-    bool gap = false;
-    for (YearOutcome& y : report_.years) {
-        gap = gap || !y.error.isEmpty();
-        if (gap && y.error.isEmpty() && !y.scan.draws.isEmpty())
-            y.held = true;
-        else if (!gap)
-            draws += y.scan.draws;
-    }
     if (report_.failedYears().size() == report_.years.size())
         return finish(UpdateReport::Outcome::Failed, QStringLiteral("没有一个开奖结果页面能读取"));
+    const QVector<ScannedDraw> draws = drawsBeforeFirstGap(report_, plan_);
     if (draws.isEmpty())
         return finish(UpdateReport::Outcome::NothingNew);
     ZodiacYear zodiacYear;

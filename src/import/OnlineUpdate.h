@@ -16,9 +16,10 @@ namespace quorvex {
 
 // The online update (Command21): fetches the results page of every year from the year the
 // history continues in to the current one, one after the other, scans each page's text, and
-// only then stores every draw found in one transaction (with the retention delete, when due).
-// A year whose page fails yields nothing, and draws of later years are held back so that no gap
-// is stored; when no draw was found nothing changes. Runs in the event loop of the calling
+// only then stores the draws found in one transaction (with the retention delete, when due).
+// The draws stored end at the first gap the pages show (a failed page, a missing or invalid
+// issue, a year without draws before years with draws), so that no gap is ever stored; when no
+// draw is stored nothing changes. Runs in the event loop of the calling
 // thread: the window keeps redrawing, and a command-line tool waits with one QEventLoop.
 class OnlineUpdate : public QObject {
     Q_OBJECT
@@ -31,7 +32,7 @@ public:
         int pageTimeoutMs = 30000;   // a page that sends nothing for this long fails...
         int pageDeadlineMs = 120000; // ...and so does one that takes longer than this in all
         qint64 maxPageBytes = 8 * 1024 * 1024;
-        int maxRedirects = 5;
+        int maxRedirects = 5; // followed only within the service's host
     };
 
     OnlineUpdate(HistoryStore& store, Options options, QObject* parent = nullptr);
@@ -53,6 +54,9 @@ signals:
 
 private:
     void fetchYear();
+    void get(const QUrl& url);
+    // Why a redirect from one address to another is not followed; empty to follow it.
+    QString redirectRefusal(const QUrl& from, const QUrl& to);
     void readBody();
     void pageFinished();
     void abortPage(const QString& why);
@@ -67,9 +71,11 @@ private:
     QTimer deadline_;
     QByteArray body_;
     QString pageError_;
+    QString serviceHost_; // redirects elsewhere are refused
     UpdatePlan plan_;
     std::optional<QString> limit_;
     QVector<int> years_;
+    int redirects_ = 0; // of the page under way
     int yearIndex_ = 0;
     int found_ = 0;
     bool running_ = false;

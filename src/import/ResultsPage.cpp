@@ -1,5 +1,7 @@
 #include "ResultsPage.h"
 
+#include <bitset>
+
 namespace quorvex {
 
 namespace {
@@ -34,6 +36,29 @@ bool drawnAt(const QString& text, qsizetype p) {
     return p + 20 < text.size() && isAsciiDigit(text[p + 20]);
 }
 
+// The greatest sequence number whose issue's first occurrence has a digit where the first number
+// belongs, in one pass over the text: every occurrence of the year followed by three digits.
+int lastListedSequence(const QString& text, int year) {
+    const QString y = QString::number(year);
+    std::bitset<kLastSequence + 1> seen;
+    int last = 0;
+    for (qsizetype p = text.indexOf(y); p >= 0; p = text.indexOf(y, p + 1)) {
+        const qsizetype at = p + y.size();
+        if (at + 3 > text.size())
+            break;
+        const QStringView digits = QStringView(text).sliced(at, 3);
+        if (!std::all_of(digits.begin(), digits.end(), isAsciiDigit))
+            continue;
+        const int s = digits.toInt();
+        if (s < 1 || s > kLastSequence || seen[s])
+            continue;
+        seen[s] = true;
+        if (drawnAt(text, p))
+            last = std::max(last, s);
+    }
+    return last;
+}
+
 } // namespace
 
 std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString* error) {
@@ -65,16 +90,13 @@ std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString
 YearScan scanResultsText(const QString& text, int year, int firstSequence,
                          const std::optional<QString>& limit) {
     YearScan scan;
+    scan.lastListed = lastListedSequence(text, year);
     for (int s = std::max(firstSequence, 1); s <= kLastSequence; ++s) {
         const QString issue = issueText(year, s);
         const qint64 number = qint64(year) * 1000 + s;
         auto end = [&](YearScan::End why) {
             scan.end = why;
             scan.endIssue = number;
-            if (why == YearScan::End::NotDrawn || why == YearScan::End::InvalidNumbers) {
-                const qsizetype next = text.indexOf(issueText(year, s + 1));
-                scan.drawsFollow = s < kLastSequence && next >= 0 && drawnAt(text, next);
-            }
             return scan;
         };
         const qsizetype p = text.indexOf(issue);

@@ -30,8 +30,17 @@ struct YearScan {
     };
     QVector<ScannedDraw> draws; // consecutive issues from the first wanted one
     End end = End::PastLastSequence;
-    qint64 endIssue = 0;      // the issue the scan ended at (not taken)
-    bool drawsFollow = false; // NotDrawn / InvalidNumbers: the next issue is on the page
+    qint64 endIssue = 0; // the issue the scan ended at (not taken)
+    // The greatest sequence number of the year the page lists with numbers (0: none).
+    int lastListed = 0;
+
+    // The page lists a draw of the year at or after the issue the scan ended at: taking the
+    // years after it would leave a gap.
+    bool endsEarly() const {
+        return end != End::PastLastSequence && lastListed >= int(endIssue % 1000);
+    }
+    // Issues were wanted, but the page lists no draw of the year at all.
+    bool listsNoDraw() const { return end != End::PastLastSequence && lastListed == 0; }
 };
 
 constexpr int kLastSequence = 365;
@@ -39,7 +48,8 @@ constexpr int kLastSequence = 365;
 // Scans the text for year's issues from firstSequence on. Each issue's first occurrence p
 // holds the draw at fixed offsets: the numbers are the two characters at p + 20, 23, 26, 29
 // and 32. The scan ends at the first issue that is missing, not later than limit (the greatest
-// strQQH, when there is one), or whose numbers cannot be read or are not a draw.
+// strQQH, when there is one), or whose numbers cannot be read or are not a draw. lastListed
+// looks at the whole page, so that a scan ending before the page's last draw is seen.
 YearScan scanResultsText(const QString& text, int year, int firstSequence,
                          const std::optional<QString>& limit);
 

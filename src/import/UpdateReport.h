@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 namespace quorvex {
 
 // What the online update did with one year's page.
@@ -13,7 +15,20 @@ struct YearOutcome {
     int year = 0;
     QString error;     // the page could not be read: the year yields nothing
     YearScan scan;     // what the page yielded
-    bool held = false; // draws found but not stored: an earlier year failed, they would leave a gap
+    bool held = false; // draws found but not stored: they would leave a gap
+};
+
+// Where an update's appends ended short of the newest draw the service lists: nothing from
+// issue on was stored, so that the history has no gap.
+struct UpdateStop {
+    enum class Cause {
+        PageFailed, // the year's page could not be read
+        EndedEarly, // the year's scan ended before the page's last draw
+        NoDraws,    // the year's page lists no draw, a later year's does
+    };
+    Cause cause = Cause::PageFailed;
+    int year = 0;
+    qint64 issue = 0; // the first issue not stored
 };
 
 // The outcome of one online update, for one message to the user.
@@ -32,13 +47,16 @@ struct UpdateReport {
     qint64 firstIssue = 0;
     qint64 lastIssue = 0;
     QVector<YearOutcome> years; // in the order fetched
+    std::optional<UpdateStop> stop;
+    // The retention delete was due but not done: what replaces the history has a gap.
+    bool retentionKept = false;
 
     bool changed() const { return outcome == Outcome::Updated; }
     QVector<int> failedYears() const;
-    // Ran to the end with every page read.
+    // Ran to the end and brought the history up to the newest draw the service lists.
     bool complete() const;
     // In Chinese: what was appended or why nothing changed, then each year that failed or
-    // whose scan ended early.
+    // whose scan ended early, and where and why the appends stopped.
     QString summary() const;
 };
 

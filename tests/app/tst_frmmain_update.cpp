@@ -15,6 +15,7 @@ class FrmMainUpdateTest : public QObject {
 private slots:
     void init();
     void updateAppendsAndRefreshesTheWindow();
+    void updateStoppedByAGapWarns();
     void withoutAddressNothingChanges();
     void cancelChangesNothing();
     void serverAddressIsEditedAndChecked();
@@ -45,6 +46,7 @@ void FrmMainUpdateTest::updateAppendsAndRefreshesTheWindow() {
     QVERIFY(!child<QPushButton>(w, "cmdRdLst")->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!w.onlineUpdate()->isRunning(), 20000);
     QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(dialogs.asked().last().kind, QStringLiteral("information"));
     QVERIFY2(dialogs.asked().last().text.contains("5"), qPrintable(dialogs.asked().last().text));
     QCOMPARE(h.store().drawCount(), qint64(15));
     QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 15);
@@ -52,6 +54,27 @@ void FrmMainUpdateTest::updateAppendsAndRefreshesTheWindow() {
     QCOMPARE(text(w, "Text3_1"), QString::number(year_ * 1000 + 15));
     QCOMPARE(w.session().intRefVal(), listPageDraw(year_, 15));
     QVERIFY(child<QPushButton>(w, "cmdRdLst")->isEnabled());
+}
+
+// The window says, with a warning, where the update stopped and why.
+void FrmMainUpdateTest::updateStoppedByAGapWarns() {
+    LoopbackHttpServer server;
+    QVERIFY(server.start());
+    server.setYear(year_, LoopbackHttpServer::page(
+                              listPage(year_, 1, 15, 1, {{12, QStringLiteral("00 02 03 04 05")}})));
+    writeRawSetting("strServer", server.baseAddress());
+    TempHistory h;
+    h.append(year_ * 1000 + 10, listPageDraw(year_, 10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.answerQuestion(true);
+    child<QPushButton>(w, "Command21")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.onlineUpdate()->isRunning(), 20000);
+    QCOMPARE(h.store().drawCount(), qint64(2));
+    QCOMPARE(dialogs.asked().last().kind, QStringLiteral("warning"));
+    QVERIFY2(dialogs.asked().last().text.contains(QString::number(year_ * 1000 + 12)),
+             qPrintable(dialogs.asked().last().text));
+    QCOMPARE(text(w, "Text1"), QString::number(year_ * 1000 + 12));
 }
 
 void FrmMainUpdateTest::withoutAddressNothingChanges() {

@@ -202,6 +202,14 @@ void CliTest::badUsageExitsTwoAndStoresNothing_data() {
         << QStringList{"append", "--issue", "201305", "1", "2", "3", "4", "5"};
     QTest::newRow("issue sequence 000")
         << QStringList{"append", "--issue", "2013000", "1", "2", "3", "4", "5"};
+    // Plain digits only: nothing a number parser would quietly read otherwise.
+    QTest::newRow("plus sign") << QStringList{"append", "1", "2", "3", "4", "+5"};
+    QTest::newRow("hexadecimal") << QStringList{"append", "1", "2", "3", "4", "0x5"};
+    QTest::newRow("blank before") << QStringList{"append", "1", "2", "3", "4", " 5"};
+    QTest::newRow("issue with a plus sign")
+        << QStringList{"append", "--issue", "+2013046", "1", "2", "3", "4", "5"};
+    QTest::newRow("issue with a line feed")
+        << QStringList{"append", "--issue", "2013046\n", "1", "2", "3", "4", "5"};
 }
 
 void CliTest::badUsageExitsTwoAndStoresNothing() {

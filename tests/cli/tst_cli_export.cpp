@@ -168,6 +168,10 @@ void CliExportTest::badUsageWritesNothing_data() {
     QTest::newRow("combo out of range") << QStringList{"export-sheet", "results", "--combo", "6"};
     QTest::newRow("bad lag") << QStringList{"export-sheet", "matches", "--lag", "x"};
     QTest::newRow("empty output") << QStringList{"export-sheet", "history", "--output", ""};
+    QTest::newRow("output a folder") << QStringList{"export-sheet", "history", "--output", "."};
+    QTest::newRow("empty text file") << QStringList{"export-text", ""};
+    QTest::newRow("text file a folder") << QStringList{"export-text", ".."};
+    QTest::newRow("text file ending in a slash") << QStringList{"export-text", "new/"};
     QTest::newRow("two files") << QStringList{"export-text", "a.txt", "b.txt"};
 }
 

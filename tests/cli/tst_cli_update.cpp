@@ -31,6 +31,7 @@ private slots:
     void badUsage_data();
     void badUsage();
     void silentServerTimesOutAndChangesNothing();
+    void gapExitsOneUntilTheServiceIsCorrected();
 
 private:
     Result cli(const QStringList& arguments);
@@ -126,7 +127,10 @@ void CliUpdateTest::badUsage_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("bad date") << QStringList{"update", "--today", "2013-13-01"};
     QTest::newRow("not a date") << QStringList{"update", "--today", "today"};
-    QTest::newRow("bad timeout") << QStringList{"update", "--timeout", "0"};
+    QTest::newRow("timeout 0") << QStringList{"update", "--timeout", "0"};
+    QTest::newRow("timeout nan") << QStringList{"update", "--timeout", "nan"};
+    QTest::newRow("timeout inf") << QStringList{"update", "--timeout", "inf"};
+    QTest::newRow("timeout over an hour") << QStringList{"update", "--timeout", "3600.5"};
     QTest::newRow("surplus argument") << QStringList{"update", "2013"};
 }
 
@@ -152,6 +156,31 @@ void CliUpdateTest::silentServerTimesOutAndChangesNothing() {
     QCOMPARE(r.code, 1);
     QVERIFY(r.out.contains(QStringLiteral("秒没有收到数据")));
     QCOMPARE(issues(), QList<qint64>{2005001});
+}
+
+// An invalid draw on the service's page: what lies before it is stored, nothing after it, and
+// the update fails until the service is corrected; then the gap is filled.
+void CliUpdateTest::gapExitsOneUntilTheServiceIsCorrected() {
+    QCOMPARE(cli({"append", "--issue", "2013255", "1", "2", "3", "4", "5"}).code, 0);
+    server_->setYear(2013, LoopbackHttpServer::page(listPage(
+                               2013, 1, 300, 1, {{258, QStringLiteral("00 02 03 04 05")}})));
+    server_->setYear(2014, LoopbackHttpServer::page(listPage(2014, 1, 2)));
+    const QStringList update{"update", "--server", server_->baseAddress(), "--today", "2014-01-10"};
+    const Result r = cli(update);
+    QCOMPARE(r.code, 1);
+    QCOMPARE(issues(), (QList<qint64>{2013255, 2013256, 2013257}));
+    QVERIFY2(r.out.contains(QStringLiteral("新增 2 期")) && r.out.contains("2013258"),
+             qPrintable(r.out));
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")) && r.err.contains("2013258"));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+
+    server_->setYear(2013, LoopbackHttpServer::page(listPage(2013, 1, 300)));
+    const Result fixed = cli(update);
+    QCOMPARE(fixed.code, 0);
+    const QList<qint64> all = issues();
+    QCOMPARE(all.size(), 46 + 2);
+    QCOMPARE(all[3], 2013258);
+    QCOMPARE(all.constLast(), 2014002);
 }
 
 QTEST_GUILESS_MAIN(CliUpdateTest)

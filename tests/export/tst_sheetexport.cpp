@@ -9,6 +9,10 @@
 #include <QFile>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace quorvex;
 using namespace quorvex::test;
 
@@ -62,6 +66,7 @@ private slots:
     void unwritableTargetIsReportedAndChangesNothing_data();
     void unwritableTargetIsReportedAndChangesNothing();
     void readOnlyFolderKeepsTheOlderFile();
+    void leftoversOfKilledExportsAreRemoved();
 };
 
 void SheetExportTest::fileNamesOfTheThreeGrids() {
@@ -221,6 +226,31 @@ void SheetExportTest::readOnlyFolderKeepsTheOlderFile() {
     QCOMPARE(readAll(*older), olderBytes);
     QCOMPARE(filesIn(folder), QStringList{QStringLiteral("Jiansuo.xls")});
     QCOMPARE(sheetOf(*older), (Cells{{"期号"}, {"2013001"}}));
+}
+
+// A killed export leaves its unlocked temporary file; the next export to the same file removes
+// it, and leaves alone what a running export holds and what another naming made.
+void SheetExportTest::leftoversOfKilledExportsAreRemoved() {
+    QTemporaryDir folder;
+    const QStringList left{"Jieguo.xls.0123abcd.tmp", "Jieguo.xls.89abcdef.tmp", "Jieguo.xls.tmp",
+                           "Jieguo.xls.0123ABCD.tmp", "lishi.xls.0123abcd.tmp"};
+    for (const QString& name : left) {
+        QFile f(folder.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+    }
+    const QByteArray running = QFile::encodeName(folder.filePath(left[1]));
+    const int fd = ::open(running.constData(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX), 0);
+    QString error;
+    const auto path =
+        exportGridSheet(ExportedGrid::Results, {"序号"}, {{"1"}}, folder.path(), &error);
+    ::close(fd);
+    QVERIFY2(path, qPrintable(error));
+    QStringList expected = left.mid(1) << QStringLiteral("Jieguo.xls");
+    expected.sort();
+    QCOMPARE(filesIn(folder.path()), expected);
 }
 
 QTEST_GUILESS_MAIN(SheetExportTest)

@@ -44,7 +44,10 @@ private slots:
     void retention();
     void oldHistoryContinuesAt2008();
     void gapEndsTheYear();
-    void yearWithoutDrawsAppendsNothing();
+    void emptyYear_data();
+    void emptyYear();
+    void gapStopsTheUpdate_data();
+    void gapStopsTheUpdate();
     void invalidNumbersEndTheYear();
     void strQQHLimitsTheScan();
     void failedPagesChangeNothing_data();
@@ -54,6 +57,8 @@ private slots:
     void addressIsChecked_data();
     void addressIsChecked();
     void historyChangedMeanwhileIsNotOverwritten();
+    void redirects_data();
+    void redirects();
 
 private:
     UpdateReport run(const QDate& today, int days = 3, int timeoutMs = 10000,
@@ -203,16 +208,79 @@ void OnlineUpdateTest::gapEndsTheYear() {
     QCOMPARE(r.years.first().scan.endIssue, 2013045);
 }
 
-void OnlineUpdateTest::yearWithoutDrawsAppendsNothing() {
+void OnlineUpdateTest::emptyYear_data() {
+    QTest::addColumn<bool>("laterDraws");
+    QTest::newRow("the current year, no draws yet") << false;
+    QTest::newRow("a year before years with draws") << true;
+}
+
+void OnlineUpdateTest::emptyYear() {
+    QFETCH(bool, laterDraws);
     history_->append(2013360, someDraw(1));
     server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
     server_->setYear(2014, LoopbackHttpServer::page(fixture("results-empty.html")));
     server_->setYear(2015, LoopbackHttpServer::page(listPage(2015, 1, 2)));
-    const UpdateReport r = run(QDate(2015, 1, 5));
-    // The empty 2014 page is no failure: 2015 follows.
-    const QList<qint64> expected = range(2013360, 2013363) + QList<qint64>{2015001, 2015002};
-    QCOMPARE(storedIssues(history_->store()), expected);
-    QVERIFY(r.complete());
+    const UpdateReport r = run(laterDraws ? QDate(2015, 1, 5) : QDate(2014, 1, 1));
+    // 2015 after an empty 2014 would leave all of 2014 out for good.
+    QCOMPARE(storedIssues(history_->store()), range(2013360, 2013363));
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+    QCOMPARE(r.complete(), !laterDraws);
+    if (laterDraws) {
+        QCOMPARE(r.stop->issue, 2014001);
+        QVERIFY(r.years.last().held);
+        QVERIFY2(r.summary().contains(QStringLiteral("2014 年的页面没有列出任何一期")),
+                 qPrintable(r.summary()));
+    }
+}
+
+void OnlineUpdateTest::gapStopsTheUpdate_data() {
+    QTest::addColumn<bool>("retention");
+    QTest::addColumn<QByteArray>("page2013");
+    QTest::addColumn<qint64>("stopIssue");
+    const QByteArray invalid = listPage(2013, 1, 300, 1, {{258, QStringLiteral("00 02 03 04 05")}});
+    const QByteArray missing = listPage(2013, 1, 300, 1, {{258, QString()}});
+    const QByteArray empty = fixture("results-empty.html");
+    for (bool retention : {false, true}) {
+        const char* due = retention ? ", retention due" : "";
+        QTest::addRow("invalid draw%s", due) << retention << invalid << 2013258LL;
+        QTest::addRow("missing issue%s", due) << retention << missing << 2013258LL;
+        QTest::addRow("year without draws%s", due)
+            << retention << empty << (retention ? 2013001LL : 2013256LL);
+    }
+}
+
+// Nothing after a gap the pages show is stored, and an old history is not replaced by one
+// with a gap.
+void OnlineUpdateTest::gapStopsTheUpdate() {
+    QFETCH(bool, retention);
+    QFETCH(QByteArray, page2013);
+    QFETCH(qint64, stopIssue);
+    if (retention)
+        history_->appendMany(2005001, {someDraw(1), someDraw(2)});
+    else
+        history_->append(2013255, someDraw(1));
+    const Rows before = tableRows(history_->store());
+    for (int y = 2011; y <= 2012; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 300)));
+    server_->setYear(2013, LoopbackHttpServer::page(page2013));
+    server_->setYear(2014, LoopbackHttpServer::page(listPage(2014, 1, 5)));
+    const UpdateReport r = run(QDate(2014, 1, 10), retention ? 3 : 16);
+
+    QVERIFY(r.stop);
+    QCOMPARE(r.stop->issue, stopIssue);
+    QVERIFY(!r.complete());
+    QVERIFY(r.years.last().held);
+    const QString summary = r.summary();
+    QVERIFY2(summary.contains(QString::number(stopIssue)), qPrintable(summary));
+    if (retention) {
+        QCOMPARE(tableRows(history_->store()), before);
+        QVERIFY(r.retentionKept);
+        QCOMPARE(r.cleared, 0);
+        QVERIFY2(summary.contains(QStringLiteral("原有历史号码没有删除")), qPrintable(summary));
+    } else {
+        QCOMPARE(storedIssues(history_->store()), range(2013255, stopIssue - 1));
+        QVERIFY2(summary.contains(QStringLiteral("此期及其后的号码没有保存")), qPrintable(summary));
+    }
 }
 
 void OnlineUpdateTest::invalidNumbersEndTheYear() {
@@ -245,6 +313,9 @@ void OnlineUpdateTest::strQQHLimitsTheScan() {
     const UpdateReport r = run(QDate(2013, 12, 1));
     QCOMPARE(r.outcome, UpdateReport::Outcome::NothingNew);
     QCOMPARE(r.years.first().scan.end, YearScan::End::ReachedLimit);
+    // The page lists later draws the history does not reach.
+    QVERIFY(!r.complete());
+    QCOMPARE(r.stop->issue, 2013041);
     QCOMPARE(storedIssues(history_->store()), QList<qint64>{2013040});
 }
 
@@ -380,6 +451,34 @@ void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
     QVERIFY(finished.wait(20000));
     const UpdateReport r = finished.first().first().value<UpdateReport>();
     QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QCOMPARE(tableRows(history_->store()), before);
+}
+
+void OnlineUpdateTest::redirects_data() {
+    QTest::addColumn<QString>("host");
+    QTest::newRow("same host, other port") << QStringLiteral("127.0.0.1");
+    QTest::newRow("other host") << QStringLiteral("127.0.0.2");
+}
+
+// Draws are taken only from the configured service's host.
+void OnlineUpdateTest::redirects() {
+    QFETCH(QString, host);
+    LoopbackHttpServer target;
+    if (!target.start(QHostAddress(host)))
+        QSKIP("this machine does not route the address to loopback");
+    target.setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
+    server_->setYear(2013, LoopbackHttpServer::redirect(target.baseAddress()));
+    history_->append(2013040, someDraw(1));
+    const Rows before = tableRows(history_->store());
+    const UpdateReport r = run(QDate(2013, 12, 1));
+    if (host == QLatin1String("127.0.0.1")) {
+        QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
+        QCOMPARE(storedIssues(history_->store()).constLast(), 2013363);
+        return;
+    }
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QVERIFY(target.requestedYears().isEmpty());
+    QVERIFY2(r.summary().contains(QStringLiteral("127.0.0.2")), qPrintable(r.summary()));
     QCOMPARE(tableRows(history_->store()), before);
 }
 

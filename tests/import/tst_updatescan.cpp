@@ -148,32 +148,46 @@ void UpdateScanTest::scanEnds_data() {
     QTest::addColumn<int>("taken");
     QTest::addColumn<int>("end");
     QTest::addColumn<qint64>("endIssue");
-    QTest::addColumn<bool>("drawsFollow");
+    QTest::addColumn<bool>("endsEarly"); // the page lists a draw at or after endIssue
+    QTest::addColumn<bool>("noDraw");    // the page lists no draw of the year
     const QString ok1 = line(2013001, "01 02 03 04 05");
     const QString ok2 = line(2013002, "06 07 08 09 10");
     const QString ok3 = line(2013003, "11 12 13 14 15");
     const int missing = int(YearScan::End::MissingIssue), limit = int(YearScan::End::ReachedLimit),
               notDrawn = int(YearScan::End::NotDrawn), invalid = int(YearScan::End::InvalidNumbers);
-    QTest::newRow("gap") << ok1 + ok3 << "" << 1 << missing << 2013002LL << false;
+    QTest::newRow("gap") << ok1 + ok3 << "" << 1 << missing << 2013002LL << true << false;
+    QTest::newRow("gap far below") << ok1 + line(2013300, "01 02 03 04 05") << "" << 1 << missing
+                                   << 2013002LL << true << false;
+    QTest::newRow("year's end") << ok1 + ok2 << "" << 2 << missing << 2013003LL << false << false;
+    QTest::newRow("next year's draws do not count") << ok1 + line(2014001, "01 02 03 04 05") << ""
+                                                    << 1 << missing << 2013002LL << false << false;
+    // Only an issue's first occurrence counts, for the scan and for the page's last draw alike.
+    QTest::newRow("issue named first without numbers")
+        << QStringLiteral("最新一期：2013003 期\n") + ok1 + ok2 + ok3 << "" << 2 << notDrawn
+        << 2013003LL << false << false;
     QTest::newRow("no draws") << "暂无开奖数据"
-                              << "" << 0 << missing << 2013001LL << false;
+                              << "" << 0 << missing << 2013001LL << false << true;
+    QTest::newRow("only issues without numbers")
+        << line(2013001, "--") << "" << 0 << notDrawn << 2013001LL << false << true;
     QTest::newRow("not drawn yet at the end")
-        << ok1 + line(2013002, "--") << "" << 1 << notDrawn << 2013002LL << false;
+        << ok1 + line(2013002, "--") << "" << 1 << notDrawn << 2013002LL << false << false;
     QTest::newRow("not drawn inside")
-        << ok1 + line(2013002, "--") + ok3 << "" << 1 << notDrawn << 2013002LL << true;
+        << ok1 + line(2013002, "--") + ok3 << "" << 1 << notDrawn << 2013002LL << true << false;
     QTest::newRow("number 16") << ok1 + line(2013002, "01 16 03 04 05") + ok3 << "" << 1 << invalid
-                               << 2013002LL << true;
-    QTest::newRow("number 00") << ok1 + line(2013002, "00 02 03 04 05") << "" << 1 << invalid
-                               << 2013002LL << false;
+                               << 2013002LL << true << false;
+    // An invalid draw is a listed draw: the history cannot reach it.
+    QTest::newRow("number 00 last") << ok1 + line(2013002, "00 02 03 04 05") << "" << 1 << invalid
+                                    << 2013002LL << true << false;
     QTest::newRow("repeated") << line(2013001, "04 02 03 04 05") << "" << 0 << invalid << 2013001LL
-                              << false;
+                              << true << false;
     QTest::newRow("letter") << line(2013001, "01 0x 03 04 05") << "" << 0 << invalid << 2013001LL
-                            << false;
+                            << true << false;
     QTest::newRow("cut short") << QStringLiteral("2013001\t13-01-01 周二\t01 02 03 04 0") << "" << 0
-                               << invalid << 2013001LL << false;
-    QTest::newRow("limit ends") << ok1 + ok2 + ok3 << "2013002" << 0 << limit << 2013001LL << false;
+                               << invalid << 2013001LL << true << false;
+    QTest::newRow("limit ends") << ok1 + ok2 + ok3 << "2013002" << 0 << limit << 2013001LL << true
+                                << false;
     QTest::newRow("limit below") << ok1 + ok2 + ok3 << "2012999" << 3 << missing << 2013004LL
-                                 << false;
+                                 << false << false;
 }
 
 void UpdateScanTest::scanEnds() {
@@ -182,13 +196,15 @@ void UpdateScanTest::scanEnds() {
     QFETCH(int, taken);
     QFETCH(int, end);
     QFETCH(qint64, endIssue);
-    QFETCH(bool, drawsFollow);
+    QFETCH(bool, endsEarly);
+    QFETCH(bool, noDraw);
     const YearScan scan =
         scanResultsText(text, 2013, 1, limit.isEmpty() ? std::nullopt : std::optional(limit));
     QCOMPARE(scan.draws.size(), taken);
     QCOMPARE(int(scan.end), end);
     QCOMPARE(scan.endIssue, endIssue);
-    QCOMPARE(scan.drawsFollow, drawsFollow);
+    QCOMPARE(scan.endsEarly(), endsEarly);
+    QCOMPARE(scan.listsNoDraw(), noDraw);
 }
 
 void UpdateScanTest::neverReadsPastSequence365() {

@@ -24,16 +24,25 @@ LoopbackHttpServer::Response LoopbackHttpServer::status(int code) {
     return r;
 }
 
+LoopbackHttpServer::Response LoopbackHttpServer::redirect(const QString& location) {
+    Response r;
+    r.kind = Response::Redirect;
+    r.location = location.toUtf8();
+    return r;
+}
+
 LoopbackHttpServer::LoopbackHttpServer(QObject* parent) : QObject(parent) {
     connect(&server_, &QTcpServer::newConnection, this, &LoopbackHttpServer::accept);
 }
 
-bool LoopbackHttpServer::start() {
-    return server_.listen(QHostAddress::LocalHost, 0);
+bool LoopbackHttpServer::start(const QHostAddress& address) {
+    return server_.listen(address, 0);
 }
 
 QString LoopbackHttpServer::baseAddress() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort());
+    return QStringLiteral("http://%1:%2")
+        .arg(server_.serverAddress().toString())
+        .arg(server_.serverPort());
 }
 
 void LoopbackHttpServer::setYear(int year, const Response& response) {
@@ -80,7 +89,7 @@ void LoopbackHttpServer::serve(QTcpSocket* socket) {
     case Response::Silent:
         return;
     case Response::Redirect:
-        socket->write("HTTP/1.1 302 Found\r\nLocation: " + target +
+        socket->write("HTTP/1.1 302 Found\r\nLocation: " + r.location + target +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
         socket->disconnectFromHost();
         return;

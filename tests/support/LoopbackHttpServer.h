@@ -10,9 +10,9 @@
 
 namespace quorvex::test {
 
-// A small HTTP/1.1 server on 127.0.0.1 for the online update's tests: answers the results page
-// of each year with what the test set, one request per connection. Requests over 64 KB and more
-// than 64 open connections are refused.
+// A small HTTP/1.1 server on loopback (127.0.0.1 unless told) for the online update's tests:
+// answers the results page of each year with what the test set, one request per connection.
+// Requests over 64 KB and more than 64 open connections are refused.
 class LoopbackHttpServer : public QObject {
     Q_OBJECT
 public:
@@ -20,7 +20,8 @@ public:
         enum Kind {
             Page,     // status, content type and body
             Silent,   // reads the request and never answers
-            Redirect, // 302 to the same address: a redirect loop
+            Redirect, // 302 to location followed by the request's target; without a location
+                      // to the same address: a redirect loop
             Endless,  // 200 with hugeBytes of markup and no Content-Length
         };
         Kind kind = Page;
@@ -28,12 +29,14 @@ public:
         QByteArray contentType = "text/html; charset=utf-8";
         QByteArray body;
         qint64 hugeBytes = 0;
+        QByteArray location; // Redirect: scheme, host and port, and maybe a path prefix
     };
     static Response page(const QByteArray& body, const QByteArray& contentType = "text/html");
     static Response status(int code);
+    static Response redirect(const QString& location);
 
     explicit LoopbackHttpServer(QObject* parent = nullptr);
-    bool start();
+    bool start(const QHostAddress& address = QHostAddress::LocalHost);
     QString baseAddress() const;
 
     // The answer for the results page of year; years not set get 404.

@@ -39,7 +39,7 @@ Numbers listPageDraw(int year, int sequence, int seed) {
     return n;
 }
 
-QByteArray listPage(int year, int first, int last, int seed) {
+QByteArray listPage(int year, int first, int last, int seed, const QMap<int, QString>& changed) {
     static const char* const weekdays[] = {"一", "二", "三", "四", "五", "六", "日"};
     QString html = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
                                   "<title>%1</title><script>var x = \"%1001\";</script></head>"
@@ -47,9 +47,17 @@ QByteArray listPage(int year, int first, int last, int seed) {
                        .arg(year);
     for (int s = first; s <= last; ++s) {
         const QDate d = QDate(year, 1, 1).addDays(s - 1);
-        QString balls;
+        QStringList numbers;
         for (int n : listPageDraw(year, s, seed))
-            balls += QStringLiteral("<i>%1</i> ").arg(n, 2, 10, QLatin1Char('0'));
+            numbers << QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+        if (changed.contains(s)) {
+            if (changed[s].isNull())
+                continue;
+            numbers = changed[s].split(QLatin1Char(' '));
+        }
+        QString balls;
+        for (const QString& n : numbers)
+            balls += QStringLiteral("<i>%1</i> ").arg(n);
         html += QStringLiteral("  <li><span class=\"qh\">%1%2</span>\n"
                                "      <span class=\"rq\">%3 周%4</span>\n"
                                "      <span class=\"hm\">%5</span></li>\n")

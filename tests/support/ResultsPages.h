@@ -16,8 +16,11 @@ QByteArray fixture(const QString& fileName);
 QMap<qint64, Numbers> drawsInText(const QString& text);
 
 // A results page of year listing sequence numbers first..last, in the list markup of the
-// fixture results-2014.html; the numbers follow from year, sequence and seed.
-QByteArray listPage(int year, int first, int last, int seed = 1);
+// fixture results-2014.html; the numbers follow from year, sequence and seed. A sequence number
+// in changed lists the numbers text it maps to instead ("00 02 03 04 05"), or is left out when
+// that is a null string.
+QByteArray listPage(int year, int first, int last, int seed = 1,
+                    const QMap<int, QString>& changed = {});
 Numbers listPageDraw(int year, int sequence, int seed = 1);
 
 } // namespace quorvex::test

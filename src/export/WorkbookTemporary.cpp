@@ -1,0 +1,104 @@
+#include "WorkbookTemporary.h"
+
+#include "history/DurableFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvex {
+
+namespace {
+
+bool sameFile(int fd, const QString& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(fd, &open) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+} // namespace
+
+WorkbookTemporary::WorkbookTemporary(QString target) : target_(std::move(target)) {}
+
+WorkbookTemporary::~WorkbookTemporary() {
+    if (fd_ < 0)
+        return;
+    if (!committed_)
+        ::unlink(QFile::encodeName(path_).constData());
+    ::close(fd_);
+}
+
+void WorkbookTemporary::removeLeftovers() const {
+    const QFileInfo target(target_);
+    const QRegularExpression ours(QStringLiteral("^%1\\.[0-9a-f]{8}\\.tmp$")
+                                      .arg(QRegularExpression::escape(target.fileName())));
+    const QDir folder = target.absoluteDir();
+    for (const QString& name : folder.entryList({target.fileName() + QStringLiteral(".*.tmp")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        // Only a file no running export holds: its lock went with the process that wrote it.
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
+bool WorkbookTemporary::create(QString* error) {
+    removeLeftovers();
+    for (int attempt = 0; attempt <= 100; ++attempt) {
+        path_ = target_ + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8,
+                                                        16, QLatin1Char('0'));
+        const QByteArray name = QFile::encodeName(path_);
+        fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            if (errno == EEXIST)
+                continue;
+            if (error)
+                *error = QStringLiteral("无法在文件夹中创建文件（%1）")
+                             .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        if (::flock(fd_, LOCK_EX) != 0) {
+            ::unlink(name.constData());
+            ::close(fd_);
+            fd_ = -1;
+            break;
+        }
+        // Another export may have taken the fresh file for a leftover before it was locked.
+        if (sameFile(fd_, path_))
+            return true;
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (error)
+        *error = QStringLiteral("无法在文件夹中创建文件");
+    return false;
+}
+
+bool WorkbookTemporary::commit(QString* error) {
+    if (!syncFile(path_)) {
+        if (error)
+            *error = QStringLiteral("无法写到磁盘");
+        return false;
+    }
+    committed_ = renameDurably(path_, target_, error);
+    return committed_;
+}
+
+} // namespace quorvex
