@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "HistoryGridModel.h"
+#include "TextGridModel.h"
 
 #include "export/HistoryTextExport.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryGridModel.h"
+#include "TextGridModel.h"
 
 #include "analysis/FollowResult.h"
 

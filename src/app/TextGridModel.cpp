@@ -1,0 +1,41 @@
+#include "TextGridModel.h"
+
+namespace quorvex {
+
+TextGridModel::TextGridModel(QStringList header, QObject* parent)
+    : QAbstractTableModel(parent), header_(std::move(header)) {}
+
+void TextGridModel::setContents(const QStringList& header, const QVector<QStringList>& rows) {
+    beginResetModel();
+    header_ = header;
+    rows_ = rows;
+    endResetModel();
+}
+
+int TextGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int TextGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(header_.size());
+}
+
+QVariant TextGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    return rows_[index.row()].value(index.column());
+}
+
+QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Vertical)
+        return section + 1;
+    return header_.value(section);
+}
+
+} // namespace quorvex

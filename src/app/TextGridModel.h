@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QVector>
+
+namespace quorvex {
+
+// MSFlexGrid2 and MSFlexGrid3: a heading row and rows of cell texts, replaced as a whole.
+class TextGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TextGridModel(QStringList header, QObject* parent = nullptr);
+
+    void setContents(const QStringList& header, const QVector<QStringList>& rows);
+    void setRows(const QVector<QStringList>& rows) { setContents(header_, rows); }
+    const QStringList& header() const { return header_; }
+    const QVector<QStringList>& rows() const { return rows_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QStringList header_;
+    QVector<QStringList> rows_;
+};
+
+} // namespace quorvex
