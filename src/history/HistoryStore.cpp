@@ -170,6 +170,8 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
     db_.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db_.open())
         return fail(db_.lastError());
+    if (const auto mismatch = sqliteLibraryMismatch(db_))
+        return refuse(HistoryOpenFailure::NotAHistory, *mismatch, error);
     QSqlQuery q(db_);
     if (!q.exec(QStringLiteral("PRAGMA table_info(Lishi)")))
         return fail(q.lastError());
@@ -308,6 +310,13 @@ std::optional<HistoryStore::Span> HistoryStore::span(QString* error) const {
         return std::nullopt;
     }
     return Span{q.value(0).isNull(), q.value(0).toLongLong(), q.value(1).toLongLong()};
+}
+
+std::optional<QString> HistoryStore::strQQHLimit() const {
+    QSqlQuery q(db_);
+    if (q.exec(QStringLiteral("SELECT MAX(strQQH) FROM Lishi")) && q.next() && !q.value(0).isNull())
+        return q.value(0).toString();
+    return std::nullopt;
 }
 
 std::optional<StoredDraw> HistoryStore::drawBack(std::optional<qint64> atMost, int back,

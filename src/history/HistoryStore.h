@@ -81,6 +81,10 @@ public:
     };
     std::optional<Span> span(QString* error) const;
 
+    // The greatest text of the column strQQH, at which an online update's scan stops. Nothing
+    // writes the column; nothing when it is empty or missing (files of older versions).
+    std::optional<QString> strQQHLimit() const;
+
     // One row instead of the whole view: the draw `back` rows before the last draw whose issue is
     // at most atMost (any issue when not given). Nothing when there is no such draw; error is
     // set only when the history could not be read.

@@ -1,6 +1,7 @@
 #include "SqliteStatement.h"
 
 #include <QSqlDriver>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
 
@@ -14,6 +15,26 @@ sqlite3* sqliteHandle(const HistoryStore& store) {
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
         return nullptr;
     return *static_cast<sqlite3* const*>(v.constData());
+}
+
+std::optional<QString> sqliteLibraryMismatch(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT sqlite_source_id(), sqlite_version()")) || !q.next())
+        return QStringLiteral("无法读出 Qt 数据库驱动所用的 SQLite 版本：%1")
+            .arg(q.lastError().text());
+    const QString driverSource = q.value(0).toString();
+    const QString driverVersion = q.value(1).toString();
+    const QStringList parts = driverVersion.split(QLatin1Char('.'));
+    const int driverNumber =
+        parts.size() == 3 ? parts[0].toInt() * 1000000 + parts[1].toInt() * 1000 + parts[2].toInt()
+                          : -1;
+    if (driverNumber == sqlite3_libversion_number() &&
+        driverSource == QLatin1String(sqlite3_sourceid()))
+        return std::nullopt;
+    return QStringLiteral(
+               "本程序调用的 SQLite 库（%1）与 Qt 数据库驱动所用的（%2）不是同一个，"
+               "不能安全地读写历史数据库；请重新安装 libsqlite3-0 和 libqt6sql6-sqlite。")
+        .arg(QLatin1String(sqlite3_libversion()), driverVersion);
 }
 
 SqliteStatement::SqliteStatement(const HistoryStore& store)

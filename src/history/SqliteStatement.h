@@ -14,6 +14,11 @@ namespace quorvex {
 // SQLite's own connection behind the store; null when the store is not open on SQLite.
 sqlite3* sqliteHandle(const HistoryStore& store);
 
+// The program calls SQLite's C API on the Qt driver's connection: both must be one library.
+// The message for the user when the library linked here is not the one the driver runs; nothing
+// when they agree.
+std::optional<QString> sqliteLibraryMismatch(const QSqlDatabase& db);
+
 // A prepared statement run through SQLite's C API on the store's connection, inside whatever
 // transaction the store has open. Binding and reading cost no QVariant per value, which is most
 // of Qt SQL's cost on rows of a hundred columns. Errors come back as Qt SQL reports them, so

@@ -2,28 +2,18 @@
 
 #include "history/DrawBulkWriter.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 namespace quorvex {
 
 bool readHistoryBounds(HistoryStore& store, HistoryBounds* bounds, QString* error) {
-    QSqlQuery q(store.database());
-    if (!q.exec(QStringLiteral("SELECT MIN(SQQH), MAX(SQQH) FROM Lishi")) || !q.next()) {
-        if (error)
-            *error = QStringLiteral("无法读取历史号码：%1").arg(q.lastError().text());
+    const auto span = store.span(error);
+    if (!span)
         return false;
-    }
     *bounds = {};
-    if (!q.value(0).isNull()) {
-        bounds->first = q.value(0).toLongLong();
-        bounds->last = q.value(1).toLongLong();
+    if (!span->empty) {
+        bounds->first = span->firstIssue;
+        bounds->last = span->lastIssue;
     }
-    // No part of the program writes strQQH; a table without it has no limit.
-    QSqlQuery limit(store.database());
-    if (limit.exec(QStringLiteral("SELECT MAX(strQQH) FROM Lishi")) && limit.next() &&
-        !limit.value(0).isNull())
-        bounds->strQQHLimit = limit.value(0).toString();
+    bounds->strQQHLimit = store.strQQHLimit();
     return true;
 }
 
