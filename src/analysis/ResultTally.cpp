@@ -9,15 +9,11 @@
 
 namespace quorvex {
 
-namespace {
-
-QString cellText(int kind, int value, int sxIni) {
+QString valueLabel(int kind, int value, int sxIni) {
     if (kind == Zodiac)
         return strSxName(value - sxIni); // a value of the other base has no name: empty cell
     return QString::number(value);
 }
-
-} // namespace
 
 QString percentageText(qint64 count, qint64 denominator) {
     if (denominator <= 0)
@@ -46,7 +42,7 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
     // Names are made once per value, not once per cell.
     QStringList names;
     for (int v = values.lo; v <= values.hi; ++v)
-        names << cellText(kind, v, sxIni);
+        names << valueLabel(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
     for (const qsizetype row : rows) {
         QStringList cells;
@@ -58,7 +54,7 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
                 ++counts[v - values.lo];
                 cells << names[v - values.lo];
             } else {
-                cells << cellText(kind, v, sxIni);
+                cells << valueLabel(kind, v, sxIni);
             }
         }
         // The numbers of the draw the follow draw was matched through.

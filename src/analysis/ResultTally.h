@@ -14,6 +14,10 @@ namespace quorvex {
 FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
                                const SearchRequest& request);
 
+// How a value of a kind is shown in the grids: the zodiac name in zodiac mode (empty for a value
+// without a name under the base), else the number.
+QString valueLabel(int kind, int value, int sxIni);
+
 // The percentage cell: count * 100 / denominator with three decimals and "%"; empty when
 // there is no follow draw.
 QString percentageText(qint64 count, qint64 denominator);

@@ -26,6 +26,7 @@ std::unique_ptr<Command> makeRebuildCommand();
 std::unique_ptr<Command> makeExportTextCommand();
 std::unique_ptr<Command> makeExportSheetCommand();
 std::unique_ptr<Command> makeUpdateCommand();
+std::unique_ptr<Command> makeBacktestCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -46,6 +47,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeExportTextCommand,
         &makeExportSheetCommand,
         &makeUpdateCommand,
+        &makeBacktestCommand,
     };
     // clang-format on
     return factories;

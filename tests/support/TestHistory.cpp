@@ -29,8 +29,13 @@ void TempHistory::append(qint64 issue, const Numbers& numbers, const ValueBases&
 
 void TempHistory::appendMany(qint64 firstIssue, const QVector<Numbers>& draws,
                              const ValueBases& bases) {
+    // One transaction: a commit each would wait for the disk every time.
+    HistoryStore::Transaction transaction(store_);
     for (qsizetype i = 0; i < draws.size(); ++i)
         append(firstIssue + i, draws[i], bases);
+    QString error;
+    if (!transaction.commit(&error))
+        qFatal("append failed: %s", qPrintable(error));
 }
 
 QString TempHistory::text(qint64 issue, const QString& column) {

@@ -1,0 +1,294 @@
+#include "Backtest.h"
+
+#include "ChanceBaseline.h"
+#include "FollowMatching.h"
+
+#include "history/ZodiacTables.h"
+
+#include <algorithm>
+#include <bit>
+#include <bitset>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+namespace quorvex {
+
+namespace {
+
+// Every token a free-mode test can look for, as one bit: count c (1..5) with value v (0..15),
+// or, for the follow search's number kind, the two digits of v alone.
+using TokenMask = std::bitset<96>;
+constexpr int kMaxCount = kPositions;
+
+int tokenBit(int count, int value) {
+    return (count - 1) * 16 + value;
+}
+int numberBit(int value) {
+    return 80 + value;
+}
+
+// The tokens a code text holds, each exactly when the search's substring test finds it there.
+TokenMask textTokens(QByteArrayView text, int kind, bool bareNumbers) {
+    TokenMask m;
+    const bool twoDigits = kindUsesTwoDigits(kind);
+    const ValueRange range = counterRange(kind);
+    auto digit = [&](qsizetype at) {
+        return at < text.size() && text[at] >= '0' && text[at] <= '9' ? text[at] - '0' : -1;
+    };
+    for (qsizetype x = 1; x < text.size(); ++x) {
+        if (text[x] != 'X')
+            continue;
+        const int count = digit(x - 1);
+        int value = digit(x + 1);
+        if (twoDigits)
+            value = value < 0 || digit(x + 2) < 0 ? -1 : value * 10 + digit(x + 2);
+        if (count >= 1 && count <= kMaxCount && value >= 0 && range.contains(value))
+            m.set(std::size_t(tokenBit(count, value)));
+    }
+    if (bareNumbers) {
+        const std::string_view t(text.data(), std::size_t(text.size()));
+        for (int v = 0; v <= 15; ++v) {
+            const char pair[2] = {char('0' + v / 10), char('0' + v % 10)};
+            if (t.find(std::string_view(pair, 2)) != std::string_view::npos)
+                m.set(std::size_t(numberBit(v)));
+        }
+    }
+    return m;
+}
+
+// The tokens of a reference, as followSearch and combinationSearch build them. Nothing when a
+// token lies outside every text's reach (no row can hold it).
+std::optional<TokenMask> referenceTokens(const SearchRequest& r, const RefValues& ref,
+                                         bool combination) {
+    TokenMask need;
+    std::array<int, 16> counters{};
+    const ValueRange range = counterRange(r.intLei);
+    for (int p = 1; p <= kPositions; ++p) {
+        if (!combination && !r.bolPosSel[p - 1])
+            continue;
+        const int v = ref[p - 1];
+        if (!combination && r.intLei == Number) {
+            if (v < 0 || v > 15)
+                return std::nullopt;
+            need.set(std::size_t(numberBit(v)));
+        } else if (range.contains(v)) {
+            const int count = ++counters[v];
+            if (count > kMaxCount)
+                return std::nullopt;
+            need.set(std::size_t(tokenBit(count, v)));
+        } else if (!combination) {
+            return std::nullopt; // a count-0 token, which no code text holds
+        }
+    }
+    return need;
+}
+
+// A token set in two words, for the scans' inner loop.
+struct Tokens {
+    quint64 low = 0;
+    quint64 high = 0;
+    explicit Tokens(const TokenMask& m = {})
+        : low((m & TokenMask(~0ULL)).to_ullong()), high((m >> 64).to_ullong()) {}
+    bool holds(const Tokens& need) const {
+        return (low & need.low) == need.low && (high & need.high) == need.high;
+    }
+    int common(const Tokens& need) const {
+        return std::popcount(low & need.low) + std::popcount(high & need.high);
+    }
+};
+
+// What the scans read, per row of the snapshot as a follow draw, prepared once for all issues.
+struct Prepared {
+    std::vector<Tokens> tokens;                         // free: those of the row's lists (listRow)
+    std::vector<std::array<int, kPositions>> earlier;   // fixed: the search kind the lag before
+    std::vector<std::array<quint8, kPositions>> result; // the result kind: offsets from lo, or
+                                                        // kOutside for a value outside the kind
+};
+constexpr quint8 kOutside = 16;
+
+Prepared prepare(const HistorySnapshot& s, const SearchRequest& r, bool combination,
+                 const ValueRange& values) {
+    Prepared p;
+    const auto rows = std::size_t(s.rows());
+    if (r.bolZyw) {
+        std::vector<Tokens> own(rows);
+        for (std::size_t i = 0; i < rows; ++i)
+            own[i] = Tokens(textTokens(s.text(HistorySnapshot::code(r.intLei), qsizetype(i)),
+                                       r.intLei, !combination && r.intLei == Number));
+        p.tokens.resize(rows);
+        for (std::size_t i = 0; i < rows; ++i) {
+            const qsizetype list = listRow(qsizetype(i), r);
+            p.tokens[i] = list < 0 ? Tokens() : own[std::size_t(list)];
+        }
+    } else {
+        p.earlier.resize(rows);
+        for (std::size_t i = 0; i < rows; ++i)
+            for (int pos = 1; pos <= kPositions; ++pos)
+                p.earlier[i][pos - 1] = earlierValue(s, qsizetype(i), pos, r);
+    }
+    p.result.resize(rows);
+    for (std::size_t i = 0; i < rows; ++i)
+        for (int pos = 1; pos <= kPositions; ++pos) {
+            const int v = s.value(HistorySnapshot::attribute(pos, r.intXianshiLei), qsizetype(i));
+            p.result[i][pos - 1] = values.contains(v) ? quint8(v - values.lo) : kOutside;
+        }
+    return p;
+}
+
+// How many of the numbers 1..15 have one of the values under the issue's own year mapping.
+int numbersWithValues(qint64 issue, const SearchRequest& r, const QVector<int>& values) {
+    const ZodiacYear year(zodiacYearOfIssue(issue));
+    int m = 0;
+    for (int first = 1; first <= 15; first += kPositions) {
+        const Numbers numbers{first, first + 1, first + 2, first + 3, first + 4};
+        for (const int v : deriveAttributes(numbers, year, r.bases).kindValues(r.intXianshiLei))
+            m += values.contains(v) ? 1 : 0;
+    }
+    return m;
+}
+
+} // namespace
+
+QVector<int> rankedValues(const QVector<qint64>& counts, int lo) {
+    QVector<int> order(counts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&counts](int a, int b) { return counts[a] > counts[b]; });
+    for (int& v : order)
+        v += lo;
+    return order;
+}
+
+QVector<int> backtestColumns(const BacktestRequest& request) {
+    QVector<int> columns = searchColumns(request.search);
+    for (int p = 1; p <= kPositions; ++p)
+        columns << HistorySnapshot::attribute(p, request.search.intLei);
+    return columns;
+}
+
+bool validateBacktest(const BacktestRequest& request, QString* error) {
+    auto refuse = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (request.search.bolManual)
+        return refuse(QStringLiteral("手动输入的参考号码不属于任何一期，不能回测；"
+                                     "请用自动历史位的选项回测。"));
+    SearchRequest check = request.search;
+    check.endIssue = check.startIssue;
+    if (!validateRequest(check, error) ||
+        (request.combinedPositions != 0 &&
+         !validateCombinedPositions(request.combinedPositions, error)))
+        return false;
+    if (request.topK < 1)
+        return refuse(QStringLiteral("前K个的K必须是正整数，当前为%1。").arg(request.topK));
+    if (request.firstIssue > request.lastIssue)
+        return refuse(QStringLiteral("回测的起始期号 %1 在截止期号 %2 之后。")
+                          .arg(request.firstIssue)
+                          .arg(request.lastIssue));
+    return true;
+}
+
+std::optional<BacktestResult> runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
+                                          const std::function<bool(qsizetype, qsizetype)>& progress,
+                                          QString* error) {
+    if (!validateBacktest(request, error))
+        return std::nullopt;
+    const bool combination = request.combinedPositions != 0;
+    const int k = request.combinedPositions;
+    SearchRequest r = request.search;
+    if (combination)
+        r.bolPosSel.fill(true);
+    const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
+    const Prepared prepared = prepare(s, r, combination, values);
+    int ticked = 0;
+    for (const bool t : r.bolPosSel)
+        ticked += t ? 1 : 0;
+
+    BacktestResult result;
+    const auto [first, last] = s.rowsBetween(request.firstIssue, request.lastIssue);
+    const qint64 lag = r.bolSq ? 0 : r.intPreQi - 1;
+    QVector<qint64> counts(values.count());
+    for (qsizetype at = first; at < last; ++at) {
+        if (progress && (at - first) % 16 == 0 && !progress(at - first, last - first)) {
+            if (error)
+                *error = QStringLiteral("回测已取消。");
+            return std::nullopt;
+        }
+        // The verification tab for this issue: the last draw up to the issue before it ends
+        // the search, the reference draw lies the lag before that.
+        const qint64 issue = s.issue(at);
+        const auto target = issueBefore(QString::number(issue));
+        if (!target)
+            continue;
+        const qsizetype end = s.rowsBetween(std::numeric_limits<qint64>::min(), *target).second;
+        const qsizetype reference = end - 1 - lag;
+        const qsizetype begin = end > 0 ? s.rowsBetween(r.startIssue, s.issue(end - 1)).first : 0;
+        if (reference < 0 || begin >= end || r.startIssue > s.issue(end - 1))
+            continue;
+        RefValues ref{};
+        for (int p = 1; p <= kPositions; ++p)
+            ref[p - 1] = s.value(HistorySnapshot::attribute(p, r.intLei), reference);
+
+        BacktestRow row;
+        row.issue = issue;
+        std::array<qint64, kOutside + 1> tally{};
+        const auto tokens = r.bolZyw ? referenceTokens(r, ref, combination) : TokenMask();
+        const Tokens need(tokens.value_or(TokenMask()));
+        const bool none = !tokens; // a token no text holds: only an empty need matches
+        const int wanted = combination ? k : ticked;
+        for (qsizetype j = begin; j < end; ++j) {
+            bool match;
+            if (r.bolZyw) {
+                const Tokens& held = prepared.tokens[std::size_t(j)];
+                match = !none &&
+                        (combination ? held.common(need) >= k : ticked == 0 || held.holds(need));
+            } else {
+                int agreeing = 0;
+                const auto& earlier = prepared.earlier[std::size_t(j)];
+                for (int p = 0; p < kPositions; ++p)
+                    agreeing += r.bolPosSel[p] && earlier[p] == ref[p] ? 1 : 0;
+                match = agreeing >= wanted;
+            }
+            if (!match)
+                continue;
+            ++row.followDraws;
+            for (const quint8 v : prepared.result[std::size_t(j)])
+                ++tally[v];
+        }
+        for (int v = 0; v < values.count(); ++v)
+            counts[v] = tally[std::size_t(v)];
+        row.top = rankedValues(counts, values.lo).mid(0, request.topK);
+        for (int p = 1; p <= kPositions; ++p) {
+            row.drawn[p - 1] = s.value(HistorySnapshot::attribute(p, r.intXianshiLei), at);
+            row.hits += row.top.contains(row.drawn[p - 1]) ? 1 : 0;
+        }
+        const double share = numbersWithValues(issue, r, row.top) / 15.0;
+        row.expected = kPositions * share;
+        row.variance = kPositions * share * (1 - share) * (10.0 / 14.0);
+        result.hits += row.hits;
+        result.expected += row.expected;
+        result.variance += row.variance;
+        result.rows.append(std::move(row));
+    }
+    if (result.expected > 0)
+        result.ratio = double(result.hits) / result.expected;
+    if (result.variance > 0) {
+        result.z = (double(result.hits) - result.expected) / std::sqrt(result.variance);
+        result.p = 0.5 * std::erfc(*result.z / std::sqrt(2.0));
+    }
+    return result;
+}
+
+QString BacktestResult::summary() const {
+    const QString none = QStringLiteral("—");
+    return QStringLiteral("回测 %1 期：命中 %2 次，随机期望 %3 次（比值 %4，单侧 p = %5）")
+        .arg(rows.size())
+        .arg(hits)
+        .arg(QString::number(expected, 'f', 1), ratio ? QString::number(*ratio, 'f', 3) : none,
+             p ? significantText(*p) : none);
+}
+
+} // namespace quorvex

@@ -1,0 +1,149 @@
+#include "ArgumentValues.h"
+#include "SearchOptions.h"
+
+#include "analysis/Backtest.h"
+#include "analysis/ResultTally.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+const QString kOptCombo = QStringLiteral("combo");
+const QString kOptLast = QStringLiteral("last");
+const QString kOptTop = QStringLiteral("top");
+const QString kOptSummary = QStringLiteral("summary");
+
+// How a search configuration would have done on every issue of a range, searched as of each.
+class BacktestCommand : public DatabaseCommand {
+public:
+    QString name() const override { return QStringLiteral("backtest"); }
+    QString summary() const override {
+        return QStringLiteral("Try the search on every issue of a range as it would have been "
+                              "searched before it, against chance.");
+    }
+
+protected:
+    bool onlyReads() const override { return true; }
+    void addOptions(QCommandLineParser& parser) override {
+        addFormatOption(parser);
+        addSearchOptions(parser);
+        parser.addOptions({
+            {kOptCombo, QStringLiteral("Backtest the combination search over K positions (1..5)."),
+             QStringLiteral("K")},
+            {kOptLast, QStringLiteral("The last N issues of the history (default 100)."),
+             QStringLiteral("N")},
+            {kOptTop,
+             QStringLiteral("The first K values of the ranked tally are the forecast (default 3)."),
+             QStringLiteral("K"), QStringLiteral("3")},
+            {kOptSummary, QStringLiteral("Print the summary line alone.")},
+        });
+    }
+
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        format_ = gridFormat(parser, context);
+        if (!format_)
+            return ExitUsage;
+        for (const char* option : {"values", "verify", "before", "matches", "baseline"})
+            if (parser.isSet(QLatin1String(option)))
+                return context.usage(
+                    QStringLiteral("--%1 has no place in a backtest: each issue is searched with "
+                                   "the draw before it as reference")
+                        .arg(QLatin1String(option)));
+        if (parser.isSet(kOptCombo)) {
+            combo_ = settingNumber(parser.value(kOptCombo), settingRanges::intZhWSetup);
+            if (!combo_)
+                return context.usage(
+                    QStringLiteral("--combo takes a number of positions from 1 to 5, not '%1'")
+                        .arg(parser.value(kOptCombo)));
+        }
+        top_ = plainCount(parser.value(kOptTop));
+        if (top_ < 1)
+            return context.usage(QStringLiteral("--top takes a positive whole number, not '%1'")
+                                     .arg(parser.value(kOptTop)));
+        if (parser.isSet(kOptLast)) {
+            last_ = plainCount(parser.value(kOptLast));
+            if (last_ < 1)
+                return context.usage(QStringLiteral("--last takes a positive whole number, not "
+                                                    "'%1'")
+                                         .arg(parser.value(kOptLast)));
+            if (parser.isSet(QStringLiteral("from")) || parser.isSet(QStringLiteral("to")))
+                return context.usage(QStringLiteral("give --last N or --from and --to, not both"));
+        }
+        summaryOnly_ = parser.isSet(kOptSummary);
+        return options_.parse(parser, context, combo_ ? PositionUse::Ignored : PositionUse::Ticked);
+    }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
+        // The session, the issues and the search read one version of the history.
+        const HistoryStore::ReadSnapshot pinned(store);
+        SearchSession session(store, context.snapshot());
+        session.setSettings(context.settings());
+        QString error;
+        SearchOptions search = options_;
+        search.from.reset(); // --from and --to name the issues tried, not the search's range
+        search.to.reset();
+        if (!session.historyChanged(&error) || !search.apply(session, &error))
+            return context.fail(error);
+        if (session.isEmpty())
+            return context.fail(
+                QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。"));
+        BacktestRequest b;
+        b.search = session.request(options_.positions);
+        b.combinedPositions = combo_.value_or(0);
+        b.topK = top_;
+        HistorySnapshot& snapshot = context.snapshot();
+        if (!snapshot.refresh(store, backtestColumns(b), &error))
+            return context.fail(error);
+        b.lastIssue = options_.to.value_or(snapshot.issue(snapshot.rows() - 1));
+        b.firstIssue = options_.from.value_or(
+            snapshot.issue(std::max<qsizetype>(0, snapshot.rows() - (last_ ? last_ : 100))));
+        if (!validateBacktest(b, &error))
+            return context.usage(error);
+        const auto result = runBacktest(snapshot, b, {}, &error);
+        if (!result)
+            return context.fail(error);
+        if (!summaryOnly_)
+            printGrid(context.out(), grid(*result, b.search), *format_);
+        if (summaryOnly_ || *format_ == GridFormat::Table)
+            context.out() << result->summary() << '\n';
+        return ExitSuccess;
+    }
+
+private:
+    // A count of plain digits up to a million; 0 when it is not one.
+    static int plainCount(const QString& text) {
+        const auto n = plainNumber(text);
+        return n && *n <= 1000000 ? int(*n) : 0;
+    }
+
+    static Grid grid(const BacktestResult& result, const SearchRequest& r) {
+        auto labels = [&r](const auto& values) {
+            QStringList out;
+            for (const int v : values)
+                out << valueLabel(r.intXianshiLei, v, r.bases.sxIni);
+            return out.join(QLatin1Char(' '));
+        };
+        Grid g;
+        g.header = {QStringLiteral("期号"), QStringLiteral("前K个结果"), QStringLiteral("开奖"),
+                    QStringLiteral("命中"), QStringLiteral("期望")};
+        for (const BacktestRow& row : result.rows)
+            g.rows << QStringList{QString::number(row.issue), labels(row.top), labels(row.drawn),
+                                  QString::number(row.hits), QString::number(row.expected, 'f', 3)};
+        return g;
+    }
+
+    std::optional<GridFormat> format_;
+    SearchOptions options_;
+    std::optional<int> combo_;
+    int top_ = 3;
+    int last_ = 0;
+    bool summaryOnly_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeBacktestCommand() {
+    return std::make_unique<BacktestCommand>();
+}
+
+} // namespace quorvex::cli
