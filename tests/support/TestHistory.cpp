@@ -5,6 +5,10 @@
 #include <QSqlRecord>
 #include <QtTest>
 
+#include "history/SqliteStatement.h"
+
+#include <sqlite3.h>
+
 namespace quorvex::test {
 
 void isolateSettings(const QString& folder) {
@@ -29,12 +33,14 @@ void TempHistory::append(qint64 issue, const Numbers& numbers, const ValueBases&
 
 void TempHistory::appendMany(qint64 firstIssue, const QVector<Numbers>& draws,
                              const ValueBases& bases) {
-    // One transaction: a commit each would wait for the disk every time.
-    HistoryStore::Transaction transaction(store_);
+    // One transaction (unless the caller has one): a commit each would wait for the disk.
+    std::optional<HistoryStore::Transaction> transaction;
+    if (sqlite3_get_autocommit(sqliteHandle(store_)))
+        transaction.emplace(store_);
     for (qsizetype i = 0; i < draws.size(); ++i)
         append(firstIssue + i, draws[i], bases);
     QString error;
-    if (!transaction.commit(&error))
+    if (transaction && !transaction->commit(&error))
         qFatal("append failed: %s", qPrintable(error));
 }
 
