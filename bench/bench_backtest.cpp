@@ -93,14 +93,19 @@ int main(int argc, char** argv) {
     std::printf("backtest of the last %d issues (top %d), against the naive loop of answered "
                 "searches and a plain pass in memory\n",
                 kIssues, kTop);
-    for (const int size : {5840, 100000}) {
+    // Sizes may be named on the command line (bench_backtest 5840); both by default.
+    QVector<int> sizes{5840, 100000};
+    if (argc > 1) {
+        sizes.clear();
+        for (int i = 1; i < argc; ++i)
+            sizes << QByteArray(argv[i]).toInt();
+    }
+    for (const int size : sizes) {
         QTemporaryDir dir;
         HistoryStore store;
         QString error;
-        if (!store.open(dir.path(), &error) || !fillHistory(store, size)) {
-            std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+        if (!makeHistory(store, dir.path(), size))
             return 1;
-        }
         const HistoryView view = readHistoryView(store);
         const MemoryHistory memory = MemoryHistory::fromView(view);
         for (const int k : {0, 2}) {

@@ -107,10 +107,8 @@ int main(int argc, char** argv) {
         {
             HistoryStore store;
             QString error;
-            if (!store.open(folder, &error) || !fillHistory(store, size)) {
-                std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+            if (!makeHistory(store, folder, size))
                 return 1;
-            }
             const auto span = store.span(&error);
             if (!span)
                 return 1;

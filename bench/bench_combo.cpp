@@ -35,10 +35,8 @@ int main(int argc, char** argv) {
         QTemporaryDir dir;
         HistoryStore store;
         QString error;
-        if (!store.open(dir.path(), &error) || !fillHistory(store, size)) {
-            std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+        if (!makeHistory(store, dir.path(), size))
             return 1;
-        }
         const HistoryView view = readHistoryView(store);
         const MemoryHistory memory = MemoryHistory::fromView(view);
         HistorySnapshot snapshot;

@@ -24,6 +24,14 @@ bool fillHistory(HistoryStore& store, int count) {
     return t.commit(&error);
 }
 
+bool makeHistory(HistoryStore& store, const QString& folder, int count) {
+    QString error;
+    if (store.open(folder, &error) && fillHistory(store, count))
+        return true;
+    std::fprintf(stderr, "cannot build the history: %s\n", qPrintable(error));
+    return false;
+}
+
 double cpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
