@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Quorvex set-up: installs what is missing (Debian packages), configures, builds, then
-#   ./build.sh run    starts the window
+# Quorvex set-up: installs what is missing (Debian packages), configures, builds what the mode
+# needs, then
+#   ./build.sh run    starts the window (builds the window and quorvex-cli only)
 #   ./build.sh test   runs every test
 #   ./build.sh bench  runs the benchmarks (not part of the tests)
 #   ./build.sh sanitize  runs every test built with AddressSanitizer and UBSan (build-sanitize/)
 #   ./build.sh fuzz   runs each libFuzzer target for FUZZ_SECONDS (default 30; build-fuzz/)
+#   ./build.sh package  builds build/quorvex_<version>_amd64.deb and checks it with lintian
+#                       and appstreamcli
 set -uo pipefail
 cd "$(dirname "$0")"
 what=${1:-run}
@@ -16,9 +19,9 @@ fail() {
 }
 
 case "$what" in
-run | test | bench | sanitize | fuzz) ;;
+run | test | bench | sanitize | fuzz | package) ;;
 *)
-    echo "usage: ./build.sh [run|test|bench|sanitize|fuzz]" >&2
+    echo "usage: ./build.sh [run|test|bench|sanitize|fuzz|package]" >&2
     exit 2
     ;;
 esac
@@ -33,14 +36,20 @@ esac
 #   zlib1g-dev              libxlsxwriter's pkg-config file links -lz, which its package does not pull in
 #   fonts-noto-cjk          Chinese glyphs in the window
 #   qt6-svg-dev             the chart saved as an SVG drawing (QSvgGenerator)
-#   xlsx2csv unzip          the tests read exported workbooks back with tools of their own
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
           qt6-charts-dev qt6-translations-l10n libgumbo-dev libsqlite3-dev libxlsxwriter-dev zlib1g-dev libgl-dev
-          fonts-noto-cjk sqlite3 xlsx2csv unzip qt6-svg-dev)
+          fonts-noto-cjk qt6-svg-dev)
+case "$what" in
+# The tests read exported workbooks back with tools of their own.
+test | sanitize) packages+=(xlsx2csv unzip) ;;
 # The fuzz targets need clang and its libFuzzer runtime.
-[ "$what" = fuzz ] && packages+=(clang libclang-rt-14-dev)
-# The benchmarks time a Python script of ours beside the searches.
-[ "$what" = bench ] && packages+=(python3)
+fuzz) packages+=(clang libclang-rt-14-dev) ;;
+# The benchmarks time a Python script of ours beside the searches, and use the tests' support.
+bench) packages+=(python3) ;;
+# The package's dependencies come from dpkg-shlibdeps (dpkg-dev), which CPack runs on the files
+# that file(1) names as binaries; lintian and appstreamcli check the result.
+package) packages+=(dpkg-dev file lintian appstream) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -75,13 +84,21 @@ fuzz)
     ;;
 esac
 mkdir -p "$dir"
-if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${options[@]}" >"$dir/configure.log" 2>&1; then
+# Installed under /usr (the package): an installed program keeps its data in the user's folder.
+if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+    "${options[@]}" >"$dir/configure.log" 2>&1; then
     grep -A4 "CMake Error" "$dir/configure.log" | head -20 >&2
     fail "configure failed (the whole output is in $dir/configure.log); a package may be missing or broken: run this again, or reinstall the packages listed in build.sh"
 fi
-targets=()
-[ "$what" = fuzz ] && targets=(--target fuzz_historyline fuzz_textimport)
-cmake --build "$dir" --parallel "${targets[@]}" || fail "the build failed (the compiler's messages are above)"
+# Only what the mode runs: the window starts without building a test first.
+case "$what" in
+run) targets=(quorvex quorvex-cli quorvex_sample_history) ;;
+test | sanitize) targets=(quorvex_tests) ;;
+bench) targets=(quorvex_benchmarks) ;;
+fuzz) targets=(fuzz_historyline fuzz_textimport) ;;
+package) targets=(quorvex quorvex-cli quorvex_packaging_files) ;;
+esac
+cmake --build "$dir" --parallel --target "${targets[@]}" || fail "the build failed (the compiler's messages are above)"
 
 case "$what" in
 run)
@@ -107,6 +124,15 @@ fuzz)
             { tail -40 "build-fuzz/$f.log" >&2; fail "fuzz target $f found a fault (above; whole log in build-fuzz/$f.log, the input in build-fuzz/crash-*)"; }
         grep -E "stat::number_of_executed_units" "build-fuzz/$f.log"
     done
+    ;;
+package)
+    (cd build && cpack -G DEB >cpack.log 2>&1) || { tail -20 build/cpack.log >&2; fail "cpack could not make the package (whole log in build/cpack.log)"; }
+    deb=$(ls build/quorvex_*_amd64.deb)
+    lintian --fail-on error,warning "$deb" || fail "lintian found faults in $deb (above)"
+    rm -rf build/package-check && mkdir -p build/package-check && dpkg-deb -x "$deb" build/package-check
+    appstreamcli validate --no-net build/package-check/usr/share/metainfo/*.metainfo.xml ||
+        fail "appstreamcli found faults in the package's metainfo (above)"
+    echo "Package: $deb"
     ;;
 bench)
     ran=0

@@ -4,12 +4,25 @@
 #include "history/ProgramFolder.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char* argv[]) {
+    // Answered before any window system is needed.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("quorvex %s\n", qPrintable(quorvex::programVersion()));
+            return 0;
+        }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvex"));
+    QApplication::setApplicationVersion(quorvex::programVersion());
+    QApplication::setDesktopFileName(QStringLiteral("org.quorvex.Quorvex"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.quorvex.Quorvex.png")));
     // The standard buttons and dialogs in Chinese, like the rest of the window.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),

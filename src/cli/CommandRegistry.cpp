@@ -110,14 +110,21 @@ int runCli(const QStringList& arguments) {
                                  QStringLiteral("FOLDER"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the program's version."));
     parser.addOption(dir);
     parser.addOption(help);
+    parser.addOption(version);
 
     Context early(QString(), out, err);
     if (!parser.parse(arguments))
         return early.usage(parser.errorText());
     if (parser.isSet(help)) {
         out << globalHelp(parser);
+        return ExitSuccess;
+    }
+    if (parser.isSet(version)) {
+        out << QStringLiteral("quorvex-cli %1\n").arg(programVersion());
         return ExitSuccess;
     }
     QStringList rest = parser.positionalArguments();
