@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -42,7 +44,13 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     splitter->setStretchFactor(2, 1);
     layout->addWidget(splitter);
     setCentralWidget(central);
-    resize(1340, 700);
+    // As large as the design on a screen that has the room, else the screen's free area less
+    // a title bar and frame (not known before the window is shown; the style's guess).
+    const QSize design(1340, 700);
+    QSize room = screen() ? screen()->availableGeometry().size() : design;
+    const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    room -= QSize(2 * frame, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frame);
+    resize(design.boundedTo(room));
 
     wheel_ = new GridWheelScroller(this);
     for (QTableView* grid : {history_->grid(), results_->matchGrid(), results_->resultGrid()})
@@ -202,6 +210,7 @@ void frmMain::setHistoryWritable(bool writable) {
 
 void frmMain::refreshAfterHistoryChange() {
     history_->AddHaoma();
+    results_->markHistoryChanged();
     QString error;
     if (!session_.historyChanged(&error))
         dialogs_->warning(QStringLiteral("历史数据库"),
