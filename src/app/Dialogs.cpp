@@ -8,6 +8,22 @@
 
 namespace quorvex {
 
+void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt,
+                   const QString& offered,
+                   const std::function<bool(const QString& answer, QString* error)>& take) {
+    QString shown = offered;
+    for (;;) {
+        const auto answer = dialogs->inputText(title, prompt, shown);
+        if (!answer)
+            return;
+        QString error;
+        if (take(*answer, &error))
+            return;
+        dialogs->warning(QStringLiteral("输入有误"), error);
+        shown = *answer;
+    }
+}
+
 bool WidgetDialogs::question(const QString& title, const QString& text) {
     return QMessageBox::question(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Cancel) == QMessageBox::Ok;

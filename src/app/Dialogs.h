@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -31,6 +32,13 @@ public:
     // program could be started for it.
     virtual bool openFile(const QString& path) = 0;
 };
+
+// Asks with an input box until take accepts the answer or the box is cancelled; each refusal
+// shows take's reason under the title "输入有误" and asks again with the answer as it was typed,
+// to be corrected.
+void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt,
+                   const QString& offered,
+                   const std::function<bool(const QString& answer, QString* error)>& take);
 
 // The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through
 // QDesktopServices.

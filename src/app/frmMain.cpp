@@ -15,8 +15,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 
@@ -329,16 +329,13 @@ void frmMain::mnuSetDay_Click() {
     const QString prompt =
         QStringLiteral("请输入更新需要保留的历史号码的年数（2~"
                        "16中的任意自然数），如果超过天数将删除最早的一年的历史号码");
-    for (;;) {
-        const auto answer = dialogs_->inputText(QStringLiteral("设置年数"), prompt,
-                                                QString::number(session_.settings().IniSerchDay));
-        if (!answer || answer->trimmed().isEmpty())
-            return;
-        QString error;
-        if (session_.setRetentionYears(*answer, &error))
-            return;
-        dialogs_->warning(QStringLiteral("输入有误"), error);
-    }
+    // An empty answer keeps the setting.
+    askUntilTaken(dialogs_, QStringLiteral("设置年数"), prompt,
+                  QString::number(session_.settings().IniSerchDay),
+                  [this](const QString& answer, QString* error) {
+                      return answer.trimmed().isEmpty() ||
+                             session_.setRetentionYears(answer, error);
+                  });
 }
 
 } // namespace quorvex

@@ -113,8 +113,11 @@ void FrmMainSettingsTest::retentionYearsBox() {
     const auto& first = dialogs.asked().first();
     QCOMPARE(first.title, QString("设置年数"));
     QVERIFY(first.text.endsWith("|3"));
-    if (messages > 0)
+    if (messages > 0) {
         QCOMPARE(dialogs.asked()[1].title, QString("输入有误"));
+        // Asked again with the refused answer as typed.
+        QVERIFY(dialogs.asked()[2].text.endsWith("|" + answers[0]));
+    }
     QCOMPARE(w.session().settings().IniSerchDay, stored);
     if (stored != 3)
         QCOMPARE(rawSetting("IniSerchDay"), QString::number(stored));
