@@ -165,9 +165,27 @@ void HistoryPanel::MaskEdBox1_KeyPress(int) {
     bolEntryDone = false;
 }
 
+std::array<QString, kPositions> HistoryPanel::entryTexts() const {
+    std::array<QString, kPositions> texts;
+    for (int i = 1; i <= 5; ++i)
+        texts[i - 1] = MaskEdBox1[i]->displayText();
+    return texts;
+}
+
 void HistoryPanel::MaskEdBox1_Change(int index) {
     if (bolEntryDone)
         return;
+    if (refused_) {
+        const auto texts = entryTexts();
+        // A key that changed nothing in a full box is no new answer to the refusal.
+        if (texts == *refused_)
+            return;
+        // A correction in any box tries the draw again once every box is complete.
+        if (std::all_of(texts.begin(), texts.end(), entryBoxComplete)) {
+            storeEnteredDraw();
+            return;
+        }
+    }
     QLineEdit* box = MaskEdBox1[index];
     if (index == 5) {
         if (entryBoxComplete(box->displayText()))
@@ -183,15 +201,19 @@ void HistoryPanel::MaskEdBox1_Change(int index) {
 }
 
 void HistoryPanel::storeEnteredDraw() {
-    std::array<QString, kPositions> texts;
-    for (int i = 1; i <= 5; ++i)
-        texts[i - 1] = MaskEdBox1[i]->displayText();
+    const auto texts = entryTexts();
     const Numbers numbers = enteredNumbers(texts);
     const QString title = QStringLiteral("输入历史号码");
-    if (const QString problem = enteredDrawProblem(numbers); !problem.isEmpty()) {
-        dialogs_->warning(title, problem);
+    if (const auto refusal = entryRefusal(numbers)) {
+        refused_ = texts;
+        dialogs_->warning(title, refusal->message);
+        // The box to correct, its text selected: the next digit replaces it.
+        QLineEdit* box = MaskEdBox1[refusal->box];
+        box->setFocus(Qt::OtherFocusReason);
+        box->selectAll();
         return;
     }
+    refused_.reset();
     // The zodiac year follows the issue shown in Text1, as typed there if it is a number.
     bool typed = false;
     const qint64 zodiacIssue = Text1->text().trimmed().toLongLong(&typed);

@@ -53,6 +53,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::array<QString, kPositions> entryTexts() const;
     void storeEnteredDraw();
     void scrollToNewest();
 
@@ -64,6 +65,8 @@ private:
     // Set from storing a typed draw until the next key press in an entry box, so that the
     // panel's own emptying of the boxes neither stores again nor moves the focus.
     bool bolEntryDone = false;
+    // The boxes as they stood when their draw was refused, until it is stored.
+    std::optional<std::array<QString, kPositions>> refused_;
 
     QLabel* Label12 = nullptr;
     QLineEdit* Text1 = nullptr;
