@@ -1,6 +1,7 @@
 #include "HistoryPanel.h"
 
 #include "Controls.h"
+#include "EmptyHistoryHint.h"
 #include "GridWheelScroller.h"
 #include "ManualEntry.h"
 
@@ -78,6 +79,7 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     setColumnWidths(MSFlexGrid1, historyGridWidths());
     MSFlexGrid1->setMinimumWidth(twips(1200 + 5 * 640) + 24);
     v->addWidget(MSFlexGrid1, 1);
+    emptyHint_ = new EmptyHistoryHint(MSFlexGrid1);
     // Once the user scrolls the grid, later resizes no longer pull it to the end.
     connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
             [this] { keepNewestInView_ = false; });
@@ -102,6 +104,8 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     buttons->addWidget(Command4, 2, 0, 1, 2);
     v->addLayout(buttons);
     connect(cmdRdLst, &QPushButton::clicked, this, &HistoryPanel::cmdRdLst_Click);
+    connect(emptyHint_, &EmptyHistoryHint::importAsked, cmdRdLst, &QPushButton::click);
+    connect(emptyHint_, &EmptyHistoryHint::updateAsked, Command21, &QPushButton::click);
 }
 
 void HistoryPanel::setWritable(bool writable) {
@@ -110,6 +114,7 @@ void HistoryPanel::setWritable(bool writable) {
     cmdRdLst->setEnabled(writable);
     Command3->setEnabled(writable);
     Command21->setEnabled(writable);
+    emptyHint_->setWritable(writable);
 }
 
 void HistoryPanel::focusFirstEntryBox() {
@@ -118,6 +123,8 @@ void HistoryPanel::focusFirstEntryBox() {
 }
 
 void HistoryPanel::AddHaoma() {
+    // Where the text import starts; known once the history is open.
+    emptyHint_->setSampleFolder(QDir(store_.folder()).filePath(QStringLiteral("历史号码")));
     if (store_.isOpen()) {
         QString error;
         if (auto draws = store_.loadNumbers(&error))

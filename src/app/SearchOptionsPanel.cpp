@@ -293,6 +293,12 @@ void SearchOptionsPanel::setSearchEnabled(bool enabled) {
 
 void SearchOptionsPanel::showReferenceValues(ReferenceTab shownOn) {
     const int first = shownOn == ReferenceTab::Verification ? 11 : 1;
+    // No reference draw (an empty or too short history): nothing to show, rather than zeros.
+    if (shownOn == ReferenceTab::LastDraws && !session_.referenceIssue()) {
+        for (int i = 0; i < kPositions; ++i)
+            Text2[first + i]->clear();
+        return;
+    }
     const auto texts = session_.referenceTexts();
     for (int i = 0; i < kPositions; ++i) {
         // A value without a name under the zodiac base leaves its box as it was.
