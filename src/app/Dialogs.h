@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileOpener.h"
+
 #include <QString>
 
 #include <functional>
@@ -40,11 +42,11 @@ void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt
                    const QString& offered,
                    const std::function<bool(const QString& answer, QString* error)>& take);
 
-// The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through
-// QDesktopServices.
+// The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through the
+// desktop's opener, and an opener that then finds no program for a file is said.
 class WidgetDialogs : public Dialogs {
 public:
-    explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit WidgetDialogs(QWidget* parent = nullptr);
     void setParent(QWidget* parent) { parent_ = parent; }
 
     bool question(const QString& title, const QString& text) override;
@@ -60,6 +62,7 @@ public:
 
 private:
     QWidget* parent_;
+    FileOpener opener_;
 };
 
 } // namespace quorvex

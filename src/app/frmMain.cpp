@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "ExportCommands.h"
+#include "ExportNotice.h"
 #include "GridWheelScroller.h"
 #include "HistoryCommands.h"
 
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QTimer>
@@ -89,6 +91,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     exportCommands_->watchChart(results_->chartView());
     connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
             &ExportCommands::Command4_Click);
+    exportNotice_ = new ExportNotice(statusBar(), dialogs_);
+    connect(exportCommands_, &ExportCommands::saved, exportNotice_, &ExportNotice::show);
 
     buildMenus();
     startUp();

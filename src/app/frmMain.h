@@ -23,6 +23,7 @@ class QTimer;
 namespace quorvex {
 
 class ExportCommands;
+class ExportNotice;
 class GridWheelScroller;
 class HistoryCommands;
 
@@ -59,6 +60,7 @@ public:
     ResultsPanel* resultsPanel() const { return results_; }
     HistoryCommands* historyCommands() const { return historyCommands_; }
     ExportCommands* exportCommands() const { return exportCommands_; }
+    ExportNotice* exportNotice() const { return exportNotice_; }
 
     // After any change of the history: AddHaoma, then the session's QihaoXianshi,
     // SetStartIssue, SeekRefDraw and LoadRefValues; the results shown are marked as those of
@@ -109,6 +111,7 @@ private:
     GridWheelScroller* wheel_ = nullptr;
     HistoryCommands* historyCommands_ = nullptr;
     ExportCommands* exportCommands_ = nullptr;
+    ExportNotice* exportNotice_ = nullptr;
 
     QMenu* mnuLsgl = nullptr;
     // mnuErase, mnuClear, mnuDlzd, mnuEszhzd: what writing the history needs.
