@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "EmptyHistoryHint.h"
 #include "GridWheelScroller.h"
+#include "IssueFinder.h"
 #include "ManualEntry.h"
 
 #include "import/TextImport.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -80,6 +82,12 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     MSFlexGrid1->setMinimumWidth(twips(1200 + 5 * 640) + 24);
     v->addWidget(MSFlexGrid1, 1);
     emptyHint_ = new EmptyHistoryHint(MSFlexGrid1);
+    finder_ = new IssueFinder(MSFlexGrid1, model_);
+    v->addWidget(finder_);
+    // A jump is the user's scrolling: later resizes no longer pull the grid to the end.
+    connect(finder_, &IssueFinder::jumped, this, [this] { keepNewestInView_ = false; });
+    auto* find = new QShortcut(QKeySequence::Find, this, [this] { finder_->activate(); });
+    find->setContext(Qt::WindowShortcut);
     // Once the user scrolls the grid, later resizes no longer pull it to the end.
     connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
             [this] { keepNewestInView_ = false; });

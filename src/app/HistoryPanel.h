@@ -17,10 +17,11 @@ class QTableView;
 namespace quorvex {
 
 class EmptyHistoryHint;
+class IssueFinder;
 
 // The left panel: the next issue (Text1), the entry boxes of the newest draw (MaskEdBox1), the
-// history grid (MSFlexGrid1) and the history buttons. Typed draws and the text import are
-// stored through the core; historyChanged() then asks the window to refresh.
+// history grid (MSFlexGrid1) with its find box, and the history buttons. Typed draws and the text
+// import are stored through the core; historyChanged() then asks the window to refresh.
 class HistoryPanel : public QWidget {
     Q_OBJECT
 public:
@@ -64,6 +65,7 @@ private:
     Dialogs* dialogs_;
     HistoryGridModel* model_ = nullptr;
     EmptyHistoryHint* emptyHint_ = nullptr;
+    IssueFinder* finder_ = nullptr;
     bool keepNewestInView_ = false;
     // Set from storing a typed draw until the next key press in an entry box, so that the
     // panel's own emptying of the boxes neither stores again nor moves the focus.

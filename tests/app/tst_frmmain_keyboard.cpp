@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -26,6 +27,8 @@ private slots:
     void accessKeysPressTheirButtons_data();
     void accessKeysPressTheirButtons();
     void enterInCombinedPositionsKeepsTheList();
+    void findJumpsToAnIssue_data();
+    void findJumpsToAnIssue();
     void fitsSmallScreen_data();
     void fitsSmallScreen();
 
@@ -75,7 +78,7 @@ void FrmMainKeyboardTest::tabLeavesEachGrid_data() {
     QTest::addColumn<QString>("grid");
     QTest::addColumn<int>("width");
     QTest::addColumn<QString>("next");
-    QTest::newRow("history grid") << "MSFlexGrid1" << 1340 << "Command21";
+    QTest::newRow("history grid") << "MSFlexGrid1" << 1340 << "findIssue";
     QTest::newRow("match grid, chart beside") << "MSFlexGrid2" << 1340 << "MSFlexGrid3";
     // On a narrow window the result grid and the chart are tabs: Tab reaches their tab bar.
     QTest::newRow("match grid, tabs") << "MSFlexGrid2" << 1000 << "qt_tabwidget_tabbar";
@@ -167,6 +170,50 @@ void FrmMainKeyboardTest::enterInCombinedPositionsKeepsTheList() {
     for (int i = 0; i < combo->count(); ++i)
         entries << combo->itemText(i);
     QCOMPARE(entries, (QStringList{"1", "2", "3", "4"}));
+}
+
+void FrmMainKeyboardTest::findJumpsToAnIssue_data() {
+    QTest::addColumn<bool>("fromGrid"); // digits typed on the grid, else Ctrl+F first
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("row"); // -1: not found
+    QTest::newRow("Ctrl+F, an issue") << false << "2013045" << 44;
+    QTest::newRow("on the grid, an issue") << true << "2013045" << 44;
+    QTest::newRow("on the grid, a year") << true << "2014" << 60;
+    QTest::newRow("Ctrl+F, the newest 045") << false << "045" << 104;
+    QTest::newRow("Ctrl+F, no such issue") << false << "2015" << -1;
+}
+
+void FrmMainKeyboardTest::findJumpsToAnIssue() {
+    QFETCH(bool, fromGrid);
+    QFETCH(QString, typed);
+    QFETCH(int, row);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(60));
+    h.appendMany(2014001, sampleDraws(50));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    if (fromGrid) {
+        focusOn(grid);
+        QTest::keyClicks(grid, typed.left(1));
+        QTest::keyClicks(QApplication::focusWidget(), typed.mid(1));
+    } else {
+        QTest::keySequence(&w, QKeySequence::Find);
+        QTest::keyClicks(QApplication::focusWidget(), typed);
+    }
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("findIssue"));
+    QCOMPARE(text(w, "findIssue"), typed);
+    if (row < 0) {
+        QCOMPARE(child<QLabel>(w, "findIssueResult")->text(), QString("没有这一期"));
+        return;
+    }
+    QCOMPARE(grid->currentIndex().row(), row);
+    QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
+    // Enter goes back to the grid, on the issue found.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->currentIndex().row(), row);
 }
 
 void FrmMainKeyboardTest::fitsSmallScreen_data() {
