@@ -30,8 +30,8 @@ public:
     // A save-file dialog that starts on startPath; an empty text when it is cancelled.
     virtual QString saveFileName(const QString& caption, const QString& startPath,
                                  const QString& filter) = 0;
-    // Hands a written file to the platform's file opener without waiting for it; false when no
-    // program could be started for it.
+    // Hands a written file, or a folder, to the platform's file opener without waiting for it;
+    // false when no program could be started for it.
     virtual bool openFile(const QString& path) = 0;
 };
 
