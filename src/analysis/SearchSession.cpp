@@ -291,6 +291,10 @@ bool SearchSession::setServerAddress(const QString& text, QString* error) {
 // Reference values
 
 void SearchSession::setTab(ReferenceTab tab) {
+    // The end issue "only before the verified issue" belongs to the third tab: the other tabs
+    // search to the last draw again.
+    if (tab_ == ReferenceTab::Verification && tab != ReferenceTab::Verification && !span_.empty)
+        setEnd(span_.lastIssue);
     tab_ = tab;
     if (tab == ReferenceTab::LastDraws)
         SeekRefDraw();

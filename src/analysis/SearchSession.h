@@ -82,7 +82,8 @@ public:
 
     // Reference values.
     ReferenceTab tab() const { return tab_; }
-    void setTab(ReferenceTab tab); // TabStrip1_Click
+    // TabStrip1_Click. Leaving the third tab ends the range at the last draw again.
+    void setTab(ReferenceTab tab);
     // Text22(position): a text that is not a whole number leaves the value as it was.
     void setTypedValue(int position, const QString& text);
     // Text4: the issue whose draw is to be foreseen. Refused with a message (values unchanged)

@@ -1,12 +1,36 @@
 #include "Dialogs.h"
 
-#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QUrl>
 
 namespace quorvex {
+
+void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt,
+                   const QString& offered,
+                   const std::function<bool(const QString& answer, QString* error)>& take) {
+    QString shown = offered;
+    for (;;) {
+        const auto answer = dialogs->inputText(title, prompt, shown);
+        if (!answer)
+            return;
+        QString error;
+        if (take(*answer, &error))
+            return;
+        dialogs->warning(QStringLiteral("输入有误"), error);
+        shown = *answer;
+    }
+}
+
+WidgetDialogs::WidgetDialogs(QWidget* parent) : parent_(parent) {
+    QObject::connect(&opener_, &FileOpener::failed, &opener_, [this](const QString& path) {
+        warning(QStringLiteral("打开文件"),
+                QStringLiteral("没有能打开 %1 的程序（系统的打开程序报告失败）。\n"
+                               "文件已保存，可以用其他程序打开它。")
+                    .arg(QDir::toNativeSeparators(path)));
+    });
+}
 
 bool WidgetDialogs::question(const QString& title, const QString& text) {
     return QMessageBox::question(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
@@ -42,7 +66,7 @@ QString WidgetDialogs::saveFileName(const QString& caption, const QString& start
 }
 
 bool WidgetDialogs::openFile(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return opener_.open(path);
 }
 
 } // namespace quorvex

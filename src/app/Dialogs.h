@@ -1,7 +1,10 @@
 #pragma once
 
+#include "FileOpener.h"
+
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -27,16 +30,23 @@ public:
     // A save-file dialog that starts on startPath; an empty text when it is cancelled.
     virtual QString saveFileName(const QString& caption, const QString& startPath,
                                  const QString& filter) = 0;
-    // Hands a written file to the platform's file opener without waiting for it; false when no
-    // program could be started for it.
+    // Hands a written file, or a folder, to the platform's file opener without waiting for it;
+    // false when no program could be started for it.
     virtual bool openFile(const QString& path) = 0;
 };
 
-// The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through
-// QDesktopServices.
+// Asks with an input box until take accepts the answer or the box is cancelled; each refusal
+// shows take's reason under the title "输入有误" and asks again with the answer as it was typed,
+// to be corrected.
+void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt,
+                   const QString& offered,
+                   const std::function<bool(const QString& answer, QString* error)>& take);
+
+// The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through the
+// desktop's opener, and an opener that then finds no program for a file is said.
 class WidgetDialogs : public Dialogs {
 public:
-    explicit WidgetDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit WidgetDialogs(QWidget* parent = nullptr);
     void setParent(QWidget* parent) { parent_ = parent; }
 
     bool question(const QString& title, const QString& text) override;
@@ -52,6 +62,7 @@ public:
 
 private:
     QWidget* parent_;
+    FileOpener opener_;
 };
 
 } // namespace quorvex

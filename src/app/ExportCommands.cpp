@@ -60,6 +60,7 @@ void ExportCommands::watchChart(QChartView* chart) {
 }
 
 void ExportCommands::open(const QString& title, const QString& path) {
+    emit saved(path);
     if (!dialogs_->openFile(path))
         dialogs_->warning(title, QStringLiteral("文件已保存为 %1，但没有能打开它的程序。")
                                      .arg(QDir::toNativeSeparators(path)));
@@ -133,8 +134,11 @@ void ExportCommands::saveChart(PictureFormat format) {
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     QString error;
-    if (!saveChartPicture(chart_, path, format, &error))
+    if (!saveChartPicture(chart_, path, format, &error)) {
         dialogs_->warning(kChartTitle, error + QStringLiteral("\n图表没有保存。"));
+        return;
+    }
+    emit saved(path);
 }
 
 bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {

@@ -39,6 +39,10 @@ public:
 
     QMenu* chartMenu() const { return chartMenu_; }
 
+signals:
+    // A file was written (and, but for the chart, handed to the opener).
+    void saved(const QString& path);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

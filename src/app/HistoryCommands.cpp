@@ -57,11 +57,14 @@ void HistoryCommands::mnuClear_Click() {
 }
 
 void HistoryCommands::mnuDlzd_Click() {
-    // The offered default is the last issue, which keeps every draw.
+    // The offered default is the row the menu was opened on, else the last issue, which keeps
+    // every draw.
+    const qint64 offered =
+        menuRowIssue_.value_or(session_.lastIssue().value_or(session_.lngNextIssue() - 1));
     const auto answer = dialogs_->inputText(
         kDeleteTitle,
         QStringLiteral("请输入历史号码需要保留到的最后一期期号（该期之后的历史号码将被删除）"),
-        QString::number(session_.lastIssue().value_or(session_.lngNextIssue() - 1)));
+        QString::number(offered));
     if (!answeredSomething(answer))
         return;
     const std::optional<qint64> lastKept = positiveAnswer(answer);
@@ -95,6 +98,23 @@ void HistoryCommands::popUpMenuOn(QTableView* grid, QMenu* menu) {
     menu_ = menu;
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
+    // The row belongs to this opening of the menu only: an entry chosen runs before the queued
+    // reset, a menu closed without a choice forgets it, and an opening from the menu bar has none.
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { menuRowIssue_.reset(); }, Qt::QueuedConnection);
+    });
+}
+
+void HistoryCommands::popUpAt(const QPoint& globalPos, const QModelIndex& row) {
+    menuRowIssue_.reset();
+    if (row.isValid()) {
+        bool ok = false;
+        const qint64 issue = grid_->model()->index(row.row(), 0).data().toLongLong(&ok);
+        if (ok)
+            menuRowIssue_ = issue;
+    }
+    menu_->popup(globalPos);
 }
 
 bool HistoryCommands::eventFilter(QObject* watched, QEvent* event) {
@@ -103,7 +123,7 @@ bool HistoryCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched == grid_->viewport()) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
-            menu_->popup(mouse->globalPosition().toPoint());
+            popUpAt(mouse->globalPosition().toPoint(), grid_->indexAt(mouse->position().toPoint()));
             return true;
         }
     }
@@ -115,7 +135,7 @@ bool HistoryCommands::eventFilter(QObject* watched, QEvent* event) {
             const QRect cell = grid_->visualRect(grid_->currentIndex());
             const QPoint below = cell.bottomLeft();
             const QPoint at = grid_->viewport()->rect().contains(below) ? below : QPoint(0, 0);
-            menu_->popup(grid_->viewport()->mapToGlobal(at));
+            popUpAt(grid_->viewport()->mapToGlobal(at), grid_->currentIndex());
         }
         return true;
     }

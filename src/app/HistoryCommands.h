@@ -8,6 +8,8 @@
 #include <QObject>
 
 class QMenu;
+class QModelIndex;
+class QPoint;
 class QTableView;
 
 namespace quorvex {
@@ -26,12 +28,13 @@ public:
     // Command3 and mnuErase: the newest draw, without confirmation.
     void Command3_Click();
     void mnuClear_Click();
-    // Keep up to an issue; drop the last N issues (counted on issue numbers).
+    // Keep up to an issue (offered: the row the menu was opened on, else the last issue); drop
+    // the last N issues (counted on issue numbers).
     void mnuDlzd_Click();
     void mnuEszhzd_Click();
 
-    // A right-button release on the grid pops up menu at the mouse; the Menu key pops it up
-    // at the grid's current cell.
+    // A right-button release on the grid pops up menu at the mouse, on the row under it; the
+    // Menu key pops it up at the grid's current cell, on its row.
     void popUpMenuOn(QTableView* grid, QMenu* menu);
 
 signals:
@@ -42,6 +45,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void popUpAt(const QPoint& globalPos, const QModelIndex& row);
     void show(const QString& title, const MaintenanceReport& report);
     // A typed answer that is no positive whole number: said once, nothing changes.
     void refuse(const QString& title);
@@ -52,6 +56,7 @@ private:
     QString folder_;
     QTableView* grid_ = nullptr;
     QMenu* menu_ = nullptr;
+    std::optional<qint64> menuRowIssue_; // the grid row the open menu was opened on
 };
 
 } // namespace quorvex

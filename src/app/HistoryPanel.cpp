@@ -1,7 +1,9 @@
 #include "HistoryPanel.h"
 
 #include "Controls.h"
+#include "EmptyHistoryHint.h"
 #include "GridWheelScroller.h"
+#include "IssueFinder.h"
 #include "ManualEntry.h"
 
 #include "import/TextImport.h"
@@ -13,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -78,6 +81,13 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     setColumnWidths(MSFlexGrid1, historyGridWidths());
     MSFlexGrid1->setMinimumWidth(twips(1200 + 5 * 640) + 24);
     v->addWidget(MSFlexGrid1, 1);
+    emptyHint_ = new EmptyHistoryHint(MSFlexGrid1);
+    finder_ = new IssueFinder(MSFlexGrid1, model_);
+    v->addWidget(finder_);
+    // A jump is the user's scrolling: later resizes no longer pull the grid to the end.
+    connect(finder_, &IssueFinder::jumped, this, [this] { keepNewestInView_ = false; });
+    auto* find = new QShortcut(QKeySequence::Find, this, [this] { finder_->activate(); });
+    find->setContext(Qt::WindowShortcut);
     // Once the user scrolls the grid, later resizes no longer pull it to the end.
     connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
             [this] { keepNewestInView_ = false; });
@@ -102,6 +112,8 @@ HistoryPanel::HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs*
     buttons->addWidget(Command4, 2, 0, 1, 2);
     v->addLayout(buttons);
     connect(cmdRdLst, &QPushButton::clicked, this, &HistoryPanel::cmdRdLst_Click);
+    connect(emptyHint_, &EmptyHistoryHint::importAsked, cmdRdLst, &QPushButton::click);
+    connect(emptyHint_, &EmptyHistoryHint::updateAsked, Command21, &QPushButton::click);
 }
 
 void HistoryPanel::setWritable(bool writable) {
@@ -110,6 +122,7 @@ void HistoryPanel::setWritable(bool writable) {
     cmdRdLst->setEnabled(writable);
     Command3->setEnabled(writable);
     Command21->setEnabled(writable);
+    emptyHint_->setWritable(writable);
 }
 
 void HistoryPanel::focusFirstEntryBox() {
@@ -118,6 +131,8 @@ void HistoryPanel::focusFirstEntryBox() {
 }
 
 void HistoryPanel::AddHaoma() {
+    // Where the text import starts; known once the history is open.
+    emptyHint_->setSampleFolder(QDir(store_.folder()).filePath(QStringLiteral("历史号码")));
     if (store_.isOpen()) {
         QString error;
         if (auto draws = store_.loadNumbers(&error))
@@ -165,9 +180,27 @@ void HistoryPanel::MaskEdBox1_KeyPress(int) {
     bolEntryDone = false;
 }
 
+std::array<QString, kPositions> HistoryPanel::entryTexts() const {
+    std::array<QString, kPositions> texts;
+    for (int i = 1; i <= 5; ++i)
+        texts[i - 1] = MaskEdBox1[i]->displayText();
+    return texts;
+}
+
 void HistoryPanel::MaskEdBox1_Change(int index) {
     if (bolEntryDone)
         return;
+    if (refused_) {
+        const auto texts = entryTexts();
+        // A key that changed nothing in a full box is no new answer to the refusal.
+        if (texts == *refused_)
+            return;
+        // A correction in any box tries the draw again once every box is complete.
+        if (std::all_of(texts.begin(), texts.end(), entryBoxComplete)) {
+            storeEnteredDraw();
+            return;
+        }
+    }
     QLineEdit* box = MaskEdBox1[index];
     if (index == 5) {
         if (entryBoxComplete(box->displayText()))
@@ -183,15 +216,19 @@ void HistoryPanel::MaskEdBox1_Change(int index) {
 }
 
 void HistoryPanel::storeEnteredDraw() {
-    std::array<QString, kPositions> texts;
-    for (int i = 1; i <= 5; ++i)
-        texts[i - 1] = MaskEdBox1[i]->displayText();
+    const auto texts = entryTexts();
     const Numbers numbers = enteredNumbers(texts);
     const QString title = QStringLiteral("输入历史号码");
-    if (const QString problem = enteredDrawProblem(numbers); !problem.isEmpty()) {
-        dialogs_->warning(title, problem);
+    if (const auto refusal = entryRefusal(numbers)) {
+        refused_ = texts;
+        dialogs_->warning(title, refusal->message);
+        // The box to correct, its text selected: the next digit replaces it.
+        QLineEdit* box = MaskEdBox1[refusal->box];
+        box->setFocus(Qt::OtherFocusReason);
+        box->selectAll();
         return;
     }
+    refused_.reset();
     // The zodiac year follows the issue shown in Text1, as typed there if it is a number.
     bool typed = false;
     const qint64 zodiacIssue = Text1->text().trimmed().toLongLong(&typed);

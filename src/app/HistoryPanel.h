@@ -16,9 +16,12 @@ class QTableView;
 
 namespace quorvex {
 
+class EmptyHistoryHint;
+class IssueFinder;
+
 // The left panel: the next issue (Text1), the entry boxes of the newest draw (MaskEdBox1), the
-// history grid (MSFlexGrid1) and the history buttons. Typed draws and the text import are
-// stored through the core; historyChanged() then asks the window to refresh.
+// history grid (MSFlexGrid1) with its find box, and the history buttons. Typed draws and the text
+// import are stored through the core; historyChanged() then asks the window to refresh.
 class HistoryPanel : public QWidget {
     Q_OBJECT
 public:
@@ -53,6 +56,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::array<QString, kPositions> entryTexts() const;
     void storeEnteredDraw();
     void scrollToNewest();
 
@@ -60,10 +64,14 @@ private:
     SearchSession& session_;
     Dialogs* dialogs_;
     HistoryGridModel* model_ = nullptr;
+    EmptyHistoryHint* emptyHint_ = nullptr;
+    IssueFinder* finder_ = nullptr;
     bool keepNewestInView_ = false;
     // Set from storing a typed draw until the next key press in an entry box, so that the
     // panel's own emptying of the boxes neither stores again nor moves the focus.
     bool bolEntryDone = false;
+    // The boxes as they stood when their draw was refused, until it is stored.
+    std::optional<std::array<QString, kPositions>> refused_;
 
     QLabel* Label12 = nullptr;
     QLineEdit* Text1 = nullptr;

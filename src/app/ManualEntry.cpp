@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace quorvex {
 
 namespace {
@@ -25,22 +27,37 @@ Numbers enteredNumbers(const std::array<QString, kPositions>& displayTexts) {
     return numbers;
 }
 
-QString enteredDrawProblem(const Numbers& numbers) {
+std::optional<EntryRefusal> entryRefusal(const Numbers& numbers) {
+    const QVector<DrawFault> faults = drawFaults(numbers);
+    if (faults.isEmpty())
+        return std::nullopt;
     QStringList problems;
-    for (const DrawFault& f : drawFaults(numbers)) {
-        if (f.kind == DrawFault::OutOfRange)
+    QList<int> boxes;
+    for (const DrawFault& f : faults) {
+        if (f.kind == DrawFault::OutOfRange) {
             problems << QStringLiteral("第%1码 %2 不在 1 到 15 之间").arg(f.position).arg(f.number);
-        else
-            problems << QStringLiteral("第%1码与第%2码都是 %3")
+            boxes << f.position;
+        } else {
+            problems << QStringLiteral("第%1码和第%2码相同（都是 %3）")
                             .arg(f.earlierPosition)
                             .arg(f.position)
                             .arg(f.number);
+            boxes << f.earlierPosition << f.position;
+        }
     }
-    if (problems.isEmpty())
-        return {};
-    return QStringLiteral("这组号码没有保存：%1。\n一期开奖是 1 到 15 中五个不同的号码，请改正后"
-                          "重新输入第5码。")
-        .arg(problems.join(QStringLiteral("；")));
+    std::sort(boxes.begin(), boxes.end());
+    boxes.erase(std::unique(boxes.begin(), boxes.end()), boxes.end());
+    QStringList named;
+    for (int b : boxes)
+        named << QStringLiteral("第%1码").arg(b);
+    // One repeat: either box may be the one mistyped.
+    const bool oneRepeat = faults.size() == 1 && faults.first().kind == DrawFault::Repeated;
+    const QString correct = named.join(oneRepeat ? QStringLiteral("或") : QStringLiteral("、"));
+    return EntryRefusal{
+        QStringLiteral("这组号码没有保存：%1。\n一期开奖是 1 到 15 中五个不同的号码，"
+                       "请改正%2，改好即保存。")
+            .arg(problems.join(QStringLiteral("；")), correct),
+        faults.first().position};
 }
 
 } // namespace quorvex

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace quorvex {
 
@@ -17,8 +18,13 @@ bool entryBoxComplete(const QString& displayText);
 int enteredNumber(const QString& displayText);
 Numbers enteredNumbers(const std::array<QString, kPositions>& displayTexts);
 
-// Why five typed numbers cannot be a draw (outside 1..15, or repeated), for the user;
-// empty when they can.
-QString enteredDrawProblem(const Numbers& numbers);
+// Why five typed numbers cannot be a draw (outside 1..15, or repeated): the message names
+// every box at fault, box is the one to correct first (of a repeat, the later one).
+struct EntryRefusal {
+    QString message;
+    int box = 5;
+};
+// Nothing when the numbers are a draw.
+std::optional<EntryRefusal> entryRefusal(const Numbers& numbers);
 
 } // namespace quorvex

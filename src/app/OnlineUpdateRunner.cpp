@@ -69,16 +69,10 @@ void OnlineUpdateRunner::finished(const UpdateReport& report) {
 void OnlineUpdateRunner::editServerAddress() {
     const QString prompt = QStringLiteral("请输入历史号码服务器的地址（以 http:// 或 https:// "
                                           "开头）。留空表示不设置。");
-    for (;;) {
-        const auto answer = dialogs_->inputText(QStringLiteral("历史号码服务器地址"), prompt,
-                                                session_.settings().strServer);
-        if (!answer)
-            return;
-        QString error;
-        if (session_.setServerAddress(*answer, &error))
-            return;
-        dialogs_->warning(QStringLiteral("输入有误"), error);
-    }
+    askUntilTaken(dialogs_, QStringLiteral("历史号码服务器地址"), prompt,
+                  session_.settings().strServer, [this](const QString& answer, QString* error) {
+                      return session_.setServerAddress(answer, error);
+                  });
 }
 
 } // namespace quorvex

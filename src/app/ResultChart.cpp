@@ -1,5 +1,8 @@
 #include "ResultChart.h"
 
+#include "BarLabels.h"
+#include "BarTooltips.h"
+
 #include "analysis/ChanceBaseline.h"
 #include "history/AttributeKind.h"
 
@@ -8,11 +11,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QCursor>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
-#include <QToolTip>
 #include <QValueAxis>
 
 #include <cmath>
@@ -31,7 +32,11 @@ const QStringList& kindNames() {
     return names;
 }
 
-QString tooltipText(const FollowResult::Bar& bar, const FollowResult::Baseline& b) {
+QString tooltipText(const FollowResult& result, qsizetype i) {
+    const FollowResult::Bar& bar = result.bars[i];
+    if (result.baseline.size() != result.bars.size())
+        return QStringLiteral("%1\n出现次数：%2").arg(bar.label).arg(bar.count);
+    const FollowResult::Baseline& b = result.baseline[i];
     const QStringList cells = baselineCells(b);
     return QStringLiteral("%1\n出现次数：%2\n期望次数：%3\n比值：%4\n校正p值：%5%6")
         .arg(bar.label)
@@ -41,7 +46,7 @@ QString tooltipText(const FollowResult::Bar& bar, const FollowResult::Baseline& 
 
 // What chance alone gives: the expected counts as markers over the bars, an outline round each
 // bar that differs beyond noise, and the figures in each bar's tooltip.
-void addBaseline(QChart* chart, QBarSeries* bars, QBarSet* set, const FollowResult& result,
+void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
                  QAbstractAxis* categoryAxis, QAbstractAxis* countAxis) {
     if (result.baseline.size() != result.bars.size() || result.bars.isEmpty()) {
         chart->legend()->hide();
@@ -86,14 +91,6 @@ void addBaseline(QChart* chart, QBarSeries* bars, QBarSet* set, const FollowResu
     small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
     chart->legend()->setFont(small);
     chart->legend()->show();
-
-    QObject::connect(set, &QBarSet::hovered, set, [result](bool on, int index) {
-        if (on && index >= 0 && index < result.bars.size())
-            QToolTip::showText(QCursor::pos(),
-                               tooltipText(result.bars[index], result.baseline[index]));
-        else
-            QToolTip::hideText();
-    });
 }
 
 } // namespace
@@ -112,17 +109,26 @@ QString baselineSummary(const FollowResult& result) {
     return QStringLiteral("%1 个值与期望的偏离超出随机波动（Holm 校正 p < 0.01）").arg(marked);
 }
 
-CountAxis countAxis(qint64 highest) {
-    constexpr int kMostIntervals = 8;
-    // Room above the highest bar for its count label.
+CountAxis countAxis(qint64 highest, int mostSteps) {
+    const qint64 most = std::max(1, mostSteps);
+    // A little room above the highest bar, for the marks drawn over it.
     const qint64 need = std::max<qint64>(1, highest + std::max<qint64>(1, highest / 20));
     for (qint64 magnitude = 1;; magnitude *= 10)
         for (qint64 factor : {1, 2, 5}) {
             const qint64 step = factor * magnitude;
-            const qint64 intervals = (need + step - 1) / step;
-            if (intervals <= kMostIntervals)
-                return {intervals * step, int(intervals)};
+            if (need / step > most)
+                continue;
+            // Up to the next step, unless that leaves a quarter of the plot empty.
+            const qint64 next = (need + step - 1) / step * step;
+            return {next - need <= need / 4 ? next : need, step};
         }
+}
+
+void applyCountAxis(QValueAxis* axis, const CountAxis& counts) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(double(counts.step));
+    axis->setRange(0, double(counts.top));
 }
 
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {
@@ -148,19 +154,13 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     for (const FollowResult::Baseline& b : result.baseline)
         highest = std::max(highest, qint64(std::ceil(b.expected)));
     set->setColor(QColor(0x3b, 0x7d, 0xd8));
-    // Counts stand inside the foot of each bar: the expected-count markers sit near the bars'
-    // tops, where labels above the bars would run into them.
-    set->setLabelColor(Qt::white);
-    // Fifteen bars share a narrow chart: small labels keep every count and value whole.
+    // Small labels: fifteen bars share a narrow chart.
     QFont small = set->labelFont();
     small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
-    set->setLabelFont(small);
 
     auto* series = new QBarSeries;
     series->append(set);
     series->setBarWidth(0.7);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideBase);
-    series->setLabelsFormat(QStringLiteral("@value"));
     chart->addSeries(series);
 
     auto* categoryAxis = new QBarCategoryAxis;
@@ -172,22 +172,27 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     series->attachAxis(categoryAxis);
 
     auto* countAxis = new QValueAxis;
-    const CountAxis axis = quorvex::countAxis(highest);
-    countAxis->setRange(0, double(axis.top));
+    applyCountAxis(countAxis, quorvex::countAxis(highest));
     countAxis->setLabelFormat(QStringLiteral("%d"));
-    countAxis->setTickCount(axis.intervals + 1);
     countAxis->setLabelsFont(small);
+    countAxis->setTruncateLabels(false);
     chart->addAxis(countAxis, Qt::AlignLeft);
     series->attachAxis(countAxis);
 
-    addBaseline(chart, series, set, result, categoryAxis, countAxis);
+    addBaseline(chart, series, result, categoryAxis, countAxis);
 
-    // Counts over the bars only where they fit side by side; the result grid has them anyway.
-    const qsizetype barCount = std::max<qsizetype>(1, result.bars.size());
-    QObject::connect(chart, &QChart::plotAreaChanged, series,
-                     [series, barCount](const QRectF& area) {
-                         series->setLabelsVisible(area.width() / double(barCount) >= 22.0);
-                     });
+    QVector<qint64> counts;
+    QStringList tips;
+    for (qsizetype i = 0; i < result.bars.size(); ++i) {
+        counts << result.bars[i].count;
+        tips << tooltipText(result, i);
+    }
+    QVector<double> expected;
+    if (result.baseline.size() == result.bars.size())
+        for (const FollowResult::Baseline& b : result.baseline)
+            expected << b.expected;
+    new BarLabels(chart, series, categoryAxis, countAxis, counts, expected);
+    new BarTooltips(view, chart, series, tips);
 
     // The view owns its chart; setting a new one leaves the old one to us.
     QChart* old = view->chart();

@@ -3,14 +3,17 @@
 #include "Controls.h"
 #include "ResultChart.h"
 
-#include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace quorvex {
 
@@ -26,10 +29,27 @@ const QVector<int>& resultGridWidths() {
     return widths;
 }
 
+constexpr int kLeastResultRows = 8;
+// Room the chart needs beside the result grid for fifteen bars and their labels.
+constexpr int kChartRoomBeside = 280;
+
 } // namespace
 
-ResultsPanel::ResultsPanel(QWidget* parent) : QSplitter(Qt::Vertical, parent) {
-    setChildrenCollapsible(false);
+ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(2);
+    outdated_ = new QLabel(QStringLiteral("以下结果基于修改前的历史，请重新检索。"));
+    outdated_->setObjectName(QStringLiteral("outdatedResults"));
+    outdated_->setWordWrap(true);
+    outdated_->setStyleSheet(
+        QStringLiteral("QLabel { background: #fff3c4; color: #6b4a00; padding: 3px; }"));
+    outdated_->hide();
+    v->addWidget(outdated_);
+
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->setChildrenCollapsible(false);
+    v->addWidget(splitter, 1);
     matchModel_ =
         new TextGridModel({QStringLiteral("期号"), QStringLiteral("第1码"), QStringLiteral("第2码"),
                            QStringLiteral("第3码"), QStringLiteral("第4码"),
@@ -40,20 +60,23 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QSplitter(Qt::Vertical, parent) {
     setColumnWidths(MSFlexGrid2, matchGridWidths());
     // A wide window gives its width to the last column rather than leaving it empty.
     MSFlexGrid2->horizontalHeader()->setStretchLastSection(true);
-    addWidget(MSFlexGrid2);
+    splitter->addWidget(MSFlexGrid2);
 
-    auto* bottom = new QWidget;
-    bottom->setObjectName(QStringLiteral("resultsArea"));
-    resultsLayout_ = new QBoxLayout(QBoxLayout::LeftToRight, bottom);
-    resultsLayout_->setContentsMargins(0, 0, 0, 0);
-    bottom->installEventFilter(this);
+    resultsArea_ = new QWidget;
+    resultsArea_->setObjectName(QStringLiteral("resultsArea"));
+    resultsArea_->installEventFilter(this);
+    auto* bottomLayout = new QVBoxLayout(resultsArea_);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
     resultModel_ = new TextGridModel({QStringLiteral("序号"), QStringLiteral("结果"),
                                       QStringLiteral("出现次数"), QStringLiteral("百分比")},
                                      this);
     MSFlexGrid3 = makeGrid(QStringLiteral("MSFlexGrid3"), resultModel_);
     setColumnWidths(MSFlexGrid3, resultGridWidths());
-    fitResultGrid();
-    resultsLayout_->addWidget(MSFlexGrid3);
+    // Eight rows below the heading, whatever the window's height.
+    MSFlexGrid3->setMinimumHeight(MSFlexGrid3->horizontalHeader()->sizeHint().height() +
+                                  kLeastResultRows *
+                                      MSFlexGrid3->verticalHeader()->defaultSectionSize() +
+                                  2 * MSFlexGrid3->frameWidth());
     auto* emptyChart = new QChart;
     emptyChart->setTitle(QStringLiteral("结果分布"));
     emptyChart->legend()->hide();
@@ -62,28 +85,46 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QSplitter(Qt::Vertical, parent) {
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setMinimumSize(150, 150);
     chartView_->setFocusPolicy(Qt::NoFocus);
-    auto* chartArea = new QWidget;
-    auto* chartLayout = new QVBoxLayout(chartArea);
+    chartArea_ = new QWidget;
+    auto* chartLayout = new QVBoxLayout(chartArea_);
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->setSpacing(2);
     chartLayout->addWidget(chartView_, 1);
     baselineSummary_ = new QLabel;
     baselineSummary_->setObjectName(QStringLiteral("baselineSummary"));
     baselineSummary_->setAlignment(Qt::AlignCenter);
+    // A long line wraps instead of widening the window.
+    baselineSummary_->setWordWrap(true);
     chartLayout->addWidget(baselineSummary_);
-    resultsLayout_->addWidget(chartArea, 1);
-    addWidget(bottom);
-    setStretchFactor(0, 1);
-    setStretchFactor(1, 1);
+
+    beside_ = new QWidget;
+    besideLayout_ = new QHBoxLayout(beside_);
+    besideLayout_->setContentsMargins(0, 0, 0, 0);
+    resultTabs_ = new QTabWidget;
+    resultTabs_->setObjectName(QStringLiteral("resultTabs"));
+    resultTabs_->setDocumentMode(true);
+    bottomLayout->addWidget(beside_);
+    bottomLayout->addWidget(resultTabs_);
+    // As tabs until the first resize shows there is room beside: started beside, the least
+    // width would hold the window too wide to ever change.
+    beside_->hide();
+    resultTabs_->addTab(MSFlexGrid3, QStringLiteral("结果"));
+    resultTabs_->addTab(chartArea_, QStringLiteral("图表"));
+    fitResultGrid();
+    splitter->addWidget(resultsArea_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
 }
 
 void ResultsPanel::fitResultGrid() {
-    // As wide as its columns, so no column is cut and the chart gets the rest.
+    // As wide as its columns, so no column is cut; beside the chart no wider, so the chart gets
+    // the rest.
     int width =
         2 * MSFlexGrid3->frameWidth() + MSFlexGrid3->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < resultModel_->columnCount(); ++c)
         width += MSFlexGrid3->columnWidth(c);
-    MSFlexGrid3->setFixedWidth(width);
+    MSFlexGrid3->setMinimumWidth(width);
+    MSFlexGrid3->setMaximumWidth(resultTabs_->isHidden() ? width : QWIDGETSIZE_MAX);
 }
 
 void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind) {
@@ -104,19 +145,45 @@ void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind)
 
     showResultChart(chartView_, result, resultKind);
     baselineSummary_->setText(baselineSummary(result));
+    hasResults_ = true;
+    outdated_->hide();
+}
+
+void ResultsPanel::markHistoryChanged() {
+    if (hasResults_)
+        outdated_->show();
+}
+
+bool ResultsPanel::showsOutdatedResults() const {
+    return !outdated_->isHidden();
+}
+
+void ResultsPanel::arrangeResults(int width) {
+    // Beside each other from this width on; the least width side by side stays below it, so a
+    // window narrowed past it can still change to tabs.
+    const bool beside = width >= MSFlexGrid3->minimumWidth() + kChartRoomBeside;
+    if (beside == resultTabs_->isHidden())
+        return;
+    if (beside) {
+        resultTabs_->hide();
+        besideLayout_->addWidget(MSFlexGrid3);
+        besideLayout_->addWidget(chartArea_, 1);
+        beside_->show();
+    } else {
+        beside_->hide();
+        resultTabs_->addTab(MSFlexGrid3, QStringLiteral("结果"));
+        resultTabs_->addTab(chartArea_, QStringLiteral("图表"));
+        resultTabs_->show();
+    }
+    MSFlexGrid3->show();
+    chartArea_->show();
+    fitResultGrid();
 }
 
 bool ResultsPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == resultsLayout_->parentWidget()) {
-        // Side by side from this width on; the minimum width side by side stays below it, so
-        // a window narrowed past it can still change to one above the other.
-        constexpr int kChartRoomBeside = 280;
-        const int width = static_cast<QResizeEvent*>(event)->size().width();
-        resultsLayout_->setDirection(width >= MSFlexGrid3->width() + kChartRoomBeside
-                                         ? QBoxLayout::LeftToRight
-                                         : QBoxLayout::TopToBottom);
-    }
-    return QSplitter::eventFilter(watched, event);
+    if (event->type() == QEvent::Resize && watched == resultsArea_)
+        arrangeResults(static_cast<QResizeEvent*>(event)->size().width());
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace quorvex

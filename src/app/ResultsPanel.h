@@ -4,38 +4,45 @@
 
 #include "analysis/FollowResult.h"
 
-#include <QSplitter>
+#include <QWidget>
 
-class QBoxLayout;
 class QChartView;
+class QHBoxLayout;
 class QLabel;
+class QTabWidget;
 class QTableView;
 
 namespace quorvex {
 
-// The right panel: the match grid (MSFlexGrid2), the result grid (MSFlexGrid3) and the chart of
-// the tally. Beside each other when there is room; on a narrow window the chart moves below the
-// result grid so that its value labels keep room.
-class ResultsPanel : public QSplitter {
+// The right panel: the match grid (MSFlexGrid2) above, the result grid (MSFlexGrid3) and the
+// chart of the tally below. The chart stands beside the result grid when there is room, else
+// the two share the place as tabs; the result grid always keeps room for eight rows.
+class ResultsPanel : public QWidget {
     Q_OBJECT
 public:
     explicit ResultsPanel(QWidget* parent = nullptr);
 
     // ShowFollowResults: the grids and the chart of a finished search.
     void ShowFollowResults(const FollowResult& result, int resultKind);
+    // The history changed after the search shown: its results are marked as belonging to the
+    // history before, until the next search.
+    void markHistoryChanged();
+    bool showsOutdatedResults() const;
 
     QTableView* matchGrid() const { return MSFlexGrid2; }
     QTableView* resultGrid() const { return MSFlexGrid3; }
     TextGridModel* matchModel() const { return matchModel_; }
     TextGridModel* resultModel() const { return resultModel_; }
     QChartView* chartView() const { return chartView_; }
-    QLabel* baselineSummaryLabel() const { return baselineSummary_; }
+    // The tabs of the result grid and the chart on a narrow window; hidden on a wide one.
+    QTabWidget* resultTabs() const { return resultTabs_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitResultGrid();
+    void arrangeResults(int width);
 
     TextGridModel* matchModel_ = nullptr;
     TextGridModel* resultModel_ = nullptr;
@@ -43,7 +50,13 @@ private:
     QTableView* MSFlexGrid3 = nullptr;
     QChartView* chartView_ = nullptr;
     QLabel* baselineSummary_ = nullptr; // how many values differ from chance beyond noise
-    QBoxLayout* resultsLayout_ = nullptr;
+    QLabel* outdated_ = nullptr;        // the results belong to the history before a change
+    QWidget* resultsArea_ = nullptr;    // below the match grid
+    QWidget* chartArea_ = nullptr;      // the chart and the line under it
+    QWidget* beside_ = nullptr;         // result grid and chart side by side
+    QHBoxLayout* besideLayout_ = nullptr;
+    QTabWidget* resultTabs_ = nullptr; // or as tabs
+    bool hasResults_ = false;
 };
 
 } // namespace quorvex

@@ -59,6 +59,13 @@ SearchOptionsPanel::SearchOptionsPanel(SearchSession& session, Dialogs* dialogs,
     MaskEdBox2->setInputMask(QStringLiteral("9;_"));
     MaskEdBox2->setAlignment(Qt::AlignCenter);
     MaskEdBox2->installEventFilter(this);
+    // A digit typed is the choice; one the session refuses waits for the box to be left, which
+    // says why.
+    connect(MaskEdBox2, &QLineEdit::textEdited, this, [this](const QString& text) {
+        QString refused;
+        if (text != QString::number(session_.settings().intPreQi))
+            session_.setPreQi(text, &refused);
+    });
     refLayout->addWidget(Option1[3], 0, 0, 1, 3);
     refLayout->addWidget(Option1[2], 1, 0);
     refLayout->addWidget(MaskEdBox2, 1, 1);
@@ -248,6 +255,13 @@ QWidget* SearchOptionsPanel::buildSearchRow() {
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-5]?")), Combo1));
     Combo1->installEventFilter(this);
     Combo1->lineEdit()->installEventFilter(this);
+    // A choice is stored when it is made: closing the window with the focus still in the box
+    // must not lose it.
+    connect(Combo1, &QComboBox::activated, this, &SearchOptionsPanel::Combo1_LostFocus);
+    connect(Combo1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (!text.isEmpty())
+            Combo1_LostFocus();
+    });
     Command2 = new QPushButton(QStringLiteral("组合检索(&G)"));
     Command2->setObjectName(QStringLiteral("Command2"));
     comboLayout->addWidget(Label1);
@@ -279,6 +293,12 @@ void SearchOptionsPanel::setSearchEnabled(bool enabled) {
 
 void SearchOptionsPanel::showReferenceValues(ReferenceTab shownOn) {
     const int first = shownOn == ReferenceTab::Verification ? 11 : 1;
+    // No reference draw (an empty or too short history): nothing to show, rather than zeros.
+    if (shownOn == ReferenceTab::LastDraws && !session_.referenceIssue()) {
+        for (int i = 0; i < kPositions; ++i)
+            Text2[first + i]->clear();
+        return;
+    }
     const auto texts = session_.referenceTexts();
     for (int i = 0; i < kPositions; ++i) {
         // A value without a name under the zodiac base leaves its box as it was.
@@ -413,6 +433,7 @@ bool SearchOptionsPanel::eventFilter(QObject* watched, QEvent* event) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
         if (typed.size() == 1 && typed[0] >= QLatin1Char('1') && typed[0] <= QLatin1Char('5')) {
             Combo1->setEditText(typed);
+            Combo1_LostFocus();
             return true;
         }
     }

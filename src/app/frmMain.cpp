@@ -2,6 +2,7 @@
 
 #include "Controls.h"
 #include "ExportCommands.h"
+#include "ExportNotice.h"
 #include "GridWheelScroller.h"
 #include "HistoryCommands.h"
 
@@ -14,7 +15,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 
@@ -42,7 +46,13 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     splitter->setStretchFactor(2, 1);
     layout->addWidget(splitter);
     setCentralWidget(central);
-    resize(1340, 700);
+    // As large as the design on a screen that has the room, else the screen's free area less
+    // a title bar and frame (not known before the window is shown; the style's guess).
+    const QSize design(1340, 700);
+    QSize room = screen() ? screen()->availableGeometry().size() : design;
+    const int frame = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    room -= QSize(2 * frame, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * frame);
+    resize(design.boundedTo(room));
 
     wheel_ = new GridWheelScroller(this);
     for (QTableView* grid : {history_->grid(), results_->matchGrid(), results_->resultGrid()})
@@ -81,6 +91,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     exportCommands_->watchChart(results_->chartView());
     connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
             &ExportCommands::Command4_Click);
+    exportNotice_ = new ExportNotice(statusBar(), dialogs_);
+    connect(exportCommands_, &ExportCommands::saved, exportNotice_, &ExportNotice::show);
 
     buildMenus();
     startUp();
@@ -202,6 +214,7 @@ void frmMain::setHistoryWritable(bool writable) {
 
 void frmMain::refreshAfterHistoryChange() {
     history_->AddHaoma();
+    results_->markHistoryChanged();
     QString error;
     if (!session_.historyChanged(&error))
         dialogs_->warning(QStringLiteral("历史数据库"),
@@ -320,16 +333,13 @@ void frmMain::mnuSetDay_Click() {
     const QString prompt =
         QStringLiteral("请输入更新需要保留的历史号码的年数（2~"
                        "16中的任意自然数），如果超过天数将删除最早的一年的历史号码");
-    for (;;) {
-        const auto answer = dialogs_->inputText(QStringLiteral("设置年数"), prompt,
-                                                QString::number(session_.settings().IniSerchDay));
-        if (!answer || answer->trimmed().isEmpty())
-            return;
-        QString error;
-        if (session_.setRetentionYears(*answer, &error))
-            return;
-        dialogs_->warning(QStringLiteral("输入有误"), error);
-    }
+    // An empty answer keeps the setting.
+    askUntilTaken(dialogs_, QStringLiteral("设置年数"), prompt,
+                  QString::number(session_.settings().IniSerchDay),
+                  [this](const QString& answer, QString* error) {
+                      return answer.trimmed().isEmpty() ||
+                             session_.setRetentionYears(answer, error);
+                  });
 }
 
 } // namespace quorvex

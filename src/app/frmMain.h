@@ -23,6 +23,7 @@ class QTimer;
 namespace quorvex {
 
 class ExportCommands;
+class ExportNotice;
 class GridWheelScroller;
 class HistoryCommands;
 
@@ -56,11 +57,14 @@ public:
     TextGridModel* matchGridModel() const { return results_->matchModel(); }
     TextGridModel* resultGridModel() const { return results_->resultModel(); }
     QChartView* chartView() const { return results_->chartView(); }
+    ResultsPanel* resultsPanel() const { return results_; }
     HistoryCommands* historyCommands() const { return historyCommands_; }
     ExportCommands* exportCommands() const { return exportCommands_; }
+    ExportNotice* exportNotice() const { return exportNotice_; }
 
     // After any change of the history: AddHaoma, then the session's QihaoXianshi,
-    // SetStartIssue, SeekRefDraw and LoadRefValues.
+    // SetStartIssue, SeekRefDraw and LoadRefValues; the results shown are marked as those of
+    // the history before.
     void refreshAfterHistoryChange();
     // When anything else wrote the history since the window last read it (another program, a
     // second window): the same refresh. Runs on activation, before every search and when the
@@ -107,6 +111,7 @@ private:
     GridWheelScroller* wheel_ = nullptr;
     HistoryCommands* historyCommands_ = nullptr;
     ExportCommands* exportCommands_ = nullptr;
+    ExportNotice* exportNotice_ = nullptr;
 
     QMenu* mnuLsgl = nullptr;
     // mnuErase, mnuClear, mnuDlzd, mnuEszhzd: what writing the history needs.

@@ -334,6 +334,11 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
     report.storedDraws = int(contents.draws.size());
     report.firstIssue = contents.draws.first().issue;
     report.lastIssue = contents.draws.last().issue;
+    QVector<qint64> issues;
+    issues.reserve(contents.draws.size());
+    for (const ImportedDraw& d : contents.draws)
+        issues.append(d.issue);
+    report.gaps = issueGaps(issues);
     return report;
 }
 
@@ -352,6 +357,8 @@ QString ImportReport::summary(int listedProblems) const {
         const int skipped = skippedLines();
         if (skipped > 0)
             out += QStringLiteral("\n有 %1 行未读入。").arg(skipped);
+        if (!gaps.isEmpty())
+            out += QLatin1Char('\n') + gapSummary(gaps);
     }
     if (!problems.isEmpty())
         out += problemList(problems, listedProblems);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IssueGaps.h"
+
 #include "history/HistoryStore.h"
 
 #include <QByteArray>
@@ -76,10 +78,11 @@ struct ImportReport {
     qint64 lastIssue = 0;
     QString replacedHistoryFile;   // where the history it replaced was saved; empty: it was empty
     QVector<LineProblem> problems; // in line order
+    QVector<IssueGap> gaps;        // issues missing between the draws stored
     int skippedLines() const;
 
-    // One message for the user, in Chinese: what was stored, or why nothing changed, and the
-    // first few lines not stored with the reason.
+    // One message for the user, in Chinese: what was stored, or why nothing changed, the gaps
+    // in the issues stored, and the first few lines not stored with the reason.
     QString summary(int listedProblems = 5) const;
 };
 

@@ -18,6 +18,8 @@ private slots:
     void issueBeforeCrossesTheYear();
     void optionsBecomeTheRequest();
     void verificationDrawAndRange();
+    void leavingVerificationSearchesToTheLastDraw_data();
+    void leavingVerificationSearchesToTheLastDraw();
     void limitsAreCheckedOnce_data();
     void limitsAreCheckedOnce();
     void emptyHistoryIsRefused();
@@ -114,6 +116,32 @@ void SearchSessionTest::verificationDrawAndRange() {
     QVERIFY(error.contains("2012300"));
     QCOMPARE(session.intRefVal(), before);
     QVERIFY(!session.setOnlyBefore(true, QStringLiteral("abc"), &error));
+}
+
+void SearchSessionTest::leavingVerificationSearchesToTheLastDraw_data() {
+    QTest::addColumn<int>("tab");
+    QTest::newRow("自动历史位") << int(ReferenceTab::LastDraws);
+    QTest::newRow("手动输入号") << int(ReferenceTab::Typed);
+}
+
+void SearchSessionTest::leavingVerificationSearchesToTheLastDraw() {
+    QFETCH(int, tab);
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(12, 6));
+    HistorySnapshot snapshot;
+    SearchSession session(h.store(), snapshot);
+    session.historyChanged();
+    session.setTab(ReferenceTab::Verification);
+    QString error;
+    QVERIFY(session.setOnlyBefore(true, QStringLiteral("2013006"), &error));
+    QCOMPARE(session.endIssue().value_or(0), 2013005);
+
+    session.setTab(static_cast<ReferenceTab>(tab));
+    QCOMPARE(session.endIssue().value_or(0), 2013012);
+    QCOMPARE(session.request({true, true, true, true, true}).endIssue, 2013012);
+    // Back on the third tab, "only before" still holds.
+    session.setTab(ReferenceTab::Verification);
+    QCOMPARE(session.endIssue().value_or(0), 2013005);
 }
 
 void SearchSessionTest::limitsAreCheckedOnce_data() {

@@ -13,6 +13,7 @@ private slots:
     void typedDrawIsStoredAsTyped();
     void invalidDrawIsRefusedAndKept_data();
     void invalidDrawIsRefusedAndKept();
+    void refusedDrawCanBeCorrected_data();
     void refusedDrawCanBeCorrected();
     void clearingAfterStoreDoesNotStoreAgain();
     void failedStoreKeepsTheBoxes();
@@ -122,21 +123,62 @@ void FrmMainEntryTest::invalidDrawIsRefusedAndKept() {
     QCOMPARE(shownBoxes(w), kept);
 }
 
+void FrmMainEntryTest::refusedDrawCanBeCorrected_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("named"); // what the message asks to correct
+    QTest::addColumn<int>("selected");  // the box offered for the correction
+    QTest::addColumn<int>("corrected"); // the box the user corrects
+    QTest::addColumn<QString>("keys");  // "!" first: a digit into the full box, unselected
+    QTest::addColumn<QVector<int>>("stored");
+    QTest::newRow("box 5 repeats box 1, box 5 retyped")
+        << QStringList{"03", "05", "07", "09", "03"} << "请改正第1码或第5码" << 5 << 5 << "11"
+        << QVector<int>{3, 5, 7, 9, 11};
+    QTest::newRow("box 5 repeats box 1, box 1 retyped")
+        << QStringList{"03", "05", "07", "09", "03"} << "请改正第1码或第5码" << 5 << 1 << "12"
+        << QVector<int>{12, 5, 7, 9, 3};
+    QTest::newRow("box 2 repeats box 1")
+        << QStringList{"03", "03", "05", "07", "09"} << "第1码和第2码相同（都是 3）" << 2 << 2
+        << "04" << QVector<int>{3, 4, 5, 7, 9};
+    QTest::newRow("16, then digits into the full box")
+        << QStringList{"01", "02", "03", "04", "16"} << "请改正第5码" << 5 << 5 << "!78|14"
+        << QVector<int>{1, 2, 3, 4, 14};
+}
+
 void FrmMainEntryTest::refusedDrawCanBeCorrected() {
+    QFETCH(QStringList, typed);
+    QFETCH(QString, named);
+    QFETCH(int, selected);
+    QFETCH(int, corrected);
+    QFETCH(QString, keys);
+    QFETCH(QVector<int>, stored);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(10));
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
-    typeDraw(w, {"03", "03", "05", "07", "09"});
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 1);
-    entryBox(w, 2)->selectAll();
-    QTest::keyClicks(entryBox(w, 2), "04");
-    entryBox(w, 5)->selectAll();
-    QTest::keyClicks(entryBox(w, 5), "09");
+    QVERIFY2(dialogs.asked().last().text.contains(named), qPrintable(dialogs.asked().last().text));
+    QCOMPARE(QApplication::focusWidget(), entryBox(w, selected));
+    QCOMPARE(entryBox(w, selected)->selectedText(), typed[selected - 1]);
+    if (keys.startsWith('!')) {
+        // Digits typed at the end of the full box change nothing and ask nothing again.
+        entryBox(w, selected)->setCursorPosition(2);
+        QTest::keyClicks(entryBox(w, selected), keys.mid(1, keys.indexOf('|') - 1));
+        QCOMPARE(dialogs.messages(), 1);
+        keys = keys.mid(keys.indexOf('|') + 1);
+    }
+    QLineEdit* box = entryBox(w, corrected);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, keys);
     QCOMPARE(dialogs.messages(), 1);
     QCOMPARE(h.store().drawCount(), qint64(11));
-    QCOMPARE(readHistoryView(w.historyStore()).last()->attributes.numbers(),
-             (Numbers{3, 4, 5, 7, 9}));
+    const Numbers numbers = readHistoryView(w.historyStore()).last()->attributes.numbers();
+    QCOMPARE(QVector<int>(numbers.begin(), numbers.end()), stored);
+    QCOMPARE(shownBoxes(w), QStringList(5, "__"));
 }
 
 void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {

@@ -1,6 +1,12 @@
 #include "../export/ReadOnlyFolder.h"
 #include "AppTestSupport.h"
+
+#include <QFileInfo>
+
+#include <QStatusBar>
+
 #include "WorkbookReader.h"
+#include <QLabel>
 
 #include <QAction>
 #include <QChartView>
@@ -20,6 +26,8 @@ class FrmMainExportTest : public QObject {
 private slots:
     void init();
     void textExportWritesAndOpens();
+    void exportSaysWhereTheFileWent_data();
+    void exportSaysWhereTheFileWent();
     void textExportRefused_data();
     void textExportRefused();
     void openerThatFailsIsSaid();
@@ -94,6 +102,49 @@ void FrmMainExportTest::textExportWritesAndOpens() {
     QCOMPARE(dialogs.opened(), (QStringList{path, next}));
     QVERIFY(fileBytes(next).endsWith("2013003 01 02 03 04 05 \r\n"));
     QVERIFY(QFile::exists(path));
+}
+
+void FrmMainExportTest::exportSaysWhereTheFileWent_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("text export") << "Command4" << QStringLiteral("更新至2013030期历史号码.txt");
+    QTest::newRow("double click") << "MSFlexGrid1" << QStringLiteral("lishi.xls");
+    QTest::newRow("chart") << "chartSavePng" << QStringLiteral("结果分布.png");
+}
+
+void FrmMainExportTest::exportSaysWhereTheFileWent() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(30));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QString path = QDir(h.folder()).filePath(file);
+    if (how == "Command4") {
+        child<QPushButton>(w, how)->click();
+    } else if (how == "MSFlexGrid1") {
+        auto* grid = child<QTableView>(w, how);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                           grid->visualRect(grid->model()->index(0, 1)).center());
+    } else {
+        child<QPushButton>(w, "Command1")->click();
+        dialogs.answerSaveFile(path);
+        w.chartView()->findChild<QAction*>(how)->trigger();
+    }
+    QVERIFY(QFile::exists(path));
+    QCOMPARE(dialogs.messages(), 0);
+    // The whole path in the status bar, and a link to its folder.
+    QCOMPARE(w.statusBar()->currentMessage(), "已保存：" + QDir::toNativeSeparators(path));
+    auto* link = child<QLabel>(w, "openExportFolder");
+    QVERIFY(link->isVisible());
+    dialogs.setOpenerWorks(false);
+    emit link->linkActivated("folder");
+    QCOMPARE(dialogs.opened().last(), QFileInfo(path).absolutePath());
+    QCOMPARE(dialogs.count("warning"), 1); // no program for folders: said
+    w.statusBar()->clearMessage();
+    QVERIFY(!link->isVisible());
 }
 
 void FrmMainExportTest::textExportRefused_data() {

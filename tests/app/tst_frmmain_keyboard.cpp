@@ -1,10 +1,15 @@
 #include "AppTestSupport.h"
 
+#include "import/TextImport.h"
+
 #include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTabWidget>
 
 using namespace quorvex;
 using namespace quorvex::test;
@@ -22,6 +27,9 @@ private slots:
     void accessKeysPressTheirButtons_data();
     void accessKeysPressTheirButtons();
     void enterInCombinedPositionsKeepsTheList();
+    void findJumpsToAnIssue_data();
+    void findJumpsToAnIssue();
+    void fitsSmallScreen_data();
     void fitsSmallScreen();
 
 private:
@@ -68,11 +76,12 @@ void FrmMainKeyboardTest::opensInFirstEntryBox() {
 
 void FrmMainKeyboardTest::tabLeavesEachGrid_data() {
     QTest::addColumn<QString>("grid");
+    QTest::addColumn<int>("width");
     QTest::addColumn<QString>("next");
-    QTest::newRow("history grid") << "MSFlexGrid1"
-                                  << "Command21";
-    QTest::newRow("match grid") << "MSFlexGrid2"
-                                << "MSFlexGrid3";
+    QTest::newRow("history grid") << "MSFlexGrid1" << 1340 << "findIssue";
+    QTest::newRow("match grid, chart beside") << "MSFlexGrid2" << 1340 << "MSFlexGrid3";
+    // On a narrow window the result grid and the chart are tabs: Tab reaches their tab bar.
+    QTest::newRow("match grid, tabs") << "MSFlexGrid2" << 1000 << "qt_tabwidget_tabbar";
 }
 
 void FrmMainKeyboardTest::tabLeavesEachGrid() {
@@ -82,6 +91,8 @@ void FrmMainKeyboardTest::tabLeavesEachGrid() {
     h.appendMany(2013001, sampleDraws(50));
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
+    QFETCH(int, width);
+    w.resize(width, 700);
     showActive(w);
     child<QRadioButton>(w, "Option1_0")->click(); // fixed positions
     child<QPushButton>(w, "Command2")->click();   // some match rows to walk through
@@ -161,29 +172,106 @@ void FrmMainKeyboardTest::enterInCombinedPositionsKeepsTheList() {
     QCOMPARE(entries, (QStringList{"1", "2", "3", "4"}));
 }
 
-void FrmMainKeyboardTest::fitsSmallScreen() {
+void FrmMainKeyboardTest::findJumpsToAnIssue_data() {
+    QTest::addColumn<bool>("fromGrid"); // digits typed on the grid, else Ctrl+F first
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("row"); // -1: not found
+    QTest::newRow("Ctrl+F, an issue") << false << "2013045" << 44;
+    QTest::newRow("on the grid, an issue") << true << "2013045" << 44;
+    QTest::newRow("on the grid, a year") << true << "2014" << 60;
+    QTest::newRow("Ctrl+F, the newest 045") << false << "045" << 104;
+    QTest::newRow("Ctrl+F, no such issue") << false << "2015" << -1;
+}
+
+void FrmMainKeyboardTest::findJumpsToAnIssue() {
+    QFETCH(bool, fromGrid);
+    QFETCH(QString, typed);
+    QFETCH(int, row);
     TempHistory h;
-    h.appendMany(2013001, sampleDraws(50));
+    h.appendMany(2013001, sampleDraws(60));
+    h.appendMany(2014001, sampleDraws(50));
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
-    w.resize(1100, 700);
     showActive(w);
-    QVERIFY2(w.width() <= 1100 && w.height() <= 700,
-             qPrintable(QStringLiteral("%1x%2").arg(w.width()).arg(w.height())));
-    // Every button shows its whole caption.
-    for (QPushButton* b : w.findChildren<QPushButton*>()) {
-        if (!b->isVisible())
-            continue;
-        QVERIFY2(b->width() >= b->sizeHint().width() && b->height() >= b->sizeHint().height(),
-                 qPrintable(b->objectName()));
-        QVERIFY2(w.rect().contains(QRect(b->mapTo(&w, QPoint(0, 0)), b->size())),
-                 qPrintable(b->objectName()));
+    auto* grid = child<QTableView>(w, "MSFlexGrid1");
+    if (fromGrid) {
+        focusOn(grid);
+        QTest::keyClicks(grid, typed.left(1));
+        QTest::keyClicks(QApplication::focusWidget(), typed.mid(1));
+    } else {
+        QTest::keySequence(&w, QKeySequence::Find);
+        QTest::keyClicks(QApplication::focusWidget(), typed);
     }
-    // The chart keeps room for its fifteen value labels (it moves below the result grid).
-    QVERIFY(child<QWidget>(w, "chartView")->width() >= 260);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("findIssue"));
+    QCOMPARE(text(w, "findIssue"), typed);
+    if (row < 0) {
+        QCOMPARE(child<QLabel>(w, "findIssueResult")->text(), QString("没有这一期"));
+        return;
+    }
+    QCOMPARE(grid->currentIndex().row(), row);
+    QVERIFY(grid->viewport()->rect().intersects(grid->visualRect(grid->currentIndex())));
+    // Enter goes back to the grid, on the issue found.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->currentIndex().row(), row);
+}
+
+void FrmMainKeyboardTest::fitsSmallScreen_data() {
+    QTest::addColumn<bool>("searched");
+    QTest::newRow("before a search") << false;
+    QTest::newRow("after a search") << true; // counts of four digits widen the result grid
+}
+
+void FrmMainKeyboardTest::fitsSmallScreen() {
+    QFETCH(bool, searched);
+    TempHistory h;
+    const QString sample = QFINDTESTDATA("../../data/历史号码/模拟历史号码-示例.txt");
+    QVERIFY(importHistoryFile(h.store(), sample, {}).replaced);
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    const QSize small(1024, 640);
+    w.resize(small);
+    showActive(w);
+    if (searched) {
+        child<QPushButton>(w, "Command1")->click();
+        QVERIFY(w.resultGridModel()->rowCount() == 15);
+        QVERIFY(cell(child<QTableView>(w, "MSFlexGrid3"), 0, 2).size() == 4);
+    }
+    QApplication::processEvents();
+    QCOMPARE(w.size(), small);
+    QVERIFY2(w.minimumSizeHint().width() <= small.width() &&
+                 w.minimumSizeHint().height() <= small.height(),
+             qPrintable(QStringLiteral("%1x%2")
+                            .arg(w.minimumSizeHint().width())
+                            .arg(w.minimumSizeHint().height())));
+    // Every control shows whole, inside the window.
+    for (QWidget* c : w.findChildren<QWidget*>()) {
+        if (!c->isVisible() || c->objectName().isEmpty() || c->objectName().startsWith("qt_"))
+            continue;
+        QVERIFY2(w.rect().contains(QRect(c->mapTo(&w, QPoint(0, 0)), c->size())),
+                 qPrintable(c->objectName()));
+        if (auto* b = qobject_cast<QPushButton*>(c))
+            QVERIFY2(b->width() >= b->sizeHint().width() && b->height() >= b->sizeHint().height(),
+                     qPrintable(b->objectName()));
+    }
+    auto* results = child<QTableView>(w, "MSFlexGrid3");
+    QVERIFY(results->isVisible());
+    const int rows =
+        results->viewport()->height() / results->verticalHeader()->defaultSectionSize();
+    QVERIFY2(rows >= 8, qPrintable(QString::number(rows)));
+    // The chart is one tab away, with room for its fifteen bars.
+    auto* tabs = child<QTabWidget>(w, "resultTabs");
+    QVERIFY(tabs->isVisible());
+    tabs->setCurrentIndex(1);
+    QWidget* chart = child<QWidget>(w, "chartView");
+    QTRY_VERIFY(chart->isVisible());
+    QVERIFY(chart->width() >= 260 && chart->height() >= 200);
+    // On a wide screen it stands beside the result grid again.
     w.resize(1366, 738);
     QTRY_COMPARE(w.width(), 1366);
-    QVERIFY(child<QWidget>(w, "chartView")->width() >= 260);
+    QTRY_VERIFY(!tabs->isVisible());
+    QVERIFY(chart->isVisible() && results->isVisible());
+    QVERIFY(chart->width() >= 260);
 }
 
 QTEST_MAIN(FrmMainKeyboardTest)

@@ -26,6 +26,8 @@ private slots:
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
     void rightReleaseOnHistoryGridPopsUpMenu();
+    void deleteToOffersTheRowTheMenuWasOpenedOn_data();
+    void deleteToOffersTheRowTheMenuWasOpenedOn();
     void sharedAccessKeyInMenuCycles_data();
     void sharedAccessKeyInMenuCycles();
     void historyMenuReachedFromMenuBar();
@@ -281,6 +283,61 @@ void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu() {
     QCOMPARE(menu->pos(), viewport->mapToGlobal(at));
     menu->close();
     QCOMPARE(dialogs.asked().size(), 0);
+}
+
+void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn_data() {
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("right click on a row") << "row 3"
+                                          << "2013004";
+    QTest::newRow("right click below the rows") << "below"
+                                                << "2013010";
+    QTest::newRow("Menu key on the current row") << "key"
+                                                 << "2013006";
+    QTest::newRow("menu bar after a row's menu closed unused") << "bar"
+                                                               << "2013010";
+}
+
+void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
+    QFETCH(QString, opened);
+    QFETCH(QString, offered);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(10));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    QTableView* grid = historyGrid(w);
+    auto* menu = child<QMenu>(w, "mnuLsgl");
+    auto rightClick = [&](const QPoint& at) {
+        QTest::mousePress(grid->viewport(), Qt::RightButton, {}, at);
+        QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, at);
+    };
+    const QPoint onRow3 = grid->visualRect(grid->model()->index(3, 2)).center();
+    if (opened == "row 3") {
+        rightClick(onRow3);
+    } else if (opened == "below") {
+        rightClick(QPoint(30, grid->viewport()->height() - 3));
+    } else if (opened == "key") {
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(5, 1));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QCoreApplication::sendEvent(grid, &key);
+    } else {
+        rightClick(onRow3);
+        QTRY_VERIFY(menu->isVisible());
+        menu->close();
+        QApplication::processEvents();
+    }
+    if (opened == "bar") {
+        child<QAction>(w, "mnuDlzd")->trigger();
+    } else {
+        QTRY_VERIFY(menu->isVisible());
+        QTest::keyClick(menu, Qt::Key_D);
+    }
+    QTRY_COMPARE(dialogs.count("input"), 1);
+    const QString asked = dialogs.asked().last().text;
+    QVERIFY2(asked.endsWith("|" + offered), qPrintable(asked));
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 10); // cancelled
 }
 
 void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles_data() {

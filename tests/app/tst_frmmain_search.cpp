@@ -10,6 +10,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -27,6 +28,8 @@ private slots:
     void combinationBoxShowsWhatIsUsed();
     void importedHistoryIsSearchedWithItsRange();
     void anotherProgramsAppendIsPickedUp();
+    void resultsOfAnOlderHistoryAreMarked_data();
+    void resultsOfAnOlderHistoryAreMarked();
     void readOnlyHistoryIsSearchedAndLeftAsItWas();
 
 private:
@@ -328,6 +331,58 @@ void FrmMainSearchTest::anotherProgramsAppendIsPickedUp() {
     QTRY_COMPARE_WITH_TIMEOUT(text(w, "Text1"), QString("2013063"), 5000);
     QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 62);
     QCOMPARE(dialogs.messages(), 0);
+    QVERIFY(w.resultsPanel()->showsOutdatedResults());
+}
+
+void FrmMainSearchTest::resultsOfAnOlderHistoryAreMarked_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("删除最后历史") << "erase";
+    QTest::newRow("清空历史号码") << "clear";
+    QTest::newRow("读入历史") << "import";
+    QTest::newRow("输入历史号码") << "entry";
+}
+
+void FrmMainSearchTest::resultsOfAnOlderHistoryAreMarked() {
+    QFETCH(QString, change);
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(40, 3));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    auto* notice = child<QLabel>(w, "outdatedResults");
+    QVERIFY(!notice->isVisible());
+    h.appendMany(2013041, randomDraws(1, 4)); // a change before any search shows: nothing
+    w.followOutsideChanges();
+    QVERIFY(!notice->isVisible());
+    child<QPushButton>(w, "Command1")->click();
+    QVERIFY(w.matchGridModel()->rowCount() > 0);
+
+    QTemporaryDir files;
+    if (change == "erase") {
+        child<QPushButton>(w, "Command3")->click();
+    } else if (change == "clear") {
+        dialogs.answerQuestion(true);
+        child<QAction>(w, "mnuClear")->trigger();
+    } else if (change == "import") {
+        QFile f(files.filePath("h.txt"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("2014001 01 02 03 04 05 \r\n2014002 06 07 08 09 10 \r\n");
+        f.close();
+        dialogs.answerQuestion(true);
+        dialogs.answerOpenFile(f.fileName());
+        child<QPushButton>(w, "cmdRdLst")->click();
+    } else {
+        for (int i = 1; i <= 5; ++i)
+            QTest::keyClicks(entryBox(w, i), QString("0%1").arg(i));
+        QCOMPARE(text(w, "Text1"), QString("2013043"));
+    }
+    QVERIFY2(notice->isVisible(), qPrintable(change));
+    // The results stay to be read, marked; the next search is current again.
+    QVERIFY(w.matchGridModel()->rowCount() > 0);
+    if (change != "clear") {
+        child<QPushButton>(w, "Command1")->click();
+        QVERIFY(!notice->isVisible());
+    }
 }
 
 // A history the user may read but not write opens read-only, is searched with the same answer

@@ -17,6 +17,8 @@ private slots:
     void badBoxValuesAreRefused_data();
     void badBoxValuesAreRefused();
     void leavingNBoxMovesReferenceDraw();
+    void choiceIsStoredWhenMade_data();
+    void choiceIsStoredWhenMade();
 
 private:
     std::unique_ptr<QTemporaryDir> settingsDir_;
@@ -113,8 +115,11 @@ void FrmMainSettingsTest::retentionYearsBox() {
     const auto& first = dialogs.asked().first();
     QCOMPARE(first.title, QString("设置年数"));
     QVERIFY(first.text.endsWith("|3"));
-    if (messages > 0)
+    if (messages > 0) {
         QCOMPARE(dialogs.asked()[1].title, QString("输入有误"));
+        // Asked again with the refused answer as typed.
+        QVERIFY(dialogs.asked()[2].text.endsWith("|" + answers[0]));
+    }
     QCOMPARE(w.session().settings().IniSerchDay, stored);
     if (stored != 3)
         QCOMPARE(rawSetting("IniSerchDay"), QString::number(stored));
@@ -180,6 +185,58 @@ void FrmMainSettingsTest::leavingNBoxMovesReferenceDraw() {
     QCOMPARE(referencePosition(w), 5); // 2013006, the fifth from the end
     QCOMPARE(text(w, "Text3_0"), QString("2013006"));
     QCOMPARE(text(w, "Text2_1"), QString::number(draws[5][0]));
+}
+
+void FrmMainSettingsTest::choiceIsStoredWhenMade_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("keys"); // "down": the next entry of the list
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("组合位数 from the list") << "Combo1"
+                                            << "down"
+                                            << "intZhWSetup"
+                                            << "3";
+    QTest::newRow("组合位数 typed") << "Combo1"
+                                    << "4"
+                                    << "intZhWSetup"
+                                    << "4";
+    QTest::newRow("前N期 typed") << "MaskEdBox2"
+                                 << "5"
+                                 << "intPreQi"
+                                 << "5";
+}
+
+void FrmMainSettingsTest::choiceIsStoredWhenMade() {
+    QFETCH(QString, box);
+    QFETCH(QString, keys);
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(8));
+    {
+        ScriptedDialogs dialogs;
+        auto w = std::make_unique<frmMain>(h.folder(), &dialogs);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QWidget* control = child<QWidget>(*w, box);
+        control->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(control->hasFocus());
+        if (auto* line = qobject_cast<QLineEdit*>(control))
+            line->selectAll();
+        if (keys == "down")
+            QTest::keyClick(control, Qt::Key_Down);
+        else
+            QTest::keyClicks(control, keys);
+        // Closed with the focus still in the box.
+        QVERIFY(control->hasFocus());
+        QCOMPARE(rawSetting(key), stored);
+        QCOMPARE(dialogs.messages(), 0);
+    }
+    ScriptedDialogs dialogs;
+    frmMain again(h.folder(), &dialogs);
+    const Settings& s = again.session().settings();
+    QCOMPARE(QString::number(key == "intPreQi" ? s.intPreQi : s.intZhWSetup), stored);
 }
 
 QTEST_MAIN(FrmMainSettingsTest)

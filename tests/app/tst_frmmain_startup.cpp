@@ -1,6 +1,8 @@
 #include "app/GridWheelScroller.h"
 #include "AppTestSupport.h"
 
+#include <QLabel>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
@@ -75,6 +77,23 @@ void FrmMainStartupTest::firstStartDefaults() {
     QCOMPARE(grid->model()->headerData(5, Qt::Horizontal).toString(), QString("第5码"));
     QCOMPARE(grid->columnWidth(0), 80);
     QCOMPARE(grid->columnWidth(1), 640 / 15);
+    // The empty grid says what to do first, where the sample files are; no zeros as reference.
+    QDir(folder.path()).mkdir("历史号码");
+    QFile sample(folder.filePath("历史号码/示例.txt"));
+    QVERIFY(sample.open(QIODevice::WriteOnly));
+    sample.close();
+    w.refreshAfterHistoryChange();
+    auto* hint = child<QLabel>(w, "emptyHistoryHint");
+    QVERIFY(hint->isVisibleTo(&w));
+    QVERIFY(hint->text().contains("读取历史号文本"));
+    QVERIFY(hint->text().contains(QDir::toNativeSeparators(folder.filePath("历史号码"))));
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(text(w, QString("Text2_%1").arg(i)), QString());
+    for (int i = 1; i <= 5; ++i)
+        QTest::keyClicks(child<QLineEdit>(w, QString("MaskEdBox1_%1").arg(i)),
+                         QString("0%1").arg(i));
+    QCOMPARE(grid->model()->rowCount(), 1);
+    QVERIFY(!hint->isVisibleTo(&w));
 
     for (const char* name :
          {"Command1", "Command2", "cmdRdLst", "Command3", "Command4", "Command21"})

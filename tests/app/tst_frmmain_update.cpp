@@ -123,6 +123,8 @@ void FrmMainUpdateTest::serverAddressIsEditedAndChecked() {
     dialogs.answerInput(QStringLiteral("https://results.example.com"));
     child<QAction>(w, "mnuServer")->trigger();
     QCOMPARE(dialogs.messages(), 1);
+    // Asked again with the address as typed, to be corrected.
+    QVERIFY(dialogs.asked()[2].text.endsWith("|ftp://example.com"));
     QCOMPARE(rawSetting("strServer"), QString("https://results.example.com"));
     // Cancel keeps it.
     dialogs.answerInput(std::nullopt);

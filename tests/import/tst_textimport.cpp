@@ -63,6 +63,8 @@ private slots:
     void failureHalfWayLeavesHistoryUnchanged();
     void otherEncodingsImport();
     void summaryNamesCountsAndFirstLines();
+    void gapsAreStoredAndCounted_data();
+    void gapsAreStoredAndCounted();
     void shippedSampleImportsCleanlyAndWritesBackTheSame();
 };
 
@@ -329,6 +331,50 @@ void TextImportTest::summaryNamesCountsAndFirstLines() {
     QVERIFY(s.contains(QStringLiteral("第 14 行：只有 2 个两位数号码")));
     QVERIFY(!s.contains(QStringLiteral("第 17 行")));
     QVERIFY(s.contains(QStringLiteral("另有 2 行未列出")));
+}
+
+void TextImportTest::gapsAreStoredAndCounted_data() {
+    QTest::addColumn<QVector<qint64>>("issues");
+    QTest::addColumn<QString>("gapLine"); // empty: the summary mentions no gap
+    QTest::addColumn<QString>("notListed");
+    QTest::newRow("none, over a year's end")
+        << QVector<qint64>{2013119, 2013120, 2014001} << QString() << QString();
+    QTest::newRow("one issue") << QVector<qint64>{2013043, 2013044, 2013046}
+                               << QStringLiteral("期号有 1 处不连续：缺第 2013045 期。")
+                               << QString();
+    QTest::newRow("a run") << QVector<qint64>{2013001, 2013007}
+                           << QStringLiteral(
+                                  "期号有 1 处不连续：缺第 2013002 至 2013006 期（5 期）。")
+                           << QString();
+    QTest::newRow("a year not from 001")
+        << QVector<qint64>{2013120, 2014003}
+        << QStringLiteral("期号有 1 处不连续：第 2013120 期之后是第 2014003 期。") << QString();
+    QTest::newRow("the first three of four")
+        << QVector<qint64>{2013001, 2013003, 2013005, 2013007, 2013009}
+        << QStringLiteral(
+               "期号有 4 处不连续：缺第 2013002 期；缺第 2013004 期；缺第 2013006 期；……")
+        << QStringLiteral("2013008");
+}
+
+void TextImportTest::gapsAreStoredAndCounted() {
+    QFETCH(QVector<qint64>, issues);
+    QFETCH(QString, gapLine);
+    QFETCH(QString, notListed);
+    QStringList text;
+    for (int i = 0; i < issues.size(); ++i)
+        text << historyLine(issues[i], drawFor(i));
+    TempHistory h;
+    QTemporaryDir dir;
+    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {});
+    QVERIFY2(r.replaced, qPrintable(r.summary()));
+    QCOMPARE(storedIssues(h.store()), issues);
+    const QString s = r.summary();
+    if (gapLine.isEmpty())
+        QVERIFY2(!s.contains(QStringLiteral("不连续")), qPrintable(s));
+    else
+        QVERIFY2(s.contains(gapLine), qPrintable(s));
+    if (!notListed.isEmpty())
+        QVERIFY2(!s.contains(notListed), qPrintable(s));
 }
 
 void TextImportTest::shippedSampleImportsCleanlyAndWritesBackTheSame() {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QBarSeries;
+class QChart;
+class QChartView;
+
+namespace quorvex {
+
+// Each bar's tooltip, shown when the pointer rests over its column of the plot (the bar and
+// the gaps beside it). The view's own
+// tooltip handling would hide any tip shown on hover the moment the pointer rests (no item of
+// the chart carries a tooltip of its own), so the tips are answered here instead. Lives as long
+// as its chart.
+class BarTooltips : public QObject {
+    Q_OBJECT
+public:
+    // texts: one per bar, in category order.
+    BarTooltips(QChartView* view, QChart* chart, QBarSeries* series, QStringList texts);
+
+    // The bar under a point of the view's viewport; -1 for none.
+    int barAt(const QPoint& viewportPos) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QChartView* view_;
+    QChart* chart_;
+    QBarSeries* series_;
+    QStringList texts_;
+};
+
+} // namespace quorvex

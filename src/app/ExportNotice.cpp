@@ -1,0 +1,41 @@
+#include "ExportNotice.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
+
+namespace quorvex {
+
+namespace {
+constexpr int kShownMs = 15000;
+}
+
+ExportNotice::ExportNotice(QStatusBar* bar, Dialogs* dialogs)
+    : QObject(bar), bar_(bar), dialogs_(dialogs) {
+    folderLink_ = new QLabel(QStringLiteral("<a href=\"folder\">打开所在文件夹</a>"));
+    folderLink_->setObjectName(QStringLiteral("openExportFolder"));
+    folderLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                         Qt::LinksAccessibleByKeyboard);
+    folderLink_->hide();
+    bar_->addPermanentWidget(folderLink_);
+    connect(folderLink_, &QLabel::linkActivated, this, &ExportNotice::openFolder);
+    // The link goes with the message it belongs to.
+    connect(bar_, &QStatusBar::messageChanged, folderLink_,
+            [this](const QString& message) { folderLink_->setVisible(!message.isEmpty()); });
+}
+
+void ExportNotice::show(const QString& path) {
+    path_ = path;
+    bar_->showMessage(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)), kShownMs);
+}
+
+void ExportNotice::openFolder() {
+    const QString folder = QFileInfo(path_).absolutePath();
+    if (!dialogs_->openFile(folder))
+        dialogs_->warning(QStringLiteral("打开所在文件夹"),
+                          QStringLiteral("没有能打开文件夹的程序。文件在 %1。")
+                              .arg(QDir::toNativeSeparators(path_)));
+}
+
+} // namespace quorvex

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "history/DrawRecord.h"
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QTableView;
+
+namespace quorvex {
+
+class HistoryGridModel;
+
+// The row of the first draw whose issue starts with the digits typed ("2013" the year's first,
+// "2013045" that issue); failing that, of the last draw whose issue ends with them ("045": the
+// newest such issue). -1 when none does or nothing usable was typed.
+int issueRow(const QVector<DrawNumbers>& draws, const QString& typed);
+
+// The find box under the history grid: Ctrl+F, or digits typed while the grid has the focus,
+// bring the user here; each digit jumps the grid to the issue found, Enter or Esc goes back to
+// the grid on it.
+class IssueFinder : public QWidget {
+    Q_OBJECT
+public:
+    // grid shows model.
+    IssueFinder(QTableView* grid, const HistoryGridModel* model, QWidget* parent = nullptr);
+
+    // Ctrl+F: into the box, its text selected.
+    void activate();
+    QLineEdit* box() const { return box_; }
+
+signals:
+    // The grid was moved to a found issue.
+    void jumped();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void find(const QString& typed);
+
+    QTableView* grid_;
+    const HistoryGridModel* model_;
+    QLineEdit* box_;
+    QLabel* result_;
+};
+
+} // namespace quorvex
