@@ -406,8 +406,9 @@ bool SearchSession::readyToSearch(QString* error) const {
     return true;
 }
 
-bool SearchSession::prepareSearch(const SearchRequest& request, QString* error) {
-    if (!readyToSearch(error) || !validateRequest(request, error))
+bool SearchSession::prepareSearch(const SearchRequest& request, const QVector<int>& columns,
+                                  QString* error) {
+    if (!validateRequest(request, error))
         return false;
     // The check and the read in one read of the file.
     const HistoryStore::ReadSnapshot pinned(store_);
@@ -416,11 +417,11 @@ bool SearchSession::prepareSearch(const SearchRequest& request, QString* error) 
             *error = QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。");
         return false;
     }
-    return snapshot_.refresh(store_, searchColumns(request), error);
+    return snapshot_.refresh(store_, columns, error);
 }
 
 std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& request, QString* error) {
-    if (!prepareSearch(request, error))
+    if (!readyToSearch(error) || !prepareSearch(request, searchColumns(request), error))
         return std::nullopt;
     return followSearch(snapshot_, request);
 }
@@ -428,9 +429,37 @@ std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& reques
 std::optional<FollowResult> SearchSession::runCombination(const SearchRequest& request,
                                                           QString* error) {
     if (!readyToSearch(error) || !validateCombinedPositions(s_.intZhWSetup, error) ||
-        !prepareSearch(request, error))
+        !prepareSearch(request, searchColumns(request), error))
         return std::nullopt;
     return combinationSearch(snapshot_, request, s_.intZhWSetup);
+}
+
+std::optional<BacktestResult> SearchSession::runBacktest(
+    const SearchRequest& request, bool combination, const BacktestRange& range, int topK,
+    const std::function<bool(qsizetype, qsizetype)>& progress, QString* error) {
+    if (tab_ == ReferenceTab::Typed || request.bolManual) {
+        if (error)
+            *error = QStringLiteral("手动输入的参考号码不属于任何一期，不能回测；请在自动历史位"
+                                    "或验证指定期回测，每一期都以它前面的一期为参考。");
+        return std::nullopt;
+    }
+    if (span_.empty) {
+        if (error)
+            *error = QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。");
+        return std::nullopt;
+    }
+    BacktestRequest b;
+    b.search = request;
+    b.search.endIssue = b.search.startIssue; // each issue sets its own
+    b.combinedPositions = combination ? s_.intZhWSetup : 0;
+    b.topK = topK;
+    if (!validateBacktest(b, error) || !prepareSearch(b.search, backtestColumns(b), error))
+        return std::nullopt;
+    const qsizetype rows = snapshot_.rows();
+    b.lastIssue = range.to.value_or(snapshot_.issue(rows - 1));
+    b.firstIssue = range.from.value_or(
+        snapshot_.issue(std::max<qsizetype>(0, rows - std::max<qint64>(1, range.lastIssues))));
+    return quorvex::runBacktest(snapshot_, b, progress, error);
 }
 
 } // namespace quorvex

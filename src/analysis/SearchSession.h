@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Backtest.h"
 #include "FollowResult.h"
 #include "SearchRequest.h"
 
@@ -10,6 +11,7 @@
 #include <QObject>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace quorvex {
@@ -122,6 +124,21 @@ public:
     // historyChanged() (historyMovedOn() then tells: refresh and ask again).
     std::optional<FollowResult> runFollow(const SearchRequest& request, QString* error);
     std::optional<FollowResult> runCombination(const SearchRequest& request, QString* error);
+
+    // Which issues a backtest tries: the last `lastIssues` of the history, or from..to.
+    struct BacktestRange {
+        qint64 lastIssues = 100;
+        std::optional<qint64> from;
+        std::optional<qint64> to;
+    };
+    // The backtest of the follow search (or, with combination, the combination search over
+    // intZhWSetup positions) with the options as they stand: the ticked positions, the range's
+    // first issue of the request, the top K values. Refused with a message when the reference
+    // values are typed (they belong to no issue), and as a search is. progress as runBacktest.
+    std::optional<BacktestResult>
+    runBacktest(const SearchRequest& request, bool combination, const BacktestRange& range,
+                int topK, const std::function<bool(qsizetype, qsizetype)>& progress,
+                QString* error);
     // Whether the history and the reference allow a search at all; the reason otherwise.
     bool readyToSearch(QString* error) const;
 
@@ -140,8 +157,8 @@ private:
     void storeBool(const char* key, bool value);
     void setEnd(qint64 issue);
 
-    // The snapshot with the request's columns, of the history the session read last.
-    bool prepareSearch(const SearchRequest& request, QString* error);
+    // The snapshot with the columns, of the history the session read last; the request checked.
+    bool prepareSearch(const SearchRequest& request, const QVector<int>& columns, QString* error);
 
     HistoryStore& store_;
     HistorySnapshot& snapshot_;

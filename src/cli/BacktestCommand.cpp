@@ -79,31 +79,21 @@ protected:
         SearchSession session(store, context.snapshot());
         session.setSettings(context.settings());
         QString error;
-        SearchOptions search = options_;
-        search.from.reset(); // --from and --to name the issues tried, not the search's range
-        search.to.reset();
-        if (!session.historyChanged(&error) || !search.apply(session, &error))
+        // --from and --to name the issues tried: the search's range starts where it always does.
+        if (!session.historyChanged(&error) || !options_.apply(session, &error) ||
+            (combo_ && !session.setCombinedPositions(QString::number(*combo_), &error)))
             return context.fail(error);
-        if (session.isEmpty())
-            return context.fail(
-                QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。"));
-        BacktestRequest b;
-        b.search = session.request(options_.positions);
-        b.combinedPositions = combo_.value_or(0);
-        b.topK = top_;
-        HistorySnapshot& snapshot = context.snapshot();
-        if (!snapshot.refresh(store, backtestColumns(b), &error))
-            return context.fail(error);
-        b.lastIssue = options_.to.value_or(snapshot.issue(snapshot.rows() - 1));
-        b.firstIssue = options_.from.value_or(
-            snapshot.issue(std::max<qsizetype>(0, snapshot.rows() - (last_ ? last_ : 100))));
-        if (!validateBacktest(b, &error))
-            return context.usage(error);
-        const auto result = runBacktest(snapshot, b, {}, &error);
+        SearchSession::BacktestRange range;
+        range.lastIssues = last_ ? last_ : 100;
+        range.from = options_.from;
+        range.to = options_.to;
+        const SearchRequest request = session.request(options_.positions);
+        const auto result =
+            session.runBacktest(request, combo_.has_value(), range, top_, {}, &error);
         if (!result)
             return context.fail(error);
         if (!summaryOnly_)
-            printGrid(context.out(), grid(*result, b.search), *format_);
+            printGrid(context.out(), grid(*result, request), *format_);
         if (summaryOnly_ || *format_ == GridFormat::Table)
             context.out() << result->summary() << '\n';
         return ExitSuccess;
