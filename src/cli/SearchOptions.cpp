@@ -249,13 +249,10 @@ int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context&
         grid.header = result->matchHeader;
         grid.rows = QList<QStringList>(result->matchRows.begin(), result->matchRows.end());
     } else {
-        grid.header = result->resultHeader;
-        grid.rows = QList<QStringList>(result->resultRows.begin(), result->resultRows.end());
-        if (options.baseline) {
-            grid.header += baselineHeader();
-            for (qsizetype r = 0; r < grid.rows.size(); ++r)
-                grid.rows[r] += baselineCells(result->baseline.at(result->resultBars.at(r)));
-        }
+        const QVector<QStringList> rows =
+            options.baseline ? resultRowsWithBaseline(*result) : result->resultRows;
+        grid.header = options.baseline ? resultHeaderWithBaseline(*result) : result->resultHeader;
+        grid.rows = QList<QStringList>(rows.begin(), rows.end());
     }
     printGrid(context.out(), grid, format);
     return ExitSuccess;
