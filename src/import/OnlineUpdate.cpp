@@ -202,7 +202,8 @@ void OnlineUpdate::storeAndFinish() {
         return finish(UpdateReport::Outcome::NothingNew);
     ZodiacYear zodiacYear;
     QString why;
-    if (!applyUpdate(store_, plan_, draws, options_.bases, zodiacYear, &report_.cleared, &why))
+    if (!applyUpdate(store_, plan_, draws, options_.bases, zodiacYear, &report_.cleared, &why,
+                     &report_.copyFile))
         return finish(UpdateReport::Outcome::Failed, why);
     report_.appended = int(draws.size());
     report_.firstIssue = draws.first().issue;
@@ -216,8 +217,10 @@ void OnlineUpdate::finish(UpdateReport::Outcome outcome, const QString& error) {
     running_ = false;
     report_.outcome = outcome;
     report_.error = error;
-    if (outcome != UpdateReport::Outcome::Updated)
+    if (outcome != UpdateReport::Outcome::Updated) {
         report_.cleared = 0;
+        report_.copyFile.clear();
+    }
     emit finished(report_);
 }
 

@@ -41,7 +41,8 @@ struct UpdateReport {
     };
     Outcome outcome = Outcome::Failed;
     QString error;
-    int cleared = 0; // draws deleted by the retention limit (only with draws appended)
+    int cleared = 0;  // draws deleted by the retention limit (only with draws appended)
+    QString copyFile; // the copy kept of the history the retention deleted
     int retentionYears = 0;
     int appended = 0;
     qint64 firstIssue = 0;
