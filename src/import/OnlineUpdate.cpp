@@ -181,6 +181,11 @@ void OnlineUpdate::pageFinished() {
         else
             outcome.scan =
                 scanResultsText(text, outcome.year, plan_.firstSequence(outcome.year), limit_);
+        if (outcome.error.isEmpty() && isNotAResultsPage(text, outcome.scan)) {
+            outcome.notAResultsPage = true;
+            outcome.error = QStringLiteral("页面上既没有开奖号码，也没有开奖结果表");
+            outcome.scan = {};
+        }
     }
     body_.clear();
     found_ += int(outcome.scan.draws.size());

@@ -26,6 +26,10 @@ QString earlyEnd(const YearScan& scan) {
 }
 
 QString yearNote(const YearOutcome& y, const std::optional<UpdateStop>& stop) {
+    if (y.notAResultsPage)
+        return QStringLiteral("%1 年的页面不是开奖结果页面：%2，该年没有读入。")
+            .arg(y.year)
+            .arg(y.error);
     if (!y.error.isEmpty())
         return QStringLiteral("%1 年的页面读取失败：%2").arg(y.year).arg(y.error);
     QStringList notes;
