@@ -30,6 +30,8 @@ private slots:
     void undoPutsBackWhatACommandChanged_data();
     void undoPutsBackWhatACommandChanged();
     void nothingToUndoExitsOne();
+    void searchOnValuesOfOtherBasesIsRefused_data();
+    void searchOnValuesOfOtherBasesIsRefused();
 
 private:
     Result cli(const QStringList& arguments);
@@ -244,6 +246,43 @@ void CliMaintenanceTest::nothingToUndoExitsOne() {
              qPrintable(r.err));
     QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
     QCOMPARE(cli({"undo", "now"}).code, 2);
+}
+
+void CliMaintenanceTest::searchOnValuesOfOtherBasesIsRefused_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("refused"); // else answered, with a warning
+    QTest::newRow("search by zodiac") << QStringList{"search", "--kind", "zodiac"} << true;
+    QTest::newRow("tally of zodiacs") << QStringList{"search", "--result", "zodiac"} << true;
+    QTest::newRow("combo by zodiac") << QStringList{"combo", "--kind", "zodiac"} << true;
+    QTest::newRow("zodiac workbook")
+        << QStringList{"export-sheet", "results", "--result", "zodiac"} << true;
+    QTest::newRow("search by number") << QStringList{"search"} << false;
+}
+
+// The zodiac base changed outside the window: the stored values keep the old one. A search that
+// reads them is refused with the command that re-derives them; after it, it is answered.
+void CliMaintenanceTest::searchOnValuesOfOtherBasesIsRefused() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, refused);
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\n");
+    ini.close();
+    Result r = cli(arguments);
+    QVERIFY2(r.err.contains(QStringLiteral("quorvex-cli rebuild")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("生肖")), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    if (refused) {
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+    } else {
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: warning: ")));
+    }
+    QCOMPARE(cli({"rebuild"}).code, 0);
+    r = cli(arguments);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.err, QString());
 }
 
 QTEST_GUILESS_MAIN(CliMaintenanceTest)
