@@ -39,13 +39,14 @@ double percentageSum(const FollowResult& r) {
 
 } // namespace
 
+Q_DECLARE_METATYPE(quorvex::ValueBases)
+
 class HistoryFitTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void storedWithTheBasesFits_data();
-    void storedWithTheBasesFits();
-    void otherBasesAreNoticed();
+    void storedAgainstCurrentBases_data();
+    void storedAgainstCurrentBases();
     void olderCutoffIsNoticed();
     void baseChangeAnsweredYesOrNo_data();
     void baseChangeAnsweredYesOrNo();
@@ -56,43 +57,43 @@ void HistoryFitTest::initTestCase() {
     isolateSettings(settings.path());
 }
 
-void HistoryFitTest::storedWithTheBasesFits_data() {
-    QTest::addColumn<int>("sxIni");
-    QTest::addColumn<int>("dsIni");
+void HistoryFitTest::storedAgainstCurrentBases_data() {
+    QTest::addColumn<ValueBases>("stored");
+    QTest::addColumn<ValueBases>("current");
+    QTest::addColumn<bool>("zodiacFits");
+    QTest::addColumn<bool>("segmentFits");
     for (int sx = 0; sx <= 1; ++sx)
         for (int ds = 0; ds <= 1; ++ds)
-            QTest::addRow("bases %d %d", sx, ds) << sx << ds;
+            QTest::addRow("stored and checked with bases %d %d", sx, ds)
+                << ValueBases{sx, ds} << ValueBases{sx, ds} << true << true;
+    QTest::newRow("zodiac base changed") << ValueBases{1, 1} << ValueBases{0, 1} << false << true;
+    QTest::newRow("segment base changed") << ValueBases{1, 1} << ValueBases{1, 0} << true << false;
 }
 
-void HistoryFitTest::storedWithTheBasesFits() {
-    QFETCH(int, sxIni);
-    QFETCH(int, dsIni);
+// Across three lunar new years: a history fits the bases it was stored with, and only the kind
+// whose base changed is noticed, from its first draw on.
+void HistoryFitTest::storedAgainstCurrentBases() {
+    QFETCH(ValueBases, stored);
+    QFETCH(ValueBases, current);
+    QFETCH(bool, zodiacFits);
+    QFETCH(bool, segmentFits);
     TempHistory h;
-    // Across three lunar new years.
-    fill(h, 2017001, randomDraws(800, 3), {sxIni, dsIni});
-    const HistoryFit fit = fitOf(h.store(), {sxIni, dsIni});
+    fill(h, 2017001, randomDraws(800, 3), stored);
+    const HistoryFit fit = fitOf(h.store(), current);
     QCOMPARE(fit.draws, 800);
-    QVERIFY(fit.fits());
-    QVERIFY(fit.describe({sxIni, dsIni}).isEmpty());
-    for (int kind = 0; kind < kKindCount; ++kind)
-        QVERIFY(!fit.misfitsKind(kind));
-}
-
-void HistoryFitTest::otherBasesAreNoticed() {
-    TempHistory h;
-    fill(h, 2013001, randomDraws(50, 4), {1, 1});
-    // Only the zodiac base differs: segments still fit.
-    HistoryFit fit = fitOf(h.store(), {0, 1});
-    QCOMPARE(fit.zodiacMisfits, 50);
-    QCOMPARE(fit.segmentMisfits, 0);
-    QCOMPARE(fit.firstZodiacMisfit.value_or(0), 2013001);
-    QVERIFY(fit.misfitsKind(Zodiac) && !fit.misfitsKind(Segment) && !fit.misfitsKind(Number));
-    QVERIFY2(fit.describe({0, 1}).contains(QStringLiteral("50 期的生肖值")),
-             qPrintable(fit.describe({0, 1})));
-    fit = fitOf(h.store(), {1, 0});
-    QCOMPARE(fit.zodiacMisfits, 0);
-    QCOMPARE(fit.segmentMisfits, 50);
-    QVERIFY(fit.describe({1, 0}).contains(QStringLiteral("段数")));
+    QCOMPARE(fit.zodiacMisfits, zodiacFits ? 0 : 800);
+    QCOMPARE(fit.segmentMisfits, segmentFits ? 0 : 800);
+    QCOMPARE(fit.misfitsKind(Zodiac), !zodiacFits);
+    QCOMPARE(fit.misfitsKind(Segment), !segmentFits);
+    QVERIFY(!fit.misfitsKind(Number));
+    QCOMPARE(fit.describe(current).isEmpty(), fit.fits());
+    if (!fit.fits()) {
+        QCOMPARE((zodiacFits ? fit.firstSegmentMisfit : fit.firstZodiacMisfit).value_or(0),
+                 2017001);
+        QVERIFY2(fit.describe(current).contains(zodiacFits ? QStringLiteral("800 期的段数值")
+                                                           : QStringLiteral("800 期的生肖值")),
+                 qPrintable(fit.describe(current)));
+    }
 }
 
 // Histories stored while January and early February of 2021 on took the new year's zodiac: the
