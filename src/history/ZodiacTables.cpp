@@ -110,11 +110,13 @@ int zodiacYearFromIssueText(const QString& text, const QDate& today) {
 
 int ZodiacYear::yearOfIssue(qint64 issue) {
     const int year = int(issue / 1000);
-    auto known = std::find_if(cutoffs_.begin(), cutoffs_.end(),
+    // From the newest: issues mostly come in order, so the year asked is the one added last.
+    auto known = std::find_if(cutoffs_.rbegin(), cutoffs_.rend(),
                               [year](const auto& c) { return c.first == year; });
-    if (known == cutoffs_.end())
-        known = cutoffs_.insert(cutoffs_.end(), {year, intSxCutoff(year)});
-    return zodiacYearAt(issue, known->second);
+    if (known != cutoffs_.rend())
+        return zodiacYearAt(issue, known->second);
+    cutoffs_.emplace_back(year, intSxCutoff(year));
+    return zodiacYearAt(issue, cutoffs_.back().second);
 }
 
 int ZodiacYear::followIssue(qint64 issue) {
