@@ -32,13 +32,14 @@ esac
 #   qt6-translations-l10n   Qt's own Chinese texts for the standard buttons and dialogs
 #   libgumbo-dev            HTML5 parser of the online update's results pages
 #   libsqlite3-dev          SQLite's C API, used on the Qt driver's own connection
+#   libicu-dev              ICU's Chinese calendar: the lunar new year, where the zodiac year turns
 #   libxlsxwriter-dev       spreadsheet export
 #   zlib1g-dev              libxlsxwriter's pkg-config file links -lz, which its package does not pull in
 #   fonts-noto-cjk          Chinese glyphs in the window
 #   qt6-svg-dev             the chart saved as an SVG drawing (QSvgGenerator)
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite
-          qt6-charts-dev qt6-translations-l10n libgumbo-dev libsqlite3-dev libxlsxwriter-dev zlib1g-dev libgl-dev
-          fonts-noto-cjk qt6-svg-dev)
+          qt6-charts-dev qt6-translations-l10n libgumbo-dev libsqlite3-dev libicu-dev libxlsxwriter-dev
+          zlib1g-dev libgl-dev fonts-noto-cjk qt6-svg-dev)
 case "$what" in
 # The tests read exported workbooks back with tools of their own.
 test | sanitize) packages+=(xlsx2csv unzip) ;;

@@ -122,9 +122,14 @@ int main(int argc, char** argv) {
             const qint64 start = view.rows()[0].issue + 1 + round, end = view.rows().last().issue;
             QElapsedTimer timer;
             timer.start();
-            const RangeStatistics range = rangeStatistics(snapshot, start, end, kind, {});
-            QVector<FollowResult::Bar> bars(range.mean.size(), {0, QString(), 100});
-            const auto figures = compareWithChance(bars, range.draws / 3, range);
+            // Every third draw of the range as the follow draws.
+            QVector<qint64> follow;
+            const auto [first, last] = snapshot.rowsBetween(start, end);
+            for (qsizetype row = first; row < last; row += 3)
+                follow << snapshot.issue(row);
+            const FairDrawExpectation expectation = fairDrawExpectation(follow, kind, {});
+            QVector<FollowResult::Bar> bars(expectation.mean.size(), {0, QString(), 100});
+            const auto figures = compareWithChance(bars, expectation);
             chance << timer.nsecsElapsed() / 1e6;
             if (figures.size() != bars.size())
                 return 1;

@@ -1,47 +1,52 @@
 #include "ChanceBaseline.h"
 
-#include <array>
+#include <QHash>
+
 #include <cmath>
 
 namespace quorvex {
 
-RangeStatistics rangeStatistics(const HistorySnapshot& snapshot, qint64 startIssue, qint64 endIssue,
-                                int kind, const ValueBases& bases) {
+QVector<int> numbersPerValue(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases) {
     const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
-    // Integer sums keep the variance exact, so a value that never varies has variance 0. The
-    // squared count of a value in a draw is its count plus twice the pairs of positions that
-    // both hold it.
-    const auto span = unsigned(values.count());
-    // One slot past the values gathers everything outside them, so the loop never branches.
-    std::array<qint64, 17> sum{}, pairs{};
-    std::array<const qint32*, kPositions> cells{};
-    for (int i = 0; i < kPositions; ++i)
-        cells[i] = snapshot.column(HistorySnapshot::attribute(i + 1, kind)).data();
-    const auto [begin, end] = snapshot.rowsBetween(startIssue, endIssue);
-    for (qsizetype row = begin; row < end; ++row) {
-        std::array<unsigned, kPositions> at{};
-        for (int i = 0; i < kPositions; ++i) {
-            const qint32 v = cells[i][row];
-            at[i] = std::min(unsigned((v == HistorySnapshot::kNull ? 0 : v) - values.lo), span);
-            ++sum[at[i]];
+    QVector<int> m(values.count(), 0);
+    // The numbers 1..15 in three draws of five, derived as any stored draw is.
+    for (int first = 1; first <= 15; first += kPositions) {
+        const DrawAttributes a = deriveAttributes(
+            {first, first + 1, first + 2, first + 3, first + 4}, zodiacYear, bases);
+        for (const int v : a.kindValues(kind))
+            if (values.contains(v))
+                ++m[v - values.lo];
+    }
+    return m;
+}
+
+FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int kind,
+                                        const ValueBases& bases) {
+    const int count = kindRange(kind, bases.sxIni, bases.dsIni).count();
+    // Integer sums of m and m (15 - m) over the draws: mean = sum m / 3, variance =
+    // sum m (15 - m) / 63, the per-draw formulas with their constants taken out.
+    QVector<qint64> sumM(count, 0), sumMM(count, 0);
+    ZodiacYear zodiacYear;
+    QHash<int, QVector<int>> byYear; // only the zodiac's m depends on the year
+    for (const qint64 issue : followIssues) {
+        const int year = kind == Zodiac ? zodiacYear.followIssue(issue) : 0;
+        auto at = byYear.constFind(year);
+        if (at == byYear.constEnd())
+            at = byYear.insert(year, numbersPerValue(kind, zodiacYear, bases));
+        for (int v = 0; v < count; ++v) {
+            sumM[v] += (*at)[v];
+            sumMM[v] += (*at)[v] * (15 - (*at)[v]);
         }
-        for (int i = 0; i < kPositions; ++i)
-            for (int j = i + 1; j < kPositions; ++j)
-                pairs[at[i]] += at[i] == at[j];
     }
-    std::array<qint64, 17> squares{};
-    for (unsigned i = 0; i < span; ++i)
-        squares[i] = sum[i] + 2 * pairs[i];
-    const qint64 n = end - begin;
-    RangeStatistics stats;
-    stats.draws = n;
-    stats.mean.resize(values.count());
-    stats.variance.resize(values.count());
-    for (int i = 0; i < values.count() && n > 0; ++i) {
-        stats.mean[i] = double(sum[i]) / double(n);
-        stats.variance[i] = double(n * squares[i] - sum[i] * sum[i]) / (double(n) * double(n));
+    FairDrawExpectation e;
+    e.draws = followIssues.size();
+    e.mean.resize(count);
+    e.variance.resize(count);
+    for (int v = 0; v < count; ++v) {
+        e.mean[v] = double(sumM[v]) / 3.0;
+        e.variance[v] = double(sumMM[v]) / 63.0;
     }
-    return stats;
+    return e;
 }
 
 QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>>& p) {
@@ -62,24 +67,18 @@ QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>
 }
 
 QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Bar>& bars,
-                                                  qint64 followDraws,
-                                                  const RangeStatistics& range) {
-    const qint64 d = followDraws;
-    const qint64 n = range.draws;
+                                                  const FairDrawExpectation& expectation) {
     QVector<FollowResult::Baseline> out(bars.size());
     QVector<std::optional<double>> p(bars.size());
     for (qsizetype i = 0; i < bars.size(); ++i) {
         FollowResult::Baseline& b = out[i];
-        const double mean = i < range.mean.size() ? range.mean[i] : 0.0;
-        const double variance = i < range.variance.size() ? range.variance[i] : 0.0;
-        b.expected = double(d) * mean;
+        b.expected = i < expectation.mean.size() ? expectation.mean[i] : 0.0;
+        const double variance = i < expectation.variance.size() ? expectation.variance[i] : 0.0;
         if (b.expected > 0)
             b.ratio = double(bars[i].count) / b.expected;
-        if (d < kFewestTestedDraws || d >= n || !(variance > 0))
+        if (expectation.draws < kFewestTestedDraws || !(variance > 0))
             continue;
-        // D draws taken from N without replacement.
-        const double sd = std::sqrt(double(d) * variance * double(n - d) / double(n - 1));
-        b.z = (double(bars[i].count) - b.expected) / sd;
+        b.z = (double(bars[i].count) - b.expected) / std::sqrt(variance);
         b.p = std::erfc(std::abs(*b.z) / std::sqrt(2.0));
         p[i] = b.p;
     }
@@ -93,10 +92,11 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
 
 void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
                  const SearchRequest& request) {
-    const RangeStatistics range = rangeStatistics(snapshot, request.startIssue, request.endIssue,
-                                                  request.intXianshiLei, request.bases);
-    result.rangeDraws = range.draws;
-    result.baseline = compareWithChance(result.bars, result.followDraws, range);
+    const auto [begin, end] = snapshot.rowsBetween(request.startIssue, request.endIssue);
+    result.rangeDraws = end - begin;
+    result.baseline =
+        compareWithChance(result.bars, fairDrawExpectation(result.followIssues,
+                                                           request.intXianshiLei, request.bases));
 }
 
 QString significantText(double value) {
@@ -120,6 +120,17 @@ QStringList baselineCells(const FollowResult::Baseline& b) {
     return {QString::number(b.expected, 'f', 3), b.ratio ? QString::number(*b.ratio, 'f', 3) : none,
             b.correctedP ? significantText(*b.correctedP) : none,
             b.marked ? QStringLiteral("是") : QString()};
+}
+
+QStringList resultHeaderWithBaseline(const FollowResult& result) {
+    return result.resultHeader + baselineHeader();
+}
+
+QVector<QStringList> resultRowsWithBaseline(const FollowResult& result) {
+    QVector<QStringList> rows = result.resultRows;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        rows[r] += baselineCells(result.baseline.at(result.resultBars.at(r)));
+    return rows;
 }
 
 } // namespace quorvex

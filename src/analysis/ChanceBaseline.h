@@ -11,40 +11,48 @@
 
 namespace quorvex {
 
-// How often each value of a kind turns up per draw over the draws of an issue range: the count
-// of a draw is how many of its five positions hold the value.
-struct RangeStatistics {
-    qint64 draws = 0;         // N
-    QVector<double> mean;     // per value, in value order
-    QVector<double> variance; // population variance (squared deviations / N)
-};
-
 // Follow draws below this count get no test: the normal approximation is too rough there.
 constexpr qint64 kFewestTestedDraws = 20;
 // A value is marked when its Holm-corrected p lies below this.
 constexpr double kMarkLevel = 0.01;
 
-// The range statistics of a kind over the draws of an issue range; the snapshot must hold the
-// kind's five attribute columns.
-RangeStatistics rangeStatistics(const HistorySnapshot& snapshot, qint64 startIssue, qint64 endIssue,
-                                int kind, const ValueBases& bases);
+// How many of the numbers 1..15 take each value of a kind (in value order) in a zodiac year
+// under the bases: m_v of the fair draw.
+QVector<int> numbersPerValue(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases);
+
+// What a fair draw gives for the count of each value of a kind, summed over follow draws. A fair
+// draw is five different numbers of 1..15, uniform, independent of the draws before it; under
+// a draw's own zodiac year m of the 15 numbers have the value v, so the draw's count of v is
+// hypergeometric: mean 5m/15, variance 5 (m/15) (1 - m/15) (10/14).
+struct FairDrawExpectation {
+    qint64 draws = 0;         // D
+    QVector<double> mean;     // per value: the sum of the draws' means
+    QVector<double> variance; // per value: the sum of the draws' variances
+};
+FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int kind,
+                                        const ValueBases& bases);
 
 // Holm's step-down correction over the p-values given; values without a p stay without one
 // and do not count towards the family.
 QVector<std::optional<double>> holmCorrected(const QVector<std::optional<double>>& p);
 
-// The comparison of each bar's count (D follow draws out of the range's N) with chance.
+// Each bar's count against the fair draw: z, two-sided normal p, Holm over the kind's values.
 QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Bar>& bars,
-                                                  qint64 followDraws, const RangeStatistics& range);
+                                                  const FairDrawExpectation& expectation);
 
-// Sets the result's baseline: its bars against the request's issue range, result kind and bases.
+// Sets the result's baseline: its bars against a fair draw for each of its follow draws, under
+// the request's result kind and bases.
 void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
                  const SearchRequest& request);
 
-// The cells the CLI and the result grid's export add: expected (three decimals), ratio (three
-// decimals), corrected p (four significant digits), "是" when marked; "—" where there is none.
+// The cells the CLI, the result grid and its workbook add: expected (three decimals), ratio
+// (three decimals), corrected p (four significant digits), "是" when marked; "—" where there is
+// none.
 QStringList baselineHeader();
 QStringList baselineCells(const FollowResult::Baseline& b);
+// The result grid with the four columns after its own, rows in the grid's order.
+QStringList resultHeaderWithBaseline(const FollowResult& result);
+QVector<QStringList> resultRowsWithBaseline(const FollowResult& result);
 // Four significant digits, trailing zeros kept: 0.04210, 1.000, 3.142e-07.
 QString significantText(double value);
 

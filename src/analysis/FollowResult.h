@@ -22,12 +22,13 @@ struct FollowResult {
     QVector<Bar> bars;       // every value of the result kind, in value order
     QVector<int> resultBars; // the bar of each row of resultRows
     qint64 followDraws = 0;
+    QVector<qint64> followIssues; // the issue of each follow draw, in issue order
 
-    // Each bar against chance: what D draws of the issue range give on average.
+    // Each bar against chance: what D fair draws give, each under its own zodiac year.
     struct Baseline {
-        double expected = 0;              // D * mean per draw over the range
+        double expected = 0;              // sum over the follow draws of 5 m / 15
         std::optional<double> ratio;      // count / expected; none when expected is 0
-        std::optional<double> z;          // none: no test (too few draws, D = N, no variance)
+        std::optional<double> z;          // none: no test (too few draws, no variance)
         std::optional<double> p;          // two-sided, normal
         std::optional<double> correctedP; // Holm over the kind's values
         bool marked = false;              // corrected p below kMarkLevel

@@ -44,7 +44,9 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
     for (int v = values.lo; v <= values.hi; ++v)
         names << valueLabel(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
+    result.followIssues.reserve(qsizetype(rows.size()));
     for (const qsizetype row : rows) {
+        result.followIssues.append(snapshot.issue(row));
         QStringList cells;
         cells.reserve(kPositions + 2);
         cells << QString::number(snapshot.issue(row));

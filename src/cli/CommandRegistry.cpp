@@ -23,6 +23,7 @@ std::unique_ptr<Command> makeClearCommand();
 std::unique_ptr<Command> makeKeepToCommand();
 std::unique_ptr<Command> makeDropLastCommand();
 std::unique_ptr<Command> makeRebuildCommand();
+std::unique_ptr<Command> makeUndoCommand();
 std::unique_ptr<Command> makeExportTextCommand();
 std::unique_ptr<Command> makeExportSheetCommand();
 std::unique_ptr<Command> makeUpdateCommand();
@@ -44,6 +45,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeKeepToCommand,
         &makeDropLastCommand,
         &makeRebuildCommand,
+        &makeUndoCommand,
         &makeExportTextCommand,
         &makeExportSheetCommand,
         &makeUpdateCommand,

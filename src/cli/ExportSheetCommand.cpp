@@ -81,10 +81,9 @@ protected:
                     QStringLiteral("--combo takes a number of positions from 1 to 5, not '%1'")
                         .arg(combo_));
         }
-        // The workbook keeps the window's grid as it is.
         if (parser.isSet(QStringLiteral("baseline")))
-            return context.usage(QStringLiteral("--baseline is for search and combo; the "
-                                                "workbook keeps the grid's own columns"));
+            return context.usage(QStringLiteral("--baseline is for search and combo; the results "
+                                                "workbook always has the baseline columns"));
         return options_.parse(parser, context,
                               combo_.isEmpty() ? PositionUse::Ticked : PositionUse::Ignored);
     }
@@ -114,8 +113,7 @@ protected:
             written = *grid_ == ExportedGrid::Matches
                           ? exportGridSheet(*grid_, result->matchHeader, result->matchRows,
                                             context.folder(), &error, file_)
-                          : exportGridSheet(*grid_, result->resultHeader, result->resultRows,
-                                            context.folder(), &error, file_);
+                          : exportResultSheet(*result, context.folder(), &error, file_);
         }
         if (!written)
             return context.fail(error);

@@ -6,6 +6,7 @@
 #include "analysis/ReferenceDraw.h"
 #include "analysis/SearchRequest.h"
 #include "analysis/SearchSession.h"
+#include "history/HistoryFit.h"
 
 namespace quorvex::cli {
 
@@ -205,6 +206,33 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
     return true;
 }
 
+namespace {
+
+// A search that reads zodiac or segment values that do not fit the bases would show names of
+// one base over values of another: refused, with the command that derives them afresh. Misfits
+// in kinds the search does not read are only named.
+bool fitsTheBases(HistoryStore& store, const ValueBases& bases, const SearchOptions& options,
+                  Context& context, int* status) {
+    QString error;
+    const auto fit = checkHistoryFit(store, bases, &error);
+    if (!fit) {
+        *status = context.fail(error);
+        return false;
+    }
+    if (fit->fits())
+        return true;
+    const QString remedy =
+        QStringLiteral("请运行 quorvex-cli rebuild，按当前参数重算历史号码（会先保存一份副本）。");
+    if (fit->misfitsKind(options.kind) || fit->misfitsKind(options.resultKind)) {
+        *status = context.fail(fit->describe(bases) + QStringLiteral("没有检索，") + remedy);
+        return false;
+    }
+    context.warn(fit->describe(bases) + remedy);
+    return true;
+}
+
+} // namespace
+
 std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, HistoryStore& store,
                                                  Context& context, const SessionSearch& search,
                                                  int* status) {
@@ -222,6 +250,8 @@ std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, H
         *status = context.fail(error);
         return std::nullopt;
     }
+    if (!fitsTheBases(store, session.valueBases(), options, context, status))
+        return std::nullopt;
     const SearchRequest request = session.request(options.positions, options.from, options.to);
     // What the history decides is a failure; bad values given are bad usage.
     if (!session.readyToSearch(&error)) {
@@ -249,13 +279,10 @@ int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context&
         grid.header = result->matchHeader;
         grid.rows = QList<QStringList>(result->matchRows.begin(), result->matchRows.end());
     } else {
-        grid.header = result->resultHeader;
-        grid.rows = QList<QStringList>(result->resultRows.begin(), result->resultRows.end());
-        if (options.baseline) {
-            grid.header += baselineHeader();
-            for (qsizetype r = 0; r < grid.rows.size(); ++r)
-                grid.rows[r] += baselineCells(result->baseline.at(result->resultBars.at(r)));
-        }
+        const QVector<QStringList> rows =
+            options.baseline ? resultRowsWithBaseline(*result) : result->resultRows;
+        grid.header = options.baseline ? resultHeaderWithBaseline(*result) : result->resultHeader;
+        grid.rows = QList<QStringList>(rows.begin(), rows.end());
     }
     printGrid(context.out(), grid, format);
     return ExitSuccess;

@@ -1,5 +1,6 @@
 #include "Command.h"
 #include "import/OnlineUpdate.h"
+#include "import/UpdatePreview.h"
 
 #include <QEventLoop>
 
@@ -69,6 +70,16 @@ protected:
         options.pageTimeoutMs = int(seconds_ * 1000);
         options.pageDeadlineMs = 4 * options.pageTimeoutMs;
 
+        // What the retention will do, said before anything is fetched.
+        QString why;
+        const auto notice = retentionNotice(store, options.iniSerchDay, today_.year(), &why);
+        if (!notice)
+            return context.fail(why);
+        if (notice->replacesHistory) {
+            context.out() << notice->sentence() << '\n';
+            context.out().flush();
+        }
+
         OnlineUpdate update(store, options);
         QEventLoop loop;
         QObject::connect(&update, &OnlineUpdate::finished, &loop, &QEventLoop::quit);
@@ -82,12 +93,19 @@ protected:
         if (!report.stop)
             return ExitSuccess;
         if (report.stop->cause == UpdateStop::Cause::PageFailed) {
-            QStringList years;
-            for (int y : report.failedYears())
-                years << QString::number(y);
-            return context.fail(QStringLiteral("the page of %1 could not be read; nothing from "
-                                               "issue %2 on was stored")
-                                    .arg(years.join(QStringLiteral(", ")))
+            QStringList unread, notResults;
+            for (const YearOutcome& y : report.years)
+                if (!y.error.isEmpty())
+                    (y.notAResultsPage ? notResults : unread) << QString::number(y.year);
+            QStringList what;
+            if (!unread.isEmpty())
+                what << QStringLiteral("the page of %1 could not be read")
+                            .arg(unread.join(QStringLiteral(", ")));
+            if (!notResults.isEmpty())
+                what << QStringLiteral("the page of %1 is not a results page")
+                            .arg(notResults.join(QStringLiteral(", ")));
+            return context.fail(QStringLiteral("%1; nothing from issue %2 on was stored")
+                                    .arg(what.join(QStringLiteral(", ")))
                                     .arg(report.stop->issue));
         }
         return context.fail(QStringLiteral("the service's pages have a gap at issue %1; nothing "

@@ -3,6 +3,8 @@
 #include "GridWorkbook.h"
 #include "HistoryGridTexts.h"
 
+#include "analysis/ChanceBaseline.h"
+
 #include <QDir>
 
 namespace quorvex {
@@ -30,6 +32,12 @@ std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& hea
         return std::nullopt;
     }
     return path;
+}
+
+std::optional<QString> exportResultSheet(const FollowResult& result, const QString& folder,
+                                         QString* error, const QString& file) {
+    return exportGridSheet(ExportedGrid::Results, resultHeaderWithBaseline(result),
+                           resultRowsWithBaseline(result), folder, error, file);
 }
 
 std::optional<QString> exportHistorySheet(const HistoryStore& store, const QString& folder,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/FollowResult.h"
 #include "history/HistoryStore.h"
 
 #include <QString>
@@ -23,6 +24,11 @@ QString sheetFileName(ExportedGrid grid);
 std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& header,
                                        const QVector<QStringList>& rows, const QString& folder,
                                        QString* error, const QString& file = QString());
+
+// A search's ranked results to "Jieguo.xls" as above: the result grid's columns, then the
+// comparison with chance (期望次数, 比值, p值, 显著), as quorvex-cli search --baseline prints them.
+std::optional<QString> exportResultSheet(const FollowResult& result, const QString& folder,
+                                         QString* error, const QString& file = QString());
 
 // The history grid read from the store, exported as above to "lishi.xls"; an empty history
 // gives the heading row alone.

@@ -28,8 +28,7 @@ std::optional<DrawAttributes> DrawBulkWriter::append(qint64 issue, const Numbers
                                                      const ValueBases& bases,
                                                      ZodiacYear& zodiacYear, QString* error) {
     // Rebuilding the year's number lists costs more than the rest of a row: only on a change.
-    if (zodiacYearOfIssue(zodiacIssue) != zodiacYear.lngSxYear())
-        zodiacYear.setFromIssue(zodiacIssue);
+    zodiacYear.followIssue(zodiacIssue);
     const DrawAttributes a = deriveAttributes(numbers, zodiacYear, bases);
 
     int col = 1;

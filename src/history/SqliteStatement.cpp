@@ -101,6 +101,16 @@ void SqliteStatement::bindNull(int index) {
     checkBind(sqlite3_bind_null(stmt_, index));
 }
 
+void SqliteStatement::bindReal(int index, double value) {
+    checkBind(sqlite3_bind_double(stmt_, index, value));
+}
+
+void SqliteStatement::bindBlob(int index, QByteArrayView bytes) {
+    // A null pointer would bind NULL.
+    const char* data = bytes.data() ? bytes.data() : "";
+    checkBind(sqlite3_bind_blob(stmt_, index, data, int(bytes.size()), SQLITE_TRANSIENT));
+}
+
 bool SqliteStatement::exec() {
     if (!stmt_)
         return fail(SQLITE_MISUSE);
@@ -154,6 +164,23 @@ int SqliteStatement::type(int column) const {
 QByteArrayView SqliteStatement::utf8(int column) const {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
     return p ? QByteArrayView(p, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
+}
+
+double SqliteStatement::real(int column) const {
+    return sqlite3_column_double(stmt_, column);
+}
+
+QByteArrayView SqliteStatement::blob(int column) const {
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(stmt_, column)) : QByteArrayView();
+}
+
+int SqliteStatement::columnCount() const {
+    return stmt_ ? sqlite3_column_count(stmt_) : 0;
+}
+
+QString SqliteStatement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(stmt_, column));
 }
 
 void SqliteStatement::reset() {

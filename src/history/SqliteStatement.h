@@ -40,6 +40,9 @@ public:
     // UTF-8 bytes, copied; an empty view binds '' (never NULL), as an empty QString does.
     void bindUtf8(int index, QByteArrayView utf8);
     void bindNull(int index);
+    void bindReal(int index, double value);
+    // Bytes as a blob, copied; an empty view binds a blob of no bytes (never NULL).
+    void bindBlob(int index, QByteArrayView bytes);
 
     // Runs a statement that returns no rows and resets it for the next values.
     bool exec();
@@ -55,6 +58,12 @@ public:
     int type(int column) const;
     // A text cell's UTF-8 bytes without a copy, valid until the next step.
     QByteArrayView utf8(int column) const;
+    double real(int column) const;
+    // A blob cell's bytes without a copy, valid until the next step.
+    QByteArrayView blob(int column) const;
+    // The result's columns, known once prepared.
+    int columnCount() const;
+    QString columnName(int column) const;
     // Ends a read early and readies the statement for new values.
     void reset();
 

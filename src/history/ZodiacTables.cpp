@@ -2,12 +2,31 @@
 
 #include <QStringList>
 
+#include <unicode/calendar.h>
+#include <unicode/gregocal.h>
+#include <unicode/timezone.h>
+
+#include <algorithm>
+#include <memory>
+
 namespace quorvex {
 
 namespace {
-constexpr int kFirstCutoffYear = 2001;
-constexpr std::array<int, 20> kCutoffs = {24, 43, 32, 22, 40, 29, 49, 38, 26, 45,
-                                          34, 23, 41, 31, 50, 39, 28, 37, 36, 25};
+// ICU finds the new moon with a short series that can be some minutes off. In these years the
+// new moon of the first month falls within minutes of midnight in China and ICU puts the new
+// year a day off the published calendar (checked over 1901..2099): the published day.
+constexpr std::array<std::pair<int, int>, 3> kPublishedNewYearDays = {
+    {{1954, 34}, {2027, 37}, {2030, 34}}};
+
+// Issues have seven digits: their years are 1000..9999.
+constexpr int kFirstIssueYear = 1000;
+constexpr int kLastIssueYear = 9999;
+
+// The issues of a year up to its cut-off still belong to the year before.
+int zodiacYearAt(qint64 issue, int cutoff) {
+    const int year = int(issue / 1000);
+    return cutoff > 0 && int(issue % 1000) <= cutoff ? year - 1 : year;
+}
 
 int mod12(int v) {
     return ((v % 12) + 12) % 12;
@@ -20,11 +39,40 @@ QString twoDigits(int n) {
 }
 } // namespace
 
-int intSxCutoff(int year) {
-    const int i = year - kFirstCutoffYear;
-    if (i < 0 || i >= int(kCutoffs.size()))
+int lunarNewYearDay(int year) {
+    for (const auto& [y, day] : kPublishedNewYearDays)
+        if (y == year)
+            return day;
+    // The first day of the first (not leap) month of the Chinese year that begins in the
+    // Gregorian year, read as a Gregorian day of the year. Both calendars count days in GMT, so
+    // the day ICU works out for China is the day read back.
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> chinese(icu::Calendar::createInstance(
+        icu::TimeZone::getGMT()->clone(), icu::Locale("en@calendar=chinese"), status));
+    if (U_FAILURE(status) || !chinese)
         return 0;
-    return kCutoffs[i];
+    chinese->clear();
+    // ICU's extended Chinese year 2637 + Y begins in the Gregorian year Y.
+    chinese->set(UCAL_EXTENDED_YEAR, year + 2637);
+    chinese->set(UCAL_MONTH, 0);
+    chinese->set(UCAL_IS_LEAP_MONTH, 0);
+    chinese->set(UCAL_DATE, 1);
+    const UDate at = chinese->getTime(status);
+    icu::GregorianCalendar gregorian(icu::TimeZone::getGMT()->clone(), status);
+    if (U_FAILURE(status))
+        return 0;
+    gregorian.setTime(at, status);
+    const int gregorianYear = gregorian.get(UCAL_YEAR, status);
+    const int day = gregorian.get(UCAL_DAY_OF_YEAR, status);
+    if (U_FAILURE(status) || gregorianYear != year)
+        return 0;
+    return day;
+}
+
+int intSxCutoff(int year) {
+    if (year < kFirstIssueYear || year > kLastIssueYear)
+        return 0;
+    return lunarNewYearDay(year);
 }
 
 QString strSxNumbers(int k) {
@@ -43,12 +91,7 @@ QString strSxName(int k) {
 }
 
 int zodiacYearOfIssue(qint64 issue) {
-    int year = int(issue / 1000);
-    const int seq = int(issue % 1000);
-    const int cutoff = intSxCutoff(year);
-    if (cutoff > 0 && seq <= cutoff)
-        --year;
-    return year;
+    return zodiacYearAt(issue, intSxCutoff(int(issue / 1000)));
 }
 
 int zodiacYearFromIssueText(const QString& text, const QDate& today) {
@@ -62,6 +105,24 @@ int zodiacYearFromIssueText(const QString& text, const QDate& today) {
     const int cutoff = intSxCutoff(year);
     if (seqOk && cutoff > 0 && seq <= cutoff)
         --year;
+    return year;
+}
+
+int ZodiacYear::yearOfIssue(qint64 issue) {
+    const int year = int(issue / 1000);
+    // From the newest: issues mostly come in order, so the year asked is the one added last.
+    auto known = std::find_if(cutoffs_.rbegin(), cutoffs_.rend(),
+                              [year](const auto& c) { return c.first == year; });
+    if (known != cutoffs_.rend())
+        return zodiacYearAt(issue, known->second);
+    cutoffs_.emplace_back(year, intSxCutoff(year));
+    return zodiacYearAt(issue, cutoffs_.back().second);
+}
+
+int ZodiacYear::followIssue(qint64 issue) {
+    const int year = yearOfIssue(issue);
+    if (year != year_)
+        setYear(year);
     return year;
 }
 

@@ -4,11 +4,17 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 namespace quorvex {
 
-// The highest sequence number of year Y that still belongs to the previous zodiac year
-// (0 = no cut-off). Filled for 2001..2020.
+// The day of the year (1..366) of the lunar new year of a Gregorian year, from ICU's Chinese
+// calendar; 0 when it cannot be worked out. Tens of microseconds a call.
+int lunarNewYearDay(int year);
+
+// The highest sequence number of year Y that still belongs to the previous zodiac year: the day
+// of the year of its lunar new year, for the years of seven-digit issues (1000..9999); 0 (no
+// cut-off) for any other year.
 int intSxCutoff(int year);
 
 // strSxNumbers(k): the two-digit numbers 01..49 congruent to k + 1 modulo 12, joined by "、".
@@ -30,7 +36,12 @@ public:
     explicit ZodiacYear(int year = 2000) { setYear(year); }
 
     void setYear(int year);
-    void setFromIssue(qint64 issue) { setYear(zodiacYearOfIssue(issue)); }
+    void setFromIssue(qint64 issue) { setYear(yearOfIssue(issue)); }
+    // Sets the zodiac year of an issue, rebuilding the lists only when it changes (draws come in
+    // issue order), and returns it.
+    int followIssue(qint64 issue);
+    // zodiacYearOfIssue, with the cut-off of each year worked out once.
+    int yearOfIssue(qint64 issue);
 
     int lngSxYear() const { return year_; }
     const std::array<QString, 12>& strYearSxNumbers() const { return lists_; }
@@ -45,7 +56,8 @@ public:
 private:
     int year_ = 0;
     std::array<QString, 12> lists_;
-    std::array<qint8, 50> zodiacs_{}; // the lists hold 01..49 only
+    std::array<qint8, 50> zodiacs_{};          // the lists hold 01..49 only
+    std::vector<std::pair<int, int>> cutoffs_; // (year, cut-off) of the years met
 };
 
 } // namespace quorvex

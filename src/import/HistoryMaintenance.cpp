@@ -1,5 +1,6 @@
 #include "HistoryMaintenance.h"
 
+#include "HistoryCopies.h"
 #include "HistoryTextFile.h"
 #include "TextImport.h"
 
@@ -52,7 +53,8 @@ using LimitOf = std::function<std::optional<qint64>(const QVector<DrawNumbers>&)
 // Keeps the draws up to the issue limitOf gives for the stored history (nothing: change
 // nothing), writes them to the backup, and rebuilds the history from the backup with bases.
 MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
-                                   const ValueBases& bases, const LimitOf& limitOf) {
+                                   const ValueBases& bases, const LimitOf& limitOf,
+                                   CopyReason reason) {
     // The write lock is taken before the history is read, so no draw stored by another program
     // in between can be lost by the rewrite.
     HistoryStore::Transaction lock(store);
@@ -63,7 +65,7 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     if (!draws)
         return failure(why + QStringLiteral("。"));
     const std::optional<qint64> limit = limitOf(*draws);
-    if (!limit) {
+    if (!limit || draws->isEmpty()) {
         MaintenanceReport r; // nothing to do: the history stays as it is
         r.keptDraws = int(draws->size());
         if (!draws->isEmpty())
@@ -80,15 +82,23 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     const auto imported = backupDraws(backup, kept, &why);
     if (!imported)
         return failure(why);
+    const auto copy = keepHistoryCopy(store, reason, &why);
+    if (!copy)
+        return failure(why + QStringLiteral("。"));
+    auto undone = [&](const QString& message) {
+        discardHistoryCopy(*copy);
+        return failure(message);
+    };
     if (!writeHistoryTextFile(backup, kept, &why))
-        return failure(QStringLiteral("无法写入备份文件：%1。").arg(why));
+        return undone(QStringLiteral("无法写入备份文件：%1。").arg(why));
 
     ZodiacYear zodiacYear;
     if (!writeHistoryRows(store, *imported, bases, zodiacYear, &why))
-        return failure(QStringLiteral("重建历史号码时出错：%1。").arg(why));
+        return undone(QStringLiteral("重建历史号码时出错：%1。").arg(why));
     if (!lock.commit(&why))
-        return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
+        return undone(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
 
+    report.copyFile = copy->textPath;
     report.changed = true;
     report.rebuilt = true;
     report.keptDraws = int(kept.size());
@@ -100,8 +110,9 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
 // No compaction follows a rebuild: it rewrites the table in one transaction, which reuses the
 // pages it frees, so compacting would cost a second pass over the file for little space.
 MaintenanceReport rebuildKeeping(HistoryStore& store, const QString& folder,
-                                 const ValueBases& bases, const LimitOf& limitOf) {
-    return rebuildUnderLock(store, folder, bases, limitOf);
+                                 const ValueBases& bases, const LimitOf& limitOf,
+                                 CopyReason reason) {
+    return rebuildUnderLock(store, folder, bases, limitOf, reason);
 }
 
 QString issueRange(const QVector<DrawNumbers>& draws) {
@@ -136,6 +147,9 @@ QString MaintenanceReport::message() const {
                 out += QStringLiteral("保留的各期已按当前的生肖和段数设置重新计算。");
         }
     }
+    if (!copyFile.isEmpty())
+        out += QStringLiteral("修改前的历史号码已保存在 %1，可以撤销这次修改。")
+                   .arg(QDir::toNativeSeparators(copyFile));
     if (!warning.isEmpty())
         out += QLatin1Char('\n') + warning;
     return out;
@@ -170,16 +184,24 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
             return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
         if (!last)
             return report; // empty history: nothing to delete
+        const auto copy = keepHistoryCopy(store, CopyReason::EraseLast, &why);
+        if (!copy)
+            return failure(why + QStringLiteral("。"));
+        auto undone = [&](const QString& message) {
+            discardHistoryCopy(*copy);
+            return failure(message);
+        };
         if (!store.deleteLastDraw(&why))
-            return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
+            return undone(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
         const std::optional<StoredDraw> now = store.lastDraw(&why);
         if (!why.isEmpty())
-            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
+            return undone(QStringLiteral("无法读取历史号码：%1。").arg(why));
         report.keptDraws = int(store.drawCount(&why));
         if (!why.isEmpty())
-            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
+            return undone(QStringLiteral("无法读取历史号码：%1。").arg(why));
         if (!lock.commit(&why))
-            return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
+            return undone(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
+        report.copyFile = copy->textPath;
         report.changed = true;
         report.removed.append({last->issue, last->attributes.numbers()});
         if (now)
@@ -200,10 +222,14 @@ MaintenanceReport clearHistory(HistoryStore& store) {
     MaintenanceReport report;
     if (draws->isEmpty())
         return report;
-    if (!store.Delrec(&why))
+    const auto copy = keepHistoryCopy(store, CopyReason::Clear, &why);
+    if (!copy)
+        return failure(why + QStringLiteral("。"));
+    if (!store.Delrec(&why) || !lock.commit(&why)) {
+        discardHistoryCopy(*copy);
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
-    if (!lock.commit(&why))
-        return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
+    }
+    report.copyFile = copy->textPath;
     report.changed = true;
     report.removed = *draws;
     return report;
@@ -213,27 +239,33 @@ MaintenanceReport keepToIssue(HistoryStore& store, const QString& folder, qint64
                               const ValueBases& bases) {
     if (lastKept <= 0)
         return failure(QStringLiteral("保留到的期号必须是正整数。"));
-    return rebuildKeeping(store, folder, bases,
-                          [&](const QVector<DrawNumbers>&) { return lastKept; });
+    return rebuildKeeping(
+        store, folder, bases, [&](const QVector<DrawNumbers>&) { return lastKept; },
+        CopyReason::KeepTo);
 }
 
 MaintenanceReport dropLastIssues(HistoryStore& store, const QString& folder, qint64 count,
                                  const ValueBases& bases) {
     if (count <= 0)
         return failure(QStringLiteral("要删除的期数必须是正整数。"));
-    return rebuildKeeping(store, folder, bases,
-                          [&](const QVector<DrawNumbers>& draws) -> std::optional<qint64> {
-                              if (draws.isEmpty())
-                                  return std::nullopt;
-                              return dropLastLimit(draws.last().issue, count);
-                          });
+    return rebuildKeeping(
+        store, folder, bases,
+        [&](const QVector<DrawNumbers>& draws) -> std::optional<qint64> {
+            if (draws.isEmpty())
+                return std::nullopt;
+            return dropLastLimit(draws.last().issue, count);
+        },
+        CopyReason::DropLast);
 }
 
 MaintenanceReport rebuildHistory(HistoryStore& store, const QString& folder,
                                  const ValueBases& bases) {
-    return rebuildKeeping(store, folder, bases, [](const QVector<DrawNumbers>&) {
-        return std::optional<qint64>(std::numeric_limits<qint64>::max());
-    });
+    return rebuildKeeping(
+        store, folder, bases,
+        [](const QVector<DrawNumbers>&) {
+            return std::optional<qint64>(std::numeric_limits<qint64>::max());
+        },
+        CopyReason::Rebuild);
 }
 
 } // namespace quorvex

@@ -12,6 +12,9 @@ namespace quorvex {
 // The commands that take draws out of the history. The window and the CLI only ask the user
 // and show the report; every decision and every write is here.
 //
+// Each first keeps a copy of the whole history as its transaction reads it (HistoryCopies.h),
+// which undo can put back; a copy that cannot be written stops the command.
+//
 // The two commands that keep part of the history, and the rebuild, go through the backup
 // "lsbf.txt" in the program's folder: it is written completely, synced and read back as the
 // same draws before the history is touched, and the history is then replaced in one
@@ -30,6 +33,7 @@ struct MaintenanceReport {
     int keptDraws = 0;               // draws in the history afterwards
     std::optional<qint64> lastIssue; // the last issue afterwards; nothing when empty
     bool rebuilt = false;            // every kept draw was derived afresh
+    QString copyFile;                // the copy kept of the history before the change
 
     bool failed() const { return !error.isEmpty(); }
     // One message for the user, in Chinese: what was removed and kept, or why nothing changed,

@@ -181,6 +181,11 @@ void OnlineUpdate::pageFinished() {
         else
             outcome.scan =
                 scanResultsText(text, outcome.year, plan_.firstSequence(outcome.year), limit_);
+        if (outcome.error.isEmpty() && isNotAResultsPage(text, outcome.scan)) {
+            outcome.notAResultsPage = true;
+            outcome.error = QStringLiteral("页面上既没有开奖号码，也没有开奖结果表");
+            outcome.scan = {};
+        }
     }
     body_.clear();
     found_ += int(outcome.scan.draws.size());
@@ -202,7 +207,8 @@ void OnlineUpdate::storeAndFinish() {
         return finish(UpdateReport::Outcome::NothingNew);
     ZodiacYear zodiacYear;
     QString why;
-    if (!applyUpdate(store_, plan_, draws, options_.bases, zodiacYear, &report_.cleared, &why))
+    if (!applyUpdate(store_, plan_, draws, options_.bases, zodiacYear, &report_.cleared, &why,
+                     &report_.copyFile))
         return finish(UpdateReport::Outcome::Failed, why);
     report_.appended = int(draws.size());
     report_.firstIssue = draws.first().issue;
@@ -216,8 +222,10 @@ void OnlineUpdate::finish(UpdateReport::Outcome outcome, const QString& error) {
     running_ = false;
     report_.outcome = outcome;
     report_.error = error;
-    if (outcome != UpdateReport::Outcome::Updated)
+    if (outcome != UpdateReport::Outcome::Updated) {
         report_.cleared = 0;
+        report_.copyFile.clear();
+    }
     emit finished(report_);
 }
 

@@ -115,4 +115,9 @@ YearScan scanResultsText(const QString& text, int year, int firstSequence,
     return scan;
 }
 
+bool isNotAResultsPage(const QString& text, const YearScan& scan) {
+    return scan.lastListed == 0 &&
+           !(text.contains(QStringLiteral("期号")) && text.contains(QStringLiteral("开奖号码")));
+}
+
 } // namespace quorvex

@@ -53,4 +53,10 @@ constexpr int kLastSequence = 365;
 YearScan scanResultsText(const QString& text, int year, int firstSequence,
                          const std::optional<QString>& limit);
 
+// Whether a page's text is no results page at all: it lists no draw of the year in the draw
+// layout (not even one before the first wanted issue), nor has it the heading of the results
+// table, which a year without draws yet still shows. An error page, a login page or garbage that
+// loaded is such a page.
+bool isNotAResultsPage(const QString& text, const YearScan& scan);
+
 } // namespace quorvex

@@ -1,8 +1,7 @@
 #include "TextImport.h"
 
-#include "HistoryTextFile.h"
+#include "HistoryCopies.h"
 
-#include <QDateTime>
 #include <QDir>
 
 #include "history/DrawBulkWriter.h"
@@ -298,38 +297,22 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
     }
     ZodiacYear local;
     QString why;
-    // The history being replaced goes to a file first, read inside the replacing transaction so
-    // that no draw stored meanwhile escapes it.
-    auto saveReplaced = [&](QString* error) {
-        const auto old = store.loadNumbers(error);
-        if (!old)
-            return false;
-        if (old->isEmpty())
-            return true;
-        const QString folder = QDir(store.folder()).filePath(QStringLiteral("历史号码"));
-        // Dated, and never over an earlier saved history.
-        const QString stem = QDir(folder).filePath(
-            QStringLiteral("替换前的历史号码-%1")
-                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-        QString file = stem + QStringLiteral(".txt");
-        for (int n = 2; QFileInfo::exists(file); ++n)
-            file = stem + QStringLiteral("-%1.txt").arg(n);
-        QString writeError;
-        if (!QDir().mkpath(folder) || !writeHistoryTextFile(file, *old, &writeError)) {
-            if (error)
-                *error = QStringLiteral("无法先保存原有的历史号码（%1）")
-                             .arg(writeError.isEmpty() ? folder : writeError);
-            return false;
-        }
-        report.replacedHistoryFile = file;
-        return true;
+    // The history being replaced is kept as a copy first, read inside the replacing transaction
+    // so that no draw stored meanwhile escapes it.
+    std::optional<HistoryCopy> copy;
+    auto keepCopy = [&](QString* error) {
+        copy = keepHistoryCopy(store, CopyReason::Import, error);
+        return copy.has_value();
     };
     if (!replaceHistory(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why,
-                        saveReplaced)) {
-        report.replacedHistoryFile.clear();
+                        keepCopy)) {
+        if (copy)
+            discardHistoryCopy(*copy);
         report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
         return report;
     }
+    report.replacedHistoryFile = copy->textPath;
+    report.replacedDraws = copy->draws;
     report.replaced = true;
     report.storedDraws = int(contents.draws.size());
     report.firstIssue = contents.draws.first().issue;
@@ -351,8 +334,9 @@ QString ImportReport::summary(int listedProblems) const {
                   .arg(storedDraws)
                   .arg(firstIssue)
                   .arg(lastIssue);
-        if (!replacedHistoryFile.isEmpty())
-            out += QStringLiteral("\n原有的历史号码已保存在 %1。")
+        if (replacedDraws > 0)
+            out += QStringLiteral("\n原有的 %1 期历史号码已保存在 %2，可以撤销这次读入。")
+                       .arg(replacedDraws)
                        .arg(QDir::toNativeSeparators(replacedHistoryFile));
         const int skipped = skippedLines();
         if (skipped > 0)

@@ -76,7 +76,8 @@ struct ImportReport {
     int storedDraws = 0;
     qint64 firstIssue = 0;
     qint64 lastIssue = 0;
-    QString replacedHistoryFile;   // where the history it replaced was saved; empty: it was empty
+    QString replacedHistoryFile;   // the copy kept of the history it replaced (HistoryCopies.h)
+    int replacedDraws = 0;         // draws of the history it replaced
     QVector<LineProblem> problems; // in line order
     QVector<IssueGap> gaps;        // issues missing between the draws stored
     int skippedLines() const;

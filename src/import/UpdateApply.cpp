@@ -1,5 +1,7 @@
 #include "UpdateApply.h"
 
+#include "HistoryCopies.h"
+
 #include "history/DrawBulkWriter.h"
 
 namespace quorvex {
@@ -18,14 +20,20 @@ bool readHistoryBounds(HistoryStore& store, HistoryBounds* bounds, QString* erro
 }
 
 bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<ScannedDraw>& draws,
-                 const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error) {
+                 const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error,
+                 QString* copyFile) {
+    std::optional<HistoryCopy> copy;
     auto fail = [&](const QString& why) {
+        if (copy)
+            discardHistoryCopy(*copy);
         if (error)
             *error = why;
         return false;
     };
     if (cleared)
         *cleared = 0;
+    if (copyFile)
+        copyFile->clear();
     HistoryStore::Transaction transaction(store);
     if (!transaction.begun())
         return fail(QStringLiteral("无法开始写入历史数据库。"));
@@ -39,6 +47,9 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
 
     std::optional<DrawAttributes> previous;
     if (plan.clearHistory) {
+        copy = keepHistoryCopy(store, CopyReason::UpdateRetention, &why);
+        if (!copy)
+            return fail(why + QStringLiteral("，没有删除原有的历史号码。"));
         const qint64 before = store.drawCount(&why);
         if (!why.isEmpty() || !store.Delrec(&why))
             return fail(QStringLiteral("无法删除原有的历史号码：%1").arg(why));
@@ -63,6 +74,8 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
     }
     if (!transaction.commit(&why))
         return fail(QStringLiteral("无法保存更新的历史号码：%1").arg(why));
+    if (copy && copyFile)
+        *copyFile = copy->textPath;
     return true;
 }
 

@@ -20,8 +20,10 @@ bool readHistoryBounds(HistoryStore& store, HistoryBounds* bounds, QString* erro
 // for it, then every draw (ascending, all after the draw the plan continues from), each chained
 // to the one before and the first to the stored last draw. The history must still be as the
 // plan found it. Every draw lands, or the history stays exactly as it was. cleared receives
-// how many draws the retention delete removed.
+// how many draws the retention delete removed; before it, a copy of the history is kept
+// (HistoryCopies.h), whose text file copyFile receives, and without which nothing changes.
 bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<ScannedDraw>& draws,
-                 const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error);
+                 const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error,
+                 QString* copyFile = nullptr);
 
 } // namespace quorvex

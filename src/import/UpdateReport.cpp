@@ -1,5 +1,7 @@
 #include "UpdateReport.h"
 
+#include <QDir>
+
 namespace quorvex {
 
 namespace {
@@ -24,6 +26,10 @@ QString earlyEnd(const YearScan& scan) {
 }
 
 QString yearNote(const YearOutcome& y, const std::optional<UpdateStop>& stop) {
+    if (y.notAResultsPage)
+        return QStringLiteral("%1 年的页面不是开奖结果页面：%2，该年没有读入。")
+            .arg(y.year)
+            .arg(y.error);
     if (!y.error.isEmpty())
         return QStringLiteral("%1 年的页面读取失败：%2").arg(y.year).arg(y.error);
     QStringList notes;
@@ -82,9 +88,11 @@ QString UpdateReport::summary() const {
                      .arg(firstIssue)
                      .arg(lastIssue);
         if (cleared > 0)
-            lines << QStringLiteral("原有的 %1 期历史号码超过保留的 %2 年，已先删除。")
+            lines << QStringLiteral("原有的 %1 期历史号码超过保留的 %2 年，已先删除；"
+                                    "删除前的历史号码已保存在 %3，可以撤销。")
                          .arg(cleared)
-                         .arg(retentionYears);
+                         .arg(retentionYears)
+                         .arg(QDir::toNativeSeparators(copyFile));
         break;
     case Outcome::NothingNew:
         lines << (anyHeld(years) ? QStringLiteral("没有保存新的历史号码，")

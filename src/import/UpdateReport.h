@@ -13,9 +13,10 @@ namespace quorvex {
 // What the online update did with one year's page.
 struct YearOutcome {
     int year = 0;
-    QString error;     // the page could not be read: the year yields nothing
-    YearScan scan;     // what the page yielded
-    bool held = false; // draws found but not stored: they would leave a gap
+    QString error;                // the page could not be read: the year yields nothing
+    bool notAResultsPage = false; // it loaded, but is no results page (error says so too)
+    YearScan scan;                // what the page yielded
+    bool held = false;            // draws found but not stored: they would leave a gap
 };
 
 // Where an update's appends ended short of the newest draw the service lists: nothing from
@@ -41,7 +42,8 @@ struct UpdateReport {
     };
     Outcome outcome = Outcome::Failed;
     QString error;
-    int cleared = 0; // draws deleted by the retention limit (only with draws appended)
+    int cleared = 0;  // draws deleted by the retention limit (only with draws appended)
+    QString copyFile; // the copy kept of the history the retention deleted
     int retentionYears = 0;
     int appended = 0;
     qint64 firstIssue = 0;

@@ -102,10 +102,11 @@ void CombinationSearchTest::oneOfFiveIsAnySinglePosition() {
 }
 
 void CombinationSearchTest::repeatedZodiacGroupNeedsItTwice() {
-    // 2023 is a 兔 year: with base 0, 1 and 13 are zodiac 3, 9 is 7, 6 is 10, 8 is 8.
+    // 2023101 lies in the 兔 year (its new year is day 22): with base 0, 1 and 13 are zodiac 3, 9
+    // is 7, 6 is 10, 8 is 8.
     TempHistory h;
     const ValueBases bases{0, 1};
-    h.appendMany(2023001,
+    h.appendMany(2023101,
                  {{1, 6, 8, 4, 5}, // zodiac 3 10 8 0 11: one 3
                   {2, 7, 10, 11, 12},
                   {1, 6, 13, 4, 5}, // zodiac 3 10 3 0 11: two 3s
@@ -123,11 +124,11 @@ void CombinationSearchTest::repeatedZodiacGroupNeedsItTwice() {
     QStringList issues;
     for (const auto& row : got->matchRows)
         issues << row[0];
-    QCOMPARE(issues, (QStringList{"2023002", "2023004"}));
+    QCOMPARE(issues, (QStringList{"2023102", "2023104"}));
     r.intRefVal = {3, 1, 3, 1, 1}; // zodiac 1 (numbers 3, 15) is in none of the draws
     got = runCombinationSearch(h.store(), r, 2, &error);
-    QCOMPARE(got->matchRows.size(), 1); // {1,3} needs 03 twice: only after 2023003
-    QCOMPARE(got->matchRows[0][0], QString("2023004"));
+    QCOMPARE(got->matchRows.size(), 1); // {1,3} needs 03 twice: only after 2023103
+    QCOMPARE(got->matchRows[0][0], QString("2023104"));
 }
 
 void CombinationSearchTest::headsOfThree() {

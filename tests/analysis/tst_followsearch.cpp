@@ -78,16 +78,17 @@ void FollowSearchTest::agreesWithIndependentAnswer() {
 }
 
 void FollowSearchTest::repeatedZodiacNeedsRepeatedValues() {
-    // 2023 is a 兔 year: with base 0, 1 and 13 are zodiac 3 and 9 is zodiac 7.
+    // 2023101 lies in the 兔 year (its new year is day 22): with base 0, 1 and 13 are zodiac 3 and
+    // 9 is zodiac 7.
     TempHistory h;
     const ValueBases bases{0, 1};
-    h.appendMany(2023001,
+    h.appendMany(2023101,
                  {{1, 9, 13, 4, 5}, // zodiac 3 7 3 0 11: two 3s and a 7
                   {6, 7, 8, 10, 11},
                   {1, 9, 2, 4, 5}, // zodiac 3 7 2 0 11: one 3
                   {6, 7, 8, 10, 11}},
                  bases);
-    QCOMPARE(h.text(2023002, "txtHisLstSx"), QString("1X03 1X07 2X03 1X00 1X11 "));
+    QCOMPARE(h.text(2023102, "txtHisLstSx"), QString("1X03 1X07 2X03 1X00 1X11 "));
     SearchRequest r = baseRequest();
     r.bases = bases;
     r.intLei = Zodiac;
@@ -97,7 +98,7 @@ void FollowSearchTest::repeatedZodiacNeedsRepeatedValues() {
     const auto got = runFollowSearch(h.store(), r, &error);
     QVERIFY2(got, qPrintable(error));
     QCOMPARE(got->matchRows.size(), 1);
-    QCOMPARE(got->matchRows[0][0], QString("2023002"));
+    QCOMPARE(got->matchRows[0][0], QString("2023102"));
     QCOMPARE(got->matchRows[0][6], QString("01 09 13 04 05 "));
 }
 

@@ -113,13 +113,14 @@ void CliExportTest::exportSheetHoldsTheCellsTheGridPrints_data() {
         << QStringLiteral("Jiansuo.xls");
     QTest::newRow("results by head")
         << QStringList{"results", "--result", "head", "--lag", "2"}
-        << QStringList{"search", "--result", "head", "--lag", "2"} << QStringLiteral("Jieguo.xls");
+        << QStringList{"search", "--result", "head", "--lag", "2", "--baseline"}
+        << QStringLiteral("Jieguo.xls");
     QTest::newRow("no match") << QStringList{"matches", "--values", "1,2,3,4,5", "--mode", "fixed"}
                               << QStringList{"search",    "--matches", "--values",
                                              "1,2,3,4,5", "--mode",    "fixed"}
                               << QStringLiteral("Jiansuo.xls");
     QTest::newRow("combination results")
-        << QStringList{"results", "--combo", "2"} << QStringList{"combo", "--k", "2"}
+        << QStringList{"results", "--combo", "2"} << QStringList{"combo", "--k", "2", "--baseline"}
         << QStringLiteral("Jieguo.xls");
 }
 
@@ -154,7 +155,8 @@ void CliExportTest::exportSheetToAnotherFile() {
     QString why;
     const auto cells = readSheetCells(other, QStringLiteral("Sheet1"), &why);
     QVERIFY2(cells, qPrintable(why));
-    QCOMPARE(cells->first(), (QStringList{"序号", "结果", "出现次数", "百分比"}));
+    QCOMPARE(cells->first(), (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值",
+                                          "p值", "显著"}));
 }
 
 void CliExportTest::badUsageWritesNothing_data() {

@@ -27,6 +27,11 @@ private slots:
     void badUsageChangesNothing();
     void rebuildUsesTheStoredBases();
     void failedRebuildExitsOneAndKeepsTheHistory();
+    void undoPutsBackWhatACommandChanged_data();
+    void undoPutsBackWhatACommandChanged();
+    void nothingToUndoExitsOne();
+    void searchOnValuesOfOtherBasesIsRefused_data();
+    void searchOnValuesOfOtherBasesIsRefused();
 
 private:
     Result cli(const QStringList& arguments);
@@ -191,6 +196,93 @@ void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory() {
         QCOMPARE(stored(), kDraws);
         QCOMPARE(field(2013045, "txtHisLstSx"), before);
     }
+}
+
+void CliMaintenanceTest::undoPutsBackWhatACommandChanged_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("delete-last") << QStringList{"delete-last"};
+    QTest::newRow("drop-last 2") << QStringList{"drop-last", "2"};
+    QTest::newRow("keep-to 2013042") << QStringList{"keep-to", "2013042"};
+    QTest::newRow("clear --yes") << QStringList{"clear", "--yes"};
+    QTest::newRow("rebuild with other bases") << QStringList{"rebuild"};
+}
+
+void CliMaintenanceTest::undoPutsBackWhatACommandChanged() {
+    QFETCH(QStringList, arguments);
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\nDsIni=0\n");
+    ini.close();
+    const QVariant zodiac = field(2013043, "txtHisLstSx");
+    Result r = cli(arguments);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    // The command names the copy it kept.
+    QVERIFY2(r.out.contains(QStringLiteral("历史号码/替换前的历史号码-")), qPrintable(r.out));
+    const QStringList after = stored();
+
+    r = cli({"undo"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.startsWith(QStringLiteral("已恢复到 ")), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("5 期，最后一期 2013045")), qPrintable(r.out));
+    QCOMPARE(stored(), kDraws);
+    QCOMPARE(field(2013043, "txtHisLstSx"), zodiac);
+    // And undone in turn.
+    r = cli({"undo"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(stored(), after);
+}
+
+void CliMaintenanceTest::nothingToUndoExitsOne() {
+    // The import of the set-up kept the empty history it replaced: undo puts that back.
+    Result r = cli({"undo"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(QStringLiteral("0 期")), qPrintable(r.out));
+    QCOMPARE(stored(), QStringList());
+    QVERIFY(QDir(QDir(folder_).filePath(QStringLiteral("历史号码"))).removeRecursively());
+    r = cli({"undo"});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.out, QString());
+    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: 没有可以撤销的修改")),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(cli({"undo", "now"}).code, 2);
+}
+
+void CliMaintenanceTest::searchOnValuesOfOtherBasesIsRefused_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("refused"); // else answered, with a warning
+    QTest::newRow("search by zodiac") << QStringList{"search", "--kind", "zodiac"} << true;
+    QTest::newRow("tally of zodiacs") << QStringList{"search", "--result", "zodiac"} << true;
+    QTest::newRow("combo by zodiac") << QStringList{"combo", "--kind", "zodiac"} << true;
+    QTest::newRow("zodiac workbook")
+        << QStringList{"export-sheet", "results", "--result", "zodiac"} << true;
+    QTest::newRow("search by number") << QStringList{"search"} << false;
+}
+
+// The zodiac base changed outside the window: the stored values keep the old one. A search that
+// reads them is refused with the command that re-derives them; after it, it is answered.
+void CliMaintenanceTest::searchOnValuesOfOtherBasesIsRefused() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, refused);
+    QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[IniSetting]\nSxIni=0\n");
+    ini.close();
+    Result r = cli(arguments);
+    QVERIFY2(r.err.contains(QStringLiteral("quorvex-cli rebuild")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(QStringLiteral("生肖")), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    if (refused) {
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+    } else {
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: warning: ")));
+    }
+    QCOMPARE(cli({"rebuild"}).code, 0);
+    r = cli(arguments);
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QCOMPARE(r.err, QString());
 }
 
 QTEST_GUILESS_MAIN(CliMaintenanceTest)

@@ -28,8 +28,10 @@ using namespace quorvex::test;
 namespace {
 
 using Result = quorvex::test::CliResult;
-// The baseline cells of each result row, straight from the definitions: per-draw counts over
-// the range, expected D * mean, z over the finite population, Holm over the tested values.
+// The baseline cells of each result row, straight from the definitions: a fair draw under the
+// follow draw's own zodiac year has m of the 15 numbers with the value, so its count is
+// hypergeometric, mean 5 m / 15 and variance 5 (m/15) (1 - m/15) (10/14); summed over the
+// follow draws, normal p, Holm over the tested values.
 QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest& r,
                                     const FollowResult& expected) {
     const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
@@ -37,30 +39,28 @@ QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest
     for (const QStringList& row : expected.matchRows)
         follow.insert(row[0].toLongLong());
     const double d = follow.size();
-    double n = 0;
-    QVector<double> sum(values.count()), squares(values.count()), counts(values.count());
+    QVector<double> e(values.count()), variance(values.count()), counts(values.count());
     for (const StoredDraw& draw : view.rows()) {
-        if (draw.issue < r.startIssue || draw.issue > r.endIssue)
+        if (!follow.contains(draw.issue))
             continue;
-        ++n;
         const auto k = draw.attributes.kindValues(r.intXianshiLei);
-        for (int v = values.lo; v <= values.hi; ++v) {
-            const double c = double(std::count(k.begin(), k.end(), v));
-            sum[v - values.lo] += c;
-            squares[v - values.lo] += c * c;
-            if (follow.contains(draw.issue))
-                counts[v - values.lo] += c;
+        for (int v = values.lo; v <= values.hi; ++v)
+            counts[v - values.lo] += double(std::count(k.begin(), k.end(), v));
+        const ZodiacYear year(zodiacYearOfIssue(draw.issue));
+        QVector<int> m(values.count());
+        for (int n = 1; n <= 15; ++n)
+            ++m[deriveAttributes({n, n, n, n, n}, year, r.bases).at(1, r.intXianshiLei) -
+                values.lo];
+        for (int i = 0; i < values.count(); ++i) {
+            const double share = m[i] / 15.0;
+            e[i] += 5 * share;
+            variance[i] += 5 * share * (1 - share) * (10.0 / 14.0);
         }
     }
-    QVector<double> e(values.count()), p(values.count(), -1);
-    for (int i = 0; i < values.count(); ++i) {
-        const double mean = n > 0 ? sum[i] / n : 0;
-        const double variance = n > 0 ? squares[i] / n - mean * mean : 0;
-        e[i] = d * mean;
-        if (d >= 20 && d < n && variance > 1e-12)
-            p[i] = std::erfc(std::abs(counts[i] - e[i]) /
-                             std::sqrt(d * variance * (n - d) / (n - 1)) / std::sqrt(2.0));
-    }
+    QVector<double> p(values.count(), -1);
+    for (int i = 0; i < values.count(); ++i)
+        if (d >= 20 && variance[i] > 1e-12)
+            p[i] = std::erfc(std::abs(counts[i] - e[i]) / std::sqrt(variance[i]) / std::sqrt(2.0));
     QVector<int> order;
     for (int i = 0; i < values.count(); ++i)
         if (p[i] >= 0)

@@ -32,6 +32,8 @@ private slots:
     void badUsage();
     void silentServerTimesOutAndChangesNothing();
     void gapExitsOneUntilTheServiceIsCorrected();
+    void retentionIsSaidBeforeAndTheCopyAfter();
+    void pageThatIsNoResultsPageExitsOne();
 
 private:
     Result cli(const QStringList& arguments);
@@ -181,6 +183,39 @@ void CliUpdateTest::gapExitsOneUntilTheServiceIsCorrected() {
     QCOMPARE(all.size(), 46 + 2);
     QCOMPARE(all[3], 2013258);
     QCOMPARE(all.constLast(), 2014002);
+}
+
+// The retention deletes the history: that is printed before anything is fetched, the summary
+// names the copy kept, and undo puts the old history back.
+void CliUpdateTest::retentionIsSaidBeforeAndTheCopyAfter() {
+    QCOMPARE(cli({"append", "--issue", "2005001", "1", "2", "3", "4", "5"}).code, 0);
+    QCOMPARE(cli({"append", "6", "7", "8", "9", "10"}).code, 0);
+    for (int y = 2010; y <= 2013; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 3)));
+    const Result r = cli({"update", "--server", server_->baseAddress(), "--today", "2013-06-01"});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(lines.size() >= 2);
+    QVERIFY2(lines.first().contains(QStringLiteral("2005001")) &&
+                 lines.first().contains(QStringLiteral("副本")),
+             qPrintable(lines.first()));
+    QVERIFY2(r.out.contains(QStringLiteral("历史号码/替换前的历史号码-")), qPrintable(r.out));
+    QCOMPARE(issues().size(), 12);
+
+    const Result undo = cli({"undo"});
+    QVERIFY2(undo.code == 0, qPrintable(undo.err));
+    QCOMPARE(issues(), (QList<qint64>{2005001, 2005002}));
+}
+
+void CliUpdateTest::pageThatIsNoResultsPageExitsOne() {
+    QCOMPARE(cli({"append", "--issue", "2013040", "1", "2", "3", "4", "5"}).code, 0);
+    server_->setYear(2013, LoopbackHttpServer::page("<html><body>服务器维护中</body></html>"));
+    const Result r = cli({"update", "--server", server_->baseAddress(), "--today", "2013-06-01"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.out.contains(QStringLiteral("2013 年的页面不是开奖结果页面")), qPrintable(r.out));
+    QVERIFY2(!r.out.contains(QStringLiteral("没有找到新的历史号码")), qPrintable(r.out));
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(issues(), QList<qint64>{2013040});
 }
 
 QTEST_GUILESS_MAIN(CliUpdateTest)

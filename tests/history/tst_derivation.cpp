@@ -13,6 +13,7 @@ private slots:
     void workedDrawAndTheRowAfterIt();
     void zodiacYearCutoff_data();
     void zodiacYearCutoff();
+    void cutoffIsTheDayOfTheLunarNewYear();
     void yearNumberLists();
     void zodiacOfEveryNumberIsTheFirstListHoldingIt();
     void repeatedZodiacCountsUp();
@@ -55,9 +56,15 @@ void DerivationTest::zodiacYearCutoff_data() {
     QTest::addColumn<int>("zodiacOfOne"); // 0 = 鼠
     QTest::newRow("2013041 still in the 龙 year") << qint64(2013041) << 2012 << 4;
     QTest::newRow("2013042 opens the 蛇 year") << qint64(2013042) << 2013 << 5;
-    QTest::newRow("2021001 has no cut-off") << qint64(2021001) << 2021 << 1;
     QTest::newRow("2001024 cut-off 24") << qint64(2001024) << 2000 << 4;
     QTest::newRow("2020026 after cut-off 25") << qint64(2020026) << 2020 << 0;
+    // The lunar new years of 2018-02-16, 2021-02-12, 2024-02-10 and 2026-02-17 (days 47, 43, 41
+    // and 48): the draws of January and early February still belong to the year before.
+    QTest::newRow("2018040 still in the 鸡 year") << qint64(2018040) << 2017 << 9;
+    QTest::newRow("2021001 still in the 鼠 year") << qint64(2021001) << 2020 << 0;
+    QTest::newRow("2024015 still in the 兔 year") << qint64(2024015) << 2023 << 3;
+    QTest::newRow("2026048 still in the 蛇 year") << qint64(2026048) << 2025 << 5;
+    QTest::newRow("2026049 opens the 马 year") << qint64(2026049) << 2026 << 6;
 }
 
 void DerivationTest::zodiacYearCutoff() {
@@ -71,6 +78,31 @@ void DerivationTest::zodiacYearCutoff() {
     QCOMPARE(z.zodiacOf(1), zodiacOfOne);
     QCOMPARE(z.zodiacOf(13), zodiacOfOne);
     QCOMPARE(z.zodiacOf(2), (zodiacOfOne + 11) % 12);
+}
+
+void DerivationTest::cutoffIsTheDayOfTheLunarNewYear() {
+    // The cut-offs earlier versions stored 2001..2020 with: the day of the year of the lunar new
+    // year, but for 2018 (37, where the new year fell on day 47).
+    const int stored[] = {24, 43, 32, 22, 40, 29, 49, 38, 26, 45,
+                          34, 23, 41, 31, 50, 39, 28, 37, 36, 25};
+    for (int year = 2001; year <= 2020; ++year)
+        QCOMPARE(intSxCutoff(year), year == 2018 ? 47 : stored[year - 2001]);
+    // The day of the year of the lunar new year as the published calendar has it, 1901..2099.
+    const int published[] = {
+        50, 39, 29, 47, 35, 25, 44, 33, 22, 41, 30, 49, 37, 26, 45, 34, 23, 42, 32, 51, 39, 28, 47,
+        36, 24, 44, 33, 23, 41, 30, 48, 37, 26, 45, 35, 24, 42, 31, 50, 39, 27, 46, 36, 25, 44, 33,
+        22, 41, 29, 48, 37, 27, 45, 34, 24, 43, 31, 49, 39, 28, 46, 36, 25, 44, 33, 21, 40, 30, 48,
+        37, 27, 46, 34, 23, 42, 31, 49, 38, 28, 47, 36, 25, 44, 33, 51, 40, 29, 48, 37, 27, 46, 35,
+        23, 41, 31, 50, 38, 28, 47, 36, 24, 43, 32, 22, 40, 29, 49, 38, 26, 45, 34, 23, 41, 31, 50,
+        39, 28, 47, 36, 25, 43, 32, 22, 41, 29, 48, 37, 26, 44, 34, 23, 42, 31, 50, 39, 28, 46, 35,
+        24, 43, 32, 22, 41, 30, 48, 37, 26, 45, 33, 23, 42, 32, 50, 39, 28, 46, 35, 24, 43, 33, 21,
+        40, 29, 48, 36, 26, 45, 34, 23, 42, 31, 50, 38, 27, 46, 36, 24, 43, 33, 22, 40, 29, 48, 37,
+        26, 45, 34, 24, 41, 30, 49, 38, 27, 46, 36, 25, 43, 32, 21};
+    for (int year = 1901; year <= 2099; ++year)
+        QCOMPARE(lunarNewYearDay(year), published[year - 1901]);
+    // Only the years of seven-digit issues have a cut-off.
+    QCOMPARE(intSxCutoff(999), 0);
+    QCOMPARE(intSxCutoff(10000), 0);
 }
 
 void DerivationTest::yearNumberLists() {

@@ -1,4 +1,6 @@
+#include "import/HistoryUndo.h"
 #include "import/OnlineUpdate.h"
+#include "import/UpdatePreview.h"
 #include "LoopbackHttpServer.h"
 #include "ResultsPages.h"
 #include "TestHistory.h"
@@ -163,19 +165,41 @@ void OnlineUpdateTest::retention() {
     QFETCH(bool, cleared);
     history_->append(oldest, someDraw(1));
     history_->append(2025100, someDraw(2));
+    const Rows before = tableRows(history_->store());
     for (int y = 2023; y <= 2026; ++y)
         server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 120)));
+    // What the confirmation says before anything is fetched.
+    QString error;
+    const auto notice = retentionNotice(history_->store(), 3, 2026, &error);
+    QVERIFY2(notice, qPrintable(error));
+    QCOMPARE(notice->replacesHistory, cleared);
+    QCOMPARE(notice->sentence().isEmpty(), !cleared);
     const UpdateReport r = run(QDate(2026, 3, 1), 3);
 
     QCOMPARE(r.outcome, UpdateReport::Outcome::Updated);
     const QList<qint64> issues = storedIssues(history_->store());
     if (cleared) {
+        QCOMPARE(notice->draws, 2);
+        QCOMPARE(notice->startYear, 2023);
+        for (const QString& part :
+             {QStringLiteral("2 期"), QString::number(oldest), QStringLiteral("2025100"),
+              QStringLiteral("2023 年"), QStringLiteral("副本")})
+            QVERIFY2(notice->sentence().contains(part), qPrintable(notice->sentence()));
         QCOMPARE(server_->requestedYears(), (QList<int>{2023, 2024, 2025, 2026}));
         QCOMPARE(r.cleared, 2);
         QCOMPARE(issues.first(), 2023001);
         QCOMPARE(issues.size(), 480);
         QVERIFY(r.summary().contains(QStringLiteral("原有的 2 期")));
+        // The deleted history was kept first, the summary names the copy, and undo puts it back.
+        QVERIFY(QFileInfo::exists(r.copyFile));
+        QVERIFY2(r.summary().contains(QDir::toNativeSeparators(r.copyFile)),
+                 qPrintable(r.summary()));
+        const UndoReport undo = undoLastChange(history_->store());
+        QVERIFY2(undo.restored, qPrintable(undo.error));
+        QCOMPARE(tableRows(history_->store()), before);
     } else {
+        QVERIFY(r.copyFile.isEmpty());
+        QVERIFY(listHistoryCopies(history_->folder()).isEmpty());
         QCOMPARE(server_->requestedYears(), (QList<int>{2025, 2026}));
         QCOMPARE(r.cleared, 0);
         const QList<qint64> expected =
@@ -336,7 +360,10 @@ void OnlineUpdateTest::failedPagesChangeNothing_data() {
     QTest::newRow("redirect loop") << loop << QStringLiteral("重定向次数过多");
     QTest::newRow("50 MB page") << huge << QStringLiteral("页面超过 8 MB");
     QTest::newRow("garbage") << LoopbackHttpServer::page(QByteArray(4096, '\x9C'), "application/x")
-                             << QString();
+                             << QStringLiteral("年的页面不是开奖结果页面");
+    QTest::newRow("a page without draws or their table")
+        << LoopbackHttpServer::page("<html><body><p>请先登录</p></body></html>")
+        << QStringLiteral("年的页面不是开奖结果页面");
 }
 
 // A history that the retention would clear: a failing server must never empty it.
@@ -355,14 +382,10 @@ void OnlineUpdateTest::failedPagesChangeNothing() {
     QCOMPARE(tableRows(history_->store()), before);
     QVERIFY(!r.changed());
     QCOMPARE(r.years.size(), 4);
-    if (reason.isEmpty()) {
-        QCOMPARE(r.outcome, UpdateReport::Outcome::NothingNew);
-    } else {
-        QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
-        QCOMPARE(r.failedYears(), (QVector<int>{2010, 2011, 2012, 2013}));
-        QVERIFY2(r.summary().contains(reason), qPrintable(r.summary()));
-        QVERIFY(r.summary().contains(QStringLiteral("未作改动")));
-    }
+    QCOMPARE(r.outcome, UpdateReport::Outcome::Failed);
+    QCOMPARE(r.failedYears(), (QVector<int>{2010, 2011, 2012, 2013}));
+    QVERIFY2(r.summary().contains(reason), qPrintable(r.summary()));
+    QVERIFY(r.summary().contains(QStringLiteral("未作改动")));
 }
 
 void OnlineUpdateTest::failedYearHoldsBackLaterYears() {

@@ -1,0 +1,316 @@
+#include "LishiImage.h"
+
+#include "SqliteStatement.h"
+
+#include <QSet>
+
+#include <cstring>
+#include <sqlite3.h>
+
+namespace quorvex {
+
+// The bytes of an image: the magic line, then zlib (qCompress) of the header and the cells.
+// Header: the time taken (milliseconds since the epoch), the reason, the column names, the row
+// count. A cell is a tag byte, then for an integer its zigzag varint, for a real its eight bytes
+// little-endian, for a text or blob its length as a varint and its bytes. Varints are unsigned
+// LEB128.
+
+namespace {
+
+const QByteArray kMagic = QByteArrayLiteral("QUORVEX-LISHI 1\n");
+
+enum Tag : quint8 { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
+
+void putVarint(QByteArray& out, quint64 v) {
+    while (v >= 0x80) {
+        out.append(char(v | 0x80));
+        v >>= 7;
+    }
+    out.append(char(v));
+}
+
+void putInteger(QByteArray& out, qint64 v) {
+    putVarint(out, (quint64(v) << 1) ^ quint64(v >> 63));
+}
+
+void putBytes(QByteArray& out, QByteArrayView bytes) {
+    putVarint(out, quint64(bytes.size()));
+    out.append(bytes.data(), bytes.size());
+}
+
+// Reads what the writer above wrote; any read past the end or malformed value sets failed.
+class Reader {
+public:
+    explicit Reader(QByteArrayView data) : data_(data) {}
+    bool failed() const { return failed_; }
+    bool atEnd() const { return at_ == data_.size(); }
+
+    quint64 varint() {
+        quint64 v = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            if (at_ >= data_.size())
+                break;
+            const auto byte = quint8(data_[at_++]);
+            v |= quint64(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return v;
+        }
+        failed_ = true;
+        return 0;
+    }
+    qint64 integer() {
+        const quint64 z = varint();
+        return qint64(z >> 1) ^ -qint64(z & 1);
+    }
+    QByteArrayView bytes(quint64 size) {
+        if (failed_ || size > quint64(data_.size() - at_)) {
+            failed_ = true;
+            return {};
+        }
+        const QByteArrayView out = data_.sliced(at_, qsizetype(size));
+        at_ += qsizetype(size);
+        return out;
+    }
+    QByteArrayView sized() { return bytes(varint()); }
+    qsizetype position() const { return at_; }
+    quint8 byte() {
+        const QByteArrayView b = bytes(1);
+        return b.isEmpty() ? 0 : quint8(b[0]);
+    }
+
+private:
+    QByteArrayView data_;
+    qsizetype at_ = 0;
+    bool failed_ = false;
+};
+
+// One cell as read back: the tag and its value.
+struct Cell {
+    quint8 tag = Null;
+    qint64 integer = 0;
+    double real = 0;
+    QByteArrayView bytes;
+};
+
+Cell readCell(Reader& in) {
+    Cell c;
+    c.tag = in.byte();
+    switch (c.tag) {
+    case Null:
+        break;
+    case Integer:
+        c.integer = in.integer();
+        break;
+    case Real: {
+        const QByteArrayView b = in.bytes(8);
+        quint64 bits = 0;
+        for (int i = 0; i < b.size(); ++i)
+            bits |= quint64(quint8(b[i])) << (8 * i);
+        std::memcpy(&c.real, &bits, sizeof bits);
+        break;
+    }
+    case Text:
+    case Blob:
+        c.bytes = in.sized();
+        break;
+    default:
+        // An unknown tag: mark the reader failed by reading past its end.
+        in.bytes(quint64(-1));
+    }
+    return c;
+}
+
+QString quoted(const QString& name) {
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
+}
+
+// Where SQQH and L1A..L5A stand among the columns; -1 where missing.
+std::array<int, kPositions + 1> drawColumnsAt(const QStringList& columns) {
+    auto at = [&columns](const QString& name) {
+        for (qsizetype c = 0; c < columns.size(); ++c)
+            if (columns[c].compare(name, Qt::CaseInsensitive) == 0)
+                return int(c);
+        return -1;
+    };
+    std::array<int, kPositions + 1> out{};
+    out[0] = at(QStringLiteral("SQQH"));
+    for (int i = 1; i <= kPositions; ++i)
+        out[i] = at(attributeColumn(i, Number));
+    return out;
+}
+
+} // namespace
+
+QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) const {
+    QByteArray payload;
+    putInteger(payload, taken.toMSecsSinceEpoch());
+    putBytes(payload, reason.toUtf8());
+    putVarint(payload, quint64(columns.size()));
+    for (const QString& c : columns)
+        putBytes(payload, c.toUtf8());
+    putVarint(payload, quint64(rows));
+    payload += cells;
+    // Level 1: the cells are repetitive enough that more effort saves little and costs time.
+    return kMagic + qCompress(payload, 1);
+}
+
+std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (!bytes.startsWith(kMagic))
+        return fail(QStringLiteral("不是本程序保存的历史号码副本"));
+    const QByteArray payload = qUncompress(bytes.mid(kMagic.size()));
+    if (payload.isEmpty())
+        return fail(QStringLiteral("副本已损坏，无法解压"));
+    Reader in(payload);
+    Read out;
+    out.taken = QDateTime::fromMSecsSinceEpoch(in.integer());
+    out.reason = QString::fromUtf8(in.sized());
+    const quint64 columnCount = in.varint();
+    if (in.failed() || columnCount == 0 || columnCount > 10000)
+        return fail(QStringLiteral("副本已损坏（列数不对）"));
+    for (quint64 c = 0; c < columnCount && !in.failed(); ++c)
+        out.image.columns << QString::fromUtf8(in.sized());
+    const quint64 rows = in.varint();
+    if (in.failed() || rows > quint64(payload.size()))
+        return fail(QStringLiteral("副本已损坏（表头不完整）"));
+    out.image.rows = qint64(rows);
+
+    // Every cell is walked once: the structure is checked and the draws are read on the way.
+    const qsizetype begin = in.position();
+    const auto at = drawColumnsAt(out.image.columns);
+    out.image.draws.reserve(qsizetype(rows));
+    for (quint64 r = 0; r < rows && !in.failed(); ++r) {
+        DrawNumbers d;
+        for (int c = 0; c < int(columnCount); ++c) {
+            const Cell cell = readCell(in);
+            const qint64 v = cell.tag == Integer ? cell.integer : 0;
+            if (c == at[0])
+                d.issue = v;
+            for (int i = 1; i <= kPositions; ++i)
+                if (c == at[i])
+                    d.numbers[i - 1] = int(v);
+        }
+        out.image.draws.append(d);
+    }
+    if (in.failed() || !in.atEnd())
+        return fail(QStringLiteral("副本已损坏（内容不完整）"));
+    out.image.cells = payload.mid(begin);
+    return out;
+}
+
+std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error) {
+    SqliteStatement q(store);
+    LishiImage image;
+    if (q.prepare(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH"))) {
+        const int columns = q.columnCount();
+        for (int c = 0; c < columns; ++c)
+            image.columns << q.columnName(c);
+        const auto at = drawColumnsAt(image.columns);
+        while (q.next()) {
+            for (int c = 0; c < columns; ++c) {
+                switch (q.type(c)) {
+                case SQLITE_INTEGER:
+                    image.cells.append(char(Integer));
+                    putInteger(image.cells, q.integer(c));
+                    break;
+                case SQLITE_FLOAT: {
+                    image.cells.append(char(Real));
+                    const double v = q.real(c);
+                    quint64 bits = 0;
+                    std::memcpy(&bits, &v, sizeof bits);
+                    for (int i = 0; i < 8; ++i)
+                        image.cells.append(char(bits >> (8 * i)));
+                    break;
+                }
+                case SQLITE_TEXT:
+                    image.cells.append(char(Text));
+                    putBytes(image.cells, q.utf8(c));
+                    break;
+                case SQLITE_BLOB:
+                    image.cells.append(char(Blob));
+                    putBytes(image.cells, q.blob(c));
+                    break;
+                default:
+                    image.cells.append(char(Null));
+                }
+            }
+            DrawNumbers d;
+            d.issue = at[0] < 0 ? 0 : q.integer(at[0]);
+            for (int i = 1; i <= kPositions; ++i)
+                d.numbers[i - 1] = at[i] < 0 ? 0 : int(q.integer(at[i]));
+            image.draws.append(d);
+            ++image.rows;
+        }
+    }
+    // next() also ends on an error: only a clean end means every row was read.
+    if (q.lastError().isValid()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
+        return std::nullopt;
+    }
+    return image;
+}
+
+bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    SqliteStatement info(store);
+    QSet<QString> have;
+    if (info.prepare(QStringLiteral("PRAGMA table_info(Lishi)")))
+        while (info.next())
+            have.insert(info.text(1).toLower());
+    if (info.lastError().isValid())
+        return fail(QStringLiteral("无法读取历史数据库的表结构：%1").arg(info.errorText()));
+    QStringList names, marks;
+    for (const QString& c : image.columns) {
+        if (!have.contains(c.toLower()))
+            return fail(QStringLiteral("历史数据库没有副本中的字段 %1").arg(c));
+        names << quoted(c);
+        marks << QStringLiteral("?");
+    }
+    QString why;
+    if (!store.Delrec(&why))
+        return fail(why);
+    SqliteStatement insert(store);
+    if (!insert.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
+                            .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+        return fail(insert.errorText());
+    Reader in(image.cells);
+    const int columns = int(image.columns.size());
+    for (qint64 r = 0; r < image.rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const Cell cell = readCell(in);
+            switch (cell.tag) {
+            case Integer:
+                insert.bind(c + 1, cell.integer);
+                break;
+            case Real:
+                insert.bindReal(c + 1, cell.real);
+                break;
+            case Text:
+                insert.bindUtf8(c + 1, cell.bytes);
+                break;
+            case Blob:
+                insert.bindBlob(c + 1, cell.bytes);
+                break;
+            default:
+                insert.bindNull(c + 1);
+            }
+        }
+        if (in.failed())
+            return fail(QStringLiteral("副本已损坏（内容不完整）"));
+        if (!insert.exec())
+            return fail(insert.errorText());
+    }
+    return true;
+}
+
+} // namespace quorvex
