@@ -79,6 +79,21 @@ bool SearchSession::historyMovedOn() const {
     return store_.version() != version_;
 }
 
+std::optional<HistoryFit> SearchSession::historyFit(QString* error) {
+    const auto now = store_.version(error);
+    if (!now)
+        return std::nullopt;
+    const ValueBases bases = valueBases();
+    if (!fit_ || !(fit_->version == *now) || fit_->bases.sxIni != bases.sxIni ||
+        fit_->bases.dsIni != bases.dsIni) {
+        const auto fit = checkHistoryFit(store_, bases, error);
+        if (!fit)
+            return std::nullopt;
+        fit_ = FitOf{*now, bases, *fit};
+    }
+    return fit_->fit;
+}
+
 std::optional<qint64> SearchSession::lastIssue() const {
     if (span_.empty)
         return std::nullopt;
@@ -249,6 +264,7 @@ void SearchSession::setZodiacBase(int base) {
         return;
     s_.SxIni = base;
     storeInt("SxIni", s_.SxIni);
+    LoadRefValues(); // shown anew: a zodiac's name follows the base
 }
 
 void SearchSession::setSegmentBase(int base) {
@@ -415,6 +431,18 @@ bool SearchSession::prepareSearch(const SearchRequest& request, const QVector<in
     if (historyMovedOn()) {
         if (error)
             *error = QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。");
+        return false;
+    }
+    // Names of one base must never be shown over values of another.
+    const auto fit = historyFit(error);
+    if (!fit)
+        return false;
+    if (fit->misfitsKind(request.intLei) || fit->misfitsKind(request.intXianshiLei)) {
+        if (error)
+            *error = fit->describe(valueBases()) +
+                     QStringLiteral("没有检索；请按当前参数重算历史号码（历史管理 → "
+                                    "按当前参数重算历史号码，或 quorvex-cli rebuild；"
+                                    "会先保存一份副本）。");
         return false;
     }
     return snapshot_.refresh(store_, columns, error);

@@ -4,6 +4,7 @@
 #include "FollowResult.h"
 #include "SearchRequest.h"
 
+#include "history/HistoryFit.h"
 #include "history/HistorySnapshot.h"
 #include "history/SettingsStore.h"
 
@@ -54,6 +55,9 @@ public:
     // Whether anything (this program or another) wrote the history since historyChanged() last
     // read it: the session's issues and reference values then belong to an older history.
     bool historyMovedOn() const;
+    // Whether the stored zodiac and segment values fit the current bases and zodiac tables,
+    // worked out once per version of the history. Searches refuse a kind that does not fit.
+    std::optional<HistoryFit> historyFit(QString* error = nullptr);
     // Counted when asked: the count reads the whole table.
     qint64 drawCount() const { return span_.empty ? 0 : store_.drawCount(); }
     bool isEmpty() const { return span_.empty; }
@@ -166,6 +170,12 @@ private:
     Settings s_;
     HistoryStore::Span span_;
     std::optional<HistoryStore::Version> version_; // of the history span_ was read from
+    struct FitOf {
+        HistoryStore::Version version;
+        ValueBases bases;
+        HistoryFit fit;
+    };
+    std::optional<FitOf> fit_;
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;

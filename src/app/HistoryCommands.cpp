@@ -3,6 +3,7 @@
 #include "Controls.h"
 
 #include "import/HistoryMaintenance.h"
+#include "import/HistoryUndo.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -91,6 +92,42 @@ void HistoryCommands::mnuEszhzd_Click() {
     const MaintenanceReport report = dropLastIssues(store_, folder_, *count, session_.valueBases());
     busy.release();
     show(kDeleteTitle, report);
+}
+
+void HistoryCommands::mnuUndo_Click() {
+    BusyCursor busy;
+    const UndoReport report = undoLastChange(store_);
+    busy.release();
+    emit commandDone(report.restored);
+    const QString title = QStringLiteral("撤销上次修改");
+    if (report.failed())
+        dialogs_->warning(title, report.message());
+    else
+        dialogs_->information(title, report.message());
+}
+
+void HistoryCommands::mnuRebuild_Click() {
+    if (!dialogs_->question(QStringLiteral("重算历史号码"),
+                            QStringLiteral("按当前的生肖参数和段数参数重新计算全部历史号码的生肖、"
+                                           "段数等数值吗？重算前会先保存一份副本。")))
+        return;
+    rebuildWith(session_.valueBases());
+}
+
+bool HistoryCommands::rebuildWith(const ValueBases& bases) {
+    BusyCursor busy;
+    const MaintenanceReport report = rebuildHistory(store_, folder_, bases);
+    busy.release();
+    show(QStringLiteral("重算历史号码"), report);
+    return report.changed;
+}
+
+bool HistoryCommands::offerRebuild(const QString& why) {
+    if (!dialogs_->question(QStringLiteral("重算历史号码"),
+                            why + QStringLiteral("\n现在按当前参数重算全部历史号码吗？"
+                                                 "重算前会先保存一份副本。")))
+        return false;
+    return rebuildWith(session_.valueBases());
 }
 
 void HistoryCommands::popUpMenuOn(QTableView* grid, QMenu* menu) {

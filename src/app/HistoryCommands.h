@@ -32,6 +32,14 @@ public:
     // the last N issues (counted on issue numbers).
     void mnuDlzd_Click();
     void mnuEszhzd_Click();
+    // 撤销上次修改 (also Ctrl+Z on the history grid): the history as the newest copy holds it.
+    void mnuUndo_Click();
+    // 按当前参数重算历史号码: every draw derived afresh with the bases as they stand.
+    void mnuRebuild_Click();
+    // Every draw derived afresh with these bases, a copy kept first; true when it was done.
+    bool rebuildWith(const ValueBases& bases);
+    // The stored values do not fit the bases (why says how): offers the rebuild; true when done.
+    bool offerRebuild(const QString& why);
 
     // A right-button release on the grid pops up menu at the mouse, on the row under it; the
     // Menu key pops it up at the grid's current cell, on its row.

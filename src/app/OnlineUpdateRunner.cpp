@@ -1,5 +1,8 @@
 #include "OnlineUpdateRunner.h"
 
+#include "import/UpdatePreview.h"
+
+#include <QDate>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -13,9 +16,16 @@ void OnlineUpdateRunner::Command21_Click() {
     if (isRunning())
         return;
     const QString title = QStringLiteral("读入历史");
-    if (!dialogs_->question(title, QStringLiteral("确实要在线更新最新历史号码吗？更新可能要花费一段"
-                                                  "时间，网络不通或者我方服务器更新不及时可能都造"
-                                                  "成更新失败！")))
+    QString question = QStringLiteral("确实要在线更新最新历史号码吗？更新可能要花费一段"
+                                      "时间，网络不通或者我方服务器更新不及时可能都造"
+                                      "成更新失败！");
+    // When the retention will replace the history, the question says so before anything goes.
+    QString why;
+    const auto notice =
+        retentionNotice(store_, session_.settings().IniSerchDay, QDate::currentDate().year(), &why);
+    if (notice && notice->replacesHistory)
+        question += QLatin1Char('\n') + notice->sentence();
+    if (!dialogs_->question(title, question))
         return;
     const Settings& s = session_.settings();
     if (s.strServer.isEmpty()) {

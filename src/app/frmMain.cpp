@@ -126,6 +126,16 @@ void frmMain::buildMenus() {
         add("mnuDlzd", QStringLiteral("删除到选定期(&D)"), h, &HistoryCommands::mnuDlzd_Click),
         add("mnuEszhzd", QStringLiteral("删除最后指定数量期历史(&E)"), h,
             &HistoryCommands::mnuEszhzd_Click)};
+    mnuLsgl->addSeparator();
+    QAction* undo =
+        add("mnuUndo", QStringLiteral("撤销上次修改(&U)"), h, &HistoryCommands::mnuUndo_Click);
+    // On the history grid only: Ctrl+Z in a text box undoes its typing.
+    undo->setShortcut(QKeySequence::Undo);
+    undo->setShortcutContext(Qt::WidgetShortcut);
+    history_->grid()->addAction(undo);
+    maintenanceActions_ << undo
+                        << add("mnuRebuild", QStringLiteral("按当前参数重算历史号码(&R)"), h,
+                               &HistoryCommands::mnuRebuild_Click);
     historyCommands_->popUpMenuOn(history_->grid(), mnuLsgl);
 
     mnuSetup = menuBar()->addMenu(QStringLiteral("设置"));
@@ -204,6 +214,26 @@ void frmMain::startUp() {
     history_->AddHaoma();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
+    offerRebuildWhenMisfit();
+}
+
+bool frmMain::offerRebuildWhenMisfit(std::optional<int> kind, std::optional<int> resultKind) {
+    if (!store_.isOpen() || session_.isEmpty())
+        return false;
+    QString error;
+    const auto fit = session_.historyFit(&error);
+    if (!fit || fit->fits())
+        return false;
+    if ((kind || resultKind) && !fit->misfitsKind(kind.value_or(-1)) &&
+        !fit->misfitsKind(resultKind.value_or(-1)))
+        return false;
+    const QString why = fit->describe(session_.valueBases());
+    if (store_.isReadOnly() || store_.isDamaged()) {
+        dialogs_->warning(QStringLiteral("重算历史号码"),
+                          why + QStringLiteral("\n历史号码不能写入，无法按当前参数重算。"));
+        return false;
+    }
+    return historyCommands_->offerRebuild(why);
 }
 
 void frmMain::setHistoryWritable(bool writable) {
@@ -241,6 +271,10 @@ void frmMain::runSearch(const QString& title, SearchRun run) {
     }
     busy.release();
     if (!result) {
+        // Stored values of another base: the rebuild is offered, then the search runs again.
+        const Settings& s = session_.settings();
+        if (offerRebuildWhenMisfit(s.intLei, s.intXianshiLei))
+            return runSearch(title, run);
         dialogs_->warning(title, error);
         followDamage();
         return;
@@ -319,13 +353,37 @@ void frmMain::setDscsChecks() {
         mnuDscs[i]->setChecked(i == session_.settings().DsIni);
 }
 
+bool frmMain::rebuildForBases(const ValueBases& bases, const QString& what) {
+    if (session_.isEmpty())
+        return true;
+    if (store_.isReadOnly() || store_.isDamaged()) {
+        dialogs_->warning(what, QStringLiteral("历史号码不能写入，无法按新参数重算已保存的各期，"
+                                               "参数保持不变。"));
+        return false;
+    }
+    if (!dialogs_->question(what,
+                            QStringLiteral("已保存的各期历史号码要按新参数重算，检索和统计才会"
+                                           "正确。现在重算全部历史号码吗？重算前会先保存一份"
+                                           "副本；选“取消”则参数保持不变。")))
+        return false;
+    return historyCommands_->rebuildWith(bases);
+}
+
 void frmMain::mnuSxcs_Click(int index) {
-    session_.setZodiacBase(index);
+    ValueBases bases = session_.valueBases();
+    const bool changes = index != bases.sxIni;
+    bases.sxIni = index;
+    if (!changes || rebuildForBases(bases, QStringLiteral("生肖参数设置")))
+        session_.setZodiacBase(index);
     setSxcsChecks();
 }
 
 void frmMain::mnuDscs_Click(int index) {
-    session_.setSegmentBase(index);
+    ValueBases bases = session_.valueBases();
+    const bool changes = index != bases.dsIni;
+    bases.dsIni = index;
+    if (!changes || rebuildForBases(bases, QStringLiteral("段数参数设置")))
+        session_.setSegmentBase(index);
     setDscsChecks();
 }
 

@@ -95,6 +95,13 @@ private:
                                                                      QString*);
     void runSearch(const QString& title, SearchRun run);
     void followDamage();
+    // Stored values that do not fit the bases (in the given kinds, or in any): says why and
+    // offers the rebuild; true when the history was rebuilt.
+    bool offerRebuildWhenMisfit(std::optional<int> kind = std::nullopt,
+                                std::optional<int> resultKind = std::nullopt);
+    // A base about to change: the history is derived afresh with the new bases when the user
+    // agrees; true when the setting may change.
+    bool rebuildForBases(const ValueBases& bases, const QString& what);
 
     QString folder_;
     Dialogs* dialogs_;

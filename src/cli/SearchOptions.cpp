@@ -211,10 +211,11 @@ namespace {
 // A search that reads zodiac or segment values that do not fit the bases would show names of
 // one base over values of another: refused, with the command that derives them afresh. Misfits
 // in kinds the search does not read are only named.
-bool fitsTheBases(HistoryStore& store, const ValueBases& bases, const SearchOptions& options,
-                  Context& context, int* status) {
+bool fitsTheBases(SearchSession& session, const SearchOptions& options, Context& context,
+                  int* status) {
     QString error;
-    const auto fit = checkHistoryFit(store, bases, &error);
+    const ValueBases bases = session.valueBases();
+    const auto fit = session.historyFit(&error);
     if (!fit) {
         *status = context.fail(error);
         return false;
@@ -250,7 +251,7 @@ std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, H
         *status = context.fail(error);
         return std::nullopt;
     }
-    if (!fitsTheBases(store, session.valueBases(), options, context, status))
+    if (!fitsTheBases(session, options, context, status))
         return std::nullopt;
     const SearchRequest request = session.request(options.positions, options.from, options.to);
     // What the history decides is a failure; bad values given are bad usage.

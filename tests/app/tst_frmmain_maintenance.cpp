@@ -22,7 +22,10 @@ private slots:
     void eraseOnEmptyHistoryChangesNothing();
     void clearAsksFirst_data();
     void clearAsksFirst();
-    void rebuildUsesCurrentBases();
+    void baseChangeRebuildsWhenAgreed_data();
+    void baseChangeRebuildsWhenAgreed();
+    void undoOnTheGridPutsTheDrawBack();
+    void storedValuesOfAnotherBaseAreOffered();
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
     void rightReleaseOnHistoryGridPopsUpMenu();
@@ -223,19 +226,79 @@ void FrmMainMaintenanceTest::clearAsksFirst() {
     QCOMPARE(h.store().drawCount(), confirmed ? 0 : kDraws);
 }
 
-void FrmMainMaintenanceTest::rebuildUsesCurrentBases() {
+void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed_data() {
+    QTest::addColumn<bool>("agreed");
+    QTest::newRow("yes: rebuilt, then stored") << true;
+    QTest::newRow("no: nothing changes") << false;
+}
+
+// A new segment base derives the stored draws afresh when the user agrees, and only then is
+// the setting changed; later rebuilds (dropping the last issues) keep to it.
+void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed() {
+    QFETCH(bool, agreed);
     TempHistory h;
     const QVector<Numbers> draws = sampleDraws(20);
     h.appendMany(2013001, draws);
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     QCOMPARE(h.integer(2013005, "L1H"), (draws[4][0] - 1) / 3 + 1);
+    dialogs.answerQuestion(agreed);
     child<QAction>(w, "mnuDscs_0")->trigger(); // segment values 0..2
+    QCOMPARE(w.session().settings().DsIni, agreed ? 0 : 1);
+    QCOMPARE(child<QAction>(w, "mnuDscs_0")->isChecked(), agreed);
+    QCOMPARE(h.integer(2013005, "L1H"), (draws[4][0] - 1) / 3 + (agreed ? 0 : 1));
     dialogs.answerInput(QStringLiteral("2"));
     child<QAction>(w, "mnuEszhzd")->trigger();
     QCOMPARE(h.store().drawCount(), 18);
     for (int k = 0; k < 18; ++k)
-        QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3);
+        QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3 + (agreed ? 0 : 1));
+}
+
+// Ctrl+Z on the history grid undoes the last change, and says what it restored.
+void FrmMainMaintenanceTest::undoOnTheGridPutsTheDrawBack() {
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(kDraws));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    showActive(w);
+    child<QPushButton>(w, "Command3")->click();
+    QCOMPARE(h.store().drawCount(), kDraws - 1);
+    historyGrid(w)->setFocus();
+    QTRY_VERIFY(historyGrid(w)->hasFocus());
+    QTest::keyClick(historyGrid(w), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(h.store().drawCount(), kDraws);
+    QVERIFY2(dialogs.asked().last().text.contains(QStringLiteral("已恢复到")),
+             qPrintable(dialogs.asked().last().text));
+    QCOMPARE(historyGrid(w)->model()->rowCount(), kDraws);
+    // In a text box, Ctrl+Z is the box's own.
+    auto* box = child<QLineEdit>(w, "MaskEdBox1_1");
+    box->setFocus();
+    QTRY_VERIFY(box->hasFocus());
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(h.store().drawCount(), kDraws);
+}
+
+// A history stored under the other zodiac base: the start offers the rebuild; refused, a zodiac
+// search is refused again with the offer; accepted, the search runs on the rebuilt history.
+void FrmMainMaintenanceTest::storedValuesOfAnotherBaseAreOffered() {
+    TempHistory h;
+    h.appendMany(2013101, sampleDraws(60), {0, 1});
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    QCOMPARE(dialogs.count("question"), 1);
+    QVERIFY(dialogs.asked().first().text.contains(QStringLiteral("重算")));
+    child<QRadioButton>(w, "Option3_1")->click(); // search by zodiac
+    dialogs.clear();
+    child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(dialogs.count("question"), 1);
+    QCOMPARE(dialogs.count("warning"), 1);
+    QCOMPARE(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount(), 0);
+    dialogs.clear();
+    dialogs.answerQuestion(true);
+    child<QPushButton>(w, "Command1")->click();
+    QCOMPARE(dialogs.count("warning"), 0);
+    QCOMPARE(h.integer(2013101, "L1B"), 1 + ZodiacYear(2013).zodiacOf(sampleDraws(1)[0][0]));
+    QVERIFY(child<QTableView>(w, "MSFlexGrid3")->model()->rowCount() > 0);
 }
 
 void FrmMainMaintenanceTest::referenceDrawFollowsPreQi() {

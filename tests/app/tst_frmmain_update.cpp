@@ -17,6 +17,7 @@ private slots:
     void updateAppendsAndRefreshesTheWindow();
     void updateStoppedByAGapWarns();
     void withoutAddressNothingChanges();
+    void retentionIsSaidBeforeItHappens();
     void cancelChangesNothing();
     void serverAddressIsEditedAndChecked();
 
@@ -91,6 +92,26 @@ void FrmMainUpdateTest::withoutAddressNothingChanges() {
 }
 
 // A server that never answers: Cancel in the progress dialog ends the update, nothing stored.
+// When the retention will replace the history, the question says what goes and that a copy is
+// kept; Cancel then changes nothing.
+void FrmMainUpdateTest::retentionIsSaidBeforeItHappens() {
+    writeRawSetting("strServer", QStringLiteral("http://127.0.0.1:9"));
+    writeRawSetting("IniSerchDay", QStringLiteral("3"));
+    TempHistory h;
+    h.appendMany((year_ - 6) * 1000 + 1, sampleDraws(12));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    dialogs.clear();
+    child<QPushButton>(w, "Command21")->click();
+    QCOMPARE(dialogs.count("question"), 1);
+    const QString asked = dialogs.asked().first().text;
+    QVERIFY2(asked.startsWith(QStringLiteral("确实要在线更新最新历史号码吗？")), qPrintable(asked));
+    QVERIFY2(asked.contains(QStringLiteral("12 期")) && asked.contains(QStringLiteral("副本")) &&
+                 asked.contains(QString::number(year_ - 3)),
+             qPrintable(asked));
+    QCOMPARE(h.store().drawCount(), qint64(12));
+}
+
 void FrmMainUpdateTest::cancelChangesNothing() {
     LoopbackHttpServer server;
     QVERIFY(server.start());
