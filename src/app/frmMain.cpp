@@ -214,7 +214,8 @@ void frmMain::startUp() {
     history_->AddHaoma();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
-    offerRebuildWhenMisfit();
+    // Once the window is up: reading every draw to check it should not hold back the first window.
+    QTimer::singleShot(250, this, [this] { offerRebuildWhenMisfit(); });
 }
 
 bool frmMain::offerRebuildWhenMisfit(std::optional<int> kind, std::optional<int> resultKind) {
