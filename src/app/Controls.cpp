@@ -35,9 +35,8 @@ void setColumnWidths(QTableView* grid, const QVector<int>& widthsInTwips) {
         grid->setColumnWidth(c, twips(widthsInTwips[c]));
 }
 
-void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwips) {
+void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwips, int padding) {
     const int columns = grid->model() ? grid->model()->columnCount() : 0;
-    constexpr int kPadding = 12;
     for (int c = 0; c < columns; ++c) {
         const int least = c < leastWidthsInTwips.size() ? twips(leastWidthsInTwips[c]) : 0;
         // Enough rows to judge a column by: the grids hold texts of one shape per column.
@@ -46,7 +45,7 @@ void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwi
         for (int r = 0; r < rows; ++r)
             content = std::max(content, grid->fontMetrics().horizontalAdvance(
                                             grid->model()->index(r, c).data().toString()) +
-                                            kPadding);
+                                            padding);
         grid->setColumnWidth(c, std::max({least, content, grid->columnWidth(c)}));
     }
 }

@@ -22,8 +22,10 @@ int twips(int t);
 // A read-only grid over a model: single cell selection, Tab leaves it, rows of one height.
 QTableView* makeGrid(const QString& name, QAbstractItemModel* model);
 void setColumnWidths(QTableView* grid, const QVector<int>& widthsInTwips);
-// Widens each column to its heading and cells; a column the user widened keeps its width.
-void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwips);
+// Widens each column to its heading and cells, with padding pixels to spare; a column the user
+// widened keeps its width.
+void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwips,
+                          int padding = 12);
 
 QLineEdit* makeBox(const QString& name, int width = 0);
 

@@ -35,12 +35,20 @@ void ExportCommands::watchGrids(QTableView* history, QTableView* matches, TextGr
     MSFlexGrid3 = results;
     matchModel_ = matchModel;
     resultModel_ = resultModel;
-    // Anywhere on a grid counts, the heading row and the empty space below the rows included,
-    // so a grid without rows still exports its heading.
-    for (QTableView* grid : {history, matches, results}) {
-        grid->viewport()->installEventFilter(this);
-        grid->horizontalHeader()->viewport()->installEventFilter(this);
-    }
+    for (QTableView* grid : {history, matches, results})
+        watchDoubleClicks(grid);
+}
+
+void ExportCommands::watchBacktestGrid(QTableView* grid, TextGridModel* model) {
+    backtestGrid_ = grid;
+    backtestModel_ = model;
+    watchDoubleClicks(grid);
+}
+
+void ExportCommands::watchDoubleClicks(QTableView* grid) {
+    // A grid without rows still exports its heading.
+    grid->viewport()->installEventFilter(this);
+    grid->horizontalHeader()->viewport()->installEventFilter(this);
 }
 
 void ExportCommands::watchChart(QChartView* chart) {
@@ -83,7 +91,9 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
     if (grid == ExportedGrid::History) {
         path = exportHistorySheet(store_, folder_, &error);
     } else {
-        const TextGridModel* model = grid == ExportedGrid::Matches ? matchModel_ : resultModel_;
+        const TextGridModel* model = grid == ExportedGrid::Matches   ? matchModel_
+                                     : grid == ExportedGrid::Results ? resultModel_
+                                                                     : backtestModel_;
         path = exportGridSheet(grid, model->header(), model->rows(), folder_, &error);
     }
     if (!path) {
@@ -123,6 +133,10 @@ void ExportCommands::MSFlexGrid3_DblClick() {
     exportSheet(ExportedGrid::Results);
 }
 
+void ExportCommands::backtestGrid_DblClick() {
+    exportSheet(ExportedGrid::Backtest);
+}
+
 void ExportCommands::saveChart(PictureFormat format) {
     const bool png = format == PictureFormat::Png;
     const QString suffix = pictureSuffix(format);
@@ -144,7 +158,7 @@ void ExportCommands::saveChart(PictureFormat format) {
 bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        for (QTableView* grid : {MSFlexGrid1, MSFlexGrid2, MSFlexGrid3}) {
+        for (QTableView* grid : {MSFlexGrid1, MSFlexGrid2, MSFlexGrid3, backtestGrid_}) {
             if (!grid ||
                 (watched != grid->viewport() && watched != grid->horizontalHeader()->viewport()))
                 continue;
@@ -152,8 +166,10 @@ bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
                 MSFlexGrid1_DblClick();
             else if (grid == MSFlexGrid2)
                 MSFlexGrid2_DblClick();
-            else
+            else if (grid == MSFlexGrid3)
                 MSFlexGrid3_DblClick();
+            else
+                backtestGrid_DblClick();
             // Not taken away: a double click on a column border still fits the column.
             break;
         }

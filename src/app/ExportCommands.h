@@ -17,7 +17,8 @@ namespace quorvex {
 class TextGridModel;
 
 // The exports of the window: the history as a text file (Command4), the grids as workbooks
-// (mnuDcls and a double click on each grid) and the chart as a picture (its context menu).
+// (mnuDcls and a double click on each grid, the backtest table's too) and the chart as a
+// picture (its context menu).
 // The core writes the files; each written file is then handed to the platform's file opener.
 class ExportCommands : public QObject {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
     // The grids whose double click exports them, and the chart whose context menu saves it.
     void watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
                     QTableView* results, TextGridModel* resultModel);
+    void watchBacktestGrid(QTableView* grid, TextGridModel* model);
     void watchChart(QChartView* chart);
 
     void Command4_Click();
@@ -35,6 +37,7 @@ public:
     void MSFlexGrid1_DblClick();
     void MSFlexGrid2_DblClick();
     void MSFlexGrid3_DblClick();
+    void backtestGrid_DblClick();
     void saveChart(PictureFormat format);
 
     QMenu* chartMenu() const { return chartMenu_; }
@@ -48,6 +51,8 @@ protected:
 
 private:
     void exportSheet(ExportedGrid grid);
+    // Double clicks anywhere on a grid, its heading and the empty space below the rows included.
+    void watchDoubleClicks(QTableView* grid);
     // Hands the written file to the opener; says so when no program took it.
     void open(const QString& title, const QString& path);
 
@@ -59,6 +64,8 @@ private:
     QTableView* MSFlexGrid3 = nullptr;
     TextGridModel* matchModel_ = nullptr;
     TextGridModel* resultModel_ = nullptr;
+    QTableView* backtestGrid_ = nullptr;
+    TextGridModel* backtestModel_ = nullptr;
     QChartView* chart_ = nullptr;
     QMenu* chartMenu_ = nullptr;
 };

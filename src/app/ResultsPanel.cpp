@@ -39,7 +39,7 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(2);
-    outdated_ = new QLabel(QStringLiteral("以下结果基于修改前的历史，请重新检索。"));
+    outdated_ = new QLabel;
     outdated_->setObjectName(QStringLiteral("outdatedResults"));
     outdated_->setWordWrap(true);
     outdated_->setStyleSheet(
@@ -47,9 +47,12 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     outdated_->hide();
     v->addWidget(outdated_);
 
+    pages_ = new QTabWidget;
+    pages_->setObjectName(QStringLiteral("resultPages"));
+    pages_->setDocumentMode(true);
+    v->addWidget(pages_, 1);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->setChildrenCollapsible(false);
-    v->addWidget(splitter, 1);
     matchModel_ =
         new TextGridModel({QStringLiteral("期号"), QStringLiteral("第1码"), QStringLiteral("第2码"),
                            QStringLiteral("第3码"), QStringLiteral("第4码"),
@@ -114,6 +117,11 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     splitter->addWidget(resultsArea_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
+
+    backtest_ = new BacktestPanel;
+    pages_->addTab(splitter, QStringLiteral("检索结果"));
+    pages_->addTab(backtest_, QStringLiteral("回测结果"));
+    connect(pages_, &QTabWidget::currentChanged, this, &ResultsPanel::showOutdatedMark);
 }
 
 void ResultsPanel::fitResultGrid() {
@@ -146,12 +154,31 @@ void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind)
     showResultChart(chartView_, result, resultKind);
     baselineSummary_->setText(baselineSummary(result));
     hasResults_ = true;
-    outdated_->hide();
+    searchOutdated_ = false;
+    pages_->setCurrentIndex(0);
+    showOutdatedMark();
+}
+
+void ResultsPanel::showBacktest(const BacktestResult& result, const QString& caption,
+                                int resultKind, int sxIni) {
+    backtest_->showBacktest(result, caption, resultKind, sxIni);
+    backtestOutdated_ = false;
+    pages_->setCurrentWidget(backtest_);
+    showOutdatedMark();
 }
 
 void ResultsPanel::markHistoryChanged() {
-    if (hasResults_)
-        outdated_->show();
+    searchOutdated_ = hasResults_;
+    backtestOutdated_ = backtest_->hasResults();
+    showOutdatedMark();
+}
+
+void ResultsPanel::showOutdatedMark() {
+    // The mark speaks of the page shown.
+    const bool onBacktest = pages_->currentWidget() == backtest_;
+    outdated_->setText(onBacktest ? QStringLiteral("以下回测结果基于修改前的历史，请重新回测。")
+                                  : QStringLiteral("以下结果基于修改前的历史，请重新检索。"));
+    outdated_->setVisible(onBacktest ? backtestOutdated_ : searchOutdated_);
 }
 
 bool ResultsPanel::showsOutdatedResults() const {

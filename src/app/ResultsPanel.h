@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BacktestPanel.h"
 #include "TextGridModel.h"
 
 #include "analysis/FollowResult.h"
@@ -14,9 +15,10 @@ class QTableView;
 
 namespace quorvex {
 
-// The right panel: the match grid (MSFlexGrid2) above, the result grid (MSFlexGrid3) and the
-// chart of the tally below. The chart stands beside the result grid when there is room, else
-// the two share the place as tabs; the result grid always keeps room for eight rows.
+// The right panel, two pages as tabs: the last search and the last backtest. The search's page
+// has the match grid (MSFlexGrid2) above, the result grid (MSFlexGrid3) and the chart of the
+// tally below. The chart stands beside the result grid when there is room, else the two share
+// the place as tabs; the result grid always keeps room for eight rows.
 class ResultsPanel : public QWidget {
     Q_OBJECT
 public:
@@ -24,8 +26,11 @@ public:
 
     // ShowFollowResults: the grids and the chart of a finished search.
     void ShowFollowResults(const FollowResult& result, int resultKind);
-    // The history changed after the search shown: its results are marked as belonging to the
-    // history before, until the next search.
+    // A finished backtest, on its page.
+    void showBacktest(const BacktestResult& result, const QString& caption, int resultKind,
+                      int sxIni);
+    // The history changed after the results shown: they are marked as belonging to the history
+    // before, until the next search (the next backtest on its page).
     void markHistoryChanged();
     bool showsOutdatedResults() const;
 
@@ -36,6 +41,9 @@ public:
     QChartView* chartView() const { return chartView_; }
     // The tabs of the result grid and the chart on a narrow window; hidden on a wide one.
     QTabWidget* resultTabs() const { return resultTabs_; }
+    // The two pages: the search's and the backtest's.
+    QTabWidget* pages() const { return pages_; }
+    BacktestPanel* backtestPanel() const { return backtest_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,6 +51,7 @@ protected:
 private:
     void fitResultGrid();
     void arrangeResults(int width);
+    void showOutdatedMark();
 
     TextGridModel* matchModel_ = nullptr;
     TextGridModel* resultModel_ = nullptr;
@@ -56,7 +65,11 @@ private:
     QWidget* beside_ = nullptr;         // result grid and chart side by side
     QHBoxLayout* besideLayout_ = nullptr;
     QTabWidget* resultTabs_ = nullptr; // or as tabs
+    QTabWidget* pages_ = nullptr;
+    BacktestPanel* backtest_ = nullptr;
     bool hasResults_ = false;
+    bool searchOutdated_ = false;
+    bool backtestOutdated_ = false;
 };
 
 } // namespace quorvex

@@ -116,6 +116,8 @@ SearchOptionsPanel::SearchOptionsPanel(SearchSession& session, Dialogs* dialogs,
     rangeLayout->addStretch();
     v->addWidget(rangeFrame);
     v->addWidget(buildSearchRow());
+    backtest_ = new BacktestOptions;
+    v->addWidget(backtest_);
     v->addStretch();
 
     for (int i : {0, 1, 2, 3})
@@ -289,6 +291,7 @@ void SearchOptionsPanel::showOptions() {
 void SearchOptionsPanel::setSearchEnabled(bool enabled) {
     Command1->setEnabled(enabled);
     Command2->setEnabled(enabled);
+    backtest_->button()->setEnabled(enabled);
 }
 
 void SearchOptionsPanel::showReferenceValues(ReferenceTab shownOn) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BacktestOptions.h"
 #include "Dialogs.h"
 
 #include "analysis/SearchSession.h"
@@ -20,9 +21,9 @@ class QTabBar;
 
 namespace quorvex {
 
-// The middle panel: the search options, the three reference tabs, the issue range and the two
-// search buttons. A view of the search session: each control tells the session what changed,
-// and the boxes show what the session says.
+// The middle panel: the search options, the three reference tabs, the issue range, the two
+// search buttons and the backtest. A view of the search session: each control tells the session
+// what changed, and the boxes show what the session says.
 class SearchOptionsPanel : public QWidget {
     Q_OBJECT
 public:
@@ -38,6 +39,7 @@ public:
 
     QPushButton* followButton() const { return Command1; }
     QPushButton* combinationButton() const { return Command2; }
+    BacktestOptions* backtestOptions() const { return backtest_; }
     void setSearchEnabled(bool enabled);
 
     void Option1_Click(int index);
@@ -81,6 +83,7 @@ private:
     QPushButton* Command2 = nullptr;
     QComboBox* Combo1 = nullptr;
     QLabel* Label1 = nullptr;
+    BacktestOptions* backtest_ = nullptr;
 };
 
 } // namespace quorvex

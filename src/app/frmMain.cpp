@@ -5,6 +5,7 @@
 #include "ExportNotice.h"
 #include "GridWheelScroller.h"
 #include "HistoryCommands.h"
+#include "WorkProgress.h"
 
 #include <QAction>
 #include <QCursor>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -55,7 +57,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     resize(design.boundedTo(room));
 
     wheel_ = new GridWheelScroller(this);
-    for (QTableView* grid : {history_->grid(), results_->matchGrid(), results_->resultGrid()})
+    for (QTableView* grid : {history_->grid(), results_->matchGrid(), results_->resultGrid(),
+                             results_->backtestPanel()->grid()})
         wheel_->addGrid(grid);
     connect(wheel_, &GridWheelScroller::scrolled, this, [this](QTableView* grid) {
         if (grid == history_->grid())
@@ -65,6 +68,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     connect(history_->settingsButton(), &QPushButton::clicked, this, &frmMain::Command9_Click);
     connect(options_->followButton(), &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(options_->combinationButton(), &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(options_->backtestOptions()->button(), &QPushButton::clicked, this,
+            &frmMain::runBacktest);
 
     historyCommands_ = new HistoryCommands(store_, session_, dialogs_, folder_, this);
     connect(historyCommands_, &HistoryCommands::commandDone, this, [this](bool changed) {
@@ -88,6 +93,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     exportCommands_ = new ExportCommands(store_, folder_, dialogs_, this);
     exportCommands_->watchGrids(history_->grid(), results_->matchGrid(), results_->matchModel(),
                                 results_->resultGrid(), results_->resultModel());
+    exportCommands_->watchBacktestGrid(results_->backtestPanel()->grid(),
+                                       results_->backtestPanel()->model());
     exportCommands_->watchChart(results_->chartView());
     connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
             &ExportCommands::Command4_Click);
@@ -255,22 +262,38 @@ void frmMain::refreshAfterHistoryChange() {
 // ---------------------------------------------------------------------------------------------
 // Searches
 
-void frmMain::runSearch(const QString& title, SearchRun run) {
-    BusyCursor busy;
-    QString error;
-    std::optional<FollowResult> result;
-    // A history written meanwhile is shown first, so the search answers on it; a write between
-    // the refresh and the search is caught by the search and the refresh runs again.
+template <typename Result>
+std::optional<Result> frmMain::onCurrentHistory(
+    const std::function<std::optional<Result>(const SearchRequest&, QString*)>& run, QString* error,
+    bool* boxRefused) {
+    *boxRefused = false;
+    std::optional<Result> result;
+    // A history written meanwhile is shown first, so the run answers on it; a write between
+    // the refresh and the run is caught by the run and the refresh runs again.
     for (int attempt = 0; attempt < 3 && !result; ++attempt) {
         followOutsideChanges();
         const auto request = options_->searchRequest();
-        if (!request)
-            return;
-        result = (session_.*run)(*request, &error);
+        if (!request) {
+            *boxRefused = true;
+            return std::nullopt;
+        }
+        result = run(*request, error);
         if (!result && !session_.historyMovedOn())
             break;
     }
+    return result;
+}
+
+void frmMain::runSearch(const QString& title, SearchRun run) {
+    BusyCursor busy;
+    QString error;
+    bool boxRefused = false;
+    const auto result = onCurrentHistory<FollowResult>(
+        [&](const SearchRequest& request, QString* e) { return (session_.*run)(request, e); },
+        &error, &boxRefused);
     busy.release();
+    if (boxRefused)
+        return;
     if (!result) {
         // Stored values of another base: the rebuild is offered, then the search runs again.
         const Settings& s = session_.settings();
@@ -289,6 +312,70 @@ void frmMain::Command1_Click() {
 
 void frmMain::Command2_Click() {
     runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination);
+}
+
+void frmMain::runBacktest() {
+    const QString title = QStringLiteral("回测");
+    const BacktestOptions* options = options_->backtestOptions();
+    const bool combination = options->combination();
+    const int topK = options->topK();
+    SearchSession::BacktestRange range;
+    range.lastIssues = options->issues();
+    QString error;
+    bool boxRefused = false;
+    std::optional<BacktestResult> result;
+    bool cancelled = false;
+    {
+        BusyCursor busy;
+        WorkProgress progress(this, title, QStringLiteral("正在逐期回测……"), progressDelayMs_);
+        result = onCurrentHistory<BacktestResult>(
+            [&](const SearchRequest& request, QString* e) {
+                // The progress dialog lets the window's events in: the history is not read
+                // again under the backtest's feet.
+                const QScopedValueRollback running(backtestRunning_, true);
+                return session_.runBacktest(
+                    request, combination, range, topK,
+                    [&progress](qsizetype done, qsizetype total) {
+                        return progress.report(done, total);
+                    },
+                    e);
+            },
+            &error, &boxRefused);
+        cancelled = progress.cancelled();
+    }
+    if (cancelled) {
+        followOutsideChanges();
+        return;
+    }
+    if (boxRefused)
+        return;
+    if (!result) {
+        dialogs_->warning(title, error);
+        followDamage();
+        return;
+    }
+    const Settings& s = session_.settings();
+    results_->showBacktest(*result, backtestCaption(*result, combination, topK), s.intXianshiLei,
+                           s.SxIni);
+    // A history written while the backtest ran: its results are marked as of the one before.
+    followOutsideChanges();
+}
+
+QString frmMain::backtestCaption(const BacktestResult& result, bool combination, int topK) const {
+    const Settings& s = session_.settings();
+    const QString search =
+        combination ? QStringLiteral("组合检索（%1位）").arg(s.intZhWSetup)
+                    : QStringLiteral("检索（%1）")
+                          .arg(s.bolZyw ? QStringLiteral("自由位") : QStringLiteral("固定位"));
+    QString text =
+        QStringLiteral("回测%1：搜索类型 %2，结果类型 %3，取前 %4 个")
+            .arg(search, kindCaptions().value(s.intLei), kindCaptions().value(s.intXianshiLei))
+            .arg(topK);
+    if (!result.rows.isEmpty())
+        text += QStringLiteral("，%1–%2 期")
+                    .arg(result.rows.first().issue)
+                    .arg(result.rows.last().issue);
+    return text;
 }
 
 void frmMain::followDamage() {
@@ -326,8 +413,9 @@ void frmMain::changeEvent(QEvent* event) {
 }
 
 void frmMain::followOutsideChanges() {
-    // While the update runs, it refreshes the window itself when it is done.
-    if (update_->isRunning() || !session_.historyMovedOn())
+    // While the update runs, it refreshes the window itself when it is done; a backtest
+    // refreshes it once it has shown its results.
+    if (update_->isRunning() || backtestRunning_ || !session_.historyMovedOn())
         return;
     refreshAfterHistoryChange();
     followDamage();

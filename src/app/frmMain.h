@@ -14,6 +14,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QFileSystemWatcher;
@@ -73,6 +74,11 @@ public:
 
     void Command1_Click();
     void Command2_Click();
+    // 回测: the follow search (or the combination search) tried on the last issues with the
+    // options as they stand; a progress dialog whose Cancel leaves the results shown as they were.
+    void runBacktest();
+    // How long a backtest runs before its progress shows; shorter in tests.
+    void setProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
     void Command9_Click();
     void mnuSxcs_Click(int index);
     void mnuDscs_Click(int index);
@@ -94,6 +100,14 @@ private:
     using SearchRun = std::optional<FollowResult> (SearchSession::*)(const SearchRequest&,
                                                                      QString*);
     void runSearch(const QString& title, SearchRun run);
+    // Runs run on the request from the boxes, on the history as it stands. Nothing, with
+    // boxRefused set, when a box holds what cannot be used (its message was shown).
+    template <typename Result>
+    std::optional<Result> onCurrentHistory(
+        const std::function<std::optional<Result>(const SearchRequest&, QString*)>& run,
+        QString* error, bool* boxRefused);
+    // What a backtest tried, in words, for the results panel.
+    QString backtestCaption(const BacktestResult& result, bool combination, int topK) const;
     void followDamage();
     // Stored values that do not fit the bases (in the given kinds, or in any): says why and
     // offers the rebuild; true when the history was rebuilt.
@@ -128,6 +142,8 @@ private:
     std::array<QAction*, 2> mnuSxcs{};
     std::array<QAction*, 2> mnuDscs{};
     QAction* mnuSetDay = nullptr;
+    int progressDelayMs_ = 500;
+    bool backtestRunning_ = false;
 };
 
 } // namespace quorvex

@@ -17,6 +17,8 @@ QString sheetFileName(ExportedGrid grid) {
         return QStringLiteral("Jiansuo.xls");
     case ExportedGrid::Results:
         return QStringLiteral("Jieguo.xls");
+    case ExportedGrid::Backtest:
+        return QStringLiteral("Huice.xls");
     }
     return {};
 }

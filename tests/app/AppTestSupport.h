@@ -52,6 +52,19 @@ inline QString cell(QTableView* grid, int row, int column) {
     return grid->model()->index(row, column).data().toString();
 }
 
+// Every row of a grid as cell texts, the heading left out.
+inline QVector<QStringList> gridRows(QTableView* grid) {
+    QVector<QStringList> rows;
+    const QAbstractItemModel* m = grid->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < m->columnCount(); ++c)
+            row << m->index(r, c).data().toString();
+        rows << row;
+    }
+    return rows;
+}
+
 // Sends a focus loss the way leaving a box with Tab does.
 inline void leave(QWidget* box) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);

@@ -191,36 +191,47 @@ void FrmMainExportTest::gridsExportAsTheyShow_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<QString>("grid");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("searched");
+    QTest::addColumn<QString>("run"); // the button that fills the grid first
     QTest::addColumn<int>("draws");
     QTest::newRow("mnuDcls") << "menu"
                              << "MSFlexGrid1"
-                             << "lishi.xls" << false << 30;
+                             << "lishi.xls"
+                             << "" << 30;
     QTest::newRow("mnuDcls, empty history: heading only") << "menu"
                                                           << "MSFlexGrid1"
-                                                          << "lishi.xls" << false << 0;
+                                                          << "lishi.xls"
+                                                          << "" << 0;
     QTest::newRow("double click history") << "cell"
                                           << "MSFlexGrid1"
-                                          << "lishi.xls" << false << 30;
+                                          << "lishi.xls"
+                                          << "" << 30;
     QTest::newRow("double click history heading") << "heading"
                                                   << "MSFlexGrid1"
-                                                  << "lishi.xls" << false << 30;
+                                                  << "lishi.xls"
+                                                  << "" << 30;
     QTest::newRow("double click matches") << "cell"
                                           << "MSFlexGrid2"
-                                          << "Jiansuo.xls" << true << 30;
+                                          << "Jiansuo.xls"
+                                          << "Command1" << 30;
     QTest::newRow("double click results") << "cell"
                                           << "MSFlexGrid3"
-                                          << "Jieguo.xls" << true << 30;
+                                          << "Jieguo.xls"
+                                          << "Command1" << 30;
     QTest::newRow("double click empty results: heading only") << "empty"
                                                               << "MSFlexGrid3"
-                                                              << "Jieguo.xls" << false << 30;
+                                                              << "Jieguo.xls"
+                                                              << "" << 30;
+    QTest::newRow("double click backtest") << "cell"
+                                           << "backtestGrid"
+                                           << "Huice.xls"
+                                           << "backtestButton" << 30;
 }
 
 void FrmMainExportTest::gridsExportAsTheyShow() {
     QFETCH(QString, how);
     QFETCH(QString, grid);
     QFETCH(QString, file);
-    QFETCH(bool, searched);
+    QFETCH(QString, run);
     QFETCH(int, draws);
     TempHistory h;
     if (draws > 0)
@@ -229,12 +240,12 @@ void FrmMainExportTest::gridsExportAsTheyShow() {
     frmMain w(h.folder(), &dialogs);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    if (searched) {
-        child<QPushButton>(w, "Command1")->click();
+    if (!run.isEmpty()) {
+        child<QPushButton>(w, run)->click();
         QCOMPARE(dialogs.messages(), 0);
     }
     auto* view = child<QTableView>(w, grid);
-    if (searched)
+    if (!run.isEmpty())
         QVERIFY(view->model()->rowCount() > 0);
     if (how == "menu") {
         child<QAction>(w, "mnuDcls")->trigger();

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -23,7 +24,8 @@ private slots:
     void opensInFirstEntryBox();
     void tabLeavesEachGrid_data();
     void tabLeavesEachGrid();
-    void typedValuesTabInRowOrder();
+    void rowsTabInOrder_data();
+    void rowsTabInOrder();
     void accessKeysPressTheirButtons_data();
     void accessKeysPressTheirButtons();
     void enterInCombinedPositionsKeepsTheList();
@@ -104,18 +106,32 @@ void FrmMainKeyboardTest::tabLeavesEachGrid() {
     QCOMPARE(tab()->objectName(), next);
 }
 
-void FrmMainKeyboardTest::typedValuesTabInRowOrder() {
+void FrmMainKeyboardTest::rowsTabInOrder_data() {
+    QTest::addColumn<int>("tab"); // of TabStrip1
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QStringList>("walked");
+    QTest::newRow("typed values") << 1 << "Text22_1"
+                                  << QStringList{"Text22_2", "Text22_3",  "Text22_4",
+                                                 "Text22_5", "Check11_1", "Check11_2"};
+    QTest::newRow("backtest") << 0 << "Command2"
+                              << QStringList{"backtestIssues", "backtestTopK",
+                                             "backtestCombination", "backtestButton"};
+}
+
+void FrmMainKeyboardTest::rowsTabInOrder() {
+    QFETCH(int, tab);
+    QFETCH(QString, from);
+    QFETCH(QStringList, walked);
     QTemporaryDir folder;
     ScriptedDialogs dialogs;
     frmMain w(folder.path(), &dialogs);
     showActive(w);
-    child<QTabBar>(w, "TabStrip1")->setCurrentIndex(1);
-    focusOn(child<QLineEdit>(w, "Text22_1"));
-    QStringList walked;
-    for (int step = 0; step < 6; ++step)
-        walked << tab()->objectName();
-    QCOMPARE(walked, (QStringList{"Text22_2", "Text22_3", "Text22_4", "Text22_5", "Check11_1",
-                                  "Check11_2"}));
+    child<QTabBar>(w, "TabStrip1")->setCurrentIndex(tab);
+    focusOn(child<QWidget>(w, from));
+    QStringList steps;
+    while (steps.size() < walked.size())
+        steps << ::tab()->objectName();
+    QCOMPARE(steps, walked);
 }
 
 void FrmMainKeyboardTest::accessKeysPressTheirButtons_data() {
@@ -123,6 +139,7 @@ void FrmMainKeyboardTest::accessKeysPressTheirButtons_data() {
     QTest::addColumn<QString>("button");
     QTest::newRow("Alt+S 检索") << int(Qt::Key_S) << "Command1";
     QTest::newRow("Alt+G 组合检索") << int(Qt::Key_G) << "Command2";
+    QTest::newRow("Alt+B 回测") << int(Qt::Key_B) << "backtestButton";
     QTest::newRow("Alt+W 读取历史号文本") << int(Qt::Key_W) << "cmdRdLst";
     QTest::newRow("Alt+T 软件设置") << int(Qt::Key_T) << "Command9";
 }
@@ -217,13 +234,15 @@ void FrmMainKeyboardTest::findJumpsToAnIssue() {
 }
 
 void FrmMainKeyboardTest::fitsSmallScreen_data() {
-    QTest::addColumn<bool>("searched");
-    QTest::newRow("before a search") << false;
-    QTest::newRow("after a search") << true; // counts of four digits widen the result grid
+    QTest::addColumn<QString>("run"); // the button pressed first
+    QTest::newRow("before a search") << "";
+    // Counts of four digits widen the result grid.
+    QTest::newRow("after a search") << "Command1";
+    QTest::newRow("after a backtest") << "backtestButton";
 }
 
 void FrmMainKeyboardTest::fitsSmallScreen() {
-    QFETCH(bool, searched);
+    QFETCH(QString, run);
     TempHistory h;
     const QString sample = QFINDTESTDATA("../../data/历史号码/模拟历史号码-示例.txt");
     QVERIFY(importHistoryFile(h.store(), sample, {}).replaced);
@@ -232,10 +251,22 @@ void FrmMainKeyboardTest::fitsSmallScreen() {
     const QSize small(1024, 640);
     w.resize(small);
     showActive(w);
-    if (searched) {
-        child<QPushButton>(w, "Command1")->click();
+    if (run == "Command1") {
+        child<QPushButton>(w, run)->click();
         QVERIFY(w.resultGridModel()->rowCount() == 15);
         QVERIFY(cell(child<QTableView>(w, "MSFlexGrid3"), 0, 2).size() == 4);
+    }
+    if (run == "backtestButton") {
+        child<QCheckBox>(w, "Check1_1")->setChecked(true);
+        child<QPushButton>(w, run)->click();
+        QCOMPARE(dialogs.messages(), 0);
+        QApplication::processEvents();
+        auto* table = child<QTableView>(w, "backtestGrid");
+        QVERIFY(table->isVisible() && table->model()->rowCount() == 100);
+        // Every column of the table shows whole, without scrolling sideways.
+        QVERIFY(!table->horizontalScrollBar()->isVisible());
+        QVERIFY(child<QWidget>(w, "backtestChart")->height() >= 150);
+        QVERIFY(child<QLabel>(w, "backtestSummary")->isVisible());
     }
     QApplication::processEvents();
     QCOMPARE(w.size(), small);
@@ -254,8 +285,9 @@ void FrmMainKeyboardTest::fitsSmallScreen() {
             QVERIFY2(b->width() >= b->sizeHint().width() && b->height() >= b->sizeHint().height(),
                      qPrintable(b->objectName()));
     }
+    w.resultsPanel()->pages()->setCurrentIndex(0);
     auto* results = child<QTableView>(w, "MSFlexGrid3");
-    QVERIFY(results->isVisible());
+    QTRY_VERIFY(results->isVisible());
     const int rows =
         results->viewport()->height() / results->verticalHeader()->defaultSectionSize();
     QVERIFY2(rows >= 8, qPrintable(QString::number(rows)));

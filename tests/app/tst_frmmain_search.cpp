@@ -54,18 +54,6 @@ void tick(frmMain& w, std::initializer_list<int> positions) {
             ->setChecked(std::find(positions.begin(), positions.end(), i) != positions.end());
 }
 
-QVector<QStringList> gridRows(QTableView* grid) {
-    QVector<QStringList> rows;
-    const QAbstractItemModel* m = grid->model();
-    for (int r = 0; r < m->rowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < m->columnCount(); ++c)
-            row << m->index(r, c).data().toString();
-        rows << row;
-    }
-    return rows;
-}
-
 QStringList gridHeader(QTableView* grid) {
     QStringList header;
     for (int c = 0; c < grid->model()->columnCount(); ++c)

@@ -57,7 +57,7 @@ Cells gridCells(const QStringList& header, const QVector<QStringList>& rows) {
 class SheetExportTest : public QObject {
     Q_OBJECT
 private slots:
-    void fileNamesOfTheThreeGrids();
+    void fileNamesOfTheGrids();
     void gridCellsLandOneRowAndColumnOn_data();
     void gridCellsLandOneRowAndColumnOn();
     void historyWorkbookHoldsTheHistoryGrid_data();
@@ -69,10 +69,11 @@ private slots:
     void leftoversOfKilledExportsAreRemoved();
 };
 
-void SheetExportTest::fileNamesOfTheThreeGrids() {
+void SheetExportTest::fileNamesOfTheGrids() {
     QCOMPARE(sheetFileName(ExportedGrid::History), QStringLiteral("lishi.xls"));
     QCOMPARE(sheetFileName(ExportedGrid::Matches), QStringLiteral("Jiansuo.xls"));
     QCOMPARE(sheetFileName(ExportedGrid::Results), QStringLiteral("Jieguo.xls"));
+    QCOMPARE(sheetFileName(ExportedGrid::Backtest), QStringLiteral("Huice.xls"));
 }
 
 void SheetExportTest::gridCellsLandOneRowAndColumnOn_data() {

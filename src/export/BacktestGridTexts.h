@@ -1,0 +1,16 @@
+#pragma once
+
+#include "analysis/Backtest.h"
+
+#include <QStringList>
+#include <QVector>
+
+namespace quorvex {
+
+// The backtest table as texts: 期号, 前K个结果, 开奖, 命中, 期望, then one row per issue tried,
+// the values shown as the result grid shows them (zodiac names under the zodiac base), the
+// expectation with three decimals.
+QStringList backtestGridHeader();
+QVector<QStringList> backtestGridRows(const BacktestResult& result, int resultKind, int sxIni);
+
+} // namespace quorvex
