@@ -2,7 +2,7 @@
 #include "SearchOptions.h"
 
 #include "analysis/Backtest.h"
-#include "analysis/ResultTally.h"
+#include "export/BacktestGridTexts.h"
 
 namespace quorvex::cli {
 
@@ -107,18 +107,10 @@ private:
     }
 
     static Grid grid(const BacktestResult& result, const SearchRequest& r) {
-        auto labels = [&r](const auto& values) {
-            QStringList out;
-            for (const int v : values)
-                out << valueLabel(r.intXianshiLei, v, r.bases.sxIni);
-            return out.join(QLatin1Char(' '));
-        };
         Grid g;
-        g.header = {QStringLiteral("期号"), QStringLiteral("前K个结果"), QStringLiteral("开奖"),
-                    QStringLiteral("命中"), QStringLiteral("期望")};
-        for (const BacktestRow& row : result.rows)
-            g.rows << QStringList{QString::number(row.issue), labels(row.top), labels(row.drawn),
-                                  QString::number(row.hits), QString::number(row.expected, 'f', 3)};
+        g.header = backtestGridHeader();
+        const auto rows = backtestGridRows(result, r.intXianshiLei, r.bases.sxIni);
+        g.rows = QList<QStringList>(rows.begin(), rows.end());
         return g;
     }
 
