@@ -101,7 +101,7 @@ QString baselineSummary(const FollowResult& result) {
     if (!tested)
         return result.baseline.isEmpty()
                    ? QString()
-                   : QStringLiteral("未与期望比较：跟随期数少于%1、等于范围内期数或无变化")
+                   : QStringLiteral("未与期望比较：跟随期数少于%1或无变化")
                          .arg(kFewestTestedDraws);
     const int marked = result.markedCount();
     if (marked == 0)

@@ -1,5 +1,7 @@
 #include "ResultsPanel.h"
 
+#include "analysis/ChanceBaseline.h"
+
 #include "Controls.h"
 #include "ResultChart.h"
 
@@ -32,6 +34,8 @@ const QVector<int>& resultGridWidths() {
 constexpr int kLeastResultRows = 8;
 // Room the chart needs beside the result grid for fifteen bars and their labels.
 constexpr int kChartRoomBeside = 280;
+// The result grid's own columns; the comparison with chance follows them.
+constexpr int kOwnResultColumns = 4;
 
 } // namespace
 
@@ -124,15 +128,31 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     connect(pages_, &QTabWidget::currentChanged, this, &ResultsPanel::showOutdatedMark);
 }
 
-void ResultsPanel::fitResultGrid() {
-    // As wide as its columns, so no column is cut; beside the chart no wider, so the chart gets
-    // the rest.
-    int width =
+std::pair<int, int> ResultsPanel::resultGridWidthRange() const {
+    // At least the grid's own four columns (the comparison with chance then scrolls into
+    // view), at most all of them.
+    const int frame =
         2 * MSFlexGrid3->frameWidth() + MSFlexGrid3->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c < resultModel_->columnCount(); ++c)
-        width += MSFlexGrid3->columnWidth(c);
-    MSFlexGrid3->setMinimumWidth(width);
-    MSFlexGrid3->setMaximumWidth(resultTabs_->isHidden() ? width : QWIDGETSIZE_MAX);
+    int own = frame, all = frame;
+    for (int c = 0; c < resultModel_->columnCount(); ++c) {
+        all += MSFlexGrid3->columnWidth(c);
+        if (c < kOwnResultColumns)
+            own += MSFlexGrid3->columnWidth(c);
+    }
+    return {own, all};
+}
+
+void ResultsPanel::fitResultGrid() {
+    const auto [own, all] = resultGridWidthRange();
+    if (resultTabs_->isHidden()) {
+        // Beside the chart: every column when the chart keeps its room, the chart the rest.
+        const int room = resultsArea_->width() - kChartRoomBeside;
+        MSFlexGrid3->setMinimumWidth(std::clamp(room, own, std::max(own, all)));
+        MSFlexGrid3->setMaximumWidth(std::max(own, all));
+    } else {
+        MSFlexGrid3->setMinimumWidth(own);
+        MSFlexGrid3->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
 }
 
 void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind) {
@@ -145,7 +165,8 @@ void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind)
     MSFlexGrid2->setUpdatesEnabled(true);
 
     MSFlexGrid3->setUpdatesEnabled(false);
-    resultModel_->setContents(result.resultHeader, result.resultRows);
+    // The grid's own columns, then what chance alone gives each value.
+    resultModel_->setContents(resultHeaderWithBaseline(result), resultRowsWithBaseline(result));
     fitColumnsToContents(MSFlexGrid3, resultGridWidths());
     fitResultGrid();
     MSFlexGrid3->scrollToTop();
@@ -188,9 +209,9 @@ bool ResultsPanel::showsOutdatedResults() const {
 void ResultsPanel::arrangeResults(int width) {
     // Beside each other from this width on; the least width side by side stays below it, so a
     // window narrowed past it can still change to tabs.
-    const bool beside = width >= MSFlexGrid3->minimumWidth() + kChartRoomBeside;
+    const bool beside = width >= resultGridWidthRange().first + kChartRoomBeside;
     if (beside == resultTabs_->isHidden())
-        return;
+        return fitResultGrid();
     if (beside) {
         resultTabs_->hide();
         besideLayout_->addWidget(MSFlexGrid3);

@@ -50,6 +50,8 @@ protected:
 
 private:
     void fitResultGrid();
+    // The result grid's least and greatest useful width.
+    std::pair<int, int> resultGridWidthRange() const;
     void arrangeResults(int width);
     void showOutdatedMark();
 

@@ -52,7 +52,7 @@ void ResultChartBaselineTest::chartShowsExpectedAndMarks_data() {
                                        "2 个值与期望的偏离超出随机波动（Holm 校正 p < 0.01）");
     QTest::newRow("no test") << QVector<bool>{false, false, false} << false << 0
                              << QStringLiteral(
-                                    "未与期望比较：跟随期数少于20、等于范围内期数或无变化");
+                                    "未与期望比较：跟随期数少于20或无变化");
 }
 
 void ResultChartBaselineTest::chartShowsExpectedAndMarks() {
