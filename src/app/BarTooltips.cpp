@@ -11,8 +11,9 @@
 namespace quorvex {
 
 BarTooltips::BarTooltips(QChartView* view, QChart* chart, QBarSeries* series, QStringList texts)
-    : QObject(chart), view_(view), chart_(chart), series_(series), texts_(std::move(texts)) {
-    view_->viewport()->installEventFilter(this);
+    : QObject(chart), view_(view), viewport_(view->viewport()), chart_(chart), series_(series),
+      texts_(std::move(texts)) {
+    viewport_->installEventFilter(this);
 }
 
 int BarTooltips::barAt(const QPoint& viewportPos) const {
@@ -27,7 +28,9 @@ int BarTooltips::barAt(const QPoint& viewportPos) const {
 }
 
 bool BarTooltips::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != view_->viewport() || event->type() != QEvent::ToolTip)
+    // The viewport is compared as it was given: it still sends events while the view around it
+    // is being destroyed, when the view may no longer be asked for anything.
+    if (watched != viewport_ || event->type() != QEvent::ToolTip)
         return QObject::eventFilter(watched, event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const int bar = barAt(help->pos());

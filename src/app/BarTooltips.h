@@ -28,6 +28,7 @@ protected:
 
 private:
     QChartView* view_;
+    QObject* viewport_;
     QChart* chart_;
     QBarSeries* series_;
     QStringList texts_;

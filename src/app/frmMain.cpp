@@ -107,6 +107,9 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
 }
 
 frmMain::~frmMain() {
+    // Hidden while every part still lives: the box that had the focus is left (and stores its
+    // choice) before the session behind the panels goes.
+    hide();
     // The objects that watch the grids' events go first: a grid being destroyed must not call
     // back into them.
     delete wheel_;
