@@ -1,8 +1,8 @@
 #include "ChanceBaseline.h"
 
-#include <QHash>
-
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace quorvex {
 
@@ -26,16 +26,27 @@ FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int
     // Integer sums of m and m (15 - m) over the draws: mean = sum m / 3, variance =
     // sum m (15 - m) / 63, the per-draw formulas with their constants taken out.
     QVector<qint64> sumM(count, 0), sumMM(count, 0);
+    // Only the zodiac's m depends on the year, so the draws are counted per zodiac year first:
+    // a search may list half a million follow draws, in issue order.
     ZodiacYear zodiacYear;
-    QHash<int, QVector<int>> byYear; // only the zodiac's m depends on the year
-    for (const qint64 issue : followIssues) {
-        const int year = kind == Zodiac ? zodiacYear.followIssue(issue) : 0;
-        auto at = byYear.constFind(year);
-        if (at == byYear.constEnd())
-            at = byYear.insert(year, numbersPerValue(kind, zodiacYear, bases));
+    std::vector<std::pair<int, qint64>> drawsPerYear;
+    if (kind != Zodiac) {
+        drawsPerYear.emplace_back(zodiacYear.lngSxYear(), followIssues.size());
+    } else {
+        for (const qint64 issue : followIssues) {
+            const int year = zodiacYear.yearOfIssue(issue);
+            if (drawsPerYear.empty() || drawsPerYear.back().first != year)
+                drawsPerYear.emplace_back(year, 0);
+            ++drawsPerYear.back().second;
+        }
+    }
+    for (const auto& [year, draws] : drawsPerYear) {
+        if (year != zodiacYear.lngSxYear())
+            zodiacYear.setYear(year);
+        const QVector<int> m = numbersPerValue(kind, zodiacYear, bases);
         for (int v = 0; v < count; ++v) {
-            sumM[v] += (*at)[v];
-            sumMM[v] += (*at)[v] * (15 - (*at)[v]);
+            sumM[v] += draws * m[v];
+            sumMM[v] += draws * m[v] * (15 - m[v]);
         }
     }
     FairDrawExpectation e;
