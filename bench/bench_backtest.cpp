@@ -8,6 +8,7 @@
 #include "MemoryPass.h"
 
 #include "analysis/Backtest.h"
+#include "analysis/ResultTally.h"
 #include "analysis/SearchSession.h"
 
 #include <QCoreApplication>

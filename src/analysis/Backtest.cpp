@@ -2,6 +2,7 @@
 
 #include "ChanceBaseline.h"
 #include "FollowMatching.h"
+#include "ResultTally.h"
 
 #include "history/ZodiacTables.h"
 
@@ -136,29 +137,21 @@ Prepared prepare(const HistorySnapshot& s, const SearchRequest& r, bool combinat
     return p;
 }
 
-// How many of the numbers 1..15 have one of the values under the issue's own year mapping.
-int numbersWithValues(qint64 issue, const SearchRequest& r, const QVector<int>& values) {
-    const ZodiacYear year(zodiacYearOfIssue(issue));
-    int m = 0;
-    for (int first = 1; first <= 15; first += kPositions) {
-        const Numbers numbers{first, first + 1, first + 2, first + 3, first + 4};
-        for (const int v : deriveAttributes(numbers, year, r.bases).kindValues(r.intXianshiLei))
-            m += values.contains(v) ? 1 : 0;
-    }
-    return m;
+// How many of the numbers 1..15 have one of the values (all in the kind's range) under the
+// issue's own year mapping. The zodiac year is kept across issues: its cut-offs are worked out
+// once a year.
+int numbersWithValues(qint64 issue, const SearchRequest& r, const QVector<int>& values,
+                      ZodiacYear& zodiacYear) {
+    zodiacYear.followIssue(issue);
+    const QVector<int> m = numbersPerValue(r.intXianshiLei, zodiacYear, r.bases);
+    const int lo = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni).lo;
+    int total = 0;
+    for (const int v : values)
+        total += m[v - lo];
+    return total;
 }
 
 } // namespace
-
-QVector<int> rankedValues(const QVector<qint64>& counts, int lo) {
-    QVector<int> order(counts.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&counts](int a, int b) { return counts[a] > counts[b]; });
-    for (int& v : order)
-        v += lo;
-    return order;
-}
 
 QVector<int> backtestColumns(const BacktestRequest& request) {
     QVector<int> columns = searchColumns(request.search);
@@ -211,6 +204,7 @@ std::optional<BacktestResult> runBacktest(const HistorySnapshot& s, const Backte
     const auto [first, last] = s.rowsBetween(request.firstIssue, request.lastIssue);
     const qint64 lag = r.bolSq ? 0 : r.intPreQi - 1;
     QVector<qint64> counts(values.count());
+    ZodiacYear zodiacYear;
     for (qsizetype at = first; at < last; ++at) {
         if (progress && (at - first) % 16 == 0 && !progress(at - first, last - first)) {
             if (error)
@@ -265,7 +259,7 @@ std::optional<BacktestResult> runBacktest(const HistorySnapshot& s, const Backte
             row.drawn[p - 1] = s.value(HistorySnapshot::attribute(p, r.intXianshiLei), at);
             row.hits += row.top.contains(row.drawn[p - 1]) ? 1 : 0;
         }
-        const double share = numbersWithValues(issue, r, row.top) / 15.0;
+        const double share = numbersWithValues(issue, r, row.top, zodiacYear) / 15.0;
         row.expected = kPositions * share;
         row.variance = kPositions * share * (1 - share) * (10.0 / 14.0);
         result.hits += row.hits;

@@ -64,8 +64,4 @@ std::optional<BacktestResult>
 runBacktest(const HistorySnapshot& snapshot, const BacktestRequest& request,
             const std::function<bool(qsizetype done, qsizetype total)>& progress, QString* error);
 
-// The ranked order of a tally as the result grid shows it: by count, equal counts in ascending
-// value. counts[i] is the count of value lo + i; returns the values.
-QVector<int> rankedValues(const QVector<qint64>& counts, int lo);
-
 } // namespace quorvex

@@ -101,10 +101,7 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
     return out;
 }
 
-void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
-                 const SearchRequest& request) {
-    const auto [begin, end] = snapshot.rowsBetween(request.startIssue, request.endIssue);
-    result.rangeDraws = end - begin;
+void addBaseline(FollowResult& result, const SearchRequest& request) {
     result.baseline =
         compareWithChance(result.bars, fairDrawExpectation(result.followIssues,
                                                            request.intXianshiLei, request.bases));

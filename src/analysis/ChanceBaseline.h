@@ -3,8 +3,6 @@
 #include "FollowResult.h"
 #include "SearchRequest.h"
 
-#include "history/HistorySnapshot.h"
-
 #include <QVector>
 
 #include <optional>
@@ -42,8 +40,7 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
 
 // Sets the result's baseline: its bars against a fair draw for each of its follow draws, under
 // the request's result kind and bases.
-void addBaseline(FollowResult& result, const HistorySnapshot& snapshot,
-                 const SearchRequest& request);
+void addBaseline(FollowResult& result, const SearchRequest& request);
 
 // The cells the CLI, the result grid and its workbook add: expected (three decimals), ratio
 // (three decimals), corrected p (four significant digits), "是" when marked; "—" where there is

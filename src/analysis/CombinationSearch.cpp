@@ -41,7 +41,7 @@ FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& re
         }
     }
     FollowResult result = ShowFollowResults(s, rows, r);
-    addBaseline(result, s, r);
+    addBaseline(result, r);
     return result;
 }
 

@@ -34,7 +34,6 @@ struct FollowResult {
         bool marked = false;              // corrected p below kMarkLevel
     };
     QVector<Baseline> baseline; // parallel to bars
-    qint64 rangeDraws = 0;      // N: the draws of the issue range
     int markedCount() const {
         return int(std::count_if(baseline.cbegin(), baseline.cend(),
                                  [](const Baseline& b) { return b.marked; }));

@@ -41,7 +41,7 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
         }
     }
     FollowResult result = ShowFollowResults(s, rows, r);
-    addBaseline(result, s, r);
+    addBaseline(result, r);
     return result;
 }
 

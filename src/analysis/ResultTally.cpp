@@ -15,6 +15,16 @@ QString valueLabel(int kind, int value, int sxIni) {
     return QString::number(value);
 }
 
+QVector<int> rankedValues(const QVector<qint64>& counts, int lo) {
+    QVector<int> order(counts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&counts](int a, int b) { return counts[a] > counts[b]; });
+    for (int& v : order)
+        v += lo;
+    return order;
+}
+
 QString percentageText(qint64 count, qint64 denominator) {
     if (denominator <= 0)
         return {};
@@ -70,11 +80,7 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
     for (int v = values.lo; v <= values.hi; ++v)
         result.bars.append({v, names[v - values.lo], counts[v - values.lo]});
 
-    // Ranked by count; equal counts in ascending value.
-    result.resultBars.resize(result.bars.size());
-    std::iota(result.resultBars.begin(), result.resultBars.end(), 0);
-    std::stable_sort(result.resultBars.begin(), result.resultBars.end(),
-                     [&bars = result.bars](int a, int b) { return bars[a].count > bars[b].count; });
+    result.resultBars = rankedValues(counts, 0);
     int rank = 0;
     for (const int at : result.resultBars) {
         const auto& bar = result.bars[at];

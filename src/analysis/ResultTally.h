@@ -14,6 +14,10 @@ namespace quorvex {
 FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
                                const SearchRequest& request);
 
+// The ranked order of a tally as the result grid shows it: by count, equal counts in ascending
+// value. counts[i] is the count of value lo + i; returns the values.
+QVector<int> rankedValues(const QVector<qint64>& counts, int lo);
+
 // How a value of a kind is shown in the grids: the zodiac name in zodiac mode (empty for a value
 // without a name under the base), else the number.
 QString valueLabel(int kind, int value, int sxIni);

@@ -5,6 +5,8 @@
 #include <QSizeF>
 #include <QVector>
 
+#include <optional>
+
 class QBarCategoryAxis;
 class QBarSeries;
 class QChart;
@@ -20,11 +22,11 @@ enum class LabelTurn { Lying, Upright, None };
 // slot, else none (the tooltips and the result grid still hold the counts).
 LabelTurn labelTurn(QSizeF widestLabel, double barWidth, double slotWidth);
 
-// Where one label goes: inside the foot of its bar when the bar is long enough, else above the
-// bar's marks (the bar, or the expected-count marker over it) when the plot has room there;
-// nothing when neither fits. bar and marksTop in the chart's coordinates; label lying down.
-std::optional<QRectF> labelPlace(QSizeF label, LabelTurn turn, const QRectF& bar, double marksTop,
-                                 const QRectF& plotArea);
+// Where one label goes: inside the foot of its bar when the bar is long enough, else just above
+// the bar when it clears the expected-count marker, else above both, when the plot has room;
+// nothing when neither fits. bar and marker in the chart's coordinates; label lying down.
+std::optional<QRectF> labelPlace(QSizeF label, LabelTurn turn, const QRectF& bar,
+                                 const QRectF& marker, const QRectF& plotArea);
 
 // Keeps the chart readable at every size: the count labels of the bars (placed as above), the
 // category labels turned upright when they do not fit side by side, and as many count-axis
