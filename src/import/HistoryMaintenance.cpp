@@ -61,28 +61,30 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     if (!lock.begun())
         return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
     QString why;
-    const auto draws = store.loadNumbers(&why);
-    if (!draws)
+    // Read once: the copy is this image, and its draws decide what is kept.
+    const auto image = readLishiImage(store, &why);
+    if (!image)
         return failure(why + QStringLiteral("。"));
-    const std::optional<qint64> limit = limitOf(*draws);
-    if (!limit || draws->isEmpty()) {
+    const QVector<DrawNumbers>& draws = image->draws;
+    const std::optional<qint64> limit = limitOf(draws);
+    if (!limit || draws.isEmpty()) {
         MaintenanceReport r; // nothing to do: the history stays as it is
-        r.keptDraws = int(draws->size());
-        if (!draws->isEmpty())
-            r.lastIssue = draws->last().issue;
+        r.keptDraws = int(draws.size());
+        if (!draws.isEmpty())
+            r.lastIssue = draws.last().issue;
         return r;
     }
 
     QVector<DrawNumbers> kept;
     MaintenanceReport report;
-    for (const DrawNumbers& d : *draws)
+    for (const DrawNumbers& d : draws)
         (d.issue <= *limit ? kept : report.removed).append(d);
 
     const QString backup = QDir(folder).filePath(backupFileName());
     const auto imported = backupDraws(backup, kept, &why);
     if (!imported)
         return failure(why);
-    const auto copy = keepHistoryCopy(store, reason, &why);
+    const auto copy = keepHistoryCopy(store.folder(), *image, reason, &why);
     if (!copy)
         return failure(why + QStringLiteral("。"));
     auto undone = [&](const QString& message) {
@@ -216,13 +218,13 @@ MaintenanceReport clearHistory(HistoryStore& store) {
     if (!lock.begun())
         return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
     QString why;
-    const auto draws = store.loadNumbers(&why);
-    if (!draws)
+    const auto image = readLishiImage(store, &why);
+    if (!image)
         return failure(why + QStringLiteral("。"));
     MaintenanceReport report;
-    if (draws->isEmpty())
+    if (image->draws.isEmpty())
         return report;
-    const auto copy = keepHistoryCopy(store, CopyReason::Clear, &why);
+    const auto copy = keepHistoryCopy(store.folder(), *image, CopyReason::Clear, &why);
     if (!copy)
         return failure(why + QStringLiteral("。"));
     if (!store.Delrec(&why) || !lock.commit(&why)) {
@@ -231,7 +233,7 @@ MaintenanceReport clearHistory(HistoryStore& store) {
     }
     report.copyFile = copy->textPath;
     report.changed = true;
-    report.removed = *draws;
+    report.removed = image->draws;
     return report;
 }
 

@@ -50,11 +50,10 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
         copy = keepHistoryCopy(store, CopyReason::UpdateRetention, &why);
         if (!copy)
             return fail(why + QStringLiteral("，没有删除原有的历史号码。"));
-        const qint64 before = store.drawCount(&why);
-        if (!why.isEmpty() || !store.Delrec(&why))
+        if (!store.Delrec(&why))
             return fail(QStringLiteral("无法删除原有的历史号码：%1").arg(why));
         if (cleared)
-            *cleared = int(before);
+            *cleared = copy->draws;
     } else if (plan.storedLast) {
         const auto last = store.lastDraw(&why);
         if (!last)
