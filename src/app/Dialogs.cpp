@@ -25,9 +25,9 @@ void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt
 
 WidgetDialogs::WidgetDialogs(QWidget* parent) : parent_(parent) {
     QObject::connect(&opener_, &FileOpener::failed, &opener_, [this](const QString& path) {
-        warning(QStringLiteral("打开文件"),
-                QStringLiteral("没有能打开 %1 的程序（系统的打开程序报告失败）。\n"
-                               "文件已保存，可以用其他程序打开它。")
+        // Folders go through the same opener: say only what failed.
+        warning(QStringLiteral("打开"),
+                QStringLiteral("没有能打开 %1 的程序（系统的打开程序报告失败）。")
                     .arg(QDir::toNativeSeparators(path)));
     });
 }
