@@ -94,12 +94,6 @@ void removeFiles(const HistoryCopy& copy) {
             QFile::remove(path);
 }
 
-void pruneCopies(const QString& programFolder) {
-    const QVector<Listed> all = listed(programFolder);
-    for (qsizetype i = kHistoryCopiesKept; i < all.size(); ++i)
-        removeFiles(all[i].copy);
-}
-
 } // namespace
 
 QString copyReasonWord(CopyReason reason) {
@@ -189,12 +183,17 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
         QFile::remove(copy.textPath);
         return fail(why);
     }
-    pruneCopies(programFolder);
     return copy;
 }
 
 void discardHistoryCopy(const HistoryCopy& copy) {
     removeFiles(copy);
+}
+
+void pruneHistoryCopies(const QString& programFolder) {
+    const QVector<Listed> all = listed(programFolder);
+    for (qsizetype i = kHistoryCopiesKept; i < all.size(); ++i)
+        removeFiles(all[i].copy);
 }
 
 std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString* error) {

@@ -54,9 +54,8 @@ struct HistoryCopy {
 QVector<HistoryCopy> listHistoryCopies(const QString& programFolder);
 
 // Keeps a copy of the history as the store's open write transaction reads it: both files are
-// written beside their names, synced, read back and renamed; then the oldest copies beyond the
-// kept number are deleted. Nothing and the reason when the copy could not be written whole (no
-// file of it is left then): the change must not go on.
+// written beside their names, synced, read back and renamed. Nothing and the reason when the copy
+// could not be written whole (no file of it is left then): the change must not go on.
 std::optional<HistoryCopy> keepHistoryCopy(HistoryStore& store, CopyReason reason, QString* error);
 // The same with the history already read (in the same transaction).
 std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const LishiImage& image,
@@ -64,6 +63,10 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
 
 // Removes a copy taken for a change that then did not happen.
 void discardHistoryCopy(const HistoryCopy& copy);
+
+// Deletes the oldest copies beyond the kept number. Called once the change a copy was taken for
+// has committed, so that a change that fails costs no older copy.
+void pruneHistoryCopies(const QString& programFolder);
 
 // Reads a copy's .undo file whole; nothing and the reason when it is missing or damaged.
 std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString* error);

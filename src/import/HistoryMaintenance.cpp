@@ -99,6 +99,7 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
         return undone(QStringLiteral("重建历史号码时出错：%1。").arg(why));
     if (!lock.commit(&why))
         return undone(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
+    pruneHistoryCopies(store.folder());
 
     report.copyFile = copy->textPath;
     report.changed = true;
@@ -203,6 +204,7 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
             return undone(QStringLiteral("无法读取历史号码：%1。").arg(why));
         if (!lock.commit(&why))
             return undone(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
+        pruneHistoryCopies(store.folder());
         report.copyFile = copy->textPath;
         report.changed = true;
         report.removed.append({last->issue, last->attributes.numbers()});
@@ -231,6 +233,7 @@ MaintenanceReport clearHistory(HistoryStore& store) {
         discardHistoryCopy(*copy);
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
     }
+    pruneHistoryCopies(store.folder());
     report.copyFile = copy->textPath;
     report.changed = true;
     report.removed = image->draws;

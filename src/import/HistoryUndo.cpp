@@ -68,6 +68,7 @@ UndoReport undoLastChange(HistoryStore& store) {
         discardHistoryCopy(*saved);
         return failure(QStringLiteral("撤销时出错：%1。").arg(why));
     }
+    pruneHistoryCopies(store.folder());
     UndoReport report;
     report.restored = true;
     report.copyTaken = target->taken;

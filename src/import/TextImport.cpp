@@ -311,6 +311,7 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
         report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
         return report;
     }
+    pruneHistoryCopies(store.folder());
     report.replacedHistoryFile = copy->textPath;
     report.replacedDraws = copy->draws;
     report.replaced = true;

@@ -73,6 +73,8 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
     }
     if (!transaction.commit(&why))
         return fail(QStringLiteral("无法保存更新的历史号码：%1").arg(why));
+    if (copy)
+        pruneHistoryCopies(store.folder());
     if (copy && copyFile)
         *copyFile = copy->textPath;
     return true;

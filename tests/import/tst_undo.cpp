@@ -126,6 +126,8 @@ private slots:
     void undoRestoresEveryStoredField_data();
     void undoRestoresEveryStoredField();
     void newestThirtyCopiesAreKept();
+    void failedChangeCostsNoOlderCopy_data();
+    void failedChangeCostsNoOlderCopy();
     void unwritableCopyStopsTheChange_data();
     void unwritableCopyStopsTheChange();
     void undoThatCannotRestoreChangesNothing_data();
@@ -217,6 +219,47 @@ void UndoTest::newestThirtyCopiesAreKept() {
     const auto oldest = readHistoryCopy(copies.last(), &why);
     QVERIFY2(oldest, qPrintable(why));
     QCOMPARE(oldest->image.rows, 35);
+}
+
+void UndoTest::failedChangeCostsNoOlderCopy_data() {
+    QTest::addColumn<Change>("change");
+    for (const Change c : allChanges())
+        QTest::newRow(changeName(c)) << c;
+}
+
+// With the folder full, a change that fails after its copy was written leaves the 30 copies as
+// they were; the same change going through, and an undo after it, keep 30, newest first.
+void UndoTest::failedChangeCostsNoOlderCopy() {
+    QFETCH(Change, change);
+    TempHistory h;
+    fillMixed(h, 60);
+    const QString importFile = writeImportFile(h.folder());
+    for (int i = 0; i <= kHistoryCopiesKept; ++i)
+        QVERIFY(!eraseLastDraw(h.store()).failed());
+    auto paths = [&h] {
+        QStringList out;
+        for (const HistoryCopy& c : listHistoryCopies(h.folder()))
+            out << c.textPath;
+        return out;
+    };
+    const QStringList full = paths();
+    QCOMPARE(full.size(), kHistoryCopiesKept);
+
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE DELETE ON Lishi "
+                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    QVERIFY(!runChange(change, h.store(), importFile).isEmpty());
+    QCOMPARE(paths(), full);
+
+    QVERIFY(q.exec("DROP TRIGGER refuse"));
+    const QString error = runChange(change, h.store(), importFile);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QStringList after = paths();
+    QCOMPARE(after.mid(1), full.mid(0, kHistoryCopiesKept - 1));
+    QVERIFY(!full.contains(after.first()));
+    const UndoReport undo = undoLastChange(h.store());
+    QVERIFY2(undo.restored, qPrintable(undo.error));
+    QCOMPARE(paths().size(), kHistoryCopiesKept);
 }
 
 void UndoTest::unwritableCopyStopsTheChange_data() {
