@@ -34,7 +34,8 @@ esac
 #   libsqlite3-dev          SQLite's C API, used on the Qt driver's own connection
 #   libicu-dev              ICU's Chinese calendar: the lunar new year, where the zodiac year turns
 #   libxlsxwriter-dev       spreadsheet export
-#   zlib1g-dev              libxlsxwriter's pkg-config file links -lz, which its package does not pull in
+#   zlib1g-dev              zlib: the copies of the history are unpacked with it, and libxlsxwriter's
+#                           pkg-config file links -lz, which its package does not pull in
 #   fonts-noto-cjk          Chinese glyphs in the window
 #   qt6-svg-dev             the chart saved as an SVG drawing (QSvgGenerator)
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6opengl6-dev libqt6sql6-sqlite

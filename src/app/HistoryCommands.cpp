@@ -5,6 +5,10 @@
 #include "import/HistoryMaintenance.h"
 #include "import/HistoryUndo.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QPointer>
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -95,15 +99,63 @@ void HistoryCommands::mnuEszhzd_Click() {
 }
 
 void HistoryCommands::mnuUndo_Click() {
+    takeStep(false);
+}
+
+void HistoryCommands::mnuRedo_Click() {
+    takeStep(true);
+}
+
+void HistoryCommands::takeStep(bool redo) {
     BusyCursor busy;
-    const UndoReport report = undoLastChange(store_);
+    const UndoReport report = redo ? redoStep(store_) : undoStep(store_);
     busy.release();
-    emit commandDone(report.restored);
-    const QString title = QStringLiteral("撤销上次修改");
-    if (report.failed())
-        dialogs_->warning(title, report.message());
+    if (report.failed() && !report.nothing)
+        dialogs_->warning(redo ? QStringLiteral("重做") : QStringLiteral("撤销"), report.message());
     else
-        dialogs_->information(title, report.message());
+        emit said(report.message());
+    // Ctrl+Z pressed again goes on undoing: the focus stays on the grid (or the hint in it) instead
+    // of moving to the entry boxes as after the other commands.
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    emit commandDone(report.done);
+    refreshStepActions();
+    if (grid_ && focus && (focus == grid_ || grid_->isAncestorOf(focus)))
+        (focus->isVisible() ? focus.data() : grid_)->setFocus(Qt::OtherFocusReason);
+}
+
+void HistoryCommands::setStepActions(QAction* undo, QAction* redo) {
+    undo_ = undo;
+    redo_ = redo;
+    refreshStepActions();
+}
+
+void HistoryCommands::setWritable(bool writable) {
+    writable_ = writable;
+    refreshStepActions();
+}
+
+void HistoryCommands::refreshStepActions() {
+    if (!undo_ || !redo_)
+        return;
+    QVector<ChangeStep> steps;
+    if (store_.isOpen()) {
+        QString why;
+        steps = listSteps(store_, &why).value_or(QVector<ChangeStep>());
+    }
+    auto name = [](const ChangeStep* step, const QString& verb, QChar key) {
+        // An ampersand of a file name is shown, not taken for an access key.
+        return step ? QStringLiteral("%1：%2(&%3)")
+                          .arg(verb,
+                               QString(step->name).replace(QLatin1Char('&'), QStringLiteral("&&")),
+                               key)
+                    : QStringLiteral("%1(&%2)").arg(verb, key);
+    };
+    const ChangeStep* undo = nextUndo(steps);
+    const ChangeStep* redo = nextRedo(steps);
+    undo_->setText(name(undo, QStringLiteral("撤销"), QLatin1Char('U')));
+    redo_->setText(name(redo, QStringLiteral("重做"), QLatin1Char('Y')));
+    undo_->setEnabled(writable_ && undo);
+    redo_->setEnabled(writable_ && redo);
 }
 
 void HistoryCommands::mnuRebuild_Click() {

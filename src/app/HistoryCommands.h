@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+class QAction;
 class QMenu;
 class QModelIndex;
 class QPoint;
@@ -32,8 +33,15 @@ public:
     // the last N issues (counted on issue numbers).
     void mnuDlzd_Click();
     void mnuEszhzd_Click();
-    // 撤销上次修改 (also Ctrl+Z on the history grid): the history as the newest copy holds it.
+    // 撤销：<step> (Ctrl+Z on the history grid) and 重做：<step> (Ctrl+Y, Ctrl+Shift+Z): one step
+    // of the history of changes back or forward, said in the status bar.
     void mnuUndo_Click();
+    void mnuRedo_Click();
+    // The two entries above: named after the steps they take, enabled while there is one and
+    // the history may be written.
+    void setStepActions(QAction* undo, QAction* redo);
+    void setWritable(bool writable);
+    void refreshStepActions();
     // 按当前参数重算历史号码: every draw derived afresh with the bases as they stand.
     void mnuRebuild_Click();
     // Every draw derived afresh with these bases, a copy kept first; true when it was done.
@@ -48,6 +56,8 @@ public:
 signals:
     // A command ran (not cancelled); changed when the history is no longer what it was.
     void commandDone(bool changed);
+    // What a command did, for the status bar.
+    void said(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,6 +67,7 @@ private:
     void show(const QString& title, const MaintenanceReport& report);
     // A typed answer that is no positive whole number: said once, nothing changes.
     void refuse(const QString& title);
+    void takeStep(bool redo);
 
     HistoryStore& store_;
     SearchSession& session_;
@@ -64,6 +75,9 @@ private:
     QString folder_;
     QTableView* grid_ = nullptr;
     QMenu* menu_ = nullptr;
+    QAction* undo_ = nullptr;
+    QAction* redo_ = nullptr;
+    bool writable_ = true;
     std::optional<qint64> menuRowIssue_; // the grid row the open menu was opened on
 };
 

@@ -7,6 +7,7 @@
 #include "ManualEntry.h"
 
 #include "import/TextImport.h"
+#include "import/TypedDraw.h"
 
 #include <QDir>
 #include <QGridLayout>
@@ -167,12 +168,13 @@ void HistoryPanel::cmdRdLst_Click() {
     const ImportReport report =
         importHistoryFile(store_, file, session_.valueBases(), &session_.zodiacYear());
     busy.release();
-    if (!report.replaced) {
+    if (!report.replaced && !report.unchanged) {
         dialogs_->warning(QStringLiteral("读入历史"), report.summary());
         emit writeFailed();
         return;
     }
-    emit historyChanged();
+    if (report.replaced)
+        emit historyChanged();
     dialogs_->information(QStringLiteral("读入历史"), report.summary());
 }
 
@@ -234,10 +236,10 @@ void HistoryPanel::storeEnteredDraw() {
     const qint64 zodiacIssue = Text1->text().trimmed().toLongLong(&typed);
     QString error;
     // Stored under the issue shown; a draw stored meanwhile by another program is not passed over.
-    const auto stored = store_.appendNextDraw(
-        numbers, session_.lngNextIssue(),
-        typed && zodiacIssue > 0 ? std::optional(zodiacIssue) : std::nullopt, session_.valueBases(),
-        session_.zodiacYear(), QDate::currentDate(), &error);
+    const auto stored =
+        storeTypedDraw(store_, numbers, session_.lngNextIssue(),
+                       typed && zodiacIssue > 0 ? std::optional(zodiacIssue) : std::nullopt,
+                       session_.valueBases(), session_.zodiacYear(), QDate::currentDate(), &error);
     if (!stored) {
         dialogs_->warning(title, error);
         emit writeFailed();

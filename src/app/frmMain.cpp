@@ -78,6 +78,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
         followDamage();
         history_->focusFirstEntryBox();
     });
+    connect(historyCommands_, &HistoryCommands::said, this,
+            [this](const QString& text) { statusBar()->showMessage(text, 15000); });
     connect(history_, &HistoryPanel::writeFailed, this, &frmMain::followDamage);
     connect(history_->eraseButton(), &QPushButton::clicked, historyCommands_,
             &HistoryCommands::Command3_Click);
@@ -137,14 +139,20 @@ void frmMain::buildMenus() {
         add("mnuEszhzd", QStringLiteral("删除最后指定数量期历史(&E)"), h,
             &HistoryCommands::mnuEszhzd_Click)};
     mnuLsgl->addSeparator();
-    QAction* undo =
-        add("mnuUndo", QStringLiteral("撤销上次修改(&U)"), h, &HistoryCommands::mnuUndo_Click);
-    // On the history grid only: Ctrl+Z in a text box undoes its typing.
+    QAction* undo = add("mnuUndo", QString(), h, &HistoryCommands::mnuUndo_Click);
+    QAction* redo = add("mnuRedo", QString(), h, &HistoryCommands::mnuRedo_Click);
     undo->setShortcut(QKeySequence::Undo);
-    undo->setShortcutContext(Qt::WidgetShortcut);
-    history_->grid()->addAction(undo);
-    maintenanceActions_ << undo
-                        << add("mnuRebuild", QStringLiteral("按当前参数重算历史号码(&R)"), h,
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // On the history grid and the hint that stands in it while the history is empty: Ctrl+Z in a
+    // text box undoes its typing.
+    for (QAction* a : {undo, redo}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        history_->grid()->addAction(a);
+    }
+    historyCommands_->setStepActions(undo, redo);
+    connect(mnuLsgl, &QMenu::aboutToShow, historyCommands_, &HistoryCommands::refreshStepActions);
+    maintenanceActions_ << add("mnuRebuild", QStringLiteral("按当前参数重算历史号码(&R)"), h,
                                &HistoryCommands::mnuRebuild_Click);
     historyCommands_->popUpMenuOn(history_->grid(), mnuLsgl);
 
@@ -222,6 +230,7 @@ void frmMain::startUp() {
     session_.zodiacYear().setFromIssue(session_.lngNextIssue());
     options_->showOptions();
     history_->AddHaoma();
+    historyCommands_->refreshStepActions();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
     // Once the window is up: reading every draw to check it should not hold back the first window.
@@ -251,10 +260,12 @@ void frmMain::setHistoryWritable(bool writable) {
     history_->setWritable(writable);
     for (QAction* a : maintenanceActions_)
         a->setEnabled(writable);
+    historyCommands_->setWritable(writable);
 }
 
 void frmMain::refreshAfterHistoryChange() {
     history_->AddHaoma();
+    historyCommands_->refreshStepActions();
     results_->markHistoryChanged();
     QString error;
     if (!session_.historyChanged(&error))

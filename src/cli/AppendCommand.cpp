@@ -1,4 +1,5 @@
 #include "ArgumentValues.h"
+#include "import/TypedDraw.h"
 
 namespace quorvex::cli {
 
@@ -72,9 +73,9 @@ protected:
         const Settings settings = context.settings();
         ZodiacYear zodiacYear;
         QString error;
-        const auto stored = store.appendNextDraw(numbers_, issue_, std::nullopt,
-                                                 ValueBases{settings.SxIni, settings.DsIni},
-                                                 zodiacYear, context.today(), &error);
+        const auto stored = storeTypedDraw(store, numbers_, issue_, std::nullopt,
+                                           ValueBases{settings.SxIni, settings.DsIni}, zodiacYear,
+                                           context.today(), &error);
         if (!stored)
             return context.fail(error);
         context.out() << *stored << '\n';

@@ -24,6 +24,7 @@ std::unique_ptr<Command> makeKeepToCommand();
 std::unique_ptr<Command> makeDropLastCommand();
 std::unique_ptr<Command> makeRebuildCommand();
 std::unique_ptr<Command> makeUndoCommand();
+std::unique_ptr<Command> makeRedoCommand();
 std::unique_ptr<Command> makeExportTextCommand();
 std::unique_ptr<Command> makeExportSheetCommand();
 std::unique_ptr<Command> makeUpdateCommand();
@@ -46,6 +47,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeDropLastCommand,
         &makeRebuildCommand,
         &makeUndoCommand,
+        &makeRedoCommand,
         &makeExportTextCommand,
         &makeExportSheetCommand,
         &makeUpdateCommand,

@@ -33,7 +33,7 @@ protected:
         const Settings settings = context.settings();
         const ImportReport report =
             importHistoryFile(store, path, ValueBases{settings.SxIni, settings.DsIni});
-        if (!report.replaced) {
+        if (!report.replaced && !report.unchanged) {
             // The lines that made the file unusable, then the one reason on stderr.
             for (const LineProblem& p : report.problems)
                 context.out() << p.describe() << '\n';

@@ -389,14 +389,33 @@ std::optional<qint64> HistoryStore::appendNextDraw(const Numbers& numbers,
                                                    std::optional<qint64> zodiacIssue,
                                                    const ValueBases& bases, ZodiacYear& zodiacYear,
                                                    const QDate& today, QString* error) {
+    Transaction transaction(*this);
+    if (!transaction.begun()) {
+        if (error)
+            *error = QStringLiteral("无法写入历史数据库，未保存：%1").arg(transaction.beginError());
+        return std::nullopt;
+    }
+    const auto stored =
+        appendAfterLast(numbers, issue, zodiacIssue, bases, zodiacYear, today, error);
+    QString why;
+    if (stored && !transaction.commit(&why)) {
+        if (error)
+            *error = QStringLiteral("第 %1 期未保存：%2").arg(*stored).arg(why);
+        return std::nullopt;
+    }
+    return stored;
+}
+
+std::optional<qint64> HistoryStore::appendAfterLast(const Numbers& numbers,
+                                                    std::optional<qint64> issue,
+                                                    std::optional<qint64> zodiacIssue,
+                                                    const ValueBases& bases, ZodiacYear& zodiacYear,
+                                                    const QDate& today, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
         return std::nullopt;
     };
-    Transaction transaction(*this);
-    if (!transaction.begun())
-        return fail(QStringLiteral("无法写入历史数据库，未保存：%1").arg(db_.lastError().text()));
     QString why;
     const auto previous = lastDraw(&why);
     if (!why.isEmpty())
@@ -412,8 +431,7 @@ std::optional<qint64> HistoryStore::appendNextDraw(const Numbers& numbers,
     if (previous)
         previousAttributes = previous->attributes;
     if (!AppendDraw(stored, numbers, zodiacIssue.value_or(stored), previousAttributes, bases,
-                    zodiacYear, &why) ||
-        !transaction.commit(&why))
+                    zodiacYear, &why))
         return fail(QStringLiteral("第 %1 期未保存：%2").arg(stored).arg(why));
     return stored;
 }

@@ -114,6 +114,11 @@ public:
                                          std::optional<qint64> zodiacIssue, const ValueBases& bases,
                                          ZodiacYear& zodiacYear, const QDate& today,
                                          QString* error);
+    // The same inside the caller's write transaction, which commits it.
+    std::optional<qint64> appendAfterLast(const Numbers& numbers, std::optional<qint64> issue,
+                                          std::optional<qint64> zodiacIssue,
+                                          const ValueBases& bases, ZodiacYear& zodiacYear,
+                                          const QDate& today, QString* error);
 
     // Deletes every draw.
     bool Delrec(QString* error);

@@ -2,10 +2,12 @@
 
 #include "SqliteStatement.h"
 
+#include <QCryptographicHash>
 #include <QSet>
 
 #include <cstring>
 #include <sqlite3.h>
+#include <zlib.h>
 
 namespace quorvex {
 
@@ -155,7 +157,8 @@ QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) co
     return kMagic + qCompress(payload, 1);
 }
 
-std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, QString* error) {
+std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, QString* error,
+                                                      qint64 maxPlainBytes) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
@@ -163,8 +166,23 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
     };
     if (!bytes.startsWith(kMagic))
         return fail(QStringLiteral("不是本程序保存的历史号码副本"));
-    const QByteArray payload = qUncompress(bytes.mid(kMagic.size()));
-    if (payload.isEmpty())
+    // qCompress's form: the plain size (four bytes, big-endian), then a zlib stream. zlib is
+    // called directly so that a damaged stream is our message, not a library's line on stderr,
+    // and the plain size is checked before anything is allocated for it.
+    const QByteArrayView packed = QByteArrayView(bytes).sliced(kMagic.size());
+    if (packed.size() < 5)
+        return fail(QStringLiteral("副本已损坏，无法解压"));
+    const quint64 plainSize = (quint64(quint8(packed[0])) << 24) |
+                              (quint64(quint8(packed[1])) << 16) |
+                              (quint64(quint8(packed[2])) << 8) | quint64(quint8(packed[3]));
+    if (plainSize == 0 || plainSize > quint64(maxPlainBytes))
+        return fail(QStringLiteral("副本已损坏（解压后的大小不对）"));
+    QByteArray payload(qsizetype(plainSize), Qt::Uninitialized);
+    uLongf got = uLongf(plainSize);
+    if (uncompress(reinterpret_cast<Bytef*>(payload.data()), &got,
+                   reinterpret_cast<const Bytef*>(packed.data()) + 4,
+                   uLong(packed.size() - 4)) != Z_OK ||
+        got != plainSize)
         return fail(QStringLiteral("副本已损坏，无法解压"));
     Reader in(payload);
     Read out;
@@ -203,10 +221,28 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
     return out;
 }
 
-std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error) {
+QByteArray LishiImage::contentHash() const {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray head;
+    putVarint(head, quint64(columns.size()));
+    for (const QString& c : columns)
+        putBytes(head, c.toUtf8());
+    putVarint(head, quint64(rows));
+    hash.addData(head);
+    hash.addData(cells);
+    return hash.result();
+}
+
+std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
+                                         std::optional<qint64> fromIssue) {
     SqliteStatement q(store);
     LishiImage image;
-    if (q.prepare(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH"))) {
+    const bool prepared =
+        fromIssue ? q.prepare(QStringLiteral("SELECT * FROM Lishi WHERE SQQH >= ? ORDER BY SQQH"))
+                  : q.prepare(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH"));
+    if (prepared && fromIssue)
+        q.bind(1, *fromIssue);
+    if (prepared) {
         const int columns = q.columnCount();
         for (int c = 0; c < columns; ++c)
             image.columns << q.columnName(c);
@@ -257,6 +293,10 @@ std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* err
 }
 
 bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* error) {
+    return store.Delrec(error) && insertLishiRows(store, image, error);
+}
+
+bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
@@ -276,9 +316,6 @@ bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* erro
         names << quoted(c);
         marks << QStringLiteral("?");
     }
-    QString why;
-    if (!store.Delrec(&why))
-        return fail(why);
     SqliteStatement insert(store);
     if (!insert.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
                             .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))

@@ -23,8 +23,14 @@ struct LishiImage {
 
     // The whole image as bytes, with when and why it was taken; fromBytes reads them back.
     QByteArray toBytes(const QDateTime& taken, const QString& reason) const;
+    // maxPlainBytes bounds what the bytes may unpack to: nothing larger is allocated.
     struct Read;
-    static std::optional<Read> fromBytes(const QByteArray& bytes, QString* error);
+    static std::optional<Read> fromBytes(const QByteArray& bytes, QString* error,
+                                         qint64 maxPlainBytes = kMaxPlainBytes);
+    static constexpr qint64 kMaxPlainBytes = 512LL << 20;
+
+    // SHA-256 of the columns, the row count and every cell: equal hashes, equal histories.
+    QByteArray contentHash() const;
 };
 
 struct LishiImage::Read {
@@ -33,12 +39,16 @@ struct LishiImage::Read {
     QString reason;
 };
 
-// Reads every row of Lishi in issue order, inside whatever transaction the store has open.
-std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error);
+// Reads every row of Lishi in issue order, inside whatever transaction the store has open; only
+// the rows from fromIssue on when given.
+std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
+                                         std::optional<qint64> fromIssue = std::nullopt);
 
 // Replaces every row of Lishi with the image's rows, cell for cell. Use inside a
 // HistoryStore::Transaction. A column of the image the table does not have is refused
 // before anything is written.
 bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* error);
+// Adds the image's rows beside those stored, cell for cell, with the same checks.
+bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* error);
 
 } // namespace quorvex

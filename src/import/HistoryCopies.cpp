@@ -4,6 +4,7 @@
 
 #include "history/DurableFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,6 +119,11 @@ QString copyReasonWord(CopyReason reason) {
     return {};
 }
 
+QString HistoryCopy::stem() const {
+    const QString name = QFileInfo(textPath.isEmpty() ? undoPath : textPath).fileName();
+    return name.left(name.lastIndexOf(QLatin1Char('.')));
+}
+
 QString copyTimeText(const QDateTime& taken) {
     return taken.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
@@ -130,6 +136,42 @@ QVector<HistoryCopy> listHistoryCopies(const QString& programFolder) {
 }
 
 namespace {
+
+// The plain size qCompress put before the stream, behind the magic line.
+qint64 plainSizeOf(const QByteArray& undo) {
+    const qsizetype at = undo.indexOf('\n') + 1;
+    if (at <= 0 || undo.size() < at + 4)
+        return 0;
+    return (qint64(quint8(undo[at])) << 24) | (qint64(quint8(undo[at + 1])) << 16) |
+           (qint64(quint8(undo[at + 2])) << 8) | qint64(quint8(undo[at + 3]));
+}
+
+// A file of the copy read whole, when it is the regular file of the size and SHA-256 recorded.
+std::optional<QByteArray> readChecked(const QString& path, qint64 size, const QByteArray& sum,
+                                      QString* error) {
+    auto fail = [&](const QString& why) {
+        *error = QStringLiteral("副本 %1 %2").arg(QDir::toNativeSeparators(path), why);
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return fail(QStringLiteral("不见了"));
+    // Checked before opening: opening a FIFO would wait for a writer.
+    if (info.isSymLink() || !info.isFile())
+        return fail(QStringLiteral("不是普通文件"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("无法打开（%1）").arg(file.errorString()));
+    // One byte past the size: a file that grew is told apart from one of the right size.
+    const QByteArray bytes = file.read(size + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("无法读取（%1）").arg(file.errorString()));
+    if (bytes.size() != size)
+        return fail(bytes.size() < size ? QStringLiteral("被截短了") : QStringLiteral("被加长了"));
+    if (QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) != sum)
+        return fail(QStringLiteral("的内容被改动过"));
+    return bytes;
+}
 
 QString copyFailure(const QString& why) {
     return QStringLiteral("无法先保存一份原有历史号码的副本（%1）").arg(why);
@@ -177,23 +219,24 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
         copy.lastIssue = image.draws.last().issue;
 
     // The .undo file last: a copy without it is only a history text file.
-    if (!writeHistoryTextFile(copy.textPath, image.draws, &why))
+    const QByteArray text = historyText(image.draws);
+    if (!writeFileDurably(copy.textPath, text, &why))
         return fail(why);
-    if (!writeFileDurably(copy.undoPath, image.toBytes(copy.taken, copy.reason), &why)) {
+    const QByteArray undo = image.toBytes(copy.taken, copy.reason);
+    if (!writeFileDurably(copy.undoPath, undo, &why)) {
         QFile::remove(copy.textPath);
         return fail(why);
     }
+    copy.textBytes = text.size();
+    copy.textSum = QCryptographicHash::hash(text, QCryptographicHash::Sha256);
+    copy.undoBytes = undo.size();
+    copy.undoSum = QCryptographicHash::hash(undo, QCryptographicHash::Sha256);
+    copy.plainBytes = plainSizeOf(undo);
     return copy;
 }
 
 void discardHistoryCopy(const HistoryCopy& copy) {
     removeFiles(copy);
-}
-
-void pruneHistoryCopies(const QString& programFolder) {
-    const QVector<Listed> all = listed(programFolder);
-    for (qsizetype i = kHistoryCopiesKept; i < all.size(); ++i)
-        removeFiles(all[i].copy);
 }
 
 std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString* error) {
@@ -213,6 +256,34 @@ std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString
     auto read = LishiImage::fromBytes(bytes, &why);
     if (!read)
         return fail(why);
+    return read;
+}
+
+HistoryCopy recordedCopy(const QString& programFolder, const QString& stem) {
+    HistoryCopy copy;
+    const QString base = QDir(copyFolder(programFolder)).filePath(stem);
+    copy.textPath = base + kTextSuffix;
+    copy.undoPath = base + kUndoSuffix;
+    if (const auto name = parseStem(stem)) {
+        copy.taken = name->taken;
+        copy.reason = name->reason;
+    }
+    return copy;
+}
+
+std::optional<LishiImage::Read> readRecordedCopy(const HistoryCopy& copy, QString* error) {
+    QString why;
+    if (!readChecked(copy.textPath, copy.textBytes, copy.textSum, &why))
+        return *error = why, std::nullopt;
+    const auto undo = readChecked(copy.undoPath, copy.undoBytes, copy.undoSum, &why);
+    if (!undo)
+        return *error = why, std::nullopt;
+    auto read = LishiImage::fromBytes(*undo, &why, copy.plainBytes);
+    if (!read) {
+        *error = QStringLiteral("副本 %1 无法读取：%2")
+                     .arg(QDir::toNativeSeparators(copy.undoPath), why);
+        return std::nullopt;
+    }
     return read;
 }
 

@@ -18,14 +18,13 @@ namespace quorvex {
 //   替换前的历史号码-<yyyyMMdd>-<HHmmss>[-<n>]-<what>.undo  every stored field (LishiImage), which
 //                                                          undo puts back exactly
 // n tells apart copies taken within one second. The .undo file is written last: without it the
-// .txt is a plain history file (as the import of earlier versions left them) that undo passes
-// over. The newest kHistoryCopiesKept copies are kept, older ones deleted; no other file of the
-// folder is touched.
+// .txt is a plain history file (as the import of earlier versions left them). The steps of the
+// history of changes (ChangeSteps.h) say which copies undo and redo use, and delete a copy with
+// its step; no other file of the folder is touched.
 
 inline QString historyCopyFolderName() {
     return QStringLiteral("历史号码");
 }
-constexpr int kHistoryCopiesKept = 30;
 
 // What a copy was taken before; its word goes into the file name.
 enum class CopyReason {
@@ -47,7 +46,15 @@ struct HistoryCopy {
     QString reason; // the word of the name; empty for copies of earlier versions
     int draws = 0;
     std::optional<qint64> lastIssue;
+    // What was written, as a step records it: a copy whose files differ is refused.
+    qint64 textBytes = 0;
+    QByteArray textSum; // SHA-256
+    qint64 undoBytes = 0;
+    QByteArray undoSum;
+    qint64 plainBytes = 0; // what the .undo file unpacks to
     bool restorable() const { return !undoPath.isEmpty(); }
+    // The name both files share, without folder and suffix.
+    QString stem() const;
 };
 
 // The copies in the folder, newest first, read from their names (nothing of their contents).
@@ -64,12 +71,15 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
 // Removes a copy taken for a change that then did not happen.
 void discardHistoryCopy(const HistoryCopy& copy);
 
-// Deletes the oldest copies beyond the kept number. Called once the change a copy was taken for
-// has committed, so that a change that fails costs no older copy.
-void pruneHistoryCopies(const QString& programFolder);
-
 // Reads a copy's .undo file whole; nothing and the reason when it is missing or damaged.
 std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString* error);
+
+// The copy a step recorded, from its name and what was written.
+HistoryCopy recordedCopy(const QString& programFolder, const QString& stem);
+// Reads a recorded copy after checking both its files against what was written: each must be a
+// regular file (no link, folder or FIFO) of the size and SHA-256 recorded, and the image must
+// unpack to the size recorded. Nothing and a reason naming the file otherwise.
+std::optional<LishiImage::Read> readRecordedCopy(const HistoryCopy& copy, QString* error);
 
 // "2026-03-15 14:25:01", as messages show the time of a copy.
 QString copyTimeText(const QDateTime& taken);

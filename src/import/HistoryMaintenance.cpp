@@ -1,6 +1,6 @@
 #include "HistoryMaintenance.h"
 
-#include "HistoryCopies.h"
+#include "HistoryChange.h"
 #include "HistoryTextFile.h"
 #include "TextImport.h"
 
@@ -54,15 +54,15 @@ using LimitOf = std::function<std::optional<qint64>(const QVector<DrawNumbers>&)
 // nothing), writes them to the backup, and rebuilds the history from the backup with bases.
 MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
                                    const ValueBases& bases, const LimitOf& limitOf,
-                                   CopyReason reason) {
+                                   CopyReason reason, const QString& stepName) {
     // The write lock is taken before the history is read, so no draw stored by another program
     // in between can be lost by the rewrite.
-    HistoryStore::Transaction lock(store);
-    if (!lock.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
+    HistoryChange change(store);
+    if (!change.begun())
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
     QString why;
     // Read once: the copy is this image, and its draws decide what is kept.
-    const auto image = readLishiImage(store, &why);
+    const LishiImage* image = change.readBefore(&why);
     if (!image)
         return failure(why + QStringLiteral("。"));
     const QVector<DrawNumbers>& draws = image->draws;
@@ -84,38 +84,39 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     const auto imported = backupDraws(backup, kept, &why);
     if (!imported)
         return failure(why);
-    const auto copy = keepHistoryCopy(store.folder(), *image, reason, &why);
-    if (!copy)
+    if (!change.keepCopy(reason, &why))
         return failure(why + QStringLiteral("。"));
-    auto undone = [&](const QString& message) {
-        discardHistoryCopy(*copy);
-        return failure(message);
-    };
     if (!writeHistoryTextFile(backup, kept, &why))
-        return undone(QStringLiteral("无法写入备份文件：%1。").arg(why));
+        return failure(QStringLiteral("无法写入备份文件：%1。").arg(why));
 
     ZodiacYear zodiacYear;
     if (!writeHistoryRows(store, *imported, bases, zodiacYear, &why))
-        return undone(QStringLiteral("重建历史号码时出错：%1。").arg(why));
-    if (!lock.commit(&why))
-        return undone(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
-    pruneHistoryCopies(store.folder());
-
-    report.copyFile = copy->textPath;
-    report.changed = true;
-    report.rebuilt = true;
+        return failure(QStringLiteral("重建历史号码时出错：%1。").arg(why));
     report.keptDraws = int(kept.size());
     if (!kept.isEmpty())
         report.lastIssue = kept.last().issue;
+    switch (change.commitReplacing(stepName, &why)) {
+    case HistoryChange::Outcome::Failed:
+        return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
+    case HistoryChange::Outcome::Unchanged:
+        report.unchanged = true;
+        report.removed.clear();
+        return report;
+    case HistoryChange::Outcome::Committed:
+        break;
+    }
+    report.copyFile = change.copy() ? change.copy()->textPath : QString();
+    report.changed = true;
+    report.rebuilt = true;
     return report;
 }
 
 // No compaction follows a rebuild: it rewrites the table in one transaction, which reuses the
 // pages it frees, so compacting would cost a second pass over the file for little space.
 MaintenanceReport rebuildKeeping(HistoryStore& store, const QString& folder,
-                                 const ValueBases& bases, const LimitOf& limitOf,
-                                 CopyReason reason) {
-    return rebuildUnderLock(store, folder, bases, limitOf, reason);
+                                 const ValueBases& bases, const LimitOf& limitOf, CopyReason reason,
+                                 const QString& stepName) {
+    return rebuildUnderLock(store, folder, bases, limitOf, reason, stepName);
 }
 
 QString issueRange(const QVector<DrawNumbers>& draws) {
@@ -130,7 +131,11 @@ QString MaintenanceReport::message() const {
     if (failed())
         return error;
     QString out;
-    if (removed.isEmpty() && keptDraws == 0) {
+    if (unchanged) {
+        out = QStringLiteral(
+            "没有删除历史号码，按当前的生肖和段数设置重新计算也没有改变任何一期：历史号码"
+            "未作改动，没有记下可撤销的一步。");
+    } else if (removed.isEmpty() && keptDraws == 0) {
         out = QStringLiteral("历史号码是空的，没有可删除的记录。");
     } else if (removed.isEmpty()) {
         out = rebuilt ? QStringLiteral("没有删除历史号码；已按当前的生肖和段数设置重新计算 %1 期。")
@@ -178,63 +183,49 @@ qint64 dropLastLimit(qint64 lastIssue, qint64 n) {
 MaintenanceReport eraseLastDraw(HistoryStore& store) {
     MaintenanceReport report;
     {
-        HistoryStore::Transaction lock(store);
-        if (!lock.begun())
-            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
+        HistoryChange change(store);
+        if (!change.begun())
+            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
         QString why;
-        const std::optional<StoredDraw> last = store.lastDraw(&why);
-        if (!why.isEmpty())
-            return failure(QStringLiteral("无法读取历史号码：%1。").arg(why));
-        if (!last)
-            return report; // empty history: nothing to delete
-        const auto copy = keepHistoryCopy(store, CopyReason::EraseLast, &why);
-        if (!copy)
+        const LishiImage* image = change.readBefore(&why);
+        if (!image)
             return failure(why + QStringLiteral("。"));
-        auto undone = [&](const QString& message) {
-            discardHistoryCopy(*copy);
-            return failure(message);
-        };
-        if (!store.deleteLastDraw(&why))
-            return undone(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
-        const std::optional<StoredDraw> now = store.lastDraw(&why);
-        if (!why.isEmpty())
-            return undone(QStringLiteral("无法读取历史号码：%1。").arg(why));
-        report.keptDraws = int(store.drawCount(&why));
-        if (!why.isEmpty())
-            return undone(QStringLiteral("无法读取历史号码：%1。").arg(why));
-        if (!lock.commit(&why))
-            return undone(QStringLiteral("无法删除第 %1 期：%2。").arg(last->issue).arg(why));
-        pruneHistoryCopies(store.folder());
-        report.copyFile = copy->textPath;
+        if (image->draws.isEmpty())
+            return report; // empty history: nothing to delete
+        const DrawNumbers last = image->draws.last();
+        if (!change.keepCopy(CopyReason::EraseLast, &why))
+            return failure(why + QStringLiteral("。"));
+        if (!store.deleteLastDraw(&why) || change.commitReplacing(stepName::eraseLast(), &why) !=
+                                               HistoryChange::Outcome::Committed)
+            return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last.issue).arg(why));
+        report.copyFile = change.copy()->textPath;
         report.changed = true;
-        report.removed.append({last->issue, last->attributes.numbers()});
-        if (now)
-            report.lastIssue = now->issue;
+        report.removed.append(last);
+        report.keptDraws = int(image->draws.size()) - 1;
+        if (report.keptDraws > 0)
+            report.lastIssue = image->draws[report.keptDraws - 1].issue;
     }
     compactAfter(store, report);
     return report;
 }
 
 MaintenanceReport clearHistory(HistoryStore& store) {
-    HistoryStore::Transaction lock(store);
-    if (!lock.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
+    HistoryChange change(store);
+    if (!change.begun())
+        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
     QString why;
-    const auto image = readLishiImage(store, &why);
+    const LishiImage* image = change.readBefore(&why);
     if (!image)
         return failure(why + QStringLiteral("。"));
     MaintenanceReport report;
     if (image->draws.isEmpty())
         return report;
-    const auto copy = keepHistoryCopy(store.folder(), *image, CopyReason::Clear, &why);
-    if (!copy)
+    if (!change.keepCopy(CopyReason::Clear, &why))
         return failure(why + QStringLiteral("。"));
-    if (!store.Delrec(&why) || !lock.commit(&why)) {
-        discardHistoryCopy(*copy);
+    if (!store.Delrec(&why) ||
+        change.commitReplacing(stepName::clear(), &why) != HistoryChange::Outcome::Committed)
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
-    }
-    pruneHistoryCopies(store.folder());
-    report.copyFile = copy->textPath;
+    report.copyFile = change.copy()->textPath;
     report.changed = true;
     report.removed = image->draws;
     return report;
@@ -246,7 +237,7 @@ MaintenanceReport keepToIssue(HistoryStore& store, const QString& folder, qint64
         return failure(QStringLiteral("保留到的期号必须是正整数。"));
     return rebuildKeeping(
         store, folder, bases, [&](const QVector<DrawNumbers>&) { return lastKept; },
-        CopyReason::KeepTo);
+        CopyReason::KeepTo, stepName::keepTo(lastKept));
 }
 
 MaintenanceReport dropLastIssues(HistoryStore& store, const QString& folder, qint64 count,
@@ -260,7 +251,7 @@ MaintenanceReport dropLastIssues(HistoryStore& store, const QString& folder, qin
                 return std::nullopt;
             return dropLastLimit(draws.last().issue, count);
         },
-        CopyReason::DropLast);
+        CopyReason::DropLast, stepName::dropLast(count));
 }
 
 MaintenanceReport rebuildHistory(HistoryStore& store, const QString& folder,
@@ -270,7 +261,7 @@ MaintenanceReport rebuildHistory(HistoryStore& store, const QString& folder,
         [](const QVector<DrawNumbers>&) {
             return std::optional<qint64>(std::numeric_limits<qint64>::max());
         },
-        CopyReason::Rebuild);
+        CopyReason::Rebuild, stepName::rebuild());
 }
 
 } // namespace quorvex

@@ -12,8 +12,9 @@ namespace quorvex {
 // The commands that take draws out of the history. The window and the CLI only ask the user
 // and show the report; every decision and every write is here.
 //
-// Each first keeps a copy of the whole history as its transaction reads it (HistoryCopies.h),
-// which undo can put back; a copy that cannot be written stops the command.
+// Each is one step of the history of changes (HistoryChange.h): it first keeps a copy of the
+// whole history as its transaction reads it, which undo puts back; a copy that cannot be written
+// stops the command, and a command that would change nothing records no step.
 //
 // The two commands that keep part of the history, and the rebuild, go through the backup
 // "lsbf.txt" in the program's folder: it is written completely, synced and read back as the
@@ -27,6 +28,7 @@ inline QString backupFileName() {
 // What a maintenance command did.
 struct MaintenanceReport {
     bool changed = false;            // a change was committed
+    bool unchanged = false;          // it would have changed nothing: no step was recorded
     QString error;                   // why nothing changed; the history is as it was
     QString warning;                 // trouble after the committed change (the compaction)
     QVector<DrawNumbers> removed;    // the draws taken out, oldest first

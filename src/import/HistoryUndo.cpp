@@ -1,6 +1,10 @@
 #include "HistoryUndo.h"
 
+#include "history/SqliteStatement.h"
+
 #include <QDir>
+
+#include <limits>
 
 namespace quorvex {
 
@@ -8,77 +12,225 @@ namespace {
 
 const QString kUnchanged = QStringLiteral("历史号码未作改动。");
 
-UndoReport failure(const QString& why) {
-    UndoReport r;
-    r.error = why + kUnchanged;
-    return r;
+QString quotedStep(const ChangeStep& step) {
+    return QStringLiteral("“%1”（%2）").arg(step.name, copyTimeText(step.taken));
 }
+
+// Takes one step back or forward in one write transaction.
+class StepMove {
+public:
+    StepMove(HistoryStore& store, bool redo) : store_(store), lock_(store) { report_.redo = redo; }
+
+    UndoReport run() {
+        if (!lock_.begun())
+            return fail(QStringLiteral("无法写入历史数据库：%1。").arg(lock_.beginError()));
+        QString why;
+        const auto steps = readSteps(store_, &why, true);
+        if (!steps)
+            return fail(why + QStringLiteral("。"));
+        const ChangeStep* next = report_.redo ? nextRedo(*steps) : nextUndo(*steps);
+        if (!next) {
+            report_.nothing = true;
+            return fail(report_.redo ? QStringLiteral("没有可以重做的修改。")
+                                     : QStringLiteral("没有可以撤销的修改。"));
+        }
+        step_ = *next;
+        report_.stepName = step_.name;
+        report_.stepTaken = step_.taken;
+        const bool moved = step_.kind == StepKind::Added
+                               ? (report_.redo ? redoAdded(&why) : undoAdded(&why))
+                               : (report_.redo ? redoReplaced(&why) : undoReplaced(&why));
+        if (!moved)
+            return fail(why);
+        step_.undone = !report_.redo;
+        if (!markStep(store_, step_, &why) || !afterwards(&why) || !lock_.commit(&why))
+            return fail(QStringLiteral("%1%2时出错：%3。")
+                            .arg(report_.redo ? QStringLiteral("重做") : QStringLiteral("撤销"),
+                                 quotedStep(step_), why));
+        report_.done = true;
+        if (saved_)
+            report_.savedCopy = saved_->textPath;
+        return report_;
+    }
+
+private:
+    UndoReport fail(const QString& why) {
+        if (saved_)
+            discardHistoryCopy(*saved_);
+        saved_.reset();
+        report_.error = why + kUnchanged;
+        report_.done = false;
+        return report_;
+    }
+
+    QString changedElsewhere() const {
+        return report_.redo
+                   ? QStringLiteral("撤销%1之后，历史号码被另一个程序改动过，重做会丢掉那些改"
+                                    "动：没有重做。")
+                         .arg(quotedStep(step_))
+                   : QStringLiteral("%1之后，历史号码被另一个程序改动过，撤销会丢掉那些改动："
+                                    "没有撤销。")
+                         .arg(quotedStep(step_));
+    }
+
+    // The rows the step appended, as it kept them.
+    std::optional<LishiImage> addedRows(QString* error) const {
+        QString why;
+        auto read = LishiImage::fromBytes(step_.added, &why);
+        if (!read) {
+            *error = QStringLiteral("修改记录%1已损坏：%2。").arg(quotedStep(step_), why);
+            return std::nullopt;
+        }
+        return std::move(read->image);
+    }
+
+    bool undoAdded(QString* error) {
+        const auto added = addedRows(error);
+        if (!added)
+            return false;
+        QString why;
+        const auto now = readLishiImage(store_, &why, step_.firstAdded);
+        if (!now)
+            return *error = why + QStringLiteral("。"), false;
+        if (now->columns != added->columns || now->cells != added->cells)
+            return *error = changedElsewhere(), false;
+        return deleteFrom(step_.firstAdded, error);
+    }
+
+    bool redoAdded(QString* error) {
+        const auto added = addedRows(error);
+        if (!added)
+            return false;
+        QString why;
+        const auto now = readLishiImage(store_, &why, step_.firstAdded);
+        if (!now)
+            return *error = why + QStringLiteral("。"), false;
+        if (now->rows != 0)
+            return *error = changedElsewhere(), false;
+        return insertLishiRows(store_, *added, error);
+    }
+
+    bool undoReplaced(QString* error) {
+        QString why;
+        const auto now = readLishiImage(store_, &why);
+        if (!now)
+            return *error = why + QStringLiteral("。"), false;
+        if (now->contentHash() != step_.afterHash)
+            return *error = changedElsewhere(), false;
+        const auto target = copyOf(step_.before, step_.beforeHash, error);
+        if (!target)
+            return false;
+        // The history this undo replaces is what a redo puts back: kept once, on the first undo.
+        if (!step_.after && now->rows > 0) {
+            saved_ = keepHistoryCopy(store_.folder(), *now, CopyReason::Undo, &why);
+            if (!saved_)
+                return *error = why + QStringLiteral("，没有撤销。"), false;
+            step_.after = saved_;
+        }
+        return writeLishiImage(store_, *target, error);
+    }
+
+    bool redoReplaced(QString* error) {
+        QString why;
+        const auto now = readLishiImage(store_, &why);
+        if (!now)
+            return *error = why + QStringLiteral("。"), false;
+        if (now->contentHash() != step_.beforeHash)
+            return *error = changedElsewhere(), false;
+        const auto target = copyOf(step_.after, step_.afterHash, error);
+        return target && writeLishiImage(store_, *target, error);
+    }
+
+    // The history a copy holds, checked against the hash the step recorded; an empty history
+    // where the step kept no copy.
+    std::optional<LishiImage> copyOf(const std::optional<HistoryCopy>& copy, const QByteArray& hash,
+                                     QString* error) const {
+        const QString verb = report_.redo ? QStringLiteral("重做") : QStringLiteral("撤销");
+        QString why;
+        std::optional<LishiImage> image;
+        if (copy) {
+            auto read = readRecordedCopy(*copy, &why);
+            if (!read)
+                return *error = why + QStringLiteral("，不能%1%2。").arg(verb, quotedStep(step_)),
+                       std::nullopt;
+            image = std::move(read->image);
+        } else {
+            // The table's columns and no row: the empty history as hashed when it was recorded.
+            image = readLishiImage(store_, &why, std::numeric_limits<qint64>::max());
+            if (!image)
+                return *error = why + QStringLiteral("。"), std::nullopt;
+            image->rows = 0;
+            image->cells.clear();
+            image->draws.clear();
+        }
+        if (image->contentHash() != hash)
+            return *error = QStringLiteral("修改记录%1与它的副本不符，不能%2。")
+                                .arg(quotedStep(step_), verb),
+                   std::nullopt;
+        return image;
+    }
+
+    bool deleteFrom(qint64 issue, QString* error) {
+        SqliteStatement q(store_);
+        if (q.prepare(QStringLiteral("DELETE FROM Lishi WHERE SQQH >= ?"))) {
+            q.bind(1, issue);
+            if (q.exec())
+                return true;
+        }
+        *error = q.errorText();
+        return false;
+    }
+
+    // What the history holds once the step is taken, for the report.
+    bool afterwards(QString* error) {
+        const auto span = store_.span(error);
+        if (!span)
+            return false;
+        if (!span->empty)
+            report_.lastIssue = span->lastIssue;
+        QString why;
+        report_.draws = int(store_.drawCount(&why));
+        if (!why.isEmpty())
+            return *error = why, false;
+        return true;
+    }
+
+    HistoryStore& store_;
+    HistoryStore::Transaction lock_;
+    ChangeStep step_;
+    std::optional<HistoryCopy> saved_;
+    UndoReport report_;
+};
 
 } // namespace
 
 QString UndoReport::message() const {
     if (failed())
         return error;
-    QString out =
-        QStringLiteral("已恢复到 %1 之前的历史号码：%2 期").arg(copyTimeText(copyTaken)).arg(draws);
+    QString out = QStringLiteral("已%1“%2”（%3）：现有 %4 期历史号码")
+                      .arg(redo ? QStringLiteral("重做") : QStringLiteral("撤销"), stepName,
+                           copyTimeText(stepTaken))
+                      .arg(draws);
     if (lastIssue)
         out += QStringLiteral("，最后一期 %1").arg(*lastIssue);
     out += QStringLiteral("。");
     if (!savedCopy.isEmpty())
-        out += QStringLiteral("恢复前的历史号码已保存在 %1，可再次撤销。")
+        out += QStringLiteral("撤销前的历史号码已保存在 %1。")
                    .arg(QDir::toNativeSeparators(savedCopy));
     return out;
 }
 
-UndoReport undoLastChange(HistoryStore& store) {
-    // The copies are written under the write lock, so the newest one cannot change meanwhile.
-    HistoryStore::Transaction lock(store);
-    if (!lock.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(lock.beginError()));
-    QString why;
-    const auto current = readLishiImage(store, &why);
-    if (!current)
-        return failure(why + QStringLiteral("。"));
-    // The newest copy that differs from the history as it stands: one that holds it already was
-    // kept for a change that never came to pass (or changed nothing), and putting it back would
-    // change nothing.
-    std::optional<LishiImage::Read> target;
-    HistoryCopy from;
-    for (const HistoryCopy& copy : listHistoryCopies(store.folder())) {
-        if (!copy.restorable())
-            continue;
-        auto read = readHistoryCopy(copy, &why);
-        if (!read)
-            return failure(why + QStringLiteral("。"));
-        if (read->image.columns == current->columns && read->image.cells == current->cells)
-            continue;
-        target = std::move(read);
-        from = copy;
-        break;
-    }
-    if (!target)
-        return failure(QStringLiteral("没有可以撤销的修改：文件夹 %1 中没有修改前保存的副本。")
-                           .arg(QDir::toNativeSeparators(
-                               QDir(store.folder()).filePath(historyCopyFolderName()))));
+UndoReport undoStep(HistoryStore& store) {
+    return StepMove(store, false).run();
+}
 
-    const auto saved = keepHistoryCopy(store.folder(), *current, CopyReason::Undo, &why);
-    if (!saved)
-        return failure(why + QStringLiteral("，没有撤销。"));
-    if (!writeLishiImage(store, target->image, &why) || !lock.commit(&why)) {
-        discardHistoryCopy(*saved);
-        return failure(QStringLiteral("撤销时出错：%1。").arg(why));
-    }
-    pruneHistoryCopies(store.folder());
-    UndoReport report;
-    report.restored = true;
-    report.copyTaken = target->taken;
-    report.copyReason = target->reason;
-    report.draws = int(target->image.rows);
-    if (!target->image.draws.isEmpty())
-        report.lastIssue = target->image.draws.last().issue;
-    report.restoredFrom = from.undoPath;
-    report.savedCopy = saved->textPath;
-    return report;
+UndoReport redoStep(HistoryStore& store) {
+    return StepMove(store, true).run();
+}
+
+std::optional<QVector<ChangeStep>> listSteps(const HistoryStore& store, QString* error) {
+    HistoryStore::ReadSnapshot snapshot(store);
+    return readSteps(store, error);
 }
 
 } // namespace quorvex

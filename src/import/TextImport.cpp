@@ -1,6 +1,6 @@
 #include "TextImport.h"
 
-#include "HistoryCopies.h"
+#include "HistoryChange.h"
 
 #include <QDir>
 
@@ -299,21 +299,31 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
     QString why;
     // The history being replaced is kept as a copy first, read inside the replacing transaction
     // so that no draw stored meanwhile escapes it.
-    std::optional<HistoryCopy> copy;
-    auto keepCopy = [&](QString* error) {
-        copy = keepHistoryCopy(store, CopyReason::Import, error);
-        return copy.has_value();
-    };
-    if (!replaceHistory(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why,
-                        keepCopy)) {
-        if (copy)
-            discardHistoryCopy(*copy);
+    HistoryChange change(store);
+    auto failed = [&](const QString& why) {
         report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
         return report;
+    };
+    if (!change.begun())
+        return failed(change.beginError());
+    const LishiImage* before = change.readBefore(&why);
+    if (!before || !change.keepCopy(CopyReason::Import, &why))
+        return failed(why);
+    if (!writeHistoryRows(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why))
+        return failed(why);
+    switch (change.commitReplacing(stepName::import(path), &why)) {
+    case HistoryChange::Outcome::Failed:
+        return failed(why);
+    case HistoryChange::Outcome::Unchanged:
+        report.unchanged = true;
+        report.storedDraws = int(contents.draws.size());
+        return report;
+    case HistoryChange::Outcome::Committed:
+        break;
     }
-    pruneHistoryCopies(store.folder());
-    report.replacedHistoryFile = copy->textPath;
-    report.replacedDraws = copy->draws;
+    if (change.copy())
+        report.replacedHistoryFile = change.copy()->textPath;
+    report.replacedDraws = int(before->rows);
     report.replaced = true;
     report.storedDraws = int(contents.draws.size());
     report.firstIssue = contents.draws.first().issue;
@@ -328,7 +338,12 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
 
 QString ImportReport::summary(int listedProblems) const {
     QString out;
-    if (!replaced) {
+    if (unchanged) {
+        out = QStringLiteral(
+                  "文件中的 %1 期历史号码与现有的历史号码完全相同：历史号码未作改动，没有记下"
+                  "可撤销的一步。")
+                  .arg(storedDraws);
+    } else if (!replaced) {
         out = error;
     } else {
         out = QStringLiteral("已读入 %1 期历史号码（第 %2 至 %3 期），原有历史号码已被替换。")

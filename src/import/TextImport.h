@@ -71,8 +71,9 @@ bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
                     const std::function<bool(QString*)>& beforeDeleting = {});
 
 struct ImportReport {
-    bool replaced = false; // the history now holds the file's draws
-    QString error;         // why nothing changed
+    bool replaced = false;  // the history now holds the file's draws
+    bool unchanged = false; // the file holds the history as it stands: no step was recorded
+    QString error;          // why nothing changed
     int storedDraws = 0;
     qint64 firstIssue = 0;
     qint64 lastIssue = 0;

@@ -1,6 +1,6 @@
 #include "UpdateApply.h"
 
-#include "HistoryCopies.h"
+#include "HistoryChange.h"
 
 #include "history/DrawBulkWriter.h"
 
@@ -22,10 +22,7 @@ bool readHistoryBounds(HistoryStore& store, HistoryBounds* bounds, QString* erro
 bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<ScannedDraw>& draws,
                  const ValueBases& bases, ZodiacYear& zodiacYear, int* cleared, QString* error,
                  QString* copyFile) {
-    std::optional<HistoryCopy> copy;
     auto fail = [&](const QString& why) {
-        if (copy)
-            discardHistoryCopy(*copy);
         if (error)
             *error = why;
         return false;
@@ -34,9 +31,11 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
         *cleared = 0;
     if (copyFile)
         copyFile->clear();
-    HistoryStore::Transaction transaction(store);
-    if (!transaction.begun())
-        return fail(QStringLiteral("无法开始写入历史数据库。"));
+    if (draws.isEmpty())
+        return fail(QStringLiteral("没有要保存的开奖号码。"));
+    HistoryChange change(store);
+    if (!change.begun())
+        return fail(QStringLiteral("无法开始写入历史数据库：%1").arg(change.beginError()));
     // Inside the transaction: what is checked here is what the draws are chained to.
     HistoryBounds now;
     QString why;
@@ -47,13 +46,10 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
 
     std::optional<DrawAttributes> previous;
     if (plan.clearHistory) {
-        copy = keepHistoryCopy(store, CopyReason::UpdateRetention, &why);
-        if (!copy)
+        if (!change.readBefore(&why) || !change.keepCopy(CopyReason::UpdateRetention, &why))
             return fail(why + QStringLiteral("，没有删除原有的历史号码。"));
         if (!store.Delrec(&why))
             return fail(QStringLiteral("无法删除原有的历史号码：%1").arg(why));
-        if (cleared)
-            *cleared = copy->draws;
     } else if (plan.storedLast) {
         const auto last = store.lastDraw(&why);
         if (!last)
@@ -71,12 +67,18 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
         if (!previous)
             return fail(why);
     }
-    if (!transaction.commit(&why))
+    // The retention and the draws after it are one step; draws only appended are another kind.
+    const QString name = stepName::update(draws.first().issue, draws.last().issue);
+    const auto outcome = plan.clearHistory ? change.commitReplacing(name, &why)
+                                           : change.commitAdding(name, draws.first().issue, &why);
+    if (outcome == HistoryChange::Outcome::Failed)
         return fail(QStringLiteral("无法保存更新的历史号码：%1").arg(why));
-    if (copy)
-        pruneHistoryCopies(store.folder());
-    if (copy && copyFile)
-        *copyFile = copy->textPath;
+    if (outcome == HistoryChange::Outcome::Committed && change.copy()) {
+        if (cleared)
+            *cleared = change.copy()->draws;
+        if (copyFile)
+            *copyFile = change.copy()->textPath;
+    }
     return true;
 }
 

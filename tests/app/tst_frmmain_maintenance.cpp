@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 
 using namespace quorvex;
 using namespace quorvex::test;
@@ -24,7 +25,7 @@ private slots:
     void clearAsksFirst();
     void baseChangeRebuildsWhenAgreed_data();
     void baseChangeRebuildsWhenAgreed();
-    void undoOnTheGridPutsTheDrawBack();
+    void ctrlZAndCtrlYWalkTheSteps();
     void storedValuesOfAnotherBaseAreOffered();
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
@@ -254,28 +255,64 @@ void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed() {
         QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3 + (agreed ? 0 : 1));
 }
 
-// Ctrl+Z on the history grid undoes the last change, and says what it restored.
-void FrmMainMaintenanceTest::undoOnTheGridPutsTheDrawBack() {
+// Alt+D, two typed draws and a clear: Ctrl+Z on the grid (or on the empty-history hint in it)
+// takes them back newest first, Ctrl+Y and Ctrl+Shift+Z make them again; the entries are named
+// after their steps, and each step is said in the status bar, not in a dialog.
+void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
     TempHistory h;
     h.appendMany(2013001, sampleDraws(kDraws));
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
     showActive(w);
-    child<QPushButton>(w, "Command3")->click();
-    QCOMPARE(h.store().drawCount(), kDraws - 1);
+    auto* undo = child<QAction>(w, "mnuUndo");
+    auto* redo = child<QAction>(w, "mnuRedo");
+    QVERIFY(!undo->isEnabled() && !redo->isEnabled());
+    QVector<TableRows> states{tableRows(h.store())};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+    QTRY_COMPARE(h.store().drawCount(), kDraws - 1);
+    states << tableRows(h.store());
+    for (const QString& first : {QStringLiteral("01"), QStringLiteral("09")}) {
+        for (int i = 1; i <= 5; ++i)
+            QTest::keyClicks(child<QLineEdit>(w, QStringLiteral("MaskEdBox1_%1").arg(i)),
+                             i == 1 ? first : QStringLiteral("%1").arg(i + 1, 2, 10, QChar('0')));
+        QTRY_COMPARE(h.store().drawCount(), kDraws - 1 + states.size() - 1);
+        states << tableRows(h.store());
+    }
+    dialogs.answerQuestion(true);
+    child<QAction>(w, "mnuClear")->trigger();
+    QCOMPARE(h.store().drawCount(), 0);
+    states << tableRows(h.store());
+    QCOMPARE(undo->text(), QStringLiteral("撤销：清空(&U)"));
+    dialogs.clear();
+
+    const QStringList names{QStringLiteral("删除最后一期"), QStringLiteral("输入第 2013100 期"),
+                            QStringLiteral("输入第 2013101 期"), QStringLiteral("清空")};
     historyGrid(w)->setFocus();
     QTRY_VERIFY(historyGrid(w)->hasFocus());
-    QTest::keyClick(historyGrid(w), Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(h.store().drawCount(), kDraws);
-    QVERIFY2(dialogs.asked().last().text.contains(QStringLiteral("已恢复到")),
-             qPrintable(dialogs.asked().last().text));
-    QCOMPARE(historyGrid(w)->model()->rowCount(), kDraws);
+    for (qsizetype k = states.size() - 1; k > 0; --k) {
+        QCOMPARE(undo->text(), QStringLiteral("撤销：%1(&U)").arg(names[k - 1]));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY2(tableRows(h.store()) == states[k - 1], qPrintable(names[k - 1]));
+        QVERIFY2(w.statusBar()->currentMessage().startsWith(
+                     QStringLiteral("已撤销“%1”").arg(names[k - 1])),
+                 qPrintable(w.statusBar()->currentMessage()));
+        QCOMPARE(historyGrid(w)->model()->rowCount(), states[k - 1].size());
+    }
+    QVERIFY(!undo->isEnabled());
+    for (qsizetype k = 1; k < states.size(); ++k) {
+        QCOMPARE(redo->text(), QStringLiteral("重做：%1(&Y)").arg(names[k - 1]));
+        QTest::keyClick(QApplication::focusWidget(), k % 2 ? Qt::Key_Y : Qt::Key_Z,
+                        k % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY2(tableRows(h.store()) == states[k], qPrintable(names[k - 1]));
+    }
+    QVERIFY(!redo->isEnabled());
+    QCOMPARE(dialogs.asked().size(), 0);
     // In a text box, Ctrl+Z is the box's own.
     auto* box = child<QLineEdit>(w, "MaskEdBox1_1");
     box->setFocus();
     QTRY_VERIFY(box->hasFocus());
     QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(h.store().drawCount(), kDraws);
+    QCOMPARE(tableRows(h.store()), states.last());
 }
 
 // A history stored under the other zodiac base: the start offers the rebuild; refused, a zodiac

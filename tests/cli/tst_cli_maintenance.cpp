@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <QtTest>
 
@@ -27,9 +28,7 @@ private slots:
     void badUsageChangesNothing();
     void rebuildUsesTheStoredBases();
     void failedRebuildExitsOneAndKeepsTheHistory();
-    void undoPutsBackWhatACommandChanged_data();
-    void undoPutsBackWhatACommandChanged();
-    void nothingToUndoExitsOne();
+    void undoAndRedoWalkEveryCommand();
     void searchOnValuesOfOtherBasesIsRefused_data();
     void searchOnValuesOfOtherBasesIsRefused();
 
@@ -38,6 +37,8 @@ private:
     // Issue and numbers of every stored draw, as history lines.
     QStringList stored();
     QVariant field(qint64 issue, const QString& column);
+    // Every stored field of every row, as the sqlite3 program would dump it.
+    QStringList dump();
 
     std::unique_ptr<QTemporaryDir> home_;
     QString folder_;
@@ -81,6 +82,26 @@ QStringList CliMaintenanceTest::stored() {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("s"));
     return lines;
+}
+
+QStringList CliMaintenanceTest::dump() {
+    QStringList rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("d"));
+        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
+        QSqlQuery q(db);
+        if (db.open() && q.exec("SELECT * FROM Lishi ORDER BY SQQH")) {
+            while (q.next()) {
+                QStringList cells;
+                for (int c = 0; c < q.record().count(); ++c)
+                    cells << (q.isNull(c) ? QStringLiteral("NULL") : q.value(c).toString());
+                rows << cells.join(QLatin1Char('|'));
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("d"));
+    return rows;
 }
 
 QVariant CliMaintenanceTest::field(qint64 issue, const QString& column) {
@@ -198,54 +219,65 @@ void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory() {
     }
 }
 
-void CliMaintenanceTest::undoPutsBackWhatACommandChanged_data() {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("delete-last") << QStringList{"delete-last"};
-    QTest::newRow("drop-last 2") << QStringList{"drop-last", "2"};
-    QTest::newRow("keep-to 2013042") << QStringList{"keep-to", "2013042"};
-    QTest::newRow("clear --yes") << QStringList{"clear", "--yes"};
-    QTest::newRow("rebuild with other bases") << QStringList{"rebuild"};
-}
-
-void CliMaintenanceTest::undoPutsBackWhatACommandChanged() {
-    QFETCH(QStringList, arguments);
+// Every kind of change the CLI makes is a step: undo takes them back one by one to the empty
+// history the set-up's import started from, redo makes them again, each time exactly as dumped
+// then; a rebuild that changes nothing is no step.
+void CliMaintenanceTest::undoAndRedoWalkEveryCommand() {
     QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[IniSetting]\nSxIni=0\nDsIni=0\n");
     ini.close();
-    const QVariant zodiac = field(2013043, "txtHisLstSx");
-    Result r = cli(arguments);
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    // The command names the copy it kept.
-    QVERIFY2(r.out.contains(QStringLiteral("历史号码/替换前的历史号码-")), qPrintable(r.out));
-    const QStringList after = stored();
+    const QList<QStringList> commands{
+        {"append", "01", "02", "03", "04", "05"},
+        {"append", "06", "07", "08", "09", "10"},
+        {"delete-last"},
+        {"rebuild"},
+        {"rebuild"},
+        {"drop-last", "2"},
+        {"keep-to", "2013042"},
+        {"clear", "--yes"},
+        {"append", "--issue", "2013050", "11", "12", "13", "14", "15"}};
+    QVector<QStringList> states{{}, dump()};
+    for (const QStringList& command : commands) {
+        const Result r = cli(command);
+        QVERIFY2(r.code == 0, qPrintable(command.join(' ') + r.err));
+        if (dump() == states.last())
+            QVERIFY2(r.out.contains(QStringLiteral("未作改动")), qPrintable(r.out));
+        else
+            states << dump();
+    }
+    QCOMPARE(states.size(), commands.size() + 1); // the set-up's import, one rebuild left out
+    Result r = cli({"undo", "--list"});
+    QCOMPARE(r.code, 0);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), states.size() - 1);
+    QVERIFY2(lines.first().endsWith(QStringLiteral("输入第 2013050 期  ← 下一次撤销")),
+             qPrintable(lines.first()));
+    QVERIFY2(lines.last().contains(QStringLiteral("读入 draws.txt")), qPrintable(lines.last()));
 
-    r = cli({"undo"});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.startsWith(QStringLiteral("已恢复到 ")), qPrintable(r.out));
-    QVERIFY2(r.out.contains(QStringLiteral("5 期，最后一期 2013045")), qPrintable(r.out));
-    QCOMPARE(stored(), kDraws);
-    QCOMPARE(field(2013043, "txtHisLstSx"), zodiac);
-    // And undone in turn.
-    r = cli({"undo"});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QCOMPARE(stored(), after);
-}
-
-void CliMaintenanceTest::nothingToUndoExitsOne() {
-    // The import of the set-up kept the empty history it replaced: undo puts that back.
-    Result r = cli({"undo"});
-    QVERIFY2(r.code == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains(QStringLiteral("0 期")), qPrintable(r.out));
-    QCOMPARE(stored(), QStringList());
-    QVERIFY(QDir(QDir(folder_).filePath(QStringLiteral("历史号码"))).removeRecursively());
-    r = cli({"undo"});
-    QCOMPARE(r.code, 1);
-    QCOMPARE(r.out, QString());
-    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: 没有可以撤销的修改")),
-             qPrintable(r.err));
-    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    for (qsizetype k = states.size() - 1; k > 0; --k) {
+        r = cli({"undo"});
+        QVERIFY2(r.code == 0 && r.out.startsWith(QStringLiteral("已撤销“")), qPrintable(r.err));
+        QCOMPARE(dump(), states[k - 1]);
+    }
+    for (const char* verb : {"undo", "redo"}) {
+        if (QByteArray(verb) == "redo")
+            for (qsizetype k = 1; k < states.size(); ++k) {
+                r = cli({"redo"});
+                QVERIFY2(r.code == 0 && r.out.startsWith(QStringLiteral("已重做“")),
+                         qPrintable(r.err));
+                QCOMPARE(dump(), states[k]);
+            }
+        r = cli({verb});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: 没有可以%1的修改")
+                                      .arg(QByteArray(verb) == "undo" ? "撤销" : "重做")),
+                 qPrintable(r.err));
+        QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    }
     QCOMPARE(cli({"undo", "now"}).code, 2);
+    QCOMPARE(cli({"redo", "--list"}).code, 2);
 }
 
 void CliMaintenanceTest::searchOnValuesOfOtherBasesIsRefused_data() {

@@ -1,18 +1,25 @@
-// The copies every change that removes or replaces draws keeps first, and undo, which puts the
-// newest back: exactly, after any of those changes, also when killed at any moment.
+// The history of changes: every change of the stored draws is a step that undo takes back and
+// redo makes again, exactly and in order; a change that removes or replaces draws keeps a copy
+// first; a damaged or outdated step is refused; a kill leaves before or after.
 #include "ChildKill.h"
 #include "FollowOracle.h"
 #include "import/HistoryMaintenance.h"
 #include "import/HistoryUndo.h"
 #include "import/TextImport.h"
+#include "import/TypedDraw.h"
 #include "import/UpdateApply.h"
 #include "TestHistory.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <random>
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +28,17 @@ using namespace quorvex::test;
 
 namespace {
 
-enum class Change { EraseLast, Clear, KeepTo, DropLast, Rebuild, Import, UpdateRetention };
+enum class Change {
+    EraseLast,
+    Clear,
+    KeepTo,
+    DropLast,
+    Rebuild,
+    Import,
+    UpdateRetention,
+    Typed,
+    Update
+};
 
 // A history as other programs and earlier settings may leave it: half derived with one pair of
 // bases and half with the other, a text where a number belongs, NULLs, a real, a blob, strQQH
@@ -71,14 +88,40 @@ QString runChange(Change change, HistoryStore& store, const QString& importFile)
         return eraseLastDraw(store).error;
     case Change::Clear:
         return clearHistory(store).error;
-    case Change::KeepTo:
-        return keepToIssue(store, folder, 2001010, {}).error;
+    case Change::KeepTo: {
+        const auto last = store.lastDraw();
+        return keepToIssue(store, folder, last ? last->issue - 3 : 2001010, {}).error;
+    }
     case Change::DropLast:
         return dropLastIssues(store, folder, 5, {}).error;
     case Change::Rebuild:
         return rebuildHistory(store, folder, {0, 1}).error;
     case Change::Import:
         return importHistoryFile(store, importFile, {}).error;
+    case Change::Typed: {
+        ZodiacYear zodiacYear;
+        QString why;
+        const auto last = store.lastDraw();
+        storeTypedDraw(store, randomDraws(1, quint32(last ? last->issue : 1)).first(), std::nullopt,
+                       std::nullopt, {}, zodiacYear, QDate(2026, 5, 1), &why);
+        return why;
+    }
+    case Change::Update: {
+        HistoryBounds bounds;
+        QString why;
+        if (!readHistoryBounds(store, &bounds, &why))
+            return why;
+        UpdatePlan plan;
+        plan.storedFirst = bounds.first;
+        plan.storedLast = bounds.last;
+        plan.continues = bounds.last;
+        QVector<ScannedDraw> draws;
+        for (const Numbers& n : randomDraws(3, quint32(bounds.last.value_or(7))))
+            draws.append({bounds.last.value_or(2026000) + 1 + draws.size(), n});
+        ZodiacYear zodiacYear;
+        applyUpdate(store, plan, draws, {}, zodiacYear, nullptr, &why);
+        return why;
+    }
     case Change::UpdateRetention: {
         HistoryBounds bounds;
         QString why;
@@ -91,7 +134,7 @@ QString runChange(Change change, HistoryStore& store, const QString& importFile)
         ZodiacYear zodiacYear;
         int cleared = 0;
         if (!plan.clearHistory)
-            return QStringLiteral("the retention is not due");
+            return {}; // not due: nothing changes
         applyUpdate(store, plan, draws, {}, zodiacYear, &cleared, &why);
         return why;
     }
@@ -100,15 +143,59 @@ QString runChange(Change change, HistoryStore& store, const QString& importFile)
 }
 
 QVector<Change> allChanges() {
-    return {Change::EraseLast, Change::Clear,  Change::KeepTo,         Change::DropLast,
-            Change::Rebuild,   Change::Import, Change::UpdateRetention};
+    return {Change::EraseLast,       Change::Clear,   Change::KeepTo,
+            Change::DropLast,        Change::Rebuild, Change::Import,
+            Change::UpdateRetention, Change::Typed,   Change::Update};
 }
 
 const char* changeName(Change change) {
-    static const char* const names[] = {"delete the last draw",     "clear",   "keep to an issue",
-                                        "drop the last N",          "rebuild", "import",
-                                        "online update's retention"};
+    static const char* const names[] = {
+        "delete the last draw",      "clear",      "keep to an issue",
+        "drop the last N",           "rebuild",    "import",
+        "online update's retention", "typed draw", "online update"};
     return names[int(change)];
+}
+
+// The changes that remove or replace draws, and so keep a copy.
+QVector<Change> copyingChanges() {
+    return allChanges().mid(0, 7);
+}
+
+int stepCount(const HistoryStore& store) {
+    QString why;
+    const auto steps = listSteps(store, &why);
+    if (!steps)
+        qFatal("cannot read the steps: %s", qPrintable(why));
+    return int(steps->size());
+}
+
+// Rewrites the newest step's copy with bytes of the test's choice, its record made to match, so
+// that only the reading of the image itself can refuse it.
+void replaceCopyRecorded(HistoryStore& store, const QByteArray& undoBytes, bool recordPlainSize) {
+    QString why;
+    const ChangeStep step = listSteps(store, &why)->first();
+    QFile file(step.before->undoPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(undoBytes) < 0)
+        qFatal("cannot rewrite the copy");
+    file.close();
+    QSqlQuery q(store.database());
+    q.prepare("SELECT beforeCopy FROM Buzhou WHERE id = ?");
+    q.addBindValue(step.id);
+    if (!q.exec() || !q.next())
+        qFatal("cannot read the step");
+    QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
+    o["undoBytes"] = undoBytes.size();
+    o["undoSum"] = QString::fromLatin1(
+        QCryptographicHash::hash(undoBytes, QCryptographicHash::Sha256).toHex());
+    const int at = int(undoBytes.indexOf('\n')) + 1;
+    if (recordPlainSize)
+        o["plainBytes"] = qint64(quint8(undoBytes[at])) << 24 | quint8(undoBytes[at + 1]) << 16 |
+                          quint8(undoBytes[at + 2]) << 8 | quint8(undoBytes[at + 3]);
+    q.prepare("UPDATE Buzhou SET beforeCopy = ? WHERE id = ?");
+    q.addBindValue(QString::fromUtf8(QJsonDocument(o).toJson()));
+    q.addBindValue(step.id);
+    if (!q.exec())
+        qFatal("cannot rewrite the step");
 }
 
 QString copyFolder(const TempHistory& h) {
@@ -119,21 +206,45 @@ QString copyFolder(const TempHistory& h) {
 
 Q_DECLARE_METATYPE(Change)
 
+namespace {
+enum class Damage {
+    UndoMissing,
+    TextMissing,
+    UndoFolder,
+    UndoFifo,
+    UndoLink,
+    UndoCut,
+    UndoExtended,
+    UndoAltered,
+    TextAltered,
+    RowsAfterEnd,
+    RowsMissing,
+    LargerThanRecorded,
+    ReplacedChanged,
+    AddedChanged,
+    RedoCopyMissing,
+    RedoAfterChange
+};
+} // namespace
+Q_DECLARE_METATYPE(Damage)
+
 class UndoTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void undoRestoresEveryStoredField_data();
-    void undoRestoresEveryStoredField();
-    void newestThirtyCopiesAreKept();
+    void undoAndRedoWalkEverySeries_data();
+    void undoAndRedoWalkEverySeries();
+    void copiesAreHistoryFiles_data();
+    void copiesAreHistoryFiles();
+    void newestThirtyStepsAreKept();
     void failedChangeCostsNoOlderCopy_data();
     void failedChangeCostsNoOlderCopy();
     void unwritableCopyStopsTheChange_data();
     void unwritableCopyStopsTheChange();
-    void undoThatCannotRestoreChangesNothing_data();
-    void undoThatCannotRestoreChangesNothing();
-    void killedChangeOrUndoLeavesBeforeOrAfter_data();
-    void killedChangeOrUndoLeavesBeforeOrAfter();
+    void damagedOrOutdatedStepIsRefused_data();
+    void damagedOrOutdatedStepIsRefused();
+    void killedChangeUndoOrRedoLeavesBeforeOrAfter_data();
+    void killedChangeUndoOrRedoLeavesBeforeOrAfter();
 };
 
 void UndoTest::initTestCase() {
@@ -141,84 +252,120 @@ void UndoTest::initTestCase() {
     isolateSettings(settings.path());
 }
 
-void UndoTest::undoRestoresEveryStoredField_data() {
+void UndoTest::undoAndRedoWalkEverySeries_data() {
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 2u, 3u})
+        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+}
+
+// Random series of changes of every kind, some undone and replaced by new ones half way: undo
+// then walks back through every state the test dumped, redo forward again; a change that left
+// the history as it was is no step.
+void UndoTest::undoAndRedoWalkEverySeries() {
+    QFETCH(quint32, seed);
+    TempHistory h;
+    fillMixed(h, 40);
+    const QString importFile = writeImportFile(h.folder());
+    std::mt19937 random(seed);
+    QVector<TableRows> states{tableRows(h.store())};
+    for (int i = 0; i < 16; ++i) {
+        if (i == 8) {
+            // Two steps back, then a new change: what could have been redone is gone.
+            for (int k = 0; k < 2 && states.size() > 1; ++k) {
+                QVERIFY(undoStep(h.store()).done);
+                states.removeLast();
+                QCOMPARE(tableRows(h.store()), states.last());
+            }
+        }
+        const Change change = allChanges()[int(random() % allChanges().size())];
+        const QString error = runChange(change, h.store(), importFile);
+        QVERIFY2(error.isEmpty(),
+                 qPrintable(QStringLiteral("%1: %2").arg(changeName(change), error)));
+        const TableRows now = tableRows(h.store());
+        if (now != states.last())
+            states << now;
+        QVERIFY2(stepCount(h.store()) == states.size() - 1, changeName(change));
+        QVERIFY(redoStep(h.store()).nothing);
+    }
+    for (qsizetype k = states.size() - 1; k > 0; --k) {
+        const UndoReport r = undoStep(h.store());
+        QVERIFY2(r.done, qPrintable(r.error));
+        QCOMPARE(tableRows(h.store()), states[k - 1]);
+        QCOMPARE(r.draws, states[k - 1].size());
+    }
+    UndoReport r = undoStep(h.store());
+    QVERIFY(r.nothing && r.failed() && r.message().contains(QStringLiteral("没有可以撤销")));
+    for (qsizetype k = 1; k < states.size(); ++k) {
+        r = redoStep(h.store());
+        QVERIFY2(r.done, qPrintable(r.error));
+        QCOMPARE(tableRows(h.store()), states[k]);
+    }
+    QVERIFY(redoStep(h.store()).nothing);
+    QCOMPARE(tableRows(h.store()), states.last());
+}
+
+void UndoTest::copiesAreHistoryFiles_data() {
     QTest::addColumn<Change>("change");
-    for (const Change c : allChanges())
+    for (const Change c : copyingChanges())
         QTest::newRow(changeName(c)) << c;
 }
 
-void UndoTest::undoRestoresEveryStoredField() {
+// A change that removes or replaces draws keeps the history before it as a text file the import
+// reads back, and its undo says which step it took back; a change that only adds keeps none.
+void UndoTest::copiesAreHistoryFiles() {
     QFETCH(Change, change);
     TempHistory h;
     fillMixed(h, 60);
     const QString importFile = writeImportFile(h.folder());
     const TableRows before = tableRows(h.store());
-
-    const QString error = runChange(change, h.store(), importFile);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-    const TableRows after = tableRows(h.store());
-    QVERIFY(after != before);
+    QVERIFY(runChange(Change::Typed, h.store(), importFile).isEmpty());
+    QVERIFY(listHistoryCopies(h.folder()).isEmpty());
+    const TableRows typed = tableRows(h.store());
+    QVERIFY(runChange(change, h.store(), importFile).isEmpty());
     const QVector<HistoryCopy> copies = listHistoryCopies(h.folder());
     QCOMPARE(copies.size(), 1);
-    QVERIFY(copies.first().restorable());
-    // Its text file is a history file the import reads as the draws before the change.
     const HistoryFileContents text = readHistoryFile(copies.first().textPath);
     QVERIFY2(text.error.isEmpty() && text.problems.isEmpty(), qPrintable(text.error));
-    QCOMPARE(text.draws.size(), before.size());
-    QCOMPARE(text.draws.last().issue, before.last().first().toLongLong());
+    QCOMPARE(text.draws.size(), typed.size());
+    QCOMPARE(text.draws.last().issue, typed.last().first().toLongLong());
 
-    UndoReport undo = undoLastChange(h.store());
-    QVERIFY2(undo.restored, qPrintable(undo.error));
+    const UndoReport undo = undoStep(h.store());
+    QVERIFY2(undo.done, qPrintable(undo.error));
+    QCOMPARE(tableRows(h.store()), typed);
+    QVERIFY2(undo.message().startsWith(QStringLiteral("已撤销“")), qPrintable(undo.message()));
+    QCOMPARE(undo.draws, 61);
+    QVERIFY(undoStep(h.store()).done);
     QCOMPARE(tableRows(h.store()), before);
-    QCOMPARE(undo.draws, 60);
-    QCOMPARE(undo.lastIssue.value_or(0), 2001060);
-    const QString message = undo.message();
-    QVERIFY2(
-        message.startsWith(QStringLiteral("已恢复到 %1 之前的历史号码：60 期，最后一期 2001060")
-                               .arg(copyTimeText(copies.first().taken))),
-        qPrintable(message));
-
-    // The undo kept what it replaced: undoing it brings the change back.
-    undo = undoLastChange(h.store());
-    QVERIFY2(undo.restored, qPrintable(undo.error));
-    QCOMPARE(tableRows(h.store()), after);
 }
 
-void UndoTest::newestThirtyCopiesAreKept() {
+// The newest 30 steps stay undoable; older ones go with their copies. Files of the folder that
+// are no step's copies stay, a copy of an earlier version among them.
+void UndoTest::newestThirtyStepsAreKept() {
     TempHistory h;
     fillMixed(h, 40);
-    // Files of the folder that are no copies of this program's stay whatever their names.
     QVERIFY(QDir().mkpath(copyFolder(h)));
     const QStringList others{QStringLiteral("模拟历史号码-示例.txt"),
                              QStringLiteral("替换前的历史号码-notes.txt"),
-                             QStringLiteral("替换前的历史号码-20010101-000000.doc")};
+                             QStringLiteral("替换前的历史号码-20010101-000000.doc"),
+                             QStringLiteral("替换前的历史号码-20000101-120000.txt")};
     for (const QString& name : others) {
         QFile f(QDir(copyFolder(h)).filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("2001001 01 02 03 04 05 \r\n");
     }
-    // A copy of an earlier version (text only) is the oldest of all.
-    QVERIFY(QFile::copy(
-        QDir(copyFolder(h)).filePath(others.first()),
-        QDir(copyFolder(h)).filePath(QStringLiteral("替换前的历史号码-20000101-120000.txt"))));
     for (int i = 0; i < 35; ++i) {
         const MaintenanceReport r = eraseLastDraw(h.store());
         QVERIFY2(!r.failed(), qPrintable(r.error));
     }
-    const QVector<HistoryCopy> copies = listHistoryCopies(h.folder());
-    QCOMPARE(copies.size(), kHistoryCopiesKept);
+    QCOMPARE(stepCount(h.store()), kStepsKept);
     QDir dir(copyFolder(h));
     for (const QString& name : others)
         QVERIFY2(dir.exists(name), qPrintable(name));
-    QCOMPARE(dir.entryList(QDir::Files).size(), 2 * kHistoryCopiesKept + others.size());
-    // The newest first: the copy before the last erase held 6 draws, the oldest kept 35.
-    QString why;
-    const auto newest = readHistoryCopy(copies.first(), &why);
-    QVERIFY2(newest, qPrintable(why));
-    QCOMPARE(newest->image.rows, 6);
-    const auto oldest = readHistoryCopy(copies.last(), &why);
-    QVERIFY2(oldest, qPrintable(why));
-    QCOMPARE(oldest->image.rows, 35);
+    QCOMPARE(dir.entryList(QDir::Files).size(), 2 * kStepsKept + others.size());
+    for (int i = 0; i < kStepsKept; ++i)
+        QVERIFY(undoStep(h.store()).done);
+    QVERIFY(undoStep(h.store()).nothing);
+    QCOMPARE(h.store().drawCount(), 35);
 }
 
 void UndoTest::failedChangeCostsNoOlderCopy_data() {
@@ -234,7 +381,7 @@ void UndoTest::failedChangeCostsNoOlderCopy() {
     TempHistory h;
     fillMixed(h, 60);
     const QString importFile = writeImportFile(h.folder());
-    for (int i = 0; i <= kHistoryCopiesKept; ++i)
+    for (int i = 0; i <= kStepsKept; ++i)
         QVERIFY(!eraseLastDraw(h.store()).failed());
     auto paths = [&h] {
         QStringList out;
@@ -243,28 +390,33 @@ void UndoTest::failedChangeCostsNoOlderCopy() {
         return out;
     };
     const QStringList full = paths();
-    QCOMPARE(full.size(), kHistoryCopiesKept);
+    QCOMPARE(full.size(), kStepsKept);
+    const TableRows before = tableRows(h.store());
 
     QSqlQuery q(h.store().database());
-    QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE DELETE ON Lishi "
-                   "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    for (const char* when : {"DELETE", "INSERT"})
+        QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse%1 BEFORE %1 ON Lishi "
+                                      "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                           .arg(when)));
     QVERIFY(!runChange(change, h.store(), importFile).isEmpty());
     QCOMPARE(paths(), full);
+    QCOMPARE(stepCount(h.store()), kStepsKept);
 
-    QVERIFY(q.exec("DROP TRIGGER refuse"));
+    QVERIFY(q.exec("DROP TRIGGER refuseDELETE") && q.exec("DROP TRIGGER refuseINSERT"));
     const QString error = runChange(change, h.store(), importFile);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     const QStringList after = paths();
-    QCOMPARE(after.mid(1), full.mid(0, kHistoryCopiesKept - 1));
-    QVERIFY(!full.contains(after.first()));
-    const UndoReport undo = undoLastChange(h.store());
-    QVERIFY2(undo.restored, qPrintable(undo.error));
-    QCOMPARE(paths().size(), kHistoryCopiesKept);
+    const bool copied = copyingChanges().contains(change);
+    QCOMPARE(after.mid(copied ? 1 : 0), full.mid(0, kStepsKept - 1));
+    QCOMPARE(stepCount(h.store()), kStepsKept);
+    const UndoReport undo = undoStep(h.store());
+    QVERIFY2(undo.done, qPrintable(undo.error));
+    QCOMPARE(tableRows(h.store()), before);
 }
 
 void UndoTest::unwritableCopyStopsTheChange_data() {
     QTest::addColumn<Change>("change");
-    for (const Change c : allChanges())
+    for (const Change c : copyingChanges())
         QTest::newRow(changeName(c)) << c;
 }
 
@@ -292,53 +444,140 @@ void UndoTest::unwritableCopyStopsTheChange() {
     QCOMPARE(listHistoryCopies(h.folder()).size(), 1);
 }
 
-void UndoTest::undoThatCannotRestoreChangesNothing_data() {
-    QTest::addColumn<bool>("damaged");
+void UndoTest::damagedOrOutdatedStepIsRefused_data() {
+    QTest::addColumn<Damage>("damage");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("only a text copy of an earlier version") << false << "没有可以撤销的修改";
-    QTest::newRow("the newest copy cut short") << true << "无法读取";
+    const std::pair<Damage, const char*> rows[] = {
+        {Damage::UndoMissing, "不见了"},         {Damage::TextMissing, "不见了"},
+        {Damage::UndoFolder, "不是普通文件"},    {Damage::UndoFifo, "不是普通文件"},
+        {Damage::UndoLink, "不是普通文件"},      {Damage::UndoCut, "被截短了"},
+        {Damage::UndoExtended, "被加长了"},      {Damage::UndoAltered, "内容被改动过"},
+        {Damage::TextAltered, "内容被改动过"},   {Damage::RowsAfterEnd, "内容不完整"},
+        {Damage::RowsMissing, "内容不完整"},     {Damage::LargerThanRecorded, "大小不对"},
+        {Damage::ReplacedChanged, "另一个程序"}, {Damage::AddedChanged, "另一个程序"},
+        {Damage::RedoCopyMissing, "不见了"},     {Damage::RedoAfterChange, "另一个程序"}};
+    for (const auto& [damage, reason] : rows)
+        QTest::newRow(reason + QByteArray::number(int(damage))) << damage << QString(reason);
 }
 
-// A text-only copy cannot be put back exactly, and a damaged newest copy must not give way to an
-// older one: nothing changes, and the message says why.
-void UndoTest::undoThatCannotRestoreChangesNothing() {
-    QFETCH(bool, damaged);
+// Two steps, the newest damaged or overtaken: undo (or redo) refuses it with the reason, changes
+// nothing, and takes no older step instead.
+void UndoTest::damagedOrOutdatedStepIsRefused() {
+    QFETCH(Damage, damage);
     QFETCH(QString, reason);
     TempHistory h;
     fillMixed(h, 10);
-    QVERIFY(QDir().mkpath(copyFolder(h)));
-    QFile old(QDir(copyFolder(h)).filePath(QStringLiteral("替换前的历史号码-20240101-080000.txt")));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("2001001 01 02 03 04 05 \r\n");
-    old.close();
-    if (damaged) {
+    QVERIFY(!eraseLastDraw(h.store()).failed());
+    if (damage == Damage::AddedChanged)
+        QVERIFY(runChange(Change::Typed, h.store(), {}).isEmpty());
+    else
         QVERIFY(!eraseLastDraw(h.store()).failed());
-        QVERIFY(!eraseLastDraw(h.store()).failed());
-        QFile undoFile(listHistoryCopies(h.folder()).first().undoPath);
-        QVERIFY(undoFile.open(QIODevice::ReadWrite));
-        QVERIFY(undoFile.resize(undoFile.size() / 2));
+    const bool redo = damage == Damage::RedoCopyMissing || damage == Damage::RedoAfterChange;
+    if (redo)
+        QVERIFY(undoStep(h.store()).done);
+    QString why;
+    const ChangeStep step = listSteps(h.store(), &why)->first();
+    const QString undoPath =
+        redo ? step.after->undoPath : step.before.value_or(HistoryCopy()).undoPath;
+    const QString textPath = step.before.value_or(HistoryCopy()).textPath;
+    QSqlQuery q(h.store().database());
+    auto flipByte = [](const QString& path) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
+        QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+    };
+    auto image = [&] { return readHistoryCopy(*step.before, &why)->image; };
+    switch (damage) {
+    case Damage::UndoMissing:
+    case Damage::RedoCopyMissing:
+        QVERIFY(QFile::remove(undoPath));
+        break;
+    case Damage::TextMissing:
+        QVERIFY(QFile::remove(textPath));
+        break;
+    case Damage::UndoFolder:
+        QVERIFY(QFile::remove(undoPath) && QDir().mkdir(undoPath));
+        break;
+    case Damage::UndoFifo:
+        QVERIFY(QFile::remove(undoPath) && ::mkfifo(QFile::encodeName(undoPath), 0600) == 0);
+        break;
+    case Damage::UndoLink:
+        QVERIFY(QFile::rename(undoPath, undoPath + ".real") &&
+                QFile::link(undoPath + ".real", undoPath));
+        break;
+    case Damage::UndoCut:
+    case Damage::UndoExtended: {
+        QFile f(undoPath);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(damage == Damage::UndoCut ? f.size() / 2 : f.size() + 3));
+        break;
     }
+    case Damage::UndoAltered:
+        flipByte(undoPath);
+        break;
+    case Damage::TextAltered:
+        flipByte(textPath);
+        break;
+    case Damage::RowsAfterEnd:
+    case Damage::RowsMissing: {
+        LishiImage i = image();
+        if (damage == Damage::RowsAfterEnd)
+            i.cells.append('\0');
+        else
+            ++i.rows;
+        replaceCopyRecorded(h.store(), i.toBytes(step.taken, step.name), true);
+        break;
+    }
+    case Damage::LargerThanRecorded: {
+        LishiImage i = image();
+        i.cells.append(i.cells);
+        i.rows *= 2;
+        replaceCopyRecorded(h.store(), i.toBytes(step.taken, step.name), false);
+        break;
+    }
+    case Damage::ReplacedChanged:
+    case Damage::RedoAfterChange:
+        QVERIFY(q.exec("DELETE FROM Lishi WHERE SQQH = 2001001"));
+        break;
+    case Damage::AddedChanged:
+        QVERIFY(q.exec("UPDATE Lishi SET bolOk = 1 WHERE SQQH = (SELECT MAX(SQQH) FROM Lishi)"));
+        break;
+    }
+    auto everything = [&] {
+        QStringList out;
+        const auto steps = listSteps(h.store(), &why);
+        for (const ChangeStep& s : *steps)
+            out << QString::number(s.undone);
+        return out + QDir(copyFolder(h))
+                         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    };
     const TableRows before = tableRows(h.store());
-    const QStringList files = QDir(copyFolder(h)).entryList(QDir::Files);
+    const QStringList state = everything();
 
-    const UndoReport r = undoLastChange(h.store());
-    QVERIFY(r.failed());
+    const UndoReport r = redo ? redoStep(h.store()) : undoStep(h.store());
+    QVERIFY(r.failed() && !r.nothing && !r.done);
     QVERIFY2(r.message().contains(reason), qPrintable(r.message()));
     QVERIFY(r.message().contains(QStringLiteral("未作改动")));
+    if (!reason.contains(QStringLiteral("另一个程序")))
+        QVERIFY2(r.message().contains(QFileInfo(undoPath).completeBaseName()),
+                 qPrintable(r.message()));
     QCOMPARE(tableRows(h.store()), before);
-    QCOMPARE(QDir(copyFolder(h)).entryList(QDir::Files), files);
+    QCOMPARE(everything(), state);
 }
 
-void UndoTest::killedChangeOrUndoLeavesBeforeOrAfter_data() {
+void UndoTest::killedChangeUndoOrRedoLeavesBeforeOrAfter_data() {
     QTest::addColumn<Change>("change");
     for (const Change c : allChanges())
         QTest::newRow(changeName(c)) << c;
 }
 
-// A child alternates a change and its undo until it is killed at a random moment: the history
-// is then as before or as after the change, never a mixture, and every copy file in the folder
-// is whole and holds one of the two.
-void UndoTest::killedChangeOrUndoLeavesBeforeOrAfter() {
+// A child makes a change, then alternates its undo and its redo (every other round the change
+// again, which drops the undone step) until it is killed at a random moment: the history is then
+// as before or as after the change, never a mixture, its newest step says which, and every copy
+// file in the folder is whole and holds one of the two.
+void UndoTest::killedChangeUndoOrRedoLeavesBeforeOrAfter() {
     QFETCH(Change, change);
     TempHistory reference;
     fillMixed(reference, 2000);
@@ -370,8 +609,12 @@ void UndoTest::killedChangeOrUndoLeavesBeforeOrAfter() {
                 const auto now = readLishiImage(store, &error);
                 if (!now)
                     ::_exit(4);
-                if (now->cells == cellsBefore ? !runChange(change, store, importFile).isEmpty()
-                                              : undoLastChange(store).failed())
+                bool failed = false;
+                if (now->cells != cellsBefore)
+                    failed = undoStep(store).failed();
+                else if (round % 2 == 1 || !redoStep(store).done)
+                    failed = !runChange(change, store, importFile).isEmpty();
+                if (failed)
                     ::_exit(4);
                 QFile done(counter);
                 if (!done.open(QIODevice::Append) || done.write("x") != 1)
@@ -390,6 +633,11 @@ void UndoTest::killedChangeOrUndoLeavesBeforeOrAfter() {
         const TableRows now = tableRows(store);
         QVERIFY2(now == rowsBefore || now == rowsAfter, "the history is neither before nor after");
         (now == rowsBefore ? seenBefore : seenAfter)++;
+        const auto steps = listSteps(store, &error);
+        QVERIFY2(steps, qPrintable(error));
+        QVERIFY(!steps->isEmpty() || now == rowsBefore);
+        if (!steps->isEmpty())
+            QCOMPARE(steps->first().undone, now == rowsBefore);
         for (const HistoryCopy& copy : listHistoryCopies(folder)) {
             if (copy.restorable()) {
                 const auto read = readHistoryCopy(copy, &error);

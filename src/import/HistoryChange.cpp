@@ -1,0 +1,73 @@
+#include "HistoryChange.h"
+
+namespace quorvex {
+
+HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(store) {}
+
+HistoryChange::~HistoryChange() {
+    if (!committed_ && copy_)
+        discardHistoryCopy(*copy_);
+}
+
+const LishiImage* HistoryChange::readBefore(QString* error) {
+    before_ = readLishiImage(store_, error);
+    return before_ ? &*before_ : nullptr;
+}
+
+bool HistoryChange::keepCopy(CopyReason reason, QString* error) {
+    if (!before_ && !readBefore(error))
+        return false;
+    // An empty history is recorded as empty: no copy of nothing.
+    if (before_->rows == 0)
+        return true;
+    copy_ = keepHistoryCopy(store_.folder(), *before_, reason, error);
+    return copy_.has_value();
+}
+
+HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, QString* error) {
+    QString why;
+    const auto after = readLishiImage(store_, &why);
+    if (!after || !before_) {
+        *error = before_ ? why : QStringLiteral("没有先读出原有的历史号码");
+        return Outcome::Failed;
+    }
+    ChangeStep step;
+    step.kind = StepKind::Replaced;
+    step.name = stepName;
+    step.beforeHash = before_->contentHash();
+    step.afterHash = after->contentHash();
+    if (step.afterHash == step.beforeHash)
+        return Outcome::Unchanged;
+    step.before = copy_;
+    return commit(step, error);
+}
+
+HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint64 firstAdded,
+                                                   QString* error) {
+    QString why;
+    const auto added = readLishiImage(store_, &why, firstAdded);
+    if (!added) {
+        *error = why;
+        return Outcome::Failed;
+    }
+    if (added->rows == 0)
+        return Outcome::Unchanged;
+    ChangeStep step;
+    step.kind = StepKind::Added;
+    step.name = stepName;
+    step.firstAdded = firstAdded;
+    step.added = added->toBytes(QDateTime::currentDateTime(), stepName);
+    return commit(step, error);
+}
+
+HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
+    step.taken = QDateTime::currentDateTime();
+    QStringList obsolete;
+    if (!recordStep(store_, step, &obsolete, error) || !transaction_.commit(error))
+        return Outcome::Failed;
+    committed_ = true;
+    removeStepFiles(obsolete);
+    return Outcome::Committed;
+}
+
+} // namespace quorvex

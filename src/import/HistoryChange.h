@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ChangeSteps.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace quorvex {
+
+// One change of the stored draws, made as one step (ChangeSteps.h): the write transaction, the
+// copy of the history before it for a change that removes or replaces draws, and the step,
+// recorded in the same transaction. Uncommitted, it rolls back and its copy goes; committed, the
+// copies of the steps it dropped go.
+class HistoryChange {
+public:
+    explicit HistoryChange(HistoryStore& store);
+    ~HistoryChange();
+    HistoryChange(const HistoryChange&) = delete;
+    HistoryChange& operator=(const HistoryChange&) = delete;
+
+    bool begun() const { return transaction_.begun(); }
+    QString beginError() const { return transaction_.beginError(); }
+
+    // For a change that removes or replaces draws, before it writes: reads the whole history.
+    // Nothing and the reason when it could not be read.
+    const LishiImage* readBefore(QString* error);
+    // Then keeps the copy of what readBefore read (none for an empty history); false and the
+    // reason when it could not be written whole (the change must not go on).
+    bool keepCopy(CopyReason reason, QString* error);
+    const std::optional<HistoryCopy>& copy() const { return copy_; }
+
+    enum class Outcome { Committed, Unchanged, Failed };
+    // Ends a change that kept a copy: the history after it is read and recorded by its hash.
+    // A history that came out as it was is rolled back: Unchanged, no step.
+    Outcome commitReplacing(const QString& stepName, QString* error);
+    // Ends a change that appended rows from the issue firstAdded on, and nothing else.
+    Outcome commitAdding(const QString& stepName, qint64 firstAdded, QString* error);
+
+private:
+    Outcome commit(ChangeStep& step, QString* error);
+
+    HistoryStore& store_;
+    HistoryStore::Transaction transaction_;
+    std::optional<LishiImage> before_;
+    std::optional<HistoryCopy> copy_;
+    bool committed_ = false;
+};
+
+} // namespace quorvex

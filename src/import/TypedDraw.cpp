@@ -1,0 +1,29 @@
+#include "TypedDraw.h"
+
+#include "HistoryChange.h"
+
+namespace quorvex {
+
+std::optional<qint64> storeTypedDraw(HistoryStore& store, const Numbers& numbers,
+                                     std::optional<qint64> issue, std::optional<qint64> zodiacIssue,
+                                     const ValueBases& bases, ZodiacYear& zodiacYear,
+                                     const QDate& today, QString* error) {
+    HistoryChange change(store);
+    if (!change.begun()) {
+        *error = QStringLiteral("无法写入历史数据库，未保存：%1").arg(change.beginError());
+        return std::nullopt;
+    }
+    const auto stored =
+        store.appendAfterLast(numbers, issue, zodiacIssue, bases, zodiacYear, today, error);
+    if (!stored)
+        return std::nullopt;
+    QString why;
+    if (change.commitAdding(stepName::typedDraw(*stored), *stored, &why) !=
+        HistoryChange::Outcome::Committed) {
+        *error = QStringLiteral("第 %1 期未保存：%2").arg(*stored).arg(why);
+        return std::nullopt;
+    }
+    return stored;
+}
+
+} // namespace quorvex

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+
+#include <QDate>
+
+#include <optional>
+
+namespace quorvex {
+
+// A draw the user typed (the window's entry or quorvex-cli append), stored as one step of the
+// history of changes, "输入第 Q 期": as HistoryStore::appendNextDraw, which it calls inside the
+// step's transaction. The issue stored, or nothing and the reason.
+std::optional<qint64> storeTypedDraw(HistoryStore& store, const Numbers& numbers,
+                                     std::optional<qint64> issue, std::optional<qint64> zodiacIssue,
+                                     const ValueBases& bases, ZodiacYear& zodiacYear,
+                                     const QDate& today, QString* error);
+
+} // namespace quorvex
