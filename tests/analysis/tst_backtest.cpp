@@ -149,27 +149,45 @@ void BacktestTest::agreesWithOrdinarySearches() {
         SearchSession session(h.store(), snapshot);
         applyOptions(session, b);
         qint64 hits = 0;
+        double expected = 0, variance = 0;
         qsizetype at = 0;
         for (qsizetype i = view.size() - issues; i < view.size(); ++i) {
             const qint64 issue = view.rows()[i].issue;
             const bool listed = at < got->rows.size() && got->rows[at].issue == issue;
             const BacktestRow* row = listed ? &got->rows[at++] : nullptr;
-            hits += row ? row->hits : 0;
+            const QString what = QStringLiteral("run %1 issue %2").arg(run).arg(issue);
+            if (row) {
+                // Five of fifteen numbers drawn without replacement: the finite-population
+                // factor (15 - 5) / (15 - 1) shrinks the binomial variance.
+                const double e = directExpected(issue, b.search.intXianshiLei, bases, row->top);
+                QVERIFY2(std::abs(row->expected - e) < 1e-9, qPrintable(what));
+                const double share = e / 5;
+                hits += row->hits;
+                expected += e;
+                variance += 5 * share * (1 - share) * (10.0 / 14.0);
+            }
             // The naive loop on every issue of a short range, on some of a long one.
             if (issues > 30 && i % 5 != 0 && issue % 1000 > 3)
                 continue;
             const Naive naive = naiveSearch(session, view, b, i);
-            const QString what = QStringLiteral("run %1 issue %2").arg(run).arg(issue);
             QVERIFY2(listed == naive.searched, qPrintable(what));
             if (!row)
                 continue;
             QVERIFY2(row->top == naive.top, qPrintable(what));
             QVERIFY2(row->hits == naive.hits, qPrintable(what));
-            const double expected = directExpected(issue, b.search.intXianshiLei, bases, row->top);
-            QVERIFY2(std::abs(row->expected - expected) < 1e-9, qPrintable(what));
         }
         QCOMPARE(at, got->rows.size());
         QCOMPARE(got->hits, hits);
+        // Against chance: z over the summed variance, p one-sided (more hits than chance).
+        QVERIFY(std::abs(got->expected - expected) < 1e-6);
+        QVERIFY(std::abs(got->variance - variance) < 1e-6);
+        QCOMPARE(bool(got->p), variance > 0);
+        if (variance > 0) {
+            const double z = (double(hits) - expected) / std::sqrt(variance);
+            QVERIFY2(std::abs(*got->z - z) < 1e-9, qPrintable(QStringLiteral("run %1").arg(run)));
+            QVERIFY2(std::abs(*got->p - 0.5 * std::erfc(z / std::sqrt(2.0))) < 1e-9,
+                     qPrintable(got->summary()));
+        }
     }
 }
 
