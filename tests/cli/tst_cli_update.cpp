@@ -2,6 +2,7 @@
 #include "ResultsPages.h"
 
 #include "CliProcess.h"
+#include <QCryptographicHash>
 #include <QDir>
 #include <QProcess>
 #include <QSettings>
@@ -34,6 +35,8 @@ private slots:
     void gapExitsOneUntilTheServiceIsCorrected();
     void retentionIsSaidBeforeAndTheCopyAfter();
     void pageThatIsNoResultsPageExitsOne();
+    void insertRefusedHalfWayStoresNothing_data();
+    void insertRefusedHalfWayStoresNothing();
 
 private:
     Result cli(const QStringList& arguments);
@@ -216,6 +219,53 @@ void CliUpdateTest::pageThatIsNoResultsPageExitsOne() {
     QVERIFY2(!r.out.contains(QStringLiteral("没有找到新的历史号码")), qPrintable(r.out));
     QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
     QCOMPARE(issues(), QList<qint64>{2013040});
+}
+
+void CliUpdateTest::insertRefusedHalfWayStoresNothing_data() {
+    QTest::addColumn<qint64>("stored");
+    QTest::addColumn<int>("firstYear");
+    QTest::addColumn<qint64>("refused");
+    QTest::newRow("continuing") << qint64(2013040) << 2013 << qint64(2013045);
+    // Older than the retention allows: the history is cleared first, then filled anew.
+    QTest::newRow("retention") << qint64(2005001) << 2010 << qint64(2011002);
+}
+
+// A draw the database refuses in the middle of an update: the draws before it are not kept,
+// nor is the history a retention cleared, nor a copy of it.
+void CliUpdateTest::insertRefusedHalfWayStoresNothing() {
+    QFETCH(qint64, stored);
+    QFETCH(int, firstYear);
+    QFETCH(qint64, refused);
+    QCOMPARE(cli({"append", "--issue", QString::number(stored), "1", "2", "3", "4", "5"}).code, 0);
+    for (int y = firstYear; y <= 2013; ++y)
+        server_->setYear(y, LoopbackHttpServer::page(listPage(y, 1, 50)));
+    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        QVERIFY(db.open() && q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Lishi "
+                                                   "WHEN NEW.SQQH = %1 "
+                                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                        .arg(refused)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    auto hash = [&path] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly)
+                   ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                   : QByteArray();
+    };
+    const QByteArray before = hash();
+
+    const Result r = cli({"update", "--server", server_->baseAddress(), "--today", "2013-06-01"});
+    QVERIFY2(r.code == 1 && r.out.contains(QString::number(refused)), qPrintable(r.out + r.err));
+    QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
+    QCOMPARE(issues(), QList<qint64>{stored});
+    QCOMPARE(hash(), before);
+    QCOMPARE(QDir(QDir(folder_).filePath(QStringLiteral("历史号码"))).entryList(QDir::Files),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(CliUpdateTest)
