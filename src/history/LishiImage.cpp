@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <cstring>
+#include <limits>
 #include <sqlite3.h>
 #include <zlib.h>
 
@@ -24,11 +25,15 @@ const QByteArray kMagic = QByteArrayLiteral("QUORVEX-LISHI 1\n");
 enum Tag : quint8 { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
 
 void putVarint(QByteArray& out, quint64 v) {
+    // Built aside and appended once: a history is millions of cells.
+    char bytes[10];
+    int n = 0;
     while (v >= 0x80) {
-        out.append(char(v | 0x80));
+        bytes[n++] = char(v | 0x80);
         v >>= 7;
     }
-    out.append(char(v));
+    bytes[n++] = char(v);
+    out.append(bytes, n);
 }
 
 void putInteger(QByteArray& out, qint64 v) {
@@ -222,7 +227,7 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
 }
 
 QByteArray LishiImage::contentHash() const {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
     QByteArray head;
     putVarint(head, quint64(columns.size()));
     for (const QString& c : columns)
@@ -231,6 +236,55 @@ QByteArray LishiImage::contentHash() const {
     hash.addData(head);
     hash.addData(cells);
     return hash.result();
+}
+
+QByteArray LishiImage::numbersHash() const {
+    return numbersHash(columns, draws);
+}
+
+QByteArray LishiImage::numbersHash(const QStringList& columns, const QVector<DrawNumbers>& draws) {
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    QByteArray bytes;
+    putVarint(bytes, quint64(columns.size()));
+    for (const QString& c : columns)
+        putBytes(bytes, c.toUtf8());
+    putVarint(bytes, quint64(draws.size()));
+    bytes.reserve(bytes.size() + draws.size() * 16);
+    for (const DrawNumbers& d : draws) {
+        putInteger(bytes, d.issue);
+        for (int n : d.numbers)
+            putInteger(bytes, n);
+    }
+    hash.addData(bytes);
+    return hash.result();
+}
+
+std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error) {
+    // The columns as a full read names them; then the six that hold issues and numbers.
+    const auto head = readLishiImage(store, error, std::numeric_limits<qint64>::max());
+    if (!head)
+        return std::nullopt;
+    const auto at = drawColumnsAt(head->columns);
+    QStringList wanted;
+    for (int c : at)
+        wanted << (c < 0 ? QStringLiteral("0") : quoted(head->columns[c]));
+    SqliteStatement q(store);
+    QVector<DrawNumbers> draws;
+    if (q.prepare(QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH")
+                      .arg(wanted.join(QLatin1Char(','))))) {
+        while (q.next()) {
+            DrawNumbers& d = draws.emplaceBack();
+            d.issue = q.integer(0);
+            for (int i = 1; i <= kPositions; ++i)
+                d.numbers[i - 1] = int(q.integer(i));
+        }
+    }
+    if (q.lastError().isValid()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
+        return std::nullopt;
+    }
+    return LishiImage::numbersHash(head->columns, draws);
 }
 
 std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
@@ -250,17 +304,28 @@ std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* err
         while (q.next()) {
             for (int c = 0; c < columns; ++c) {
                 switch (q.type(c)) {
-                case SQLITE_INTEGER:
-                    image.cells.append(char(Integer));
-                    putInteger(image.cells, q.integer(c));
+                case SQLITE_INTEGER: {
+                    // Tag and zigzag varint in one append.
+                    const qint64 v = q.integer(c);
+                    quint64 z = (quint64(v) << 1) ^ quint64(v >> 63);
+                    char bytes[11] = {char(Integer)};
+                    int n = 1;
+                    while (z >= 0x80) {
+                        bytes[n++] = char(z | 0x80);
+                        z >>= 7;
+                    }
+                    bytes[n++] = char(z);
+                    image.cells.append(bytes, n);
                     break;
+                }
                 case SQLITE_FLOAT: {
-                    image.cells.append(char(Real));
                     const double v = q.real(c);
                     quint64 bits = 0;
                     std::memcpy(&bits, &v, sizeof bits);
+                    char bytes[9] = {char(Real)};
                     for (int i = 0; i < 8; ++i)
-                        image.cells.append(char(bits >> (8 * i)));
+                        bytes[i + 1] = char(bits >> (8 * i));
+                    image.cells.append(bytes, sizeof bytes);
                     break;
                 }
                 case SQLITE_TEXT:

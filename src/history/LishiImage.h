@@ -29,8 +29,12 @@ struct LishiImage {
                                          qint64 maxPlainBytes = kMaxPlainBytes);
     static constexpr qint64 kMaxPlainBytes = 512LL << 20;
 
-    // SHA-256 of the columns, the row count and every cell: equal hashes, equal histories.
+    // BLAKE2b-256 of the columns, the row count and every cell: equal hashes, equal histories.
     QByteArray contentHash() const;
+    // The same of the columns, the row count and each row's issue and numbers only: what
+    // readNumbersHash gives for the history this image holds, at a fraction of a full read.
+    QByteArray numbersHash() const;
+    static QByteArray numbersHash(const QStringList& columns, const QVector<DrawNumbers>& draws);
 };
 
 struct LishiImage::Read {
@@ -43,6 +47,9 @@ struct LishiImage::Read {
 // the rows from fromIssue on when given.
 std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
                                          std::optional<qint64> fromIssue = std::nullopt);
+
+// LishiImage::numbersHash of the history as stored, reading only the issues and numbers.
+std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error);
 
 // Replaces every row of Lishi with the image's rows, cell for cell. Use inside a
 // HistoryStore::Transaction. A column of the image the table does not have is refused

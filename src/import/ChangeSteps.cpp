@@ -15,8 +15,8 @@ namespace {
 const QString kCreate = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS Buzhou (id INTEGER PRIMARY KEY, name TEXT NOT NULL, "
     "taken INTEGER NOT NULL, undone INTEGER NOT NULL, kind INTEGER NOT NULL, "
-    "firstAdded INTEGER, added BLOB, beforeHash BLOB, afterHash BLOB, beforeCopy TEXT, "
-    "afterCopy TEXT)");
+    "firstAdded INTEGER, added BLOB, beforeHash BLOB, afterHash BLOB, afterNumbers BLOB, "
+    "beforeCopy TEXT, afterCopy TEXT)");
 
 // A copy as the step keeps it: its name and what was written, as JSON.
 QString copyText(const std::optional<HistoryCopy>& copy) {
@@ -123,7 +123,7 @@ std::optional<QVector<ChangeStep>> readSteps(const HistoryStore& store, QString*
     }
     SqliteStatement q(store);
     if (q.prepare(QStringLiteral("SELECT id, name, taken, undone, kind, firstAdded, %1, "
-                                 "beforeHash, afterHash, beforeCopy, afterCopy "
+                                 "beforeHash, afterHash, afterNumbers, beforeCopy, afterCopy "
                                  "FROM Buzhou ORDER BY id DESC")
                       .arg(withRows ? QStringLiteral("added") : QStringLiteral("NULL")))) {
         while (q.next()) {
@@ -137,8 +137,9 @@ std::optional<QVector<ChangeStep>> readSteps(const HistoryStore& store, QString*
             s.added = q.blob(6).toByteArray();
             s.beforeHash = q.blob(7).toByteArray();
             s.afterHash = q.blob(8).toByteArray();
-            s.before = copyFrom(store.folder(), q.text(9));
-            s.after = copyFrom(store.folder(), q.text(10));
+            s.afterNumbers = q.blob(9).toByteArray();
+            s.before = copyFrom(store.folder(), q.text(10));
+            s.after = copyFrom(store.folder(), q.text(11));
             out.append(s);
         }
     }
@@ -195,7 +196,8 @@ bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFile
     SqliteStatement insert(store);
     if (insert.prepare(QStringLiteral(
             "INSERT INTO Buzhou (id, name, taken, undone, kind, firstAdded, added, beforeHash, "
-            "afterHash, beforeCopy, afterCopy) VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?)"))) {
+            "afterHash, afterNumbers, beforeCopy, afterCopy) "
+            "VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
         insert.bind(1, step.id);
         insert.bind(2, step.name);
         insert.bind(3, step.taken.toMSecsSinceEpoch());
@@ -209,8 +211,9 @@ bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFile
         }
         insert.bindBlob(7, step.beforeHash);
         insert.bindBlob(8, step.afterHash);
-        insert.bind(9, copyText(step.before));
-        insert.bind(10, copyText(step.after));
+        insert.bindBlob(9, step.afterNumbers);
+        insert.bind(10, copyText(step.before));
+        insert.bind(11, copyText(step.after));
         if (insert.exec())
             return true;
     }
@@ -220,10 +223,12 @@ bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFile
 
 bool markStep(HistoryStore& store, const ChangeStep& step, QString* error) {
     SqliteStatement q(store);
-    if (q.prepare(QStringLiteral("UPDATE Buzhou SET undone = ?, afterCopy = ? WHERE id = ?"))) {
+    if (q.prepare(QStringLiteral(
+            "UPDATE Buzhou SET undone = ?, afterCopy = ?, afterHash = ? WHERE id = ?"))) {
         q.bind(1, qint64(step.undone ? 1 : 0));
         q.bind(2, copyText(step.after));
-        q.bind(3, step.id);
+        q.bindBlob(3, step.afterHash);
+        q.bind(4, step.id);
         if (q.exec() && q.changes() == 1)
             return true;
     }

@@ -38,9 +38,13 @@ struct ChangeStep {
     QByteArray added;
 
     // Replaced: the hashes of the history before and after (LishiImage::contentHash), and the
-    // copies of both; nothing where that history was empty or the copy is not taken yet.
+    // copies of both; nothing where that history was empty or the copy is not taken yet. The
+    // history after is hashed whole once the first undo has read it; until then (reading it all
+    // would double the cost of an import) by its issues and numbers (LishiImage::numbersHash),
+    // unless those were the same before, where only the whole tells a change.
     QByteArray beforeHash;
     QByteArray afterHash;
+    QByteArray afterNumbers;
     std::optional<HistoryCopy> before;
     std::optional<HistoryCopy> after;
 

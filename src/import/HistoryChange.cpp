@@ -25,19 +25,28 @@ bool HistoryChange::keepCopy(CopyReason reason, QString* error) {
 }
 
 HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, QString* error) {
-    QString why;
-    const auto after = readLishiImage(store_, &why);
-    if (!after || !before_) {
-        *error = before_ ? why : QStringLiteral("没有先读出原有的历史号码");
+    if (!before_) {
+        *error = QStringLiteral("没有先读出原有的历史号码");
         return Outcome::Failed;
     }
     ChangeStep step;
     step.kind = StepKind::Replaced;
     step.name = stepName;
     step.beforeHash = before_->contentHash();
-    step.afterHash = after->contentHash();
-    if (step.afterHash == step.beforeHash)
-        return Outcome::Unchanged;
+    const auto numbers = readNumbersHash(store_, error);
+    if (!numbers)
+        return Outcome::Failed;
+    step.afterNumbers = *numbers;
+    // The same issues and numbers as before (a rebuild, the same draws imported): only the whole
+    // history tells whether anything changed.
+    if (step.afterNumbers == before_->numbersHash()) {
+        const auto after = readLishiImage(store_, error);
+        if (!after)
+            return Outcome::Failed;
+        step.afterHash = after->contentHash();
+        if (step.afterHash == step.beforeHash)
+            return Outcome::Unchanged;
+    }
     step.before = copy_;
     return commit(step, error);
 }

@@ -146,7 +146,7 @@ qint64 plainSizeOf(const QByteArray& undo) {
            (qint64(quint8(undo[at + 2])) << 8) | qint64(quint8(undo[at + 3]));
 }
 
-// A file of the copy read whole, when it is the regular file of the size and SHA-256 recorded.
+// A file of the copy read whole, when it is the regular file of the size and BLAKE2b-256 recorded.
 std::optional<QByteArray> readChecked(const QString& path, qint64 size, const QByteArray& sum,
                                       QString* error) {
     auto fail = [&](const QString& why) {
@@ -168,7 +168,7 @@ std::optional<QByteArray> readChecked(const QString& path, qint64 size, const QB
         return fail(QStringLiteral("无法读取（%1）").arg(file.errorString()));
     if (bytes.size() != size)
         return fail(bytes.size() < size ? QStringLiteral("被截短了") : QStringLiteral("被加长了"));
-    if (QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) != sum)
+    if (QCryptographicHash::hash(bytes, QCryptographicHash::Blake2b_256) != sum)
         return fail(QStringLiteral("的内容被改动过"));
     return bytes;
 }
@@ -228,9 +228,9 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
         return fail(why);
     }
     copy.textBytes = text.size();
-    copy.textSum = QCryptographicHash::hash(text, QCryptographicHash::Sha256);
+    copy.textSum = QCryptographicHash::hash(text, QCryptographicHash::Blake2b_256);
     copy.undoBytes = undo.size();
-    copy.undoSum = QCryptographicHash::hash(undo, QCryptographicHash::Sha256);
+    copy.undoSum = QCryptographicHash::hash(undo, QCryptographicHash::Blake2b_256);
     copy.plainBytes = plainSizeOf(undo);
     return copy;
 }

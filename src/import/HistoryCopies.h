@@ -48,7 +48,7 @@ struct HistoryCopy {
     std::optional<qint64> lastIssue;
     // What was written, as a step records it: a copy whose files differ is refused.
     qint64 textBytes = 0;
-    QByteArray textSum; // SHA-256
+    QByteArray textSum; // BLAKE2b-256
     qint64 undoBytes = 0;
     QByteArray undoSum;
     qint64 plainBytes = 0; // what the .undo file unpacks to
@@ -77,7 +77,7 @@ std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString
 // The copy a step recorded, from its name and what was written.
 HistoryCopy recordedCopy(const QString& programFolder, const QString& stem);
 // Reads a recorded copy after checking both its files against what was written: each must be a
-// regular file (no link, folder or FIFO) of the size and SHA-256 recorded, and the image must
+// regular file (no link, folder or FIFO) of the size and BLAKE2b-256 recorded, and the image must
 // unpack to the size recorded. Nothing and a reason naming the file otherwise.
 std::optional<LishiImage::Read> readRecordedCopy(const HistoryCopy& copy, QString* error);
 

@@ -115,8 +115,11 @@ private:
         const auto now = readLishiImage(store_, &why);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
-        if (now->contentHash() != step_.afterHash)
+        const QByteArray nowHash = now->contentHash();
+        if (step_.afterHash.isEmpty() ? now->numbersHash() != step_.afterNumbers
+                                      : nowHash != step_.afterHash)
             return *error = changedElsewhere(), false;
+        step_.afterHash = nowHash;
         const auto target = copyOf(step_.before, step_.beforeHash, error);
         if (!target)
             return false;

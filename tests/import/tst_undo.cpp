@@ -186,7 +186,7 @@ void replaceCopyRecorded(HistoryStore& store, const QByteArray& undoBytes, bool 
     QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
     o["undoBytes"] = undoBytes.size();
     o["undoSum"] = QString::fromLatin1(
-        QCryptographicHash::hash(undoBytes, QCryptographicHash::Sha256).toHex());
+        QCryptographicHash::hash(undoBytes, QCryptographicHash::Blake2b_256).toHex());
     const int at = int(undoBytes.indexOf('\n')) + 1;
     if (recordPlainSize)
         o["plainBytes"] = qint64(quint8(undoBytes[at])) << 24 | quint8(undoBytes[at + 1]) << 16 |
