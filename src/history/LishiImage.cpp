@@ -361,6 +361,77 @@ bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* erro
     return store.Delrec(error) && insertLishiRows(store, image, error);
 }
 
+namespace {
+
+// Where each row's cells begin, and the end: rows + 1 offsets; nothing when the cells are not
+// whole.
+std::optional<QVector<qsizetype>> rowStarts(const LishiImage& image) {
+    QVector<qsizetype> starts{0};
+    starts.reserve(image.rows + 1);
+    Reader in(image.cells);
+    for (qint64 r = 0; r < image.rows; ++r) {
+        for (qsizetype c = 0; c < image.columns.size(); ++c)
+            readCell(in);
+        starts.append(in.position());
+    }
+    if (in.failed() || !in.atEnd() || image.draws.size() != image.rows)
+        return std::nullopt;
+    return starts;
+}
+
+} // namespace
+
+bool rewriteLishiImage(HistoryStore& store, const LishiImage& now, const LishiImage& target,
+                       QString* error) {
+    const auto a = rowStarts(now);
+    const auto b = rowStarts(target);
+    if (now.columns != target.columns || !a || !b)
+        return writeLishiImage(store, target, error);
+    auto row = [](const LishiImage& image, const QVector<qsizetype>& starts, qsizetype r) {
+        return QByteArrayView(image.cells).sliced(starts[r], starts[r + 1] - starts[r]);
+    };
+    // Both in issue order: one pass finds the rows only one holds or that differ.
+    QVector<qint64> drop;
+    LishiImage add;
+    add.columns = target.columns;
+    qsizetype i = 0, j = 0;
+    while (i < now.rows || j < target.rows) {
+        const bool nowFirst =
+            j == target.rows || (i < now.rows && now.draws[i].issue < target.draws[j].issue);
+        const bool targetFirst =
+            i == now.rows || (j < target.rows && target.draws[j].issue < now.draws[i].issue);
+        const bool differs = !nowFirst && !targetFirst && row(now, *a, i) != row(target, *b, j);
+        if (nowFirst || differs)
+            drop.append(now.draws[i].issue);
+        if (targetFirst || differs) {
+            add.cells.append(row(target, *b, j));
+            ++add.rows;
+        }
+        i += !targetFirst;
+        j += !nowFirst;
+    }
+    // Most rows differ: rewriting all of them is quicker than row by row.
+    if (drop.size() > now.rows / 2)
+        return writeLishiImage(store, target, error);
+    SqliteStatement remove(store);
+    if (!remove.prepare(QStringLiteral("DELETE FROM Lishi WHERE SQQH = ?"))) {
+        if (error)
+            *error = remove.errorText();
+        return false;
+    }
+    for (qint64 issue : drop) {
+        remove.bind(1, issue);
+        if (!remove.exec() || remove.changes() != 1) {
+            if (error)
+                *error = remove.lastError().isValid()
+                             ? remove.errorText()
+                             : QStringLiteral("第 %1 期不在历史号码中").arg(issue);
+            return false;
+        }
+    }
+    return insertLishiRows(store, add, error);
+}
+
 bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)

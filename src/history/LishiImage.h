@@ -55,6 +55,9 @@ std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* er
 // HistoryStore::Transaction. A column of the image the table does not have is refused
 // before anything is written.
 bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* error);
+// The same, for a history that holds now: only the rows that differ are deleted and written.
+bool rewriteLishiImage(HistoryStore& store, const LishiImage& now, const LishiImage& target,
+                       QString* error);
 // Adds the image's rows beside those stored, cell for cell, with the same checks.
 bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* error);
 

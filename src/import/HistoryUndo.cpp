@@ -130,7 +130,7 @@ private:
                 return *error = why + QStringLiteral("，没有撤销。"), false;
             step_.after = saved_;
         }
-        return writeLishiImage(store_, *target, error);
+        return rewriteLishiImage(store_, *now, *target, error);
     }
 
     bool redoReplaced(QString* error) {
@@ -141,7 +141,7 @@ private:
         if (now->contentHash() != step_.beforeHash)
             return *error = changedElsewhere(), false;
         const auto target = copyOf(step_.after, step_.afterHash, error);
-        return target && writeLishiImage(store_, *target, error);
+        return target && rewriteLishiImage(store_, *now, *target, error);
     }
 
     // The history a copy holds, checked against the hash the step recorded; an empty history
