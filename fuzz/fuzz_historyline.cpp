@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::abort();
         }
         // A line read back from what it was parsed into parses the same.
-        if (p.issue && *p.issue >= 1000000 && *p.issue <= 9999999 && p.count == kPositions) {
+        if (p.issue && historyLineCarries(*p.issue) && p.count == kPositions) {
             const ParsedHistoryLine again = parseHistoryLine(historyLine(*p.issue, p.numbers));
             if (again.issue != p.issue || again.count != kPositions || again.numbers != p.numbers)
                 std::abort();

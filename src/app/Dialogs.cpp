@@ -37,6 +37,11 @@ bool WidgetDialogs::question(const QString& title, const QString& text) {
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+bool WidgetDialogs::warningQuestion(const QString& title, const QString& text) {
+    return QMessageBox::warning(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 void WidgetDialogs::information(const QString& title, const QString& text) {
     QMessageBox::information(parent_, title, text);
 }

@@ -19,6 +19,9 @@ public:
 
     // OK / Cancel; true for OK.
     virtual bool question(const QString& title, const QString& text) = 0;
+    // The same with a warning icon, for a question whose OK costs something: Cancel is the
+    // default.
+    virtual bool warningQuestion(const QString& title, const QString& text) = 0;
     virtual void information(const QString& title, const QString& text) = 0;
     virtual void warning(const QString& title, const QString& text) = 0;
     // An input box; nothing when it is cancelled.
@@ -50,6 +53,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
 
     bool question(const QString& title, const QString& text) override;
+    bool warningQuestion(const QString& title, const QString& text) override;
     void information(const QString& title, const QString& text) override;
     void warning(const QString& title, const QString& text) override;
     std::optional<QString> inputText(const QString& title, const QString& prompt,

@@ -153,20 +153,35 @@ void HistoryPanel::scrollToNewest() {
 }
 
 void HistoryPanel::cmdRdLst_Click() {
-    if (!dialogs_->question(QStringLiteral("读入历史"),
-                            QStringLiteral("确实要读入最新历史号码吗？点击'确认'读入,点击'取消'"
-                                           "放弃该操作。确要读入请保证安装目录下存在历史号码的文本"
-                                           "文件文件。读取时可能要花费一段时间,请耐心等候！")))
-        return;
-    const QString file = dialogs_->openFileName(
-        QStringLiteral("读入历史"), QDir(store_.folder()).filePath(QStringLiteral("历史号码")),
-        QStringLiteral("Text (*.txt)"));
+    const QString title = QStringLiteral("读入历史");
+    const QString file =
+        dialogs_->openFileName(title, QDir(store_.folder()).filePath(QStringLiteral("历史号码")),
+                               QStringLiteral("Text (*.txt)"));
     if (file.isEmpty() || !file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive))
+        return;
+    // The file is read first, so that the question can say what it replaces with what, and a
+    // file with lines left out or holes is shown before anything changes.
+    BusyCursor reading;
+    const ImportPlan plan = planImport(store_, file);
+    reading.release();
+    if (!plan.contents.error.isEmpty()) {
+        dialogs_->warning(title, plan.contents.error + QStringLiteral("历史号码未作改动。"));
+        return;
+    }
+    const QString question =
+        QStringLiteral(
+            "确实要读入最新历史号码吗？点击'确认'读入,点击'取消'放弃该操作。确要读入请保证"
+            "安装目录下存在历史号码的文本文件文件。读取时可能要花费一段时间,请耐心等候！") +
+        QStringLiteral("\n\n") + plan.replaceSentence();
+    if (plan.clean() ? !dialogs_->question(title, question)
+                     : !dialogs_->warningQuestion(
+                           title, question + QStringLiteral("\n\n") + plan.faults() +
+                                      QStringLiteral("\n\n点击'确认'只读入其余的行。")))
         return;
 
     BusyCursor busy;
-    const ImportReport report =
-        importHistoryFile(store_, file, session_.valueBases(), &session_.zodiacYear());
+    const ImportReport report = importHistory(store_, plan, session_.valueBases(),
+                                              &session_.zodiacYear(), ImportFaults::Accept);
     busy.release();
     if (!report.replaced && !report.unchanged) {
         dialogs_->warning(QStringLiteral("读入历史"), report.summary());

@@ -25,14 +25,28 @@ protected:
         parser.addPositionalArgument(QStringLiteral("file"),
                                      QStringLiteral("The history text file."),
                                      QStringLiteral("FILE"));
+        parser.addOption({QStringLiteral("skip-bad-lines"),
+                          QStringLiteral("Import a file with lines that cannot be read as written "
+                                         "or holes between its issues, leaving those lines out.")});
     }
 
     int runOn(HistoryStore& store, const QCommandLineParser& parser, Context& context) override {
         const QString path =
             QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath();
         const Settings settings = context.settings();
+        const ImportPlan plan = planImport(store, path);
         const ImportReport report =
-            importHistoryFile(store, path, ValueBases{settings.SxIni, settings.DsIni});
+            importHistory(store, plan, ValueBases{settings.SxIni, settings.DsIni}, nullptr,
+                          parser.isSet(QStringLiteral("skip-bad-lines")) ? ImportFaults::Accept
+                                                                         : ImportFaults::Refuse);
+        if (report.refusedFaults) {
+            context.out() << plan.faults() << '\n';
+            return context.fail(QStringLiteral("%1 not imported, the history is unchanged: some "
+                                               "lines cannot be read as written or issues are "
+                                               "missing between its draws (listed above); "
+                                               "--skip-bad-lines imports the rest")
+                                    .arg(QDir::toNativeSeparators(path)));
+        }
         if (!report.replaced && !report.unchanged) {
             // The lines that made the file unusable, then the one reason on stderr.
             for (const LineProblem& p : report.problems)

@@ -11,7 +11,8 @@ constexpr qsizetype kIssueLength = 7;
 } // namespace
 
 QString historyLine(qint64 issue, const Numbers& numbers) {
-    return QString::number(issue) + QLatin1Char(' ') + numberList(numbers);
+    return QStringLiteral("%1 ").arg(issue, int(kIssueLength), 10, QLatin1Char('0')) +
+           numberList(numbers);
 }
 
 ParsedHistoryLine parseHistoryLine(QStringView line) {
@@ -23,6 +24,10 @@ ParsedHistoryLine parseHistoryLine(QStringView line) {
         bool allDigits = true;
         for (qsizetype i = 0; i < kIssueLength && allDigits; ++i)
             allDigits = isDigit(line[i]);
+        if (allDigits && line.size() > kIssueLength && isDigit(line[kIssueLength])) {
+            out.issueRunsOn = true;
+            return out;
+        }
         if (allDigits) {
             out.issue = line.first(kIssueLength).toLongLong();
             // The numbers start after the separator, whatever character it is.
@@ -50,6 +55,9 @@ ParsedHistoryLine parseHistoryLine(QStringView line) {
 HistoryLineReader::Line HistoryLineReader::read(QStringView line) {
     Line out;
     out.parsed = parseHistoryLine(line);
+    // A line whose issue cannot be read is no draw: the numbering goes on past it.
+    if (out.parsed.issueRunsOn)
+        return out;
     if (out.parsed.issue) {
         out.issue = out.parsed.issue;
         out.issueWritten = true;

@@ -9,9 +9,13 @@
 
 namespace quorvex {
 
-// The history text line: issue, one blank, five two-digit numbers each followed by one blank.
-// Writers end each line with historyLineEnd(); readers accept any line end.
+// The history text line: issue as seven digits (leading zeros included), one blank, five
+// two-digit numbers each followed by one blank. Writers end each line with historyLineEnd();
+// readers accept any line end. Only issues of 1..9999999 can be written so that they read back.
 QString historyLine(qint64 issue, const Numbers& numbers);
+inline bool historyLineCarries(qint64 issue) {
+    return issue >= 1 && issue <= 9999999;
+}
 inline QString historyLineEnd() {
     return QStringLiteral("\r\n");
 }
@@ -22,11 +26,14 @@ struct ParsedHistoryLine {
     int count = 0;               // numbers found, at most five
     Numbers numbers{};           // the first `count` are valid
     bool moreThanFive = false;   // further digit pairs were ignored
+    bool issueRunsOn = false;    // an eighth digit follows the seven: no issue can be trusted
 };
 
 // Reads one line tolerantly: surrounding blanks go; seven leading digits are the issue and the
 // numbers are scanned from the ninth character; elsewhere every two adjacent digits are a
-// number and any other character is a separator, so a lone digit is ignored.
+// number and any other character is a separator, so a lone digit is ignored. Seven digits and
+// a digit after them are no issue of this form (20190025 would be filed as 2019002): such a
+// line reads as nothing but issueRunsOn.
 ParsedHistoryLine parseHistoryLine(QStringView line);
 
 // Reads consecutive lines, numbering a line without issue on from the line before.

@@ -1,6 +1,7 @@
 #include "HistoryMaintenance.h"
 
 #include "HistoryChange.h"
+#include "HistoryLine.h"
 #include "HistoryTextFile.h"
 #include "TextImport.h"
 
@@ -23,14 +24,15 @@ MaintenanceReport failure(const QString& why) {
 }
 
 // The kept draws as the rebuild stores them. The backup holds exactly their history lines (its
-// writer reads every byte back), so a draw the text format cannot carry (an issue that is not
-// seven digits, a number outside 1..15) would be lost by the rebuild: such a history is refused.
+// writer reads every byte back), so a draw the text format cannot carry (an issue
+// outside 1..9999999, a number outside 1..15) would be lost by the rebuild: such a history is
+// refused.
 std::optional<QVector<ImportedDraw>> backupDraws(const QString& path,
                                                  const QVector<DrawNumbers>& kept, QString* error) {
     QVector<ImportedDraw> draws;
     draws.reserve(kept.size());
     for (const DrawNumbers& d : kept) {
-        if (d.issue < 1000000 || d.issue > 9999999 || !drawFaults(d.numbers).isEmpty()) {
+        if (!historyLineCarries(d.issue) || !drawFaults(d.numbers).isEmpty()) {
             *error = QStringLiteral("第 %1 期无法写成备份文件 %2 的一行，历史号码不能重建。")
                          .arg(d.issue)
                          .arg(path);

@@ -15,6 +15,14 @@ QByteArray historyText(const QVector<DrawNumbers>& draws) {
 }
 
 bool writeHistoryTextFile(const QString& path, const QVector<DrawNumbers>& draws, QString* error) {
+    for (const DrawNumbers& d : draws)
+        if (!historyLineCarries(d.issue)) {
+            if (error)
+                *error =
+                    QStringLiteral("第 %1 期的期号不是七位以内的正整数，写成历史号码行后读不回来")
+                        .arg(d.issue);
+            return false;
+        }
     return writeFileDurably(path, historyText(draws), error);
 }
 

@@ -73,7 +73,13 @@ int countSkipped(const QVector<LineProblem>& problems) {
 struct Candidate {
     ImportedDraw draw;
     bool cut = false;
+    QString text;
 };
+
+QString problemText(QStringView line) {
+    const QStringView t = line.trimmed();
+    return t.size() > 60 ? t.first(60).toString() + QStringLiteral("…") : t.toString();
+}
 
 } // namespace
 
@@ -95,6 +101,8 @@ QString LineProblem::describe() const {
                QStringLiteral("期号 %1 与第 %2 行重复，保留了第 %2 行").arg(value).arg(other);
     case ExtraNumbersCut:
         return line + QStringLiteral("多于五个号码，只读入了前五个");
+    case IssueRunsOn:
+        return line + QStringLiteral("期号多于七位数字，不知道是哪一期");
     }
     return line;
 }
@@ -144,8 +152,12 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
         const auto read = reader.read(line);
         const ParsedHistoryLine& p = read.parsed;
         auto problem = [&](LineProblem::Reason reason, qint64 value = 0) {
-            out.problems.append({lineNumber, reason, value, 0});
+            out.problems.append({lineNumber, reason, value, 0, problemText(line)});
         };
+        if (p.issueRunsOn) {
+            problem(LineProblem::IssueRunsOn);
+            continue;
+        }
         if (!read.issue) {
             problem(LineProblem::NoIssue);
             continue;
@@ -165,7 +177,8 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
                     f.number);
             continue;
         }
-        candidates.append({{*read.issue, p.numbers, lineNumber}, p.moreThanFive});
+        candidates.append(
+            {{*read.issue, p.numbers, lineNumber}, p.moreThanFive, problemText(line)});
     }
 
     if (nonBlank == 0) {
@@ -182,12 +195,12 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
     for (const Candidate& c : candidates) {
         if (!out.draws.isEmpty() && out.draws.last().issue == c.draw.issue) {
             out.problems.append({c.draw.lineNumber, LineProblem::IssueRepeated, c.draw.issue,
-                                 out.draws.last().lineNumber});
+                                 out.draws.last().lineNumber, c.text});
             continue;
         }
         out.draws.append(c.draw);
         if (c.cut)
-            out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0});
+            out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0, c.text});
     }
     std::stable_sort(
         out.problems.begin(), out.problems.end(),
@@ -286,13 +299,81 @@ bool replaceHistory(HistoryStore& store, const QVector<ImportedDraw>& draws,
     return transaction.commit(error);
 }
 
+QString ImportPlan::replaceSentence() const {
+    const QVector<ImportedDraw>& d = contents.draws;
+    QString out = currentDraws == 0 ? QStringLiteral("历史号码现在是空的，")
+                                    : QStringLiteral("现有的 %1 期历史号码（第 %2 至 %3 期）")
+                                          .arg(currentDraws)
+                                          .arg(currentFirst)
+                                          .arg(currentLast);
+    if (d.isEmpty())
+        return out;
+    out += QStringLiteral("将被文件中的 %1 期（第 %2 至 %3 期）替换")
+               .arg(d.size())
+               .arg(d.first().issue)
+               .arg(d.last().issue);
+    out += currentDraws == 0 ? QStringLiteral("。") : QStringLiteral("，替换前会先保存一份副本。");
+    return out;
+}
+
+QString ImportPlan::faults(int listed) const {
+    QString out;
+    const QVector<LineProblem>& p = contents.problems;
+    if (!p.isEmpty()) {
+        out = QStringLiteral("文件中有 %1 行没有照原样读入：").arg(p.size());
+        for (qsizetype i = 0; i < std::min<qsizetype>(listed, p.size()); ++i)
+            out += QStringLiteral("\n%1（%2）").arg(p[i].describe(), p[i].text);
+        if (p.size() > listed)
+            out += QStringLiteral("\n……另有 %1 行。").arg(p.size() - listed);
+    }
+    if (!gaps.isEmpty())
+        out += (out.isEmpty() ? QString() : QStringLiteral("\n")) + gapSummary(gaps, listed);
+    return out;
+}
+
+ImportPlan planImport(const HistoryStore& store, const QString& path) {
+    ImportPlan plan;
+    plan.path = path;
+    plan.contents = readHistoryFile(path);
+    if (!plan.contents.error.isEmpty())
+        return plan;
+    QVector<qint64> issues;
+    issues.reserve(plan.contents.draws.size());
+    for (const ImportedDraw& d : plan.contents.draws)
+        issues.append(d.issue);
+    plan.gaps = issueGaps(issues);
+    HistoryStore::ReadSnapshot snapshot(store);
+    QString why;
+    const auto span = store.span(&why);
+    const qint64 count = store.drawCount(&why);
+    if (!span || !why.isEmpty()) {
+        plan.contents.error = QStringLiteral("无法读取现有的历史号码：%1。").arg(why);
+        return plan;
+    }
+    plan.currentDraws = int(count);
+    plan.currentFirst = span->firstIssue;
+    plan.currentLast = span->lastIssue;
+    return plan;
+}
+
 ImportReport importHistoryFile(HistoryStore& store, const QString& path, const ValueBases& bases,
-                               ZodiacYear* zodiacYear) {
+                               ZodiacYear* zodiacYear, ImportFaults faults) {
+    return importHistory(store, planImport(store, path), bases, zodiacYear, faults);
+}
+
+ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const ValueBases& bases,
+                           ZodiacYear* zodiacYear, ImportFaults faults) {
     ImportReport report;
-    HistoryFileContents contents = readHistoryFile(path);
-    report.problems = std::move(contents.problems);
+    const QString& path = plan.path;
+    const HistoryFileContents& contents = plan.contents;
+    report.problems = contents.problems;
     if (!contents.error.isEmpty()) {
         report.error = contents.error + kUnchanged;
+        return report;
+    }
+    if (!plan.clean() && faults == ImportFaults::Refuse) {
+        report.refusedFaults = true;
+        report.error = plan.faults() + QStringLiteral("\n") + kUnchanged;
         return report;
     }
     ZodiacYear local;
@@ -328,11 +409,7 @@ ImportReport importHistoryFile(HistoryStore& store, const QString& path, const V
     report.storedDraws = int(contents.draws.size());
     report.firstIssue = contents.draws.first().issue;
     report.lastIssue = contents.draws.last().issue;
-    QVector<qint64> issues;
-    issues.reserve(contents.draws.size());
-    for (const ImportedDraw& d : contents.draws)
-        issues.append(d.issue);
-    report.gaps = issueGaps(issues);
+    report.gaps = plan.gaps;
     return report;
 }
 

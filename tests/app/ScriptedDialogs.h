@@ -14,7 +14,7 @@ namespace quorvex::test {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Asked {
-        QString kind; // question, information, warning, input, open, save
+        QString kind; // question, warning question, information, warning, input, open, save
         QString title;
         QString text;
     };
@@ -41,6 +41,10 @@ public:
 
     bool question(const QString& title, const QString& text) override {
         asked_.append({QStringLiteral("question"), title, text});
+        return questions_.isEmpty() ? false : questions_.dequeue();
+    }
+    bool warningQuestion(const QString& title, const QString& text) override {
+        asked_.append({QStringLiteral("warning question"), title, text});
         return questions_.isEmpty() ? false : questions_.dequeue();
     }
     void information(const QString& title, const QString& text) override {

@@ -265,13 +265,21 @@ void FrmMainEntryTest::importReplacesHistory() {
     dialogs.answerOpenFile(path);
     child<QPushButton>(w, "cmdRdLst")->click();
 
+    // The file is chosen first; the question then says what replaces what, and a file with a
+    // line left out asks with a warning, naming the line.
     QCOMPARE(dialogs.asked().size(), 3);
-    QCOMPARE(dialogs.asked()[0].kind, QString("question"));
-    QCOMPARE(dialogs.asked()[0].title, QString("读入历史"));
-    QCOMPARE(dialogs.asked()[0].text, kConfirmation);
-    QCOMPARE(dialogs.asked()[1].kind, QString("open"));
-    QCOMPARE(dialogs.asked()[1].text,
+    QCOMPARE(dialogs.asked()[0].kind, QString("open"));
+    QCOMPARE(dialogs.asked()[0].text,
              QDir(h.folder()).filePath("历史号码") + "|" + QString("Text (*.txt)"));
+    QCOMPARE(dialogs.asked()[1].kind, QString("warning question"));
+    QCOMPARE(dialogs.asked()[1].title, QString("读入历史"));
+    for (const QString& part :
+         {kConfirmation,
+          QString("现有的 12 期历史号码（第 2013001 至 2013012 期）将被文件中的 3 期"
+                  "（第 2020001 至 2020004 期）替换，替换前会先保存一份副本。"),
+          QString("文件中有 1 行没有照原样读入：\n第 3 行：号码 03 重复（2020003 03 03 04 05 06）"),
+          QString("缺第 2020003 期")})
+        QVERIFY2(dialogs.asked()[1].text.contains(part), qPrintable(dialogs.asked()[1].text));
     QCOMPARE(dialogs.asked()[2].kind, QString("information"));
     QVERIFY(dialogs.asked()[2].text.contains("已读入 3 期"));
     QVERIFY(dialogs.asked()[2].text.contains("第 3 行"));
@@ -293,6 +301,12 @@ void FrmMainEntryTest::importThatChangesNothing_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("messages");
     QTest::newRow("cancelled") << false << "a.txt" << QByteArray("2020001 01 02 03 04 05") << 0;
+    // Cancel is the default of the warning.
+    QTest::newRow("a line left out, cancelled")
+        << false << "a.txt"
+        << QByteArray("2020001 01 02 03 04 05\r\n20200025 06 07 08 09 10\r\n2020003 01 02 03 "
+                      "04 05\r\n")
+        << 0;
     QTest::newRow("no file chosen") << true << "" << QByteArray() << 0;
     QTest::newRow("not a .txt file")
         << true << "a.csv" << QByteArray("2020001 01 02 03 04 05") << 0;
@@ -317,7 +331,10 @@ void FrmMainEntryTest::importThatChangesNothing() {
         dialogs.answerOpenFile(writeFile(files, fileName, content));
     child<QPushButton>(w, "cmdRdLst")->click();
 
-    QCOMPARE(dialogs.count("open"), confirm ? 1 : 0);
+    QCOMPARE(dialogs.count("open"), 1);
+    const bool readable = !messages && fileName.endsWith(".txt");
+    QCOMPARE(dialogs.count("question") + dialogs.count("warning question"), readable ? 1 : 0);
+    QCOMPARE(dialogs.count("warning question"), content.contains("20200025") ? 1 : 0);
     QCOMPARE(dialogs.messages(), messages);
     if (messages)
         QCOMPARE(dialogs.count("warning"), 1);

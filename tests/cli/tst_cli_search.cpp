@@ -568,7 +568,17 @@ void CliSearchTest::importReportsStoredAndSkippedLines() {
                                                   "2013002 02 04 06 08 10 \n"
                                                   "2013004 01 01 02 03 04 \n"
                                                   "2013005 11 12 13 14 15 \n");
-    const Result r = cli({"import", path});
+    // Refused first: the lines left out listed on stdout, one line on stderr, nothing stored.
+    const Result refused = cli({"import", path});
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(refused.out.startsWith("文件中有 2 行没有照原样读入：\n第 3 行：只有 4 个两位数号码，"
+                                    "需要五个（2013002 01 02 03 04）"),
+             qPrintable(refused.out));
+    QVERIFY2(refused.err.contains("--skip-bad-lines") && refused.err.count('\n') == 1,
+             qPrintable(refused.err));
+    QCOMPARE(cli({"list", "--format", "csv"}).out.count('\n'), 1);
+
+    const Result r = cli({"import", "--skip-bad-lines", path});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.err, QString());
     QVERIFY2(r.out.contains("已读入 4 期"), qPrintable(r.out));

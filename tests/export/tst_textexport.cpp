@@ -1,3 +1,4 @@
+#include "FollowOracle.h"
 #include "ReadOnlyFolder.h"
 #include "TestHistory.h"
 
@@ -7,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+
+#include <random>
 
 using namespace quorvex;
 using namespace quorvex::test;
@@ -34,6 +37,7 @@ private slots:
     void linesAreTheHistoryTextFormat_data();
     void linesAreTheHistoryTextFormat();
     void sameHistoryOverwritesNewDrawGivesNewFile();
+    void exportThenImportGivesTheSameHistory_data();
     void exportThenImportGivesTheSameHistory();
     void emptyHistoryWritesNothing();
     void unwritableTargetIsReportedAndWritesNothing_data();
@@ -102,19 +106,42 @@ void TextExportTest::sameHistoryOverwritesNewDrawGivesNewFile() {
     QCOMPARE(readAll(*first), QByteArray("2013001 03 07 09 11 14 \r\n2013002 01 02 03 04 05 \r\n"));
 }
 
+void TextExportTest::exportThenImportGivesTheSameHistory_data() {
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed = 1; seed <= 4; ++seed)
+        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+}
+
+// Random histories, the smallest (0000001) and largest (9999999) issues among them, with and
+// without holes: what is exported imports back to the same issues and numbers, line for line.
 void TextExportTest::exportThenImportGivesTheSameHistory() {
+    QFETCH(quint32, seed);
+    std::mt19937 random(seed);
+    const QVector<Numbers> draws = randomDraws(300, seed);
+    QVector<qint64> issues;
+    qint64 issue = seed % 2 ? 1 : 2012001;
+    for (qsizetype i = 0; i < draws.size(); ++i) {
+        issues << issue;
+        issue += seed == 3 ? 1 + random() % 30000 : 1 + random() % 2;
+    }
+    if (seed >= 2)
+        issues.last() = 9999999;
     TempHistory source;
-    QVector<Numbers> draws;
-    for (int i = 0; i < 400; ++i)
-        draws << Numbers{1 + i % 15, 1 + (i + 3) % 15, 1 + (i + 6) % 15, 1 + (i + 9) % 15,
-                         1 + (i + 12) % 15};
-    source.appendMany(2012001, draws);
+    {
+        HistoryStore::Transaction t(source.store());
+        for (qsizetype i = 0; i < draws.size(); ++i)
+            source.append(issues[i], draws[i]);
+        QString error;
+        QVERIFY2(t.commit(&error), qPrintable(error));
+    }
     QString error;
     const auto path = exportHistoryText(source.store(), source.folder(), &error);
     QVERIFY2(path, qPrintable(error));
+    QVERIFY(readAll(*path).startsWith(seed % 2 ? "0000001 " : "2012001 "));
 
     TempHistory target;
-    const ImportReport report = importHistoryFile(target.store(), *path, ValueBases{});
+    const ImportReport report =
+        importHistoryFile(target.store(), *path, ValueBases{}, nullptr, ImportFaults::Accept);
     QVERIFY2(report.replaced, qPrintable(report.summary()));
     QVERIFY(report.problems.isEmpty());
     const auto exported = source.store().loadNumbers(&error);

@@ -24,6 +24,10 @@ void HistoryLineTest::writtenLineReadsBack_data() {
                                  << QString("2013001 03 07 09 11 14 ");
     QTest::newRow("ends of the range")
         << qint64(2026365) << QVector<int>{15, 1, 10, 12, 2} << QString("2026365 15 01 10 12 02 ");
+    QTest::newRow("smallest issue keeps its seven digits")
+        << qint64(1) << QVector<int>{1, 2, 3, 4, 5} << QString("0000001 01 02 03 04 05 ");
+    QTest::newRow("largest issue")
+        << qint64(9999999) << QVector<int>{5, 4, 3, 2, 1} << QString("9999999 05 04 03 02 01 ");
 }
 
 void HistoryLineTest::writtenLineReadsBack() {
@@ -58,9 +62,9 @@ void HistoryLineTest::tolerantReading_data() {
         << " \t 2013001 03 07 09 11 14 \t" << i2013001 << QVector<int>{3, 7, 9, 11, 14} << false;
     QTest::newRow("any separator")
         << "2013001,03;07-09/11|14" << i2013001 << QVector<int>{3, 7, 9, 11, 14} << false;
-    // The eighth character is passed over whatever it holds.
-    QTest::newRow("digit in the separator column is skipped")
-        << "20130010307091114" << i2013001 << QVector<int>{30, 70, 91, 11} << false;
+    // Seven digits and an eighth: which issue is meant cannot be told, so nothing is read.
+    QTest::newRow("digit after the seven of the issue")
+        << "20130010307091114" << none << QVector<int>{} << false;
     QTest::newRow("more than five pairs keep the first five")
         << "2013001 01 02 03 04 05 06" << i2013001 << QVector<int>{1, 2, 3, 4, 5} << true;
     QTest::newRow("no issue: numbers from the first character")

@@ -39,7 +39,7 @@ QByteArray lines(const QStringList& text) {
 QString problemCodes(const QVector<LineProblem>& problems) {
     static const QStringList names{"NoIssue",          "IssueNotPositive", "TooFewNumbers",
                                    "NumberOutOfRange", "NumberRepeated",   "IssueRepeated",
-                                   "ExtraNumbersCut"};
+                                   "ExtraNumbersCut",  "IssueRunsOn"};
     QStringList out;
     for (const LineProblem& p : problems)
         out << QStringLiteral("%1:%2").arg(p.lineNumber).arg(names[p.reason]);
@@ -159,6 +159,12 @@ void TextImportTest::problemLines_data() {
         << "3:IssueRepeated";
     QTest::newRow("issue zero") << QStringList{"0000000 01 02 03 04 05", a, c}
                                 << QVector<qint64>{2013001, 2013003} << "1:IssueNotPositive";
+    // Read as 2013002 and 2202003 these would be misfiled.
+    QTest::newRow("eighth digit after the issue")
+        << QStringList{a, "20130025 06 07 08 09 10", c} << QVector<qint64>{2013001, 2013003}
+        << "2:IssueRunsOn";
+    QTest::newRow("eight-digit issue") << QStringList{"22020035 01 02 03 04 05", a, c}
+                                       << QVector<qint64>{2013001, 2013003} << "1:IssueRunsOn";
 }
 
 void TextImportTest::problemLines() {
@@ -167,7 +173,17 @@ void TextImportTest::problemLines() {
     QFETCH(QString, problems);
     TempHistory h;
     QTemporaryDir dir;
-    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {});
+    const QString path = writeFile(dir, lines(text));
+    // Refused unless accepted: nothing changes, and the refusal names the first line left out
+    // with its text.
+    const ImportReport refused = importHistoryFile(h.store(), path, {});
+    QVERIFY(refused.refusedFaults && !refused.replaced);
+    const LineProblem& first = refused.problems.first();
+    QVERIFY2(refused.error.contains(first.describe() + QStringLiteral("（%1）").arg(first.text)),
+             qPrintable(refused.error));
+    QVERIFY(!first.text.isEmpty() && text.contains(first.text));
+    QCOMPARE(h.store().drawCount(), 0);
+    const ImportReport r = importHistoryFile(h.store(), path, {}, nullptr, ImportFaults::Accept);
     QVERIFY2(r.replaced, qPrintable(r.summary()));
     QCOMPARE(storedIssues(h.store()), stored);
     QCOMPARE(r.storedDraws, int(stored.size()));
@@ -181,7 +197,7 @@ void TextImportTest::repeatedIssueKeepsTheFirstLine() {
         importHistoryFile(h.store(),
                           writeFile(dir, lines({"2013002 11 12 13 14 15", "2013001 01 02 03 04 05",
                                                 "2013002 06 07 08 09 10"})),
-                          {});
+                          {}, nullptr, ImportFaults::Accept);
     QVERIFY2(r.replaced, qPrintable(r.summary()));
     QCOMPARE(h.text(2013002, "txtHisLst"), QString("01 02 03 04 05 "));
     QCOMPARE(h.integer(2013002, "L1A"), 11);
@@ -307,7 +323,8 @@ void TextImportTest::otherEncodingsImport() {
     for (const QByteArray& bytes : {utf16, legacy}) {
         TempHistory h;
         QTemporaryDir dir;
-        const ImportReport r = importHistoryFile(h.store(), writeFile(dir, bytes), {});
+        const ImportReport r =
+            importHistoryFile(h.store(), writeFile(dir, bytes), {}, nullptr, ImportFaults::Accept);
         QVERIFY2(r.replaced, qPrintable(r.summary()));
         QCOMPARE(storedIssues(h.store()), (QVector<qint64>{2013001, 2013002}));
     }
@@ -320,7 +337,8 @@ void TextImportTest::summaryNamesCountsAndFirstLines() {
                             : historyLine(2013001 + i, drawFor(i)));
     TempHistory h;
     QTemporaryDir dir;
-    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {});
+    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {}, nullptr,
+                                             ImportFaults::Accept);
     QVERIFY2(r.replaced, qPrintable(r.summary()));
     QCOMPARE(r.skippedLines(), 7);
     const QString s = r.summary();
@@ -365,7 +383,8 @@ void TextImportTest::gapsAreStoredAndCounted() {
         text << historyLine(issues[i], drawFor(i));
     TempHistory h;
     QTemporaryDir dir;
-    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {});
+    const ImportReport r = importHistoryFile(h.store(), writeFile(dir, lines(text)), {}, nullptr,
+                                             ImportFaults::Accept);
     QVERIFY2(r.replaced, qPrintable(r.summary()));
     QCOMPARE(storedIssues(h.store()), issues);
     const QString s = r.summary();
