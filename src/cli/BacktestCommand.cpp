@@ -74,26 +74,36 @@ protected:
     }
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
-        // The session, the issues and the search read one version of the history.
-        const HistoryStore::ReadSnapshot pinned(store);
         SearchSession session(store, context.snapshot());
         session.setSettings(context.settings());
         QString error;
-        // --from and --to name the issues tried: the search's range starts where it always does.
-        if (!session.historyChanged(&error) || !options_.apply(session, &error) ||
-            (combo_ && !session.setCombinedPositions(QString::number(*combo_), &error)))
-            return context.fail(error);
-        SearchSession::BacktestRange range;
-        range.lastIssues = last_ ? last_ : 100;
-        range.from = options_.from;
-        range.to = options_.to;
-        const SearchRequest request = session.request(options_.positions);
-        const auto result =
-            session.runBacktest(request, combo_.has_value(), range, top_, {}, &error);
+        std::optional<BacktestResult> result;
+        std::optional<SearchRequest> request;
+        // The options are applied in one read of the history; the backtest reads again briefly
+        // and computes holding no lock (a writer beside a long backtest need not wait). A history
+        // written in between is refused by the backtest and read afresh here.
+        for (int attempt = 0; attempt < 3 && !result; ++attempt) {
+            {
+                const HistoryStore::ReadSnapshot pinned(store);
+                // --from and --to name the issues tried: the search's range starts where it
+                // always does.
+                if (!session.historyChanged(&error) || !options_.apply(session, &error) ||
+                    (combo_ && !session.setCombinedPositions(QString::number(*combo_), &error)))
+                    return context.fail(error);
+                request = session.request(options_.positions);
+            }
+            SearchSession::BacktestRange range;
+            range.lastIssues = last_ ? last_ : 100;
+            range.from = options_.from;
+            range.to = options_.to;
+            result = session.runBacktest(*request, combo_.has_value(), range, top_, {}, &error);
+            if (!result && !session.historyMovedOn())
+                break;
+        }
         if (!result)
             return context.fail(error);
         if (!summaryOnly_)
-            printGrid(context.out(), grid(*result, request), *format_);
+            printGrid(context.out(), grid(*result, *request), *format_);
         if (summaryOnly_ || *format_ == GridFormat::Table)
             context.out() << result->summary() << '\n';
         return ExitSuccess;

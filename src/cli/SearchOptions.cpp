@@ -237,36 +237,41 @@ bool fitsTheBases(SearchSession& session, const SearchOptions& options, Context&
 std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, HistoryStore& store,
                                                  Context& context, const SessionSearch& search,
                                                  int* status) {
-    // The session's reading of the history, its reference values and the search see one version
-    // of the history, whatever another program writes meanwhile.
-    const HistoryStore::ReadSnapshot pinned(store);
     SearchSession session(store, context.snapshot());
     session.setSettings(context.settings());
     QString error;
-    if (!session.historyChanged(&error)) {
-        *status = context.fail(error);
-        return std::nullopt;
+    // The reference values and the request are read in one read of the history; the search reads
+    // again briefly and computes holding no lock, so that a writer beside it need not wait. A
+    // history written in between is refused by the search and read afresh here.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<SearchRequest> request;
+        {
+            const HistoryStore::ReadSnapshot pinned(store);
+            if (!session.historyChanged(&error) || !options.apply(session, &error)) {
+                *status = context.fail(error);
+                return std::nullopt;
+            }
+            if (!fitsTheBases(session, options, context, status))
+                return std::nullopt;
+            request = session.request(options.positions, options.from, options.to);
+            // What the history decides is a failure; bad values given are bad usage.
+            if (!session.readyToSearch(&error)) {
+                *status = context.fail(error);
+                return std::nullopt;
+            }
+        }
+        if (!validateRequest(*request, &error)) {
+            *status = context.usage(error);
+            return std::nullopt;
+        }
+        auto result = search(session, *request, &error);
+        if (result)
+            return result;
+        if (!session.historyMovedOn())
+            break;
     }
-    if (!options.apply(session, &error)) {
-        *status = context.fail(error);
-        return std::nullopt;
-    }
-    if (!fitsTheBases(session, options, context, status))
-        return std::nullopt;
-    const SearchRequest request = session.request(options.positions, options.from, options.to);
-    // What the history decides is a failure; bad values given are bad usage.
-    if (!session.readyToSearch(&error)) {
-        *status = context.fail(error);
-        return std::nullopt;
-    }
-    if (!validateRequest(request, &error)) {
-        *status = context.usage(error);
-        return std::nullopt;
-    }
-    auto result = search(session, request, &error);
-    if (!result)
-        *status = context.fail(error);
-    return result;
+    *status = context.fail(error);
+    return std::nullopt;
 }
 
 int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context& context,

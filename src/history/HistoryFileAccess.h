@@ -25,6 +25,7 @@ enum class HistoryOpenFailure {
     Interrupted,    // an interrupted write must be rolled back first, and cannot be here
     NotAHistory,
     Damaged,
+    Busy, // another program holds the file for writing: nothing is wrong with it
 };
 
 // What lies at the history's path, found without opening it (opening a pipe would wait for a

@@ -60,9 +60,9 @@ QString HistoryStore::errorText(const QSqlError& error) const {
         damage_ = damagedHistoryMessage(databasePath(), error.databaseText());
         return damage_;
     }
-    if ((sqliteErrorCode(error) & 0xff) == SQLITE_BUSY)
-        return QStringLiteral("另一个程序正在写入历史数据库 %1，等了 %2 秒仍未结束（%3）；"
-                              "请等它结束后再试")
+    if (isBusy(error))
+        return QStringLiteral("另一个程序正在使用历史数据库 %1（正在写入，或在读取而挡住了写入），"
+                              "等了 %2 秒仍未结束（%3）；请等它结束后再试")
             .arg(databasePath())
             .arg(kHistoryBusyTimeoutMs / 1000)
             .arg(error.databaseText());
@@ -115,6 +115,9 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
 
 bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QString* error) {
     auto fail = [&](const QSqlError& why) {
+        // A locked file is being written, not unreadable.
+        if (isBusy(why))
+            return busy(why, error);
         // A journal or log beside the file that only a writer may roll back or fold in.
         const int code = sqliteErrorCode(why);
         const bool leftover = QFileInfo::exists(path + QStringLiteral("-journal")) ||
@@ -212,6 +215,16 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
     return true;
 }
 
+bool HistoryStore::isBusy(const QSqlError& error) {
+    const int code = sqliteErrorCode(error) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+bool HistoryStore::busy(const QSqlError& why, QString* error) {
+    return refuse(HistoryOpenFailure::Busy,
+                  QStringLiteral("%1。文件未作任何改动。").arg(errorText(why)), error);
+}
+
 bool HistoryStore::checkPages(const QString& path, QString* error) {
     // Every page of the file, without the slower cross-check of indexes against rows: about
     // 0.1 s for 100,000 draws. A file that fails is never written.
@@ -225,8 +238,11 @@ bool HistoryStore::checkPages(const QString& path, QString* error) {
                 problems << line;
         }
     }
-    if (q.lastError().isValid())
+    if (q.lastError().isValid()) {
+        if (isBusy(q.lastError()))
+            return busy(q.lastError(), error);
         problems << q.lastError().databaseText();
+    }
     if (problems.isEmpty())
         return true;
     return refuse(HistoryOpenFailure::Damaged,
@@ -519,9 +535,12 @@ bool HistoryStore::Transaction::commit(QString* error) {
         return false;
     }
     done_ = true;
-    if (!db_.commit()) {
+    // Through a query, not QSqlDatabase::commit(), whose error drops SQLite's code: a commit
+    // that waited out another program must be said as such.
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error)
-            *error = store_.errorText(db_.lastError());
+            *error = store_.errorText(q.lastError());
         db_.rollback();
         return false;
     }

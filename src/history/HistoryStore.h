@@ -152,6 +152,9 @@ public:
 private:
     bool openConnection(const QString& path, HistoryAccess access, QString* error);
     bool checkPages(const QString& path, QString* error);
+    static bool isBusy(const QSqlError& error);
+    // Refuses the open: another program holds the file for writing.
+    bool busy(const QSqlError& why, QString* error);
     bool write(const QString& sql, QString* error);
     bool refuse(HistoryOpenFailure failure, const QString& message, QString* error);
 

@@ -7,8 +7,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <QtTest>
+
+#include <csignal>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +29,32 @@ QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+// Whether process pid holds a lock on the file at path (Linux's table of file locks).
+bool holdsLock(qint64 pid, const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray inode = ':' + QByteArray::number(quint64(st.st_ino)) + ' ';
+    const QByteArray owner = ' ' + QByteArray::number(pid) + ' ';
+    for (const QByteArray& line : locks.readAll().split('\n'))
+        if (line.contains(inode) && line.contains(owner))
+            return true;
+    return false;
+}
+
+// The state letter of a process (R, S, T for stopped, Z when it ended), 0 when there is none.
+char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const qsizetype at = line.lastIndexOf(')');
+    return at > 0 && at + 2 < line.size() ? line[at + 2] : 0;
+}
+
 } // namespace
 
 class CliTrustTest : public QObject {
@@ -37,6 +67,9 @@ private slots:
     void damagedPageIsReportedAndNothingWritten();
     void readOnlyHistoryIsReadAndNeverWritten_data();
     void readOnlyHistoryIsReadAndNeverWritten();
+    void pausedReadHoldsNoLock_data();
+    void pausedReadHoldsNoLock();
+    void lockedHistoryIsSaidAsSuch();
 
 private:
     Result cli(const QStringList& arguments, bool unprivileged = false) {
@@ -145,6 +178,95 @@ void CliTrustTest::searchBesideImportIsRightOrRefused() {
         }
     }
     qInfo("%d of 5 searches beside an import answered, the rest refused", answered);
+}
+
+void CliTrustTest::pausedReadHoldsNoLock_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::newRow("a long backtest")
+        << QStringList{"backtest", "--last", "20000", "--combo", "3", "--summary"};
+    // Its output is never read: the list stalls on the full pipe.
+    QTest::newRow("a list stalled on a full pipe") << QStringList{"list"};
+}
+
+// A read takes the history in one short read and computes or prints holding no lock: paused
+// at a moment it holds none (found while it runs), an append beside it commits at once.
+void CliTrustTest::pausedReadHoldsNoLock() {
+    QFETCH(QStringList, command);
+    import(writeFile(QStringLiteral("h.txt"), historyText(20000, 4)));
+    QProcess reader;
+    reader.start(QStringLiteral(QUORVEX_CLI_PATH), QStringList{"--dir", folder_} + command);
+    QVERIFY(reader.waitForStarted());
+    const auto pid = pid_t(reader.processId());
+    // No event loop from here on, so nothing drains the reader's output. The backtest is caught
+    // reading first, so that the pause falls after its read; the list is waited for until it
+    // stalls on the pipe.
+    QElapsedTimer running;
+    running.start();
+    if (command.first() == QLatin1String("backtest")) {
+        while (!holdsLock(pid, home_->databasePath()) && running.elapsed() < 30000)
+            QTest::qSleep(1);
+        QVERIFY2(running.elapsed() < 30000, "the backtest was never seen reading");
+    } else {
+        auto waitsOnPipe = [pid] {
+            QFile wchan(QStringLiteral("/proc/%1/wchan").arg(pid));
+            return wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("pipe");
+        };
+        while (!waitsOnPipe() && running.elapsed() < 3000)
+            QTest::qSleep(10);
+    }
+    bool paused = false;
+    for (int i = 0; i < 1000 && !paused && processState(pid) != 'Z'; ++i) {
+        QTest::qSleep(10);
+        ::kill(pid, SIGSTOP);
+        // Stopped, not ended: a finished process holds no lock either.
+        paused = processState(pid) == 'T' && !holdsLock(pid, home_->databasePath());
+        if (!paused)
+            ::kill(pid, SIGCONT);
+    }
+    QVERIFY2(paused, "the read held its lock for as long as it ran");
+    QElapsedTimer timer;
+    timer.start();
+    const Result r = cli({QStringLiteral("append"), "1", "2", "3", "4", "5"});
+    const qint64 ms = timer.elapsed();
+    ::kill(pid, SIGCONT);
+    reader.kill();
+    reader.waitForFinished();
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    QVERIFY2(ms < 5000, qPrintable(QString::number(ms)));
+}
+
+// Another program holding the file: a read beside a write, and a write beside a read, each wait
+// their time, then say that the history is in use, not that it is no history, and change
+// nothing.
+void CliTrustTest::lockedHistoryIsSaidAsSuch() {
+    import(writeFile(QStringLiteral("h.txt"), historyText(50, 5)));
+    const QByteArray before = fileHash(home_->databasePath());
+    QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("h"));
+    holder.setDatabaseName(home_->databasePath());
+    QVERIFY(holder.open());
+    struct Case {
+        const char* hold;
+        QStringList command;
+    };
+    // EXCLUSIVE: a writer in the middle of its commit. A read: a reader between two reads.
+    for (const Case& c : {Case{"BEGIN EXCLUSIVE", {QStringLiteral("list")}},
+                          Case{"BEGIN", {QStringLiteral("append"), "1", "2", "3", "4", "5"}}}) {
+        QSqlQuery q(holder);
+        QVERIFY(q.exec(QString::fromLatin1(c.hold)));
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM Lishi")) && q.next());
+        q.finish();
+        const Result r = cli(c.command);
+        QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")) &&
+                     r.err.contains(QStringLiteral("另一个程序正在使用历史数据库")) &&
+                     !r.err.contains(QStringLiteral("不是可读取")) && r.err.count('\n') == 1,
+                 qPrintable(r.err));
+    }
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("h"));
+    QCOMPARE(fileHash(home_->databasePath()), before);
 }
 
 void CliTrustTest::damagedPageIsReportedAndNothingWritten_data() {
