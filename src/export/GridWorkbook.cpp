@@ -1,9 +1,8 @@
 #include "GridWorkbook.h"
 
-#include "WorkbookTemporary.h"
+#include "ExportTemporary.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <xlsxwriter.h>
 
@@ -75,21 +74,19 @@ bool writeCells(const QString& path, const QStringList& header, const QVector<QS
 
 } // namespace
 
-bool writeGridWorkbook(const QString& path, const QStringList& header,
+bool writeGridWorkbook(const ExportTarget& target, const QStringList& header,
                        const QVector<QStringList>& rows, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
-            *error = QStringLiteral("无法写入文件 %1：%2").arg(path, why);
+            *error = QStringLiteral("无法写入文件 %1：%2").arg(target.path(), why);
         return false;
     };
     if (rows.size() + 1 > kMaxSheetRows)
         return fail(QStringLiteral("表格有 %1 行，一张工作表最多容纳 %2 行")
                         .arg(rows.size() + 1)
                         .arg(kMaxSheetRows));
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("同名的文件夹已存在"));
 
-    WorkbookTemporary temporary(path);
+    ExportTemporary temporary(target);
     QString why;
     if (!temporary.create(&why) || !writeCells(temporary.path(), header, rows, &why) ||
         !temporary.commit(&why))
