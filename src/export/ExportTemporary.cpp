@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -26,8 +25,28 @@ bool sameFile(int fd, const QString& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+// Why the system refused, in the user's words rather than its own English.
 QString systemError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    switch (errno) {
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("超出了磁盘配额");
+    case EFBIG:
+        return QStringLiteral("文件超出了允许的大小");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入的权限");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        return QStringLiteral("系统错误 %1").arg(errno);
+    }
 }
 
 } // namespace

@@ -47,6 +47,8 @@ private slots:
     void badUsageWritesNothing_data();
     void badUsageWritesNothing();
     void unwritableOutputIsReported();
+    void fullDiskIsOneMessage_data();
+    void fullDiskIsOneMessage();
     void guardedTargetIsRefusedAndLeftAlone_data();
     void guardedTargetIsRefusedAndLeftAlone();
 
@@ -205,6 +207,40 @@ void CliExportTest::unwritableOutputIsReported() {
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
     QVERIFY(!QFileInfo::exists(home_->filePath(QStringLiteral("missing"))));
+}
+
+// A full disk as a file size limit: libxlsxwriter's own lines about it must not show.
+void CliExportTest::fullDiskIsOneMessage_data() {
+    QTest::addColumn<QStringList>("args"); // the file goes last
+    QTest::newRow("export-text") << QStringList{"export-text"};
+    QTest::newRow("export-sheet") << QStringList{"export-sheet", "history", "--output"};
+}
+
+void CliExportTest::fullDiskIsOneMessage() {
+    QFETCH(QStringList, args);
+    const QString history = home_->filePath(QStringLiteral("long.txt"));
+    QFile f(history);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(historyText(400, 7));
+    f.close();
+    QVERIFY(cli({"import", history}).code == 0);
+    const QString out = home_->filePath(QStringLiteral("out"));
+    QFile older(out);
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("older");
+    older.close();
+
+    // Writes past 2 KiB fail with EFBIG instead of killing the process.
+    const Result r =
+        runProgram(QStringList{"sh", "-c", "ulimit -f 2 && trap '' XFSZ && exec \"$@\"", "sh",
+                               QStringLiteral(QUORVEX_CLI_PATH), "--dir", folder_} +
+                       args + QStringList{out},
+                   home_->path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(readAll(out), QByteArray("older"));
+    QCOMPARE(QDir(home_->path()).entryList({"out*"}, QDir::Files), QStringList{"out"});
 }
 
 void CliExportTest::guardedTargetIsRefusedAndLeftAlone_data() {
