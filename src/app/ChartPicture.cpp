@@ -1,9 +1,10 @@
 #include "ChartPicture.h"
 
+#include "export/ExportTemporary.h"
+
 #include <QBuffer>
 #include <QChartView>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace quorvex {
@@ -39,15 +40,16 @@ QString pictureSuffix(PictureFormat format) {
     return format == PictureFormat::Png ? QStringLiteral(".png") : QStringLiteral(".svg");
 }
 
-bool saveChartPicture(QChartView* view, const QString& path, PictureFormat format, QString* error) {
+bool saveChartPicture(QChartView* view, const ExportTarget& target, PictureFormat format,
+                      QString* error) {
     const QByteArray bytes = format == PictureFormat::Png ? pngOf(view) : svgOf(view);
     if (bytes.isEmpty()) {
         *error = QStringLiteral("无法生成图表的图片。");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("无法写入 %1：%2").arg(path, file.errorString());
+    QString why;
+    if (!writeExportFile(target, bytes, &why)) {
+        *error = QStringLiteral("无法写入 %1：%2").arg(target.path(), why);
         return false;
     }
     return true;

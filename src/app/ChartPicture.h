@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/ExportTarget.h"
+
 #include <QString>
 
 class QChartView;
@@ -11,9 +13,10 @@ enum class PictureFormat { Png, Svg };
 // ".png" or ".svg".
 QString pictureSuffix(PictureFormat format);
 
-// Writes the chart as the view shows it to path: a PNG of the view's pixels, or an SVG drawing
-// of the chart. A file already at path is replaced only once the picture is complete; false
-// with the reason otherwise.
-bool saveChartPicture(QChartView* view, const QString& path, PictureFormat format, QString* error);
+// Writes the chart as the view shows it to the target: a PNG of the view's pixels, or an SVG
+// drawing of the chart. A file already there is replaced only once the picture is complete;
+// false with the reason otherwise.
+bool saveChartPicture(QChartView* view, const ExportTarget& target, PictureFormat format,
+                      QString* error);
 
 } // namespace quorvex

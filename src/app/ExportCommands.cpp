@@ -148,7 +148,8 @@ void ExportCommands::saveChart(PictureFormat format) {
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
     QString error;
-    if (!saveChartPicture(chart_, path, format, &error)) {
+    const auto target = ExportTarget::check(path, folder_, &error);
+    if (!target || !saveChartPicture(chart_, *target, format, &error)) {
         dialogs_->warning(kChartTitle, error + QStringLiteral("\n图表没有保存。"));
         return;
     }

@@ -1,7 +1,6 @@
 #include "ArgumentValues.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace quorvex::cli {
 
@@ -21,8 +20,10 @@ std::optional<QString> outputFileArgument(const QString& text, const QString& wh
                                           Context& context) {
     const bool endsInSeparator =
         text.endsWith(QLatin1Char('/')) || text.endsWith(QDir::separator());
-    if (text.isEmpty() || endsInSeparator || QFileInfo(text).isDir()) {
-        context.usage(QStringLiteral("%1 '%2' names no file (empty or a folder); nothing written")
+    // What may be written over (not a folder, not the history) the export itself decides.
+    if (text.isEmpty() || endsInSeparator) {
+        context.usage(QStringLiteral(
+                          "%1 '%2' names no file (empty or ending in a separator); nothing written")
                           .arg(what, text));
         return std::nullopt;
     }

@@ -13,8 +13,7 @@ namespace quorvex::cli {
 std::optional<qint64> plainNumber(const QString& text);
 
 // The absolute path of the output file named by text, or nothing after a usage error: an empty
-// name, an existing folder or a name ending in a separator names no file. what names the
-// argument in the message.
+// name or a name ending in a separator names no file. what names the argument in the message.
 std::optional<QString> outputFileArgument(const QString& text, const QString& what,
                                           Context& context);
 

@@ -1,9 +1,9 @@
 #include "GridWorkbook.h"
 
-#include "WorkbookTemporary.h"
+#include "ExportTemporary.h"
+#include "MutedStderr.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <xlsxwriter.h>
 
@@ -26,8 +26,13 @@ QString describe(lxw_error error) {
         return QStringLiteral("内存不足");
     case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
         return QStringLiteral("有单元格的文字超过 32767 个字符");
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return QStringLiteral("无法写完工作簿（磁盘已满或文件太大）");
     default:
-        return QStringLiteral("写工作簿出错（%1）").arg(QString::fromUtf8(lxw_strerror(error)));
+        // The library's own text is English; its number is enough to find the cause.
+        return QStringLiteral("写工作簿出错（错误 %1）").arg(int(error));
     }
 }
 
@@ -35,6 +40,8 @@ QString describe(lxw_error error) {
 bool writeCells(const QString& path, const QStringList& header, const QVector<QStringList>& rows,
                 QString* why) {
     const QByteArray fileName = QFile::encodeName(path);
+    // Its lines on failure would stand beside the one message the caller gives.
+    const MutedStderr muted;
     // Rows go out in order, so each can be flushed as it is written: memory stays flat for a
     // history of 100,000 draws, and the export takes about a third less time.
     lxw_workbook_options options{};
@@ -75,21 +82,19 @@ bool writeCells(const QString& path, const QStringList& header, const QVector<QS
 
 } // namespace
 
-bool writeGridWorkbook(const QString& path, const QStringList& header,
+bool writeGridWorkbook(const ExportTarget& target, const QStringList& header,
                        const QVector<QStringList>& rows, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
-            *error = QStringLiteral("无法写入文件 %1：%2").arg(path, why);
+            *error = QStringLiteral("无法写入文件 %1：%2").arg(target.path(), why);
         return false;
     };
     if (rows.size() + 1 > kMaxSheetRows)
         return fail(QStringLiteral("表格有 %1 行，一张工作表最多容纳 %2 行")
                         .arg(rows.size() + 1)
                         .arg(kMaxSheetRows));
-    if (QFileInfo(path).isDir())
-        return fail(QStringLiteral("同名的文件夹已存在"));
 
-    WorkbookTemporary temporary(path);
+    ExportTemporary temporary(target);
     QString why;
     if (!temporary.create(&why) || !writeCells(temporary.path(), header, rows, &why) ||
         !temporary.commit(&why))

@@ -1,5 +1,7 @@
 #include "HistoryTextExport.h"
 
+#include "ExportTemporary.h"
+
 #include "import/HistoryTextFile.h"
 
 #include <QDir>
@@ -26,8 +28,12 @@ std::optional<QString> exportHistoryText(const HistoryStore& store, const QStrin
 
     const QString path =
         file.isEmpty() ? QDir(folder).filePath(historyTextFileName(draws->last().issue)) : file;
-    if (!writeHistoryTextFile(path, *draws, &why))
+    const auto target = ExportTarget::check(path, folder, &why);
+    if (!target)
         return fail(QStringLiteral("%1。文本文件没有导出，原有文件没有改动。").arg(why));
+    if (!writeExportFile(*target, historyText(*draws), &why))
+        return fail(QStringLiteral("无法写入文件 %1：%2。文本文件没有导出，原有文件没有改动。")
+                        .arg(path, why));
     return path;
 }
 

@@ -14,8 +14,8 @@ QString historyTextFileName(qint64 lastIssue);
 
 // Command4: the whole history as history text lines, to file, or when file is empty to
 // historyTextFileName in folder. Returns the path written; nothing and a message for the user
-// when the history is empty or cannot be read, or the file cannot be written (an older file
-// of that name then stays as it was).
+// when the history is empty or cannot be read, or the file must not (ExportTarget) or cannot
+// be written (an older file of that name then stays as it was).
 std::optional<QString> exportHistoryText(const HistoryStore& store, const QString& folder,
                                          QString* error, const QString& file = QString());
 

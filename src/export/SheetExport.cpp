@@ -1,5 +1,6 @@
 #include "SheetExport.h"
 
+#include "ExportTarget.h"
 #include "GridWorkbook.h"
 #include "HistoryGridTexts.h"
 
@@ -28,7 +29,8 @@ std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& hea
                                        QString* error, const QString& file) {
     const QString path = file.isEmpty() ? QDir(folder).filePath(sheetFileName(grid)) : file;
     QString why;
-    if (!writeGridWorkbook(path, header, rows, &why)) {
+    const auto target = ExportTarget::check(path, folder, &why);
+    if (!target || !writeGridWorkbook(*target, header, rows, &why)) {
         if (error)
             *error = QStringLiteral("%1。表格没有导出，原有文件没有改动。").arg(why);
         return std::nullopt;

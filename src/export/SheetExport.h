@@ -22,6 +22,7 @@ QString sheetFileName(ExportedGrid grid);
 // mnuDcls and the grids' double clicks: a grid as it shows (heading row and rows of cell
 // texts) to sheetFileName(grid) in folder, or to file when it is not empty. Returns the path
 // written; nothing and a message for the user otherwise, an older file then left as it was.
+// folder is the program's folder: its history is never written over (ExportTarget).
 std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& header,
                                        const QVector<QStringList>& rows, const QString& folder,
                                        QString* error, const QString& file = QString());

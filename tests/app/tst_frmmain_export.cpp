@@ -5,6 +5,7 @@
 
 #include <QStatusBar>
 
+#include "PathStates.h"
 #include "WorkbookReader.h"
 #include <QLabel>
 
@@ -30,6 +31,8 @@ private slots:
     void exportSaysWhereTheFileWent();
     void textExportRefused_data();
     void textExportRefused();
+    void exportOverTheHistoryRefused_data();
+    void exportOverTheHistoryRefused();
     void openerThatFailsIsSaid();
     void gridsExportAsTheyShow_data();
     void gridsExportAsTheyShow();
@@ -171,6 +174,44 @@ void FrmMainExportTest::textExportRefused() {
     QCOMPARE(dialogs.count("warning"), 1);
     QVERIFY(dialogs.opened().isEmpty());
     QCOMPARE(QDir(h.folder()).entryList(QDir::Files), before);
+}
+
+void FrmMainExportTest::exportOverTheHistoryRefused_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("file"); // a link to the history under this name
+    QTest::newRow("text export") << "Command4" << QStringLiteral("更新至2013030期历史号码.txt");
+    QTest::newRow("double click") << "MSFlexGrid1" << QStringLiteral("lishi.xls");
+    QTest::newRow("chart") << "chartSavePng" << QStringLiteral("结果分布.png");
+}
+
+void FrmMainExportTest::exportOverTheHistoryRefused() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(30));
+    const QString path = QDir(h.folder()).filePath(file);
+    QVERIFY(QFile::link(h.store().databasePath(), path));
+    ScriptedDialogs dialogs;
+    frmMain w(h.folder(), &dialogs);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    child<QPushButton>(w, "Command1")->click();
+    const QStringList before = folderStates(h.folder());
+    if (how == "Command4") {
+        child<QPushButton>(w, how)->click();
+    } else if (how == "MSFlexGrid1") {
+        auto* grid = child<QTableView>(w, how);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                           grid->visualRect(grid->model()->index(0, 1)).center());
+    } else {
+        dialogs.answerSaveFile(path);
+        w.chartView()->findChild<QAction*>(how)->trigger();
+    }
+    QCOMPARE(dialogs.count("warning"), 1);
+    QVERIFY2(dialogs.asked().last().text.contains(QDir::toNativeSeparators(path)),
+             qPrintable(dialogs.asked().last().text));
+    QVERIFY(dialogs.opened().isEmpty());
+    QCOMPARE(folderStates(h.folder()), before);
 }
 
 void FrmMainExportTest::openerThatFailsIsSaid() {

@@ -2,12 +2,18 @@
 // own grids print, read back with tools of their own.
 #include "WorkbookReader.h"
 
+#include "CliHome.h"
 #include "CliProcess.h"
+#include "PathStates.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace quorvex::test;
 
@@ -41,11 +47,16 @@ private slots:
     void badUsageWritesNothing_data();
     void badUsageWritesNothing();
     void unwritableOutputIsReported();
+    void fullDiskIsOneMessage_data();
+    void fullDiskIsOneMessage();
+    void guardedTargetIsRefusedAndLeftAlone_data();
+    void guardedTargetIsRefusedAndLeftAlone();
 
 private:
     Result cli(const QStringList& arguments);
     void importHistory();
     QStringList exportFiles() const;
+    QString makeTarget(const QString& kind);
 
     std::unique_ptr<QTemporaryDir> home_;
     QString folder_;
@@ -170,9 +181,7 @@ void CliExportTest::badUsageWritesNothing_data() {
     QTest::newRow("combo out of range") << QStringList{"export-sheet", "results", "--combo", "6"};
     QTest::newRow("bad lag") << QStringList{"export-sheet", "matches", "--lag", "x"};
     QTest::newRow("empty output") << QStringList{"export-sheet", "history", "--output", ""};
-    QTest::newRow("output a folder") << QStringList{"export-sheet", "history", "--output", "."};
     QTest::newRow("empty text file") << QStringList{"export-text", ""};
-    QTest::newRow("text file a folder") << QStringList{"export-text", ".."};
     QTest::newRow("text file ending in a slash") << QStringList{"export-text", "new/"};
     QTest::newRow("two files") << QStringList{"export-text", "a.txt", "b.txt"};
 }
@@ -198,6 +207,115 @@ void CliExportTest::unwritableOutputIsReported() {
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
     QVERIFY(!QFileInfo::exists(home_->filePath(QStringLiteral("missing"))));
+}
+
+// A full disk as a file size limit: libxlsxwriter's own lines about it must not show.
+void CliExportTest::fullDiskIsOneMessage_data() {
+    QTest::addColumn<QStringList>("args"); // the file goes last
+    QTest::newRow("export-text") << QStringList{"export-text"};
+    QTest::newRow("export-sheet") << QStringList{"export-sheet", "history", "--output"};
+}
+
+void CliExportTest::fullDiskIsOneMessage() {
+    QFETCH(QStringList, args);
+    const QString history = home_->filePath(QStringLiteral("long.txt"));
+    QFile f(history);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(historyText(400, 7));
+    f.close();
+    QVERIFY(cli({"import", history}).code == 0);
+    const QString out = home_->filePath(QStringLiteral("out"));
+    QFile older(out);
+    QVERIFY(older.open(QIODevice::WriteOnly));
+    older.write("older");
+    older.close();
+
+    // Writes past 2 KiB fail with EFBIG instead of killing the process.
+    const Result r =
+        runProgram(QStringList{"sh", "-c", "ulimit -f 2 && trap '' XFSZ && exec \"$@\"", "sh",
+                               QStringLiteral(QUORVEX_CLI_PATH), "--dir", folder_} +
+                       args + QStringList{out},
+                   home_->path());
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(readAll(out), QByteArray("older"));
+    QCOMPARE(QDir(home_->path()).entryList({"out*"}, QDir::Files), QStringList{"out"});
+}
+
+void CliExportTest::guardedTargetIsRefusedAndLeftAlone_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("args"); // the target goes last
+    const QList<std::pair<QString, QStringList>> exports{
+        {"export-text", {"export-text"}},
+        {"export-sheet history", {"export-sheet", "history", "--output"}},
+        {"export-sheet matches", {"export-sheet", "matches", "--output"}}};
+    for (const QString kind :
+         {"history", "link to the history", "hard link to the history", "history by a longer path",
+          "journal", "copy", "new file among copies", "link into the copies", "pipe", "device",
+          "folder"}) {
+        for (const auto& [name, args] : exports)
+            QTest::addRow("%s, %s", qPrintable(kind), qPrintable(name)) << kind << args;
+    }
+}
+
+// The path of a target of the kind, made in the home; empty when it cannot be made here.
+QString CliExportTest::makeTarget(const QString& kind) {
+    const QString history = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    const QString copies = QDir(folder_).filePath(QStringLiteral("历史号码"));
+    const QByteArray at = QFile::encodeName(home_->filePath(kind));
+    if (kind == "history")
+        return history;
+    if (kind == "history by a longer path")
+        return folder_ + QStringLiteral("/../history/./Quorvex.mdb");
+    if (kind == "journal")
+        return history + QStringLiteral("-journal");
+    if (kind == "link to the history")
+        return QFile::link(history, home_->filePath(kind)) ? home_->filePath(kind) : QString();
+    if (kind == "hard link to the history")
+        return ::link(QFile::encodeName(history).constData(), at.constData()) == 0
+                   ? home_->filePath(kind)
+                   : QString();
+    if (kind == "copy") {
+        const QStringList names = QDir(copies).entryList({"*.txt"}, QDir::Files);
+        return names.isEmpty() ? QString() : QDir(copies).filePath(names.first());
+    }
+    if (kind == "new file among copies")
+        return QDir(copies).filePath(QStringLiteral("new.txt"));
+    if (kind == "link into the copies")
+        return QFile::link(QDir(copies).filePath(QStringLiteral("new.txt")), home_->filePath(kind))
+                   ? home_->filePath(kind)
+                   : QString();
+    if (kind == "pipe")
+        return ::mkfifo(at.constData(), 0644) == 0 ? home_->filePath(kind) : QString();
+    // The null device's numbers: a write that got through would be swallowed, not stored.
+    if (kind == "device")
+        return ::mknod(at.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0 ? home_->filePath(kind)
+                                                                           : QString();
+    if (kind == "folder")
+        return QDir(home_->path()).mkdir(kind) ? home_->filePath(kind) : QString();
+    return {};
+}
+
+void CliExportTest::guardedTargetIsRefusedAndLeftAlone() {
+    QFETCH(QString, kind);
+    QFETCH(QStringList, args);
+    importHistory();
+    QCOMPARE(cli({"delete-last"}).code, 0); // keeps a copy of the history before it
+    const QString target = makeTarget(kind);
+    if (target.isEmpty() && kind == "device")
+        QSKIP("cannot make a device node here (not root)");
+    QVERIFY2(!target.isEmpty(), qPrintable(kind));
+    const QStringList before = folderStates(folder_) << pathState(target);
+
+    const Result r = cli(args << target);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ") + target + QLatin1Char(' ')),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    QCOMPARE(r.out, QString());
+    QCOMPARE(folderStates(folder_) << pathState(target), before);
+    QCOMPARE(cli({"list"}).code, 0);
 }
 
 QTEST_GUILESS_MAIN(CliExportTest)

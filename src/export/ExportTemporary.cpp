@@ -1,4 +1,4 @@
-#include "WorkbookTemporary.h"
+#include "ExportTemporary.h"
 
 #include "history/DurableFile.h"
 
@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -26,11 +25,35 @@ bool sameFile(int fd, const QString& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+// Why the system refused, in the user's words rather than its own English.
+QString systemError() {
+    switch (errno) {
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("超出了磁盘配额");
+    case EFBIG:
+        return QStringLiteral("文件超出了允许的大小");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入的权限");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        return QStringLiteral("系统错误 %1").arg(errno);
+    }
+}
+
 } // namespace
 
-WorkbookTemporary::WorkbookTemporary(QString target) : target_(std::move(target)) {}
+ExportTemporary::ExportTemporary(ExportTarget target) : target_(std::move(target)) {}
 
-WorkbookTemporary::~WorkbookTemporary() {
+ExportTemporary::~ExportTemporary() {
     if (fd_ < 0)
         return;
     if (!committed_)
@@ -38,8 +61,8 @@ WorkbookTemporary::~WorkbookTemporary() {
     ::close(fd_);
 }
 
-void WorkbookTemporary::removeLeftovers() const {
-    const QFileInfo target(target_);
+void ExportTemporary::removeLeftovers() const {
+    const QFileInfo target(target_.file());
     const QRegularExpression ours(QStringLiteral("^%1\\.[0-9a-f]{8}\\.tmp$")
                                       .arg(QRegularExpression::escape(target.fileName())));
     const QDir folder = target.absoluteDir();
@@ -59,19 +82,19 @@ void WorkbookTemporary::removeLeftovers() const {
     }
 }
 
-bool WorkbookTemporary::create(QString* error) {
+bool ExportTemporary::create(QString* error) {
     removeLeftovers();
     for (int attempt = 0; attempt <= 100; ++attempt) {
-        path_ = target_ + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8,
-                                                        16, QLatin1Char('0'));
+        path_ =
+            target_.file() + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(),
+                                                           8, 16, QLatin1Char('0'));
         const QByteArray name = QFile::encodeName(path_);
         fd_ = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0) {
             if (errno == EEXIST)
                 continue;
             if (error)
-                *error = QStringLiteral("无法在文件夹中创建文件（%1）")
-                             .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                *error = QStringLiteral("无法在文件夹中创建文件（%1）").arg(systemError());
             return false;
         }
         if (::flock(fd_, LOCK_EX) != 0) {
@@ -91,14 +114,40 @@ bool WorkbookTemporary::create(QString* error) {
     return false;
 }
 
-bool WorkbookTemporary::commit(QString* error) {
+bool ExportTemporary::write(const QByteArray& bytes, QString* error) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (error)
+                *error = QStringLiteral("无法写到磁盘（%1）").arg(systemError());
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool ExportTemporary::commit(QString* error) {
     if (!syncFile(path_)) {
         if (error)
             *error = QStringLiteral("无法写到磁盘");
         return false;
     }
-    committed_ = renameDurably(path_, target_, error);
+    if (!target_.stillAllowed(error))
+        return false;
+    // A replaced file keeps who may read it.
+    struct stat older {};
+    if (::stat(QFile::encodeName(target_.file()).constData(), &older) == 0)
+        ::fchmod(fd_, older.st_mode & 07777);
+    committed_ = renameDurably(path_, target_.file(), error);
     return committed_;
+}
+
+bool writeExportFile(const ExportTarget& target, const QByteArray& bytes, QString* error) {
+    ExportTemporary temporary(target);
+    return temporary.create(error) && temporary.write(bytes, error) && temporary.commit(error);
 }
 
 } // namespace quorvex
