@@ -61,7 +61,6 @@ protected:
         options.iniSerchDay = settings.IniSerchDay;
         options.bases = ValueBases{settings.SxIni, settings.DsIni};
         options.pageTimeoutMs = int(seconds_ * 1000);
-        options.pageDeadlineMs = 4 * options.pageTimeoutMs;
 
         // What the retention will do, said before anything is fetched.
         QString why;
