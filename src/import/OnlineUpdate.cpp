@@ -94,6 +94,8 @@ void OnlineUpdate::get(const QUrl& url) {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > options_.maxPageBytes)
             abortPage(QStringLiteral("页面超过 %1 MB").arg(options_.maxPageBytes / (1024 * 1024)));
+        else if (length.isValid())
+            body_.reserve(length.toLongLong()); // not twice the page while it grows
     });
     connect(reply_, &QNetworkReply::readyRead, this, &OnlineUpdate::readBody);
     connect(reply_, &QNetworkReply::finished, this, &OnlineUpdate::pageFinished);
