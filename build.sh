@@ -26,6 +26,13 @@ run | test | bench | sanitize | fuzz | package) ;;
     ;;
 esac
 
+# The sources and the package hold file names such as 历史号码: under the C or POSIX locale CMake
+# and CPack cannot read them back. C.UTF-8 comes with Debian's libc, so no package is needed.
+case "$(locale charmap 2>/dev/null)" in
+UTF-8) ;;
+*) export LC_ALL=C.UTF-8 LANG=C.UTF-8 ;;
+esac
+
 # Every package that holds a file the configure step or the program needs, named explicitly:
 # installs run without recommendations, so nothing may come in only as a recommendation.
 #   libqt6opengl6-dev       Qt6OpenGL's CMake package, which Qt6Charts' CMake package requires

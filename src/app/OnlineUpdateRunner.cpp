@@ -39,7 +39,6 @@ void OnlineUpdateRunner::Command21_Click() {
     options.iniSerchDay = s.IniSerchDay;
     options.bases = session_.valueBases();
     options.pageTimeoutMs = pageTimeoutMs_;
-    options.pageDeadlineMs = 4 * pageTimeoutMs_;
     update_ = new OnlineUpdate(store_, options, this);
 
     progress_ = new QProgressDialog(QStringLiteral("正在读取历史号码……"), QStringLiteral("取消"), 0,

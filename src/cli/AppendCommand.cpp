@@ -5,14 +5,6 @@ namespace quorvex::cli {
 
 namespace {
 
-// A seven-digit issue: year and a sequence number 001..999.
-std::optional<qint64> parseIssue(const QString& text) {
-    const auto issue = plainNumber(text);
-    if (!issue || text.size() != 7 || text.front() == QLatin1Char('0') || *issue % 1000 == 0)
-        return std::nullopt;
-    return issue;
-}
-
 // Stores one draw as the manual entry does: chained to the stored last draw.
 class AppendCommand : public DatabaseCommand {
 public:
@@ -59,12 +51,14 @@ protected:
                                      .arg(f.number));
         }
         if (parser.isSet(QStringLiteral("issue"))) {
+            // A stored issue has a sequence number 001..999.
             const QString text = parser.value(QStringLiteral("issue"));
-            issue_ = parseIssue(text);
-            if (!issue_)
-                return context.usage(QStringLiteral("--issue '%1' is not a seven-digit issue "
-                                                    "such as 2013045; nothing stored")
+            const auto issue = plainIssue(text);
+            if (!issue || *issue % 1000 == 0)
+                return context.usage(QStringLiteral("--issue takes a seven-digit issue such as "
+                                                    "2013045, its sequence 001 to 999, not '%1'")
                                          .arg(text));
+            issue_ = issue;
         }
         return ExitSuccess;
     }

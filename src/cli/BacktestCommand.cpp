@@ -12,6 +12,8 @@ const QString kOptCombo = QStringLiteral("combo");
 const QString kOptLast = QStringLiteral("last");
 const QString kOptTop = QStringLiteral("top");
 const QString kOptSummary = QStringLiteral("summary");
+// --last and --top: more issues than any history holds, still an int.
+constexpr qint64 kMaxCount = 1000000;
 
 // How a search configuration would have done on every issue of a range, searched as of each.
 class BacktestCommand : public DatabaseCommand {
@@ -50,22 +52,23 @@ protected:
                                    "the draw before it as reference")
                         .arg(QLatin1String(option)));
         if (parser.isSet(kOptCombo)) {
-            combo_ = settingNumber(parser.value(kOptCombo), settingRanges::intZhWSetup);
-            if (!combo_)
-                return context.usage(
-                    QStringLiteral("--combo takes a number of positions from 1 to 5, not '%1'")
-                        .arg(parser.value(kOptCombo)));
+            const auto k = numberArgument(parser.value(kOptCombo), QStringLiteral("--combo"), 1,
+                                          kPositions, context);
+            if (!k)
+                return ExitUsage;
+            combo_ = int(*k);
         }
-        top_ = plainCount(parser.value(kOptTop));
-        if (top_ < 1)
-            return context.usage(QStringLiteral("--top takes a positive whole number, not '%1'")
-                                     .arg(parser.value(kOptTop)));
+        const auto top =
+            numberArgument(parser.value(kOptTop), QStringLiteral("--top"), 1, kMaxCount, context);
+        if (!top)
+            return ExitUsage;
+        top_ = int(*top);
         if (parser.isSet(kOptLast)) {
-            last_ = plainCount(parser.value(kOptLast));
-            if (last_ < 1)
-                return context.usage(QStringLiteral("--last takes a positive whole number, not "
-                                                    "'%1'")
-                                         .arg(parser.value(kOptLast)));
+            const auto last = numberArgument(parser.value(kOptLast), QStringLiteral("--last"), 1,
+                                             kMaxCount, context);
+            if (!last)
+                return ExitUsage;
+            last_ = int(*last);
             if (parser.isSet(QStringLiteral("from")) || parser.isSet(QStringLiteral("to")))
                 return context.usage(QStringLiteral("give --last N or --from and --to, not both"));
         }
@@ -110,12 +113,6 @@ protected:
     }
 
 private:
-    // A count of plain digits up to a million; 0 when it is not one.
-    static int plainCount(const QString& text) {
-        const auto n = plainNumber(text);
-        return n && *n <= 1000000 ? int(*n) : 0;
-    }
-
     static Grid grid(const BacktestResult& result, const SearchRequest& r) {
         Grid g;
         g.header = backtestGridHeader();

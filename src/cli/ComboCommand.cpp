@@ -1,3 +1,4 @@
+#include "ArgumentValues.h"
 #include "SearchOptions.h"
 
 namespace quorvex::cli {
@@ -27,12 +28,11 @@ protected:
         format_ = gridFormat(parser, context);
         if (!format_)
             return ExitUsage;
-        k_ = parser.value(QStringLiteral("k"));
-        if (!settingNumber(k_, settingRanges::intZhWSetup))
-            return context.usage(
-                QStringLiteral("--k takes a number of positions from 1 to 5, not '%1'; nothing "
-                               "searched")
-                    .arg(k_));
+        const auto k = numberArgument(parser.value(QStringLiteral("k")), QStringLiteral("--k"), 1,
+                                      kPositions, context);
+        if (!k)
+            return ExitUsage;
+        k_ = QString::number(*k);
         return options_.parse(parser, context, PositionUse::Ignored);
     }
 

@@ -75,11 +75,11 @@ protected:
             return context.usage(
                 QStringLiteral("--matches is not needed: name the grid, matches or results"));
         if (parser.isSet(kOptCombo)) {
-            combo_ = parser.value(kOptCombo);
-            if (!settingNumber(combo_, settingRanges::intZhWSetup))
-                return context.usage(
-                    QStringLiteral("--combo takes a number of positions from 1 to 5, not '%1'")
-                        .arg(combo_));
+            const auto k = numberArgument(parser.value(kOptCombo), QStringLiteral("--combo"), 1,
+                                          kPositions, context);
+            if (!k)
+                return ExitUsage;
+            combo_ = QString::number(*k);
         }
         if (parser.isSet(QStringLiteral("baseline")))
             return context.usage(QStringLiteral("--baseline is for search and combo; the results "

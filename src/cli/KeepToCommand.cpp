@@ -1,3 +1,4 @@
+#include "ArgumentValues.h"
 #include "MaintenanceOutput.h"
 
 namespace quorvex::cli {

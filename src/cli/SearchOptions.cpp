@@ -1,9 +1,8 @@
 #include "SearchOptions.h"
 
-#include <QRegularExpression>
+#include "ArgumentValues.h"
 
 #include "analysis/ChanceBaseline.h"
-#include "analysis/ReferenceDraw.h"
 #include "analysis/SearchRequest.h"
 #include "analysis/SearchSession.h"
 #include "history/HistoryFit.h"
@@ -27,35 +26,31 @@ const QString kOptBaseline = QStringLiteral("baseline");
 
 const char* const kKindNames = "number|zodiac|head|tail|sum|segment";
 
-std::optional<int> parseInt(const QString& text) {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok)
-        return std::nullopt;
-    return v;
+// A kind by its name (any case) or its index 0..5 in plain digits.
+std::optional<int> parseKindOption(const QString& text) {
+    if (const auto index = plainNumber(text))
+        return *index < kKindCount ? std::optional<int>(int(*index)) : std::nullopt;
+    const bool name = !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    });
+    const int kind = name ? parseKind(text) : -1;
+    return kind >= 0 ? std::optional<int>(kind) : std::nullopt;
 }
 
 // "1,3" ticks positions 1 and 3; an empty text ticks none, so every draw of the range is tallied.
 // A position named twice is refused.
 std::optional<std::array<bool, kPositions>> parsePositions(const QString& text) {
     std::array<bool, kPositions> ticked{};
-    if (text.trimmed().isEmpty())
+    if (text.isEmpty())
         return ticked;
     for (const QString& part : text.split(QLatin1Char(','))) {
-        const auto p = parseInt(part);
+        const auto p = plainNumber(part);
         if (!p || *p < 1 || *p > kPositions || ticked[*p - 1])
             return std::nullopt;
         ticked[*p - 1] = true;
     }
     return ticked;
-}
-
-// A seven-digit issue, such as 2013050.
-std::optional<qint64> parseIssueOption(const QString& text) {
-    static const QRegularExpression sevenDigits(QStringLiteral("^[0-9]{7}$"));
-    if (!sevenDigits.match(text.trimmed()).hasMatch())
-        return std::nullopt;
-    return text.trimmed().toLongLong();
 }
 
 } // namespace
@@ -108,14 +103,14 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
     if (matches && baseline)
         return context.usage(QStringLiteral("--baseline adds to the result grid and cannot go "
                                             "with --matches"));
-    kind = parseKind(parser.value(kOptKind));
-    if (kind < 0)
-        return context.usage(QStringLiteral("--kind takes %1 or 0..5, not '%2'")
-                                 .arg(QLatin1String(kKindNames), parser.value(kOptKind)));
-    resultKind = parseKind(parser.value(kOptResult));
-    if (resultKind < 0)
-        return context.usage(QStringLiteral("--result takes %1 or 0..5, not '%2'")
-                                 .arg(QLatin1String(kKindNames), parser.value(kOptResult)));
+    for (const auto& [option, target] :
+         {std::pair{kOptKind, &kind}, std::pair{kOptResult, &resultKind}}) {
+        const auto parsed = parseKindOption(parser.value(option));
+        if (!parsed)
+            return context.usage(QStringLiteral("--%1 takes %2 or 0..5, not '%3'")
+                                     .arg(option, QLatin1String(kKindNames), parser.value(option)));
+        *target = *parsed;
+    }
 
     const QString mode = parser.value(kOptMode).trimmed().toLower();
     if (mode != QLatin1String("free") && mode != QLatin1String("fixed"))
@@ -123,9 +118,12 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
             QStringLiteral("--mode takes free or fixed, not '%1'").arg(parser.value(kOptMode)));
     free = mode == QLatin1String("free");
 
-    lag = parser.value(kOptLag);
-    if (!settingNumber(lag, settingRanges::intPreQi))
-        return context.usage(QStringLiteral("--lag takes a number from 1 to 9, not '%1'").arg(lag));
+    const auto lagValue =
+        numberArgument(parser.value(kOptLag), QStringLiteral("--lag"),
+                       settingRanges::intPreQi.minimum, settingRanges::intPreQi.maximum, context);
+    if (!lagValue)
+        return ExitUsage;
+    lag = int(*lagValue);
 
     positions.fill(true);
     if (parser.isSet(kOptPositions) && use == PositionUse::Ignored) {
@@ -149,30 +147,22 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
         const QStringList parts = parser.value(kOptValues).split(QLatin1Char(','));
         bool whole = parts.size() == kPositions;
         for (const QString& part : parts)
-            whole = whole && parseInt(part);
+            whole = whole && plainNumber(part);
         if (!whole)
             return context.usage(QStringLiteral("--values takes five whole numbers separated by "
                                                 "commas, such as 3,7,9,11,14, not '%1'")
                                      .arg(parser.value(kOptValues)));
         typedValues = parts;
     }
-    if (parser.isSet(kOptVerify)) {
-        verify = parseIssueOption(parser.value(kOptVerify));
-        if (!verify || !issueBefore(QString::number(*verify)))
-            return context.usage(QStringLiteral("--verify takes an issue number such as 2013050, "
-                                                "not '%1'")
-                                     .arg(parser.value(kOptVerify)));
-        before = parser.isSet(kOptBefore);
-    }
-    for (const auto& [option, target] : {std::pair{kOptFrom, &from}, std::pair{kOptTo, &to}}) {
+    for (const auto& [option, target] :
+         {std::pair{kOptVerify, &verify}, std::pair{kOptFrom, &from}, std::pair{kOptTo, &to}}) {
         if (!parser.isSet(option))
             continue;
-        *target = parseIssueOption(parser.value(option));
+        *target = issueArgument(parser.value(option), QStringLiteral("--") + option, context);
         if (!*target)
-            return context.usage(QStringLiteral("--%1 takes an issue number such as 2013050, not "
-                                                "'%2'")
-                                     .arg(option, parser.value(option)));
+            return ExitUsage;
     }
+    before = parser.isSet(kOptBefore);
     if (from && to && *from > *to)
         return context.usage(
             QStringLiteral("--from %1 comes after --to %2; nothing searched").arg(*from).arg(*to));
@@ -182,8 +172,8 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
 bool SearchOptions::apply(SearchSession& session, QString* error) const {
     // The options in the order the window's controls would set them.
     session.setFreePositions(free);
-    const bool lastDraw = settingNumber(lag, settingRanges::intPreQi) == 1;
-    if (!lastDraw && !session.setPreQi(lag, error))
+    const bool lastDraw = lag == 1;
+    if (!lastDraw && !session.setPreQi(QString::number(lag), error))
         return false;
     session.setLastDrawReference(lastDraw);
     session.setSearchKind(kind);

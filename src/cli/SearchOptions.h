@@ -22,7 +22,7 @@ struct SearchOptions {
     int kind = 0;
     int resultKind = 0;
     bool free = true;
-    QString lag = QStringLiteral("1");
+    int lag = 1;
     std::array<bool, kPositions> positions{};
     QStringList typedValues; // five whole numbers, or empty
     std::optional<qint64> verify;

@@ -1,10 +1,8 @@
-#include "Command.h"
+#include "ArgumentValues.h"
 #include "import/OnlineUpdate.h"
 #include "import/UpdatePreview.h"
 
 #include <QEventLoop>
-
-#include <cmath>
 
 namespace quorvex::cli {
 
@@ -39,22 +37,17 @@ protected:
     int checkArguments(const QCommandLineParser& parser, Context& context) override {
         today_ = context.today();
         if (parser.isSet(QStringLiteral("today"))) {
-            const QString text = parser.value(QStringLiteral("today"));
-            today_ = QDate::fromString(text, Qt::ISODate);
-            if (!today_.isValid() || today_.year() < 1000 || today_.year() > 9999)
-                return context.usage(
-                    QStringLiteral("--today '%1' is not a date YYYY-MM-DD; nothing changed")
-                        .arg(text));
+            const auto today = dateArgument(parser.value(QStringLiteral("today")),
+                                            QStringLiteral("--today"), context);
+            if (!today)
+                return ExitUsage;
+            today_ = *today;
         }
-        bool ok = false;
-        const QString timeoutText = parser.value(QStringLiteral("timeout"));
-        seconds_ = timeoutText.toDouble(&ok);
-        // Written so that nan fails the range check too.
-        if (!ok || !std::isfinite(seconds_) || !(seconds_ >= 0.1 && seconds_ <= 3600))
-            return context.usage(
-                QStringLiteral(
-                    "--timeout takes seconds from 0.1 to 3600, not '%1'; nothing changed")
-                    .arg(timeoutText));
+        const auto seconds = secondsArgument(parser.value(QStringLiteral("timeout")),
+                                             QStringLiteral("--timeout"), 0.1, 3600, context);
+        if (!seconds)
+            return ExitUsage;
+        seconds_ = *seconds;
         return ExitSuccess;
     }
 
@@ -68,7 +61,6 @@ protected:
         options.iniSerchDay = settings.IniSerchDay;
         options.bases = ValueBases{settings.SxIni, settings.DsIni};
         options.pageTimeoutMs = int(seconds_ * 1000);
-        options.pageDeadlineMs = 4 * options.pageTimeoutMs;
 
         // What the retention will do, said before anything is fetched.
         QString why;

@@ -21,7 +21,7 @@ OnlineUpdate::OnlineUpdate(HistoryStore& store, Options options, QObject* parent
     qRegisterMetaType<UpdateReport>();
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
-        abortPage(QStringLiteral("超过 %1 秒仍未收完").arg(options_.pageDeadlineMs / 1000));
+        abortPage(QStringLiteral("超过 %1 秒仍未收完").arg(pageDeadlineMs() / 1000.0));
     });
 }
 
@@ -76,7 +76,7 @@ void OnlineUpdate::fetchYear() {
         return finish(UpdateReport::Outcome::Cancelled);
 
     redirects_ = 0;
-    deadline_.start(options_.pageDeadlineMs);
+    deadline_.start(pageDeadlineMs());
     get(*resultsPageUrl(options_.serverAddress, year, nullptr));
 }
 
@@ -85,6 +85,7 @@ void OnlineUpdate::get(const QUrl& url) {
     // Redirects are followed in pageFinished, and only within the service's host.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
+    // Restarted by every byte received: a page that trickles in is only held to the deadline.
     request.setTransferTimeout(options_.pageTimeoutMs);
     body_.clear();
     pageError_.clear();
@@ -93,9 +94,15 @@ void OnlineUpdate::get(const QUrl& url) {
         const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > options_.maxPageBytes)
             abortPage(QStringLiteral("页面超过 %1 MB").arg(options_.maxPageBytes / (1024 * 1024)));
+        else if (length.isValid())
+            body_.reserve(length.toLongLong()); // not twice the page while it grows
     });
     connect(reply_, &QNetworkReply::readyRead, this, &OnlineUpdate::readBody);
     connect(reply_, &QNetworkReply::finished, this, &OnlineUpdate::pageFinished);
+}
+
+int OnlineUpdate::pageDeadlineMs() const {
+    return std::max(options_.pageDeadlineMs, options_.pageTimeoutMs);
 }
 
 void OnlineUpdate::readBody() {

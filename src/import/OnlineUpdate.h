@@ -29,8 +29,10 @@ public:
         QDate today;           // its year is the last year fetched
         int iniSerchDay = 3;   // years of history kept
         ValueBases bases;
-        int pageTimeoutMs = 30000;   // a page that sends nothing for this long fails...
-        int pageDeadlineMs = 120000; // ...and so does one that takes longer than this in all
+        int pageTimeoutMs = 30000; // a page that sends nothing for this long fails...
+        // ...and so does one not complete after this long in all, however it trickles in (or
+        // after pageTimeoutMs when that is longer): 10 minutes carry 8 MB at 14 KB/s.
+        int pageDeadlineMs = 10 * 60 * 1000;
         qint64 maxPageBytes = 8 * 1024 * 1024;
         int maxRedirects = 5; // followed only within the service's host
     };
@@ -57,6 +59,7 @@ private:
     void get(const QUrl& url);
     // Why a redirect from one address to another is not followed; empty to follow it.
     QString redirectRefusal(const QUrl& from, const QUrl& to);
+    int pageDeadlineMs() const;
     void readBody();
     void pageFinished();
     void abortPage(const QString& why);

@@ -1,14 +1,14 @@
 #include "PageText.h"
 
+#include "GumboArena.h"
+
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
 
-#include <gumbo.h>
-
 #include <array>
 #include <cstring>
-#include <variant>
+#include <optional>
 #include <vector>
 
 namespace quorvex {
@@ -150,7 +150,7 @@ bool isLastRow(const GumboNode* row) {
 }
 
 // Collects the rendered text: strings, and required line break counts between them, which
-// become line feeds once every item is known.
+// become line feeds once the next string is known.
 class TextCollector {
 public:
     void text(QStringView s) {
@@ -194,39 +194,31 @@ public:
     void lineBreaks(int count) {
         boxEdge();
         flush();
-        items_.emplace_back(count);
+        lineBreakRun(count);
     }
 
     QString result() {
         flush();
-        // Required line breaks at the start and the end go; a run of them becomes as many line
-        // feeds as the largest count asks for.
-        QString out;
-        int run = 0;
-        bool any = false;
-        for (const auto& item : items_) {
-            if (const int* count = std::get_if<int>(&item)) {
-                run = std::max(run, *count);
-                continue;
-            }
-            if (any)
-                out += QString(run, QLatin1Char('\n'));
-            out += std::get<QString>(item);
-            any = true;
-            run = 0;
-        }
-        return out;
+        return out_;
     }
 
 private:
+    // Line breaks asked for at the start and the end go; a run of them becomes as many line
+    // feeds as the largest count asks for, written only once text follows it.
     void flush() {
-        if (!current_.isEmpty())
-            items_.emplace_back(std::move(current_));
+        if (current_.isEmpty())
+            return;
+        if (!out_.isEmpty())
+            out_ += QString(pendingBreaks_, QLatin1Char('\n'));
+        out_ += current_;
         current_.clear();
+        pendingBreaks_ = 0;
     }
+    void lineBreakRun(int count) { pendingBreaks_ = std::max(pendingBreaks_, count); }
 
-    std::vector<std::variant<QString, int>> items_;
+    QString out_;
     QString current_;
+    int pendingBreaks_ = 0;
     bool pendingSpace_ = false;
     bool lineStart_ = true;
 };
@@ -394,26 +386,34 @@ int nestingBound(const QByteArray& utf8, int stopAt) {
     return depth;
 }
 
-QString decodePage(const QByteArray& html, const QByteArray& contentType) {
+// The page as UTF-8, which the parser reads. A page that is valid UTF-8 already is used as it is:
+// decoding and encoding it again would give the same bytes and hold three copies at once.
+QByteArray utf8Page(const QByteArray& html, const QByteArray& contentType) {
     static const QRegularExpression charset(QStringLiteral("charset\\s*=\\s*[\"']?([^\\s;\"']+)"),
                                             QRegularExpression::CaseInsensitiveOption);
+    const bool bom = html.startsWith("\xEF\xBB\xBF") || html.startsWith("\xFF\xFE") ||
+                     html.startsWith("\xFE\xFF");
     const auto m = charset.match(QString::fromLatin1(contentType));
-    if (m.hasMatch() && !html.startsWith("\xEF\xBB\xBF") && !html.startsWith("\xFF\xFE") &&
-        !html.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(m.captured(1).toLatin1().constData());
-        if (decoder.isValid())
-            return decoder.decode(html);
+    std::optional<QStringDecoder> decoder;
+    if (m.hasMatch() && !bom) {
+        decoder.emplace(m.captured(1).toLatin1().constData());
+        if (!decoder->isValid())
+            decoder.reset();
     }
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringConverter::Utf8);
-    return decoder.decode(html);
+    if (!decoder) {
+        decoder.emplace(QStringDecoder::decoderForHtml(html));
+        if (!decoder->isValid())
+            decoder.emplace(QStringConverter::Utf8);
+    }
+    if (!bom && qstricmp(decoder->name(), "UTF-8") == 0 && html.isValidUtf8())
+        return html;
+    return QString(decoder->decode(html)).toUtf8();
 }
 
 } // namespace
 
 QString pageInnerText(const QByteArray& html, const QByteArray& contentType, QString* error) {
-    const QByteArray utf8 = decodePage(html, contentType).toUtf8();
+    const QByteArray utf8 = utf8Page(html, contentType);
     if (nestingBound(utf8, kMaxPageNesting) >= kMaxPageNesting) {
         if (error)
             *error =
@@ -424,9 +424,15 @@ QString pageInnerText(const QByteArray& html, const QByteArray& contentType, QSt
     // costs quadratic memory on deeply nested pages.
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0;
-    GumboOutput* parsed = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
-    if (!parsed)
+    GumboArena arena(size_t(std::max(kMinParseMemory, kParseMemoryPerByte * utf8.size())));
+    const GumboOutput* parsed = arena.parse(options, utf8.constData(), size_t(utf8.size()));
+    if (!parsed) {
+        if (error)
+            *error =
+                QStringLiteral("页面的标记太多，读取它要用 %1 MB 以上的内存，不像是开奖结果页面")
+                    .arg(arena.limit() / (1024 * 1024));
         return {};
+    }
     QString text;
     const GumboNode* root = parsed->root;
     if (root && root->type == GUMBO_NODE_ELEMENT) {
@@ -439,8 +445,7 @@ QString pageInnerText(const QByteArray& html, const QByteArray& contentType, QSt
             }
         }
     }
-    gumbo_destroy_output(&options, parsed);
-    return text;
+    return text; // the tree goes with the arena
 }
 
 } // namespace quorvex

@@ -17,6 +17,11 @@ namespace quorvex {
 // A page that nests its elements deeper than kMaxPageNesting is refused (no text, and the reason
 // in error): parsing such markup takes time that grows with the square of the depth.
 constexpr int kMaxPageNesting = 1000;
+// So is a page whose parse would take more memory than kParseMemoryPerByte times its size, and
+// at least kMinParseMemory: any results page fits easily, while markup made of little but tags
+// would take up to 60 times its size.
+constexpr qint64 kParseMemoryPerByte = 6;
+constexpr qint64 kMinParseMemory = 32 * 1024 * 1024;
 QString pageInnerText(const QByteArray& html, const QByteArray& contentType = {},
                       QString* error = nullptr);
 

@@ -98,11 +98,7 @@ void CliBacktestTest::badOptionsExitTwo_data() {
     QTest::addColumn<QStringList>("options");
     QTest::newRow("typed values") << QStringList{"--values", "1,2,3,4,5"};
     QTest::newRow("a verified issue") << QStringList{"--verify", "2001050"};
-    QTest::newRow("last 0") << QStringList{"--last", "0"};
     QTest::newRow("last and a range") << QStringList{"--last", "5", "--from", "2001010"};
-    QTest::newRow("top 0") << QStringList{"--top", "0"};
-    QTest::newRow("top +2") << QStringList{"--top", "+2"};
-    QTest::newRow("combo 6") << QStringList{"--combo", "6"};
     QTest::newRow("range backwards") << QStringList{"--from", "2001090", "--to", "2001010"};
 }
 

@@ -178,7 +178,6 @@ void CliExportTest::badUsageWritesNothing_data() {
     QTest::newRow("search option on history")
         << QStringList{"export-sheet", "history", "--kind", "zodiac"};
     QTest::newRow("--matches beside a grid") << QStringList{"export-sheet", "results", "--matches"};
-    QTest::newRow("combo out of range") << QStringList{"export-sheet", "results", "--combo", "6"};
     QTest::newRow("bad lag") << QStringList{"export-sheet", "matches", "--lag", "x"};
     QTest::newRow("empty output") << QStringList{"export-sheet", "history", "--output", ""};
     QTest::newRow("empty text file") << QStringList{"export-text", ""};

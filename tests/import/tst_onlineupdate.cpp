@@ -54,6 +54,8 @@ private slots:
     void strQQHLimitsTheScan();
     void failedPagesChangeNothing_data();
     void failedPagesChangeNothing();
+    void pageIsHeldToTheIdleTimeAndTheDeadline_data();
+    void pageIsHeldToTheIdleTimeAndTheDeadline();
     void failedYearHoldsBackLaterYears();
     void cancelChangesNothing();
     void addressIsChecked_data();
@@ -64,7 +66,7 @@ private slots:
 
 private:
     UpdateReport run(const QDate& today, int days = 3, int timeoutMs = 10000,
-                     const QString& address = {});
+                     const QString& address = {}, std::optional<int> deadlineMs = {});
 
     std::unique_ptr<LoopbackHttpServer> server_;
     std::unique_ptr<TempHistory> history_;
@@ -77,13 +79,14 @@ void OnlineUpdateTest::init() {
 }
 
 UpdateReport OnlineUpdateTest::run(const QDate& today, int days, int timeoutMs,
-                                   const QString& address) {
+                                   const QString& address, std::optional<int> deadlineMs) {
     OnlineUpdate::Options options;
     options.serverAddress = address.isNull() ? server_->baseAddress() : address;
     options.today = today;
     options.iniSerchDay = days;
     options.pageTimeoutMs = timeoutMs;
-    options.pageDeadlineMs = 4 * timeoutMs;
+    if (deadlineMs)
+        options.pageDeadlineMs = *deadlineMs;
     OnlineUpdate update(history_->store(), options);
     QSignalSpy finished(&update, &OnlineUpdate::finished);
     update.start();
@@ -386,6 +389,40 @@ void OnlineUpdateTest::failedPagesChangeNothing() {
     QCOMPARE(r.failedYears(), (QVector<int>{2010, 2011, 2012, 2013}));
     QVERIFY2(r.summary().contains(reason), qPrintable(r.summary()));
     QVERIFY(r.summary().contains(QStringLiteral("未作改动")));
+}
+
+void OnlineUpdateTest::pageIsHeldToTheIdleTimeAndTheDeadline_data() {
+    QTest::addColumn<int>("trickleBytes");
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<int>("deadlineMs"); // 0: the update's own
+    QTest::addColumn<QString>("reason"); // empty: the page is read
+    // The idle time is 300 ms throughout.
+    QTest::newRow("a byte every 100 ms for 2 s") << 20 << 100 << 0 << QString();
+    QTest::newRow("a byte every 250 ms") << 6 << 250 << 0 << QString();
+    QTest::newRow("a pause of 900 ms") << 1 << 900 << 0 << QStringLiteral("0.3 秒没有收到数据");
+    QTest::newRow("trickling past the deadline")
+        << 20 << 100 << 1000 << QStringLiteral("超过 1 秒仍未收完");
+}
+
+// --timeout is the idle time: bytes that keep coming keep the page alive up to the deadline.
+void OnlineUpdateTest::pageIsHeldToTheIdleTimeAndTheDeadline() {
+    QFETCH(int, trickleBytes);
+    QFETCH(int, intervalMs);
+    QFETCH(int, deadlineMs);
+    QFETCH(QString, reason);
+    history_->append(2014001, someDraw(1));
+    server_->setYear(
+        2014, LoopbackHttpServer::trickle(fixture("results-2014.html"), trickleBytes, intervalMs));
+    const UpdateReport r = run(QDate(2014, 3, 1), 3, 300, {},
+                               deadlineMs ? std::optional<int>(deadlineMs) : std::nullopt);
+    if (reason.isEmpty()) {
+        QVERIFY2(r.failedYears().isEmpty(), qPrintable(r.summary()));
+        QCOMPARE(storedIssues(history_->store()), range(2014001, 2014030));
+        return;
+    }
+    QCOMPARE(r.failedYears(), QVector<int>{2014});
+    QVERIFY2(r.summary().contains(reason), qPrintable(r.summary()));
+    QCOMPARE(storedIssues(history_->store()), QList<qint64>{2014001});
 }
 
 void OnlineUpdateTest::failedYearHoldsBackLaterYears() {

@@ -14,6 +14,8 @@ private slots:
     void matchesChromium();
     void contentTypeCharsetDecodesThePage();
     void deepNestingIsRefused();
+    void largePagesAreReadOrRefused_data();
+    void largePagesAreReadOrRefused();
     void plainTextAndEmptyInput_data();
     void plainTextAndEmptyInput();
 };
@@ -73,6 +75,38 @@ void PageTextTest::deepNestingIsRefused() {
     QVERIFY(error.isEmpty());
 }
 
+void PageTextTest::largePagesAreReadOrRefused_data() {
+    QTest::addColumn<QByteArray>("markup"); // repeated to the size
+    QTest::addColumn<int>("kilobytes");
+    QTest::addColumn<bool>("read");
+    // Little but tags takes far more than its size in parsed nodes; text does not.
+    const QByteArray tags("<b>x</b><i>y</i>\n");
+    QTest::newRow("512 KB of tags") << tags << 512 << true;
+    QTest::newRow("6 MB of tags") << tags << 6 * 1024 << false;
+    QTest::newRow("6 MB of rows") << QByteArray(
+                                         "<div><span>1999001</span><span>99-01-01</span></div>\n")
+                                  << 6 * 1024 << false;
+    QTest::newRow("6 MB of paragraphs")
+        << QByteArray("<p>").append(QByteArray("lorem ipsum ").repeated(20)).append("</p>\n")
+        << 6 * 1024 << true;
+}
+
+// Parsing a page is held to a few times its size: beyond that it is refused, not read at any
+// cost.
+void PageTextTest::largePagesAreReadOrRefused() {
+    QFETCH(QByteArray, markup);
+    QFETCH(int, kilobytes);
+    QFETCH(bool, read);
+    const QByteArray page =
+        "<body>" + markup.repeated(kilobytes * 1024 / markup.size()) + "2013001</body>";
+    QString error;
+    const QString text = pageInnerText(page, {}, &error);
+    QCOMPARE(error.isEmpty(), read);
+    QCOMPARE(text.endsWith(QStringLiteral("2013001")), read);
+    if (!read)
+        QVERIFY2(error.contains(QStringLiteral("MB")), qPrintable(error));
+}
+
 void PageTextTest::plainTextAndEmptyInput_data() {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QString>("text");
@@ -82,6 +116,13 @@ void PageTextTest::plainTextAndEmptyInput_data() {
     QTest::newRow("binary") << QByteArray("\x00\x01\xFF<\x00>", 6) << QString();
     QTest::newRow("frameset") << QByteArray("<frameset><frame src=a></frameset>") << QString();
     QTest::newRow("unclosed comment") << QByteArray("<body>a<!-- b") << QStringLiteral("a");
+    // UTF-8 is parsed as it comes only when it is valid and has no byte order mark; otherwise
+    // Qt's decoder replaces each bad byte, as it always has.
+    QTest::newRow("byte order mark")
+        << QByteArray("\xEF\xBB\xBF<body>\xE5\x91\xA8</body>") << QStringLiteral("周");
+    QTest::newRow("invalid UTF-8") << QByteArray("<body>a\xFF\xE5\x91"
+                                                 "b</body>")
+                                   << QStringLiteral("a\uFFFD\uFFFD\uFFFDb");
 }
 
 void PageTextTest::plainTextAndEmptyInput() {

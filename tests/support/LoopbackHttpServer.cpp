@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace quorvex::test {
 
@@ -28,6 +29,15 @@ LoopbackHttpServer::Response LoopbackHttpServer::redirect(const QString& locatio
     Response r;
     r.kind = Response::Redirect;
     r.location = location.toUtf8();
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::trickle(const QByteArray& body, int lastBytes,
+                                                         int intervalMs) {
+    Response r = page(body, "text/html; charset=utf-8");
+    r.kind = Response::Trickle;
+    r.trickleBytes = int(std::min<qsizetype>(lastBytes, body.size()));
+    r.intervalMs = intervalMs;
     return r;
 }
 
@@ -106,13 +116,29 @@ void LoopbackHttpServer::serve(QTcpSocket* socket) {
         return;
     }
     case Response::Page:
+    case Response::Trickle:
         break;
     }
     head = "HTTP/1.1 " + QByteArray::number(r.status) + " X\r\nContent-Type: " + r.contentType +
            "\r\nContent-Length: " + QByteArray::number(r.body.size()) +
            "\r\nConnection: close\r\n\r\n";
-    socket->write(head + r.body);
-    socket->disconnectFromHost();
+    const qsizetype atOnce = r.body.size() - r.trickleBytes;
+    socket->write(head + r.body.left(atOnce));
+    if (atOnce == r.body.size()) {
+        socket->disconnectFromHost();
+        return;
+    }
+    // The timer goes with the socket when the client hangs up first.
+    auto* timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket,
+            [socket, timer, body = r.body, sent = atOnce]() mutable {
+                socket->write(body.mid(sent++, 1));
+                if (sent == body.size()) {
+                    timer->stop();
+                    socket->disconnectFromHost();
+                }
+            });
+    timer->start(r.intervalMs);
 }
 
 } // namespace quorvex::test

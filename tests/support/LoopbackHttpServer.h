@@ -23,6 +23,8 @@ public:
             Redirect, // 302 to location followed by the request's target; without a location
                       // to the same address: a redirect loop
             Endless,  // 200 with hugeBytes of markup and no Content-Length
+            Trickle,  // as Page, but the last trickleBytes of the body one by one, each
+                      // intervalMs after the one before
         };
         Kind kind = Page;
         int status = 200;
@@ -30,10 +32,13 @@ public:
         QByteArray body;
         qint64 hugeBytes = 0;
         QByteArray location; // Redirect: scheme, host and port, and maybe a path prefix
+        int trickleBytes = 0;
+        int intervalMs = 0;
     };
     static Response page(const QByteArray& body, const QByteArray& contentType = "text/html");
     static Response status(int code);
     static Response redirect(const QString& location);
+    static Response trickle(const QByteArray& body, int lastBytes, int intervalMs);
 
     explicit LoopbackHttpServer(QObject* parent = nullptr);
     bool start(const QHostAddress& address = QHostAddress::LocalHost);
