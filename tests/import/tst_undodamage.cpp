@@ -1,0 +1,209 @@
+// A damaged or overtaken step of the history of changes: undo and redo refuse it with the
+// reason, change nothing, and take no older step instead.
+#include "ChangeScenarios.h"
+#include "import/HistoryMaintenance.h"
+#include "import/HistoryUndo.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+namespace {
+
+void replaceCopyRecorded(HistoryStore& store, const QByteArray& undoBytes, bool recordPlainSize) {
+    QString why;
+    const ChangeStep step = listSteps(store, &why)->first();
+    QFile file(step.before->undoPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(undoBytes) < 0)
+        qFatal("cannot rewrite the copy");
+    file.close();
+    QSqlQuery q(store.database());
+    q.prepare("SELECT beforeCopy FROM Buzhou WHERE id = ?");
+    q.addBindValue(step.id);
+    if (!q.exec() || !q.next())
+        qFatal("cannot read the step");
+    QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
+    o["undoBytes"] = undoBytes.size();
+    o["undoSum"] = QString::fromLatin1(
+        QCryptographicHash::hash(undoBytes, QCryptographicHash::Blake2b_256).toHex());
+    const int at = int(undoBytes.indexOf('\n')) + 1;
+    if (recordPlainSize)
+        o["plainBytes"] = qint64(quint8(undoBytes[at])) << 24 | quint8(undoBytes[at + 1]) << 16 |
+                          quint8(undoBytes[at + 2]) << 8 | quint8(undoBytes[at + 3]);
+    q.prepare("UPDATE Buzhou SET beforeCopy = ? WHERE id = ?");
+    q.addBindValue(QString::fromUtf8(QJsonDocument(o).toJson()));
+    q.addBindValue(step.id);
+    if (!q.exec())
+        qFatal("cannot rewrite the step");
+}
+
+enum class Damage {
+    UndoMissing,
+    TextMissing,
+    UndoFolder,
+    UndoFifo,
+    UndoLink,
+    UndoCut,
+    UndoExtended,
+    UndoAltered,
+    TextAltered,
+    RowsAfterEnd,
+    RowsMissing,
+    LargerThanRecorded,
+    ReplacedChanged,
+    AddedChanged,
+    RedoCopyMissing,
+    RedoAfterChange
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Damage)
+
+class UndoDamageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void damagedOrOutdatedStepIsRefused_data();
+    void damagedOrOutdatedStepIsRefused();
+};
+
+void UndoDamageTest::initTestCase() {
+    static QTemporaryDir settings;
+    isolateSettings(settings.path());
+}
+
+void UndoDamageTest::damagedOrOutdatedStepIsRefused_data() {
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("reason");
+    const std::pair<Damage, const char*> rows[] = {
+        {Damage::UndoMissing, "不见了"},         {Damage::TextMissing, "不见了"},
+        {Damage::UndoFolder, "不是普通文件"},    {Damage::UndoFifo, "不是普通文件"},
+        {Damage::UndoLink, "不是普通文件"},      {Damage::UndoCut, "被截短了"},
+        {Damage::UndoExtended, "被加长了"},      {Damage::UndoAltered, "内容被改动过"},
+        {Damage::TextAltered, "内容被改动过"},   {Damage::RowsAfterEnd, "内容不完整"},
+        {Damage::RowsMissing, "内容不完整"},     {Damage::LargerThanRecorded, "大小不对"},
+        {Damage::ReplacedChanged, "另一个程序"}, {Damage::AddedChanged, "另一个程序"},
+        {Damage::RedoCopyMissing, "不见了"},     {Damage::RedoAfterChange, "另一个程序"}};
+    for (const auto& [damage, reason] : rows)
+        QTest::newRow(reason + QByteArray::number(int(damage))) << damage << QString(reason);
+}
+
+// Two steps, the newest damaged or overtaken: undo (or redo) refuses it with the reason, changes
+// nothing, and takes no older step instead.
+void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
+    QFETCH(Damage, damage);
+    QFETCH(QString, reason);
+    TempHistory h;
+    fillMixed(h, 10);
+    QVERIFY(!eraseLastDraw(h.store()).failed());
+    if (damage == Damage::AddedChanged)
+        QVERIFY(runChange(Change::Typed, h.store(), {}).isEmpty());
+    else
+        QVERIFY(!eraseLastDraw(h.store()).failed());
+    const bool redo = damage == Damage::RedoCopyMissing || damage == Damage::RedoAfterChange;
+    if (redo)
+        QVERIFY(undoStep(h.store()).done);
+    QString why;
+    const ChangeStep step = listSteps(h.store(), &why)->first();
+    const QString undoPath =
+        redo ? step.after->undoPath : step.before.value_or(HistoryCopy()).undoPath;
+    const QString textPath = step.before.value_or(HistoryCopy()).textPath;
+    QSqlQuery q(h.store().database());
+    auto flipByte = [](const QString& path) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
+        QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
+    };
+    auto image = [&] { return readHistoryCopy(*step.before, &why)->image; };
+    switch (damage) {
+    case Damage::UndoMissing:
+    case Damage::RedoCopyMissing:
+        QVERIFY(QFile::remove(undoPath));
+        break;
+    case Damage::TextMissing:
+        QVERIFY(QFile::remove(textPath));
+        break;
+    case Damage::UndoFolder:
+        QVERIFY(QFile::remove(undoPath) && QDir().mkdir(undoPath));
+        break;
+    case Damage::UndoFifo:
+        QVERIFY(QFile::remove(undoPath) && ::mkfifo(QFile::encodeName(undoPath), 0600) == 0);
+        break;
+    case Damage::UndoLink:
+        QVERIFY(QFile::rename(undoPath, undoPath + ".real") &&
+                QFile::link(undoPath + ".real", undoPath));
+        break;
+    case Damage::UndoCut:
+    case Damage::UndoExtended: {
+        QFile f(undoPath);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(damage == Damage::UndoCut ? f.size() / 2 : f.size() + 3));
+        break;
+    }
+    case Damage::UndoAltered:
+        flipByte(undoPath);
+        break;
+    case Damage::TextAltered:
+        flipByte(textPath);
+        break;
+    case Damage::RowsAfterEnd:
+    case Damage::RowsMissing: {
+        LishiImage i = image();
+        if (damage == Damage::RowsAfterEnd)
+            i.cells.append('\0');
+        else
+            ++i.rows;
+        replaceCopyRecorded(h.store(), i.toBytes(step.taken, step.name), true);
+        break;
+    }
+    case Damage::LargerThanRecorded: {
+        LishiImage i = image();
+        i.cells.append(i.cells);
+        i.rows *= 2;
+        replaceCopyRecorded(h.store(), i.toBytes(step.taken, step.name), false);
+        break;
+    }
+    case Damage::ReplacedChanged:
+    case Damage::RedoAfterChange:
+        QVERIFY(q.exec("DELETE FROM Lishi WHERE SQQH = 2001001"));
+        break;
+    case Damage::AddedChanged:
+        QVERIFY(q.exec("UPDATE Lishi SET bolOk = 1 WHERE SQQH = (SELECT MAX(SQQH) FROM Lishi)"));
+        break;
+    }
+    auto everything = [&] {
+        QStringList out;
+        const auto steps = listSteps(h.store(), &why);
+        for (const ChangeStep& s : *steps)
+            out << QString::number(s.undone);
+        return out + QDir(copyFolder(h))
+                         .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    };
+    const TableRows before = tableRows(h.store());
+    const QStringList state = everything();
+
+    const UndoReport r = redo ? redoStep(h.store()) : undoStep(h.store());
+    QVERIFY(r.failed() && !r.nothing && !r.done);
+    QVERIFY2(r.message().contains(reason), qPrintable(r.message()));
+    QVERIFY(r.message().contains(QStringLiteral("未作改动")));
+    if (!reason.contains(QStringLiteral("另一个程序")))
+        QVERIFY2(r.message().contains(QFileInfo(undoPath).completeBaseName()),
+                 qPrintable(r.message()));
+    QCOMPARE(tableRows(h.store()), before);
+    QCOMPARE(everything(), state);
+}
+
+QTEST_GUILESS_MAIN(UndoDamageTest)
+#include "tst_undodamage.moc"
