@@ -38,7 +38,7 @@ public:
         report_.stepName = step_.name;
         report_.stepTaken = step_.taken;
         const bool moved = step_.kind == StepKind::Added
-                               ? (report_.redo ? redoAdded(&why) : undoAdded(&why))
+                               ? moveAdded(&why)
                                : (report_.redo ? redoReplaced(&why) : undoReplaced(&why));
         if (!moved)
             return fail(why);
@@ -84,7 +84,9 @@ private:
         return std::move(read->image);
     }
 
-    bool undoAdded(QString* error) {
+    // An appending step: undone, its rows must stand as it appended them, and go; redone, no row
+    // may stand from its first issue on, and its rows come back.
+    bool moveAdded(QString* error) {
         const auto added = addedRows(error);
         if (!added)
             return false;
@@ -92,22 +94,13 @@ private:
         const auto now = readLishiImage(store_, &why, step_.firstAdded);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
-        if (now->columns != added->columns || now->cells != added->cells)
+        const bool asLeft = report_.redo
+                                ? now->rows == 0
+                                : now->columns == added->columns && now->cells == added->cells;
+        if (!asLeft)
             return *error = changedElsewhere(), false;
-        return deleteFrom(step_.firstAdded, error);
-    }
-
-    bool redoAdded(QString* error) {
-        const auto added = addedRows(error);
-        if (!added)
-            return false;
-        QString why;
-        const auto now = readLishiImage(store_, &why, step_.firstAdded);
-        if (!now)
-            return *error = why + QStringLiteral("。"), false;
-        if (now->rows != 0)
-            return *error = changedElsewhere(), false;
-        return insertLishiRows(store_, *added, error);
+        return report_.redo ? insertLishiRows(store_, *added, error)
+                            : deleteFrom(step_.firstAdded, error);
     }
 
     bool undoReplaced(QString* error) {
