@@ -25,6 +25,7 @@ constexpr int kRepeats = 7;
 class SilentDialogs : public Dialogs {
 public:
     bool question(const QString&, const QString& text) override { return note(text), false; }
+    bool warningQuestion(const QString&, const QString& text) override { return note(text), false; }
     void information(const QString&, const QString& text) override { note(text); }
     void warning(const QString&, const QString& text) override { note(text); }
     std::optional<QString> inputText(const QString&, const QString& text, const QString&) override {
