@@ -30,8 +30,8 @@ private slots:
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
     void rightReleaseOnHistoryGridPopsUpMenu();
-    void deleteToOffersTheRowTheMenuWasOpenedOn_data();
-    void deleteToOffersTheRowTheMenuWasOpenedOn();
+    void deleteToOffersTheSelectedRow_data();
+    void deleteToOffersTheSelectedRow();
     void sharedAccessKeyInMenuCycles_data();
     void sharedAccessKeyInMenuCycles();
     void historyMenuReachedFromMenuBar();
@@ -385,7 +385,7 @@ void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu() {
     QCOMPARE(dialogs.asked().size(), 0);
 }
 
-void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn_data() {
+void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow_data() {
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("offered");
     QTest::newRow("right click on a row") << "row 3"
@@ -394,11 +394,21 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn_data() {
                                                 << "2013010";
     QTest::newRow("Menu key on the current row") << "key"
                                                  << "2013006";
-    QTest::newRow("menu bar after a row's menu closed unused") << "bar"
-                                                               << "2013010";
+    QTest::newRow("menu bar after a row's menu closed unused") << "bar after menu"
+                                                               << "2013004";
+    QTest::newRow("menu bar after a click on a row") << "bar after click"
+                                                     << "2013008";
+    QTest::newRow("menu bar after moving with the keys") << "bar after keys"
+                                                         << "2013003";
+    QTest::newRow("menu bar after Ctrl+F") << "bar after find 005"
+                                           << "2013005";
+    QTest::newRow("menu bar after a find of no issue") << "bar after find 2030001"
+                                                       << "2013010";
+    QTest::newRow("menu bar, nothing selected") << "bar"
+                                                << "2013010";
 }
 
-void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
+void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow() {
     QFETCH(QString, opened);
     QFETCH(QString, offered);
     TempHistory h;
@@ -412,9 +422,11 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
         QTest::mousePress(grid->viewport(), Qt::RightButton, {}, at);
         QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, at);
     };
-    const QPoint onRow3 = grid->visualRect(grid->model()->index(3, 2)).center();
+    auto rowCentre = [&](int row) {
+        return grid->visualRect(grid->model()->index(row, 2)).center();
+    };
     if (opened == "row 3") {
-        rightClick(onRow3);
+        rightClick(rowCentre(3));
     } else if (opened == "below") {
         rightClick(QPoint(30, grid->viewport()->height() - 3));
     } else if (opened == "key") {
@@ -422,13 +434,24 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
         grid->setCurrentIndex(grid->model()->index(5, 1));
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
         QCoreApplication::sendEvent(grid, &key);
-    } else {
-        rightClick(onRow3);
+    } else if (opened == "bar after menu") {
+        rightClick(rowCentre(3));
         QTRY_VERIFY(menu->isVisible());
         menu->close();
         QApplication::processEvents();
+    } else if (opened == "bar after click") {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(7));
+    } else if (opened == "bar after keys") {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(0));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Down);
+    } else if (opened.startsWith("bar after find ")) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(7));
+        QTest::keySequence(&w, QKeySequence::Find);
+        QTest::keyClicks(QApplication::focusWidget(), opened.section(' ', -1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
-    if (opened == "bar") {
+    if (opened.startsWith("bar")) {
         child<QAction>(w, "mnuDlzd")->trigger();
     } else {
         QTRY_VERIFY(menu->isVisible());
