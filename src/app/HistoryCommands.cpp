@@ -22,6 +22,9 @@ namespace {
 const QString kEraseTitle = QStringLiteral("删除最后历史");
 const QString kClearTitle = QStringLiteral("确认清空");
 const QString kDeleteTitle = QStringLiteral("删除期数");
+const QString kClearQuestion =
+    QStringLiteral("确定要清空所有的历史号码吗？\n清空前会先保存一份历史号码的副本；"
+                   "清空后可以用 历史管理 → 撤销（在历史列表上按 Ctrl+Z）恢复。");
 
 bool answeredSomething(const std::optional<QString>& answer) {
     return answer && !answer->trimmed().isEmpty();
@@ -54,7 +57,7 @@ void HistoryCommands::Command3_Click() {
 }
 
 void HistoryCommands::mnuClear_Click() {
-    if (!dialogs_->question(kClearTitle, QStringLiteral("确定要清空所有的历史号码吗？")))
+    if (!dialogs_->question(kClearTitle, kClearQuestion))
         return;
     BusyCursor busy;
     const MaintenanceReport report = clearHistory(store_);

@@ -83,6 +83,9 @@ void verifyShowsHistoryOf(frmMain& w, int kept) {
     QCOMPARE(gridIssues(w), issueRange(2013001, 2013000 + kept));
     if (kept == 0) {
         QCOMPARE(text(w, "Text1"), QString::number(emptyHistoryNextIssue()));
+        // No range is left to search: the boxes do not go on showing the old one.
+        QCOMPARE(text(w, "Text3_0"), QString());
+        QCOMPARE(text(w, "Text3_1"), QString());
         // No reference draw is left (the session keeps the last values; no search runs).
         QCOMPARE(w.session().referenceIssue(), std::nullopt);
         return;
@@ -220,7 +223,13 @@ void FrmMainMaintenanceTest::clearAsksFirst() {
     child<QAction>(w, "mnuClear")->trigger();
     QCOMPARE(dialogs.count("question"), 1);
     QCOMPARE(dialogs.asked().first().title, QStringLiteral("确认清空"));
-    QCOMPARE(dialogs.asked().first().text, QStringLiteral("确定要清空所有的历史号码吗？"));
+    // The question says that the draws are not lost for good.
+    const QString question = dialogs.asked().first().text;
+    QVERIFY2(question.startsWith(QStringLiteral("确定要清空所有的历史号码吗？")) &&
+                 question.contains(QStringLiteral("先保存一份历史号码的副本")) &&
+                 question.contains(QStringLiteral("历史管理 → 撤销")) &&
+                 question.contains("Ctrl+Z"),
+             qPrintable(question));
     QCOMPARE(dialogs.messages(), confirmed ? 1 : 0);
     // After a clear the issue boxes show the next issue of the empty history.
     verifyShowsHistoryOf(w, confirmed ? 0 : kDraws);
@@ -297,6 +306,9 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
                      QStringLiteral("已撤销“%1”").arg(names[k - 1])),
                  qPrintable(w.statusBar()->currentMessage()));
         QCOMPARE(historyGrid(w)->model()->rowCount(), states[k - 1].size());
+        // The range boxes follow the history back, out of the clear too.
+        const int rows = historyGrid(w)->model()->rowCount();
+        QCOMPARE(text(w, "Text3_1"), rows ? cell(historyGrid(w), rows - 1, 0) : QString());
     }
     QVERIFY(!undo->isEnabled());
     for (qsizetype k = 1; k < states.size(); ++k) {
@@ -306,6 +318,7 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
         QVERIFY2(tableRows(h.store()) == states[k], qPrintable(names[k - 1]));
     }
     QVERIFY(!redo->isEnabled());
+    QCOMPARE(text(w, "Text3_1"), QString()); // cleared again
     QCOMPARE(dialogs.asked().size(), 0);
     // In a text box, Ctrl+Z is the box's own.
     auto* box = child<QLineEdit>(w, "MaskEdBox1_1");
