@@ -23,6 +23,8 @@ struct FollowResult {
     QVector<int> resultBars; // the bar of each row of resultRows
     qint64 followDraws = 0;
     QVector<qint64> followIssues; // the issue of each follow draw, in issue order
+    // What the results' title adds about how the draws were chosen; empty for most searches.
+    QString note;
 
     // Each bar against chance: what D fair draws give, each under its own zodiac year.
     struct Baseline {

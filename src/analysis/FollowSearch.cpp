@@ -41,6 +41,9 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
         }
     }
     FollowResult result = ShowFollowResults(s, rows, r);
+    // No position asks nothing of the draws: every one of the range is tallied.
+    if (ticked.isEmpty())
+        result.note = QStringLiteral("未勾选位置，范围内每期都计入");
     addBaseline(result, r);
     return result;
 }

@@ -108,6 +108,10 @@ void SearchSession::QihaoXianshi() {
     } else {
         nextIssue_ = qint64(QDate::currentDate().year()) * 1000 + 1;
         verificationIssue_ = 0;
+        // An empty history has no range: the boxes must not go on showing the old one.
+        startIssue_.reset();
+        endIssue_.reset();
+        emit issueRangeCleared();
     }
     emit nextIssueChanged(nextIssue_);
     emit verificationIssueChanged(*verificationIssue_);

@@ -153,6 +153,7 @@ signals:
     void nextIssueChanged(qint64 issue);         // Text1
     void startIssueChanged(qint64 issue);        // Text3(0)
     void endIssueChanged(qint64 issue);          // Text3(1)
+    void issueRangeCleared();                    // Text3(0), Text3(1): the history is empty
     void verificationIssueChanged(qint64 issue); // Text4
     void referenceValuesChanged(ReferenceTab shownOn);
 

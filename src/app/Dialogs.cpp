@@ -37,6 +37,11 @@ bool WidgetDialogs::question(const QString& title, const QString& text) {
                                  QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
+bool WidgetDialogs::confirm(const QString& title, const QString& text) {
+    return QMessageBox::question(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
 bool WidgetDialogs::warningQuestion(const QString& title, const QString& text) {
     return QMessageBox::warning(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                 QMessageBox::Cancel) == QMessageBox::Ok;

@@ -19,6 +19,10 @@ public:
 
     // OK / Cancel; true for OK.
     virtual bool question(const QString& title, const QString& text) = 0;
+    // OK / Cancel with OK the default, for a check whose usual answer is to go on.
+    virtual bool confirm(const QString& title, const QString& text) {
+        return question(title, text);
+    }
     // The same with a warning icon, for a question whose OK costs something: Cancel is the
     // default.
     virtual bool warningQuestion(const QString& title, const QString& text) = 0;
@@ -53,6 +57,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
 
     bool question(const QString& title, const QString& text) override;
+    bool confirm(const QString& title, const QString& text) override;
     bool warningQuestion(const QString& title, const QString& text) override;
     void information(const QString& title, const QString& text) override;
     void warning(const QString& title, const QString& text) override;

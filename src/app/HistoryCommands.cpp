@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <QContextMenuEvent>
+#include <QItemSelectionModel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
@@ -21,6 +22,9 @@ namespace {
 const QString kEraseTitle = QStringLiteral("删除最后历史");
 const QString kClearTitle = QStringLiteral("确认清空");
 const QString kDeleteTitle = QStringLiteral("删除期数");
+const QString kClearQuestion =
+    QStringLiteral("确定要清空所有的历史号码吗？\n清空前会先保存一份历史号码的副本；"
+                   "清空后可以用 历史管理 → 撤销（在历史列表上按 Ctrl+Z）恢复。");
 
 bool answeredSomething(const std::optional<QString>& answer) {
     return answer && !answer->trimmed().isEmpty();
@@ -53,7 +57,7 @@ void HistoryCommands::Command3_Click() {
 }
 
 void HistoryCommands::mnuClear_Click() {
-    if (!dialogs_->question(kClearTitle, QStringLiteral("确定要清空所有的历史号码吗？")))
+    if (!dialogs_->question(kClearTitle, kClearQuestion))
         return;
     BusyCursor busy;
     const MaintenanceReport report = clearHistory(store_);
@@ -61,11 +65,23 @@ void HistoryCommands::mnuClear_Click() {
     show(QStringLiteral("清空历史号码"), report);
 }
 
+std::optional<qint64> HistoryCommands::selectedIssue() const {
+    // Only a highlighted row counts: the grid makes its first cell current, unmarked, when it
+    // merely takes the focus.
+    if (!grid_ || !grid_->currentIndex().isValid() ||
+        !grid_->selectionModel()->isSelected(grid_->currentIndex()))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 issue =
+        grid_->model()->index(grid_->currentIndex().row(), 0).data().toLongLong(&ok);
+    return ok ? std::optional(issue) : std::nullopt;
+}
+
 void HistoryCommands::mnuDlzd_Click() {
-    // The offered default is the row the menu was opened on, else the last issue, which keeps
-    // every draw.
+    // The offered default is the grid's current row, from the menu bar as from the grid's own
+    // menu; with none, the last issue, which keeps every draw.
     const qint64 offered =
-        menuRowIssue_.value_or(session_.lastIssue().value_or(session_.lngNextIssue() - 1));
+        selectedIssue().value_or(session_.lastIssue().value_or(session_.lngNextIssue() - 1));
     const auto answer = dialogs_->inputText(
         kDeleteTitle,
         QStringLiteral("请输入历史号码需要保留到的最后一期期号（该期之后的历史号码将被删除）"),
@@ -187,22 +203,12 @@ void HistoryCommands::popUpMenuOn(QTableView* grid, QMenu* menu) {
     menu_ = menu;
     grid->installEventFilter(this);
     grid->viewport()->installEventFilter(this);
-    // The row belongs to this opening of the menu only: an entry chosen runs before the queued
-    // reset, a menu closed without a choice forgets it, and an opening from the menu bar has none.
-    connect(menu, &QMenu::aboutToHide, this, [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { menuRowIssue_.reset(); }, Qt::QueuedConnection);
-    });
 }
 
 void HistoryCommands::popUpAt(const QPoint& globalPos, const QModelIndex& row) {
-    menuRowIssue_.reset();
-    if (row.isValid()) {
-        bool ok = false;
-        const qint64 issue = grid_->model()->index(row.row(), 0).data().toLongLong(&ok);
-        if (ok)
-            menuRowIssue_ = issue;
-    }
+    // The row the menu opens on becomes the selected one, which its entries act on.
+    if (row.isValid())
+        grid_->setCurrentIndex(row);
     menu_->popup(globalPos);
 }
 

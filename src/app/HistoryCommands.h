@@ -29,7 +29,7 @@ public:
     // Command3 and mnuErase: the newest draw, without confirmation.
     void Command3_Click();
     void mnuClear_Click();
-    // Keep up to an issue (offered: the row the menu was opened on, else the last issue); drop
+    // Keep up to an issue (offered: the grid's current row, else the last issue); drop
     // the last N issues (counted on issue numbers).
     void mnuDlzd_Click();
     void mnuEszhzd_Click();
@@ -49,8 +49,8 @@ public:
     // The stored values do not fit the bases (why says how): offers the rebuild; true when done.
     bool offerRebuild(const QString& why);
 
-    // A right-button release on the grid pops up menu at the mouse, on the row under it; the
-    // Menu key pops it up at the grid's current cell, on its row.
+    // A right-button release on the grid pops up menu at the mouse, the row under it made the
+    // current one; the Menu key pops it up at the grid's current cell.
     void popUpMenuOn(QTableView* grid, QMenu* menu);
 
 signals:
@@ -64,6 +64,8 @@ protected:
 
 private:
     void popUpAt(const QPoint& globalPos, const QModelIndex& row);
+    // The issue of the grid's current row, however it was chosen (nothing when it is not marked).
+    std::optional<qint64> selectedIssue() const;
     void show(const QString& title, const MaintenanceReport& report);
     // A typed answer that is no positive whole number: said once, nothing changes.
     void refuse(const QString& title);
@@ -78,7 +80,6 @@ private:
     QAction* undo_ = nullptr;
     QAction* redo_ = nullptr;
     bool writable_ = true;
-    std::optional<qint64> menuRowIssue_; // the grid row the open menu was opened on
 };
 
 } // namespace quorvex

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -245,6 +246,19 @@ void HistoryPanel::storeEnteredDraw() {
         box->selectAll();
         return;
     }
+    // Asked, not refused: the same draw twice in a row is rare but fair.
+    if (const auto repeated = repeatedLastIssue(store_, numbers)) {
+        const QString question =
+            QStringLiteral("这组号码和上一期（第 %1 期）的号码完全相同。\n仍要保存为第 %2 期吗？")
+                .arg(*repeated)
+                .arg(session_.lngNextIssue());
+        if (!dialogs_->confirm(title, question)) {
+            refused_ = texts;
+            MaskEdBox1[5]->setFocus(Qt::OtherFocusReason);
+            MaskEdBox1[5]->selectAll();
+            return;
+        }
+    }
     refused_.reset();
     // The zodiac year follows the issue shown in Text1, as typed there if it is a number.
     bool typed = false;
@@ -272,8 +286,20 @@ bool HistoryPanel::eventFilter(QObject* watched, QEvent* event) {
     for (int i = 1; i <= 5; ++i) {
         if (watched != MaskEdBox1[i])
             continue;
-        if (event->type() == QEvent::KeyPress)
+        if (event->type() == QEvent::KeyPress) {
             MaskEdBox1_KeyPress(i);
+            // Enter or Tab after one digit takes it as the number: "8" is 08, and the entry goes
+            // on as after two digits (the next box, or the draw stored from the fifth).
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            const auto modifiers = static_cast<QKeyEvent*>(event)->modifiers();
+            if ((key == Qt::Key_Return || key == Qt::Key_Enter ||
+                 (key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier)))) {
+                if (const auto completed = oneDigitEntry(MaskEdBox1[i]->displayText())) {
+                    MaskEdBox1[i]->setText(*completed);
+                    return true;
+                }
+            }
+        }
         // A click anywhere in a box selects it, so typed digits always fill it from the left.
         if (event->type() == QEvent::MouseButtonRelease) {
             QLineEdit* box = MaskEdBox1[i];

@@ -3,6 +3,7 @@
 #include "HistoryGridModel.h"
 
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,8 +55,12 @@ void IssueFinder::activate() {
 void IssueFinder::find(const QString& typed) {
     const int row = issueRow(model_->draws(), typed);
     result_->setText(row < 0 && !typed.isEmpty() ? QStringLiteral("没有这一期") : QString());
-    if (row < 0)
+    if (row < 0) {
+        // A row left from the digits typed before would pass for the issue found.
+        if (!typed.isEmpty())
+            grid_->selectionModel()->clear();
         return;
+    }
     const QModelIndex at = model_->index(row, 0);
     grid_->setCurrentIndex(at);
     grid_->scrollTo(at, QAbstractItemView::PositionAtCenter);

@@ -18,8 +18,8 @@ class HistoryGridModel;
 int issueRow(const QVector<DrawNumbers>& draws, const QString& typed);
 
 // The find box under the history grid: Ctrl+F, or digits typed while the grid has the focus,
-// bring the user here; each digit jumps the grid to the issue found, Enter or Esc goes back to
-// the grid on it.
+// bring the user here; each digit jumps the grid to the issue found (no row stays selected when
+// none is), Enter or Esc goes back to the grid on it.
 class IssueFinder : public QWidget {
     Q_OBJECT
 public:

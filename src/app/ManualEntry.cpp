@@ -14,6 +14,15 @@ bool entryBoxComplete(const QString& displayText) {
     return displayText.size() >= 2 && displayText.at(1) != kPrompt;
 }
 
+std::optional<QString> oneDigitEntry(const QString& displayText) {
+    QString digits = displayText;
+    digits.remove(kPrompt);
+    digits = digits.trimmed();
+    if (digits.size() != 1 || !digits.at(0).isDigit())
+        return std::nullopt;
+    return QLatin1Char('0') + digits;
+}
+
 int enteredNumber(const QString& displayText) {
     QString digits = displayText;
     digits.remove(kPrompt);

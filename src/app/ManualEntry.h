@@ -14,6 +14,10 @@ namespace quorvex {
 // A box is complete once its second place holds a digit.
 bool entryBoxComplete(const QString& displayText);
 
+// A box holding one digit ("8_" or "_8"), as Enter or Tab completes it: "08". Nothing for an
+// empty or complete box.
+std::optional<QString> oneDigitEntry(const QString& displayText);
+
 // The number in a box: its digits ("07" and "7_" give 7); an empty box gives 0.
 int enteredNumber(const QString& displayText);
 Numbers enteredNumbers(const std::array<QString, kPositions>& displayTexts);

@@ -101,8 +101,7 @@ QString baselineSummary(const FollowResult& result) {
     if (!tested)
         return result.baseline.isEmpty()
                    ? QString()
-                   : QStringLiteral("未与期望比较：跟随期数少于%1或无变化")
-                         .arg(kFewestTestedDraws);
+                   : QStringLiteral("未与期望比较：跟随期数少于%1或无变化").arg(kFewestTestedDraws);
     const int marked = result.markedCount();
     if (marked == 0)
         return QStringLiteral("无显著偏离");
@@ -133,9 +132,11 @@ void applyCountAxis(QValueAxis* axis, const CountAxis& counts) {
 
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {
     auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("结果分布（%1，%2 期）")
-                        .arg(kindNames().value(resultKind))
-                        .arg(result.followDraws));
+    chart->setTitle(
+        QStringLiteral("结果分布（%1，%2 期%3）")
+            .arg(kindNames().value(resultKind))
+            .arg(result.followDraws)
+            .arg(result.note.isEmpty() ? QString() : QStringLiteral("，") + result.note));
     QFont titleFont = chart->titleFont();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
     titleFont.setBold(true);

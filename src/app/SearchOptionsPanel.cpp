@@ -146,6 +146,10 @@ SearchOptionsPanel::SearchOptionsPanel(SearchSession& session, Dialogs* dialogs,
             [this](qint64 issue) { Text3[0]->setText(QString::number(issue)); });
     connect(&session_, &SearchSession::endIssueChanged, this,
             [this](qint64 issue) { Text3[1]->setText(QString::number(issue)); });
+    connect(&session_, &SearchSession::issueRangeCleared, this, [this] {
+        Text3[0]->clear();
+        Text3[1]->clear();
+    });
     connect(&session_, &SearchSession::verificationIssueChanged, this, [this](qint64 issue) {
         Text4->setText(QString::number(issue));
         Text4->setModified(false);

@@ -26,4 +26,13 @@ std::optional<qint64> storeTypedDraw(HistoryStore& store, const Numbers& numbers
     return stored;
 }
 
+std::optional<qint64> repeatedLastIssue(const HistoryStore& store, const Numbers& numbers) {
+    if (!store.isOpen())
+        return std::nullopt;
+    const auto last = store.lastDraw();
+    if (!last || last->attributes.numbers() != numbers)
+        return std::nullopt;
+    return last->issue;
+}
+
 } // namespace quorvex

@@ -16,4 +16,8 @@ std::optional<qint64> storeTypedDraw(HistoryStore& store, const Numbers& numbers
                                      const ValueBases& bases, ZodiacYear& zodiacYear,
                                      const QDate& today, QString* error);
 
+// The issue of the last stored draw when numbers repeat it position for position: a draw typed
+// twice looks so, though a fair draw may repeat too. Nothing otherwise, or when it cannot be read.
+std::optional<qint64> repeatedLastIssue(const HistoryStore& store, const Numbers& numbers);
+
 } // namespace quorvex

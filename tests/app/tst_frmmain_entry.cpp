@@ -33,9 +33,25 @@ QLineEdit* entryBox(frmMain& w, int i) {
     return child<QLineEdit>(w, QString("MaskEdBox1_%1").arg(i));
 }
 
+// Each box's keys; "<Enter>" or "<Tab>" at the end presses that key after the digits, which in
+// a shown window must then leave the focus in the next box.
 void typeDraw(frmMain& w, const QStringList& boxes) {
-    for (int i = 1; i <= 5; ++i)
-        QTest::keyClicks(entryBox(w, i), boxes[i - 1]);
+    for (int i = 1; i <= 5; ++i) {
+        QString keys = boxes[i - 1];
+        std::optional<Qt::Key> last;
+        for (const auto& [name, key] :
+             {std::pair{QStringLiteral("<Enter>"), Qt::Key_Return}, {"<Tab>", Qt::Key_Tab}})
+            if (keys.endsWith(name)) {
+                keys.chop(name.size());
+                last = key;
+            }
+        QTest::keyClicks(entryBox(w, i), keys);
+        if (!last)
+            continue;
+        QTest::keyClick(entryBox(w, i), *last);
+        if (i < 5 && w.isActiveWindow())
+            QCOMPARE(QApplication::focusWidget(), entryBox(w, i + 1));
+    }
 }
 
 QStringList shownBoxes(frmMain& w) {
@@ -67,23 +83,47 @@ void FrmMainEntryTest::init() {
 void FrmMainEntryTest::typedDrawIsStoredAsTyped_data() {
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<Numbers>("stored");
+    QTest::addColumn<int>("questions"); // answered: store it
     QTest::newRow("ascending") << QStringList{"03", "07", "09", "11", "14"}
-                               << Numbers{3, 7, 9, 11, 14};
+                               << Numbers{3, 7, 9, 11, 14} << 0;
     QTest::newRow("descending order is kept")
-        << QStringList{"15", "12", "08", "04", "01"} << Numbers{15, 12, 8, 4, 1};
+        << QStringList{"15", "12", "08", "04", "01"} << Numbers{15, 12, 8, 4, 1} << 0;
     QTest::newRow("one digit in box 3")
-        << QStringList{"01", "02", "7", "10", "13"} << Numbers{1, 2, 7, 10, 13};
+        << QStringList{"01", "02", "7", "10", "13"} << Numbers{1, 2, 7, 10, 13} << 0;
+    QTest::newRow("one digit and Enter in box 5")
+        << QStringList{"01", "02", "04", "06", "8<Enter>"} << Numbers{1, 2, 4, 6, 8} << 0;
+    QTest::newRow("one digit and Tab in box 5")
+        << QStringList{"01", "02", "04", "06", "8<Tab>"} << Numbers{1, 2, 4, 6, 8} << 0;
+    QTest::newRow("one digit and Enter in box 2")
+        << QStringList{"01", "5<Enter>", "09", "11", "13"} << Numbers{1, 5, 9, 11, 13} << 0;
+    QTest::newRow("one digit and Tab in every box")
+        << QStringList{"1<Tab>", "2<Tab>", "4<Tab>", "6<Tab>", "8<Tab>"} << Numbers{1, 2, 4, 6, 8}
+        << 0;
+    QTest::newRow("the last draw again: asked, stored")
+        << QStringList{"14", "02", "05", "08", "11"} << Numbers{14, 2, 5, 8, 11} << 1;
+    QTest::newRow("the last draw's numbers in another order: not asked")
+        << QStringList{"02", "14", "05", "08", "11"} << Numbers{2, 14, 5, 8, 11} << 0;
 }
 
 void FrmMainEntryTest::typedDrawIsStoredAsTyped() {
     QFETCH(QStringList, typed);
     QFETCH(Numbers, stored);
+    QFETCH(int, questions);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(44));
+    QCOMPARE(sampleDraws(44).last(), (Numbers{14, 2, 5, 8, 11}));
     ScriptedDialogs dialogs;
     frmMain w(h.folder(), &dialogs);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    dialogs.answerQuestion(true);
     typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(dialogs.count("question"), questions);
+    if (questions)
+        QVERIFY2(dialogs.asked().last().text.contains("第 2013044 期"),
+                 qPrintable(dialogs.asked().last().text));
     QCOMPARE(h.store().drawCount(), qint64(45));
     QCOMPARE(readHistoryView(w.historyStore()).last()->issue, qint64(2013045));
     QCOMPARE(readHistoryView(w.historyStore()).last()->attributes.numbers(), stored);
@@ -142,6 +182,10 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected_data() {
     QTest::newRow("16, then digits into the full box")
         << QStringList{"01", "02", "03", "04", "16"} << "请改正第5码" << 5 << 5 << "!78|14"
         << QVector<int>{1, 2, 3, 4, 14};
+    // Not stored unless the user says so, then corrected like a refused draw.
+    QTest::newRow("the last draw again, declined, box 5 retyped")
+        << QStringList{"10", "13", "01", "04", "07"} << "上一期（第 2013010 期）" << 5 << 5 << "09"
+        << QVector<int>{10, 13, 1, 4, 9};
 }
 
 void FrmMainEntryTest::refusedDrawCanBeCorrected() {
@@ -159,7 +203,7 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     typeDraw(w, typed);
-    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(dialogs.asked().size(), 1);
     QVERIFY2(dialogs.asked().last().text.contains(named), qPrintable(dialogs.asked().last().text));
     QCOMPARE(QApplication::focusWidget(), entryBox(w, selected));
     QCOMPARE(entryBox(w, selected)->selectedText(), typed[selected - 1]);
@@ -167,14 +211,14 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
         // Digits typed at the end of the full box change nothing and ask nothing again.
         entryBox(w, selected)->setCursorPosition(2);
         QTest::keyClicks(entryBox(w, selected), keys.mid(1, keys.indexOf('|') - 1));
-        QCOMPARE(dialogs.messages(), 1);
+        QCOMPARE(dialogs.asked().size(), 1);
         keys = keys.mid(keys.indexOf('|') + 1);
     }
     QLineEdit* box = entryBox(w, corrected);
     box->setFocus();
     box->selectAll();
     QTest::keyClicks(box, keys);
-    QCOMPARE(dialogs.messages(), 1);
+    QCOMPARE(dialogs.asked().size(), 1);
     QCOMPARE(h.store().drawCount(), qint64(11));
     const Numbers numbers = readHistoryView(w.historyStore()).last()->attributes.numbers();
     QCOMPARE(QVector<int>(numbers.begin(), numbers.end()), stored);

@@ -198,6 +198,7 @@ void FrmMainKeyboardTest::findJumpsToAnIssue_data() {
     QTest::newRow("on the grid, a year") << true << "2014" << 60;
     QTest::newRow("Ctrl+F, the newest 045") << false << "045" << 104;
     QTest::newRow("Ctrl+F, no such issue") << false << "2015" << -1;
+    QTest::newRow("on the grid, no such issue") << true << "2030001" << -1;
 }
 
 void FrmMainKeyboardTest::findJumpsToAnIssue() {
@@ -223,6 +224,9 @@ void FrmMainKeyboardTest::findJumpsToAnIssue() {
     QCOMPARE(text(w, "findIssue"), typed);
     if (row < 0) {
         QCOMPARE(child<QLabel>(w, "findIssueResult")->text(), QString("没有这一期"));
+        // The rows the first digits jumped to are no longer marked.
+        QVERIFY(!grid->currentIndex().isValid());
+        QVERIFY(grid->selectionModel()->selectedIndexes().isEmpty());
         return;
     }
     QCOMPARE(grid->currentIndex().row(), row);

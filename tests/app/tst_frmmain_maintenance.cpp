@@ -30,8 +30,8 @@ private slots:
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
     void rightReleaseOnHistoryGridPopsUpMenu();
-    void deleteToOffersTheRowTheMenuWasOpenedOn_data();
-    void deleteToOffersTheRowTheMenuWasOpenedOn();
+    void deleteToOffersTheSelectedRow_data();
+    void deleteToOffersTheSelectedRow();
     void sharedAccessKeyInMenuCycles_data();
     void sharedAccessKeyInMenuCycles();
     void historyMenuReachedFromMenuBar();
@@ -83,6 +83,9 @@ void verifyShowsHistoryOf(frmMain& w, int kept) {
     QCOMPARE(gridIssues(w), issueRange(2013001, 2013000 + kept));
     if (kept == 0) {
         QCOMPARE(text(w, "Text1"), QString::number(emptyHistoryNextIssue()));
+        // No range is left to search: the boxes do not go on showing the old one.
+        QCOMPARE(text(w, "Text3_0"), QString());
+        QCOMPARE(text(w, "Text3_1"), QString());
         // No reference draw is left (the session keeps the last values; no search runs).
         QCOMPARE(w.session().referenceIssue(), std::nullopt);
         return;
@@ -220,7 +223,13 @@ void FrmMainMaintenanceTest::clearAsksFirst() {
     child<QAction>(w, "mnuClear")->trigger();
     QCOMPARE(dialogs.count("question"), 1);
     QCOMPARE(dialogs.asked().first().title, QStringLiteral("确认清空"));
-    QCOMPARE(dialogs.asked().first().text, QStringLiteral("确定要清空所有的历史号码吗？"));
+    // The question says that the draws are not lost for good.
+    const QString question = dialogs.asked().first().text;
+    QVERIFY2(question.startsWith(QStringLiteral("确定要清空所有的历史号码吗？")) &&
+                 question.contains(QStringLiteral("先保存一份历史号码的副本")) &&
+                 question.contains(QStringLiteral("历史管理 → 撤销")) &&
+                 question.contains("Ctrl+Z"),
+             qPrintable(question));
     QCOMPARE(dialogs.messages(), confirmed ? 1 : 0);
     // After a clear the issue boxes show the next issue of the empty history.
     verifyShowsHistoryOf(w, confirmed ? 0 : kDraws);
@@ -297,6 +306,9 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
                      QStringLiteral("已撤销“%1”").arg(names[k - 1])),
                  qPrintable(w.statusBar()->currentMessage()));
         QCOMPARE(historyGrid(w)->model()->rowCount(), states[k - 1].size());
+        // The range boxes follow the history back, out of the clear too.
+        const int rows = historyGrid(w)->model()->rowCount();
+        QCOMPARE(text(w, "Text3_1"), rows ? cell(historyGrid(w), rows - 1, 0) : QString());
     }
     QVERIFY(!undo->isEnabled());
     for (qsizetype k = 1; k < states.size(); ++k) {
@@ -306,6 +318,7 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
         QVERIFY2(tableRows(h.store()) == states[k], qPrintable(names[k - 1]));
     }
     QVERIFY(!redo->isEnabled());
+    QCOMPARE(text(w, "Text3_1"), QString()); // cleared again
     QCOMPARE(dialogs.asked().size(), 0);
     // In a text box, Ctrl+Z is the box's own.
     auto* box = child<QLineEdit>(w, "MaskEdBox1_1");
@@ -385,7 +398,7 @@ void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu() {
     QCOMPARE(dialogs.asked().size(), 0);
 }
 
-void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn_data() {
+void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow_data() {
     QTest::addColumn<QString>("opened");
     QTest::addColumn<QString>("offered");
     QTest::newRow("right click on a row") << "row 3"
@@ -394,11 +407,21 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn_data() {
                                                 << "2013010";
     QTest::newRow("Menu key on the current row") << "key"
                                                  << "2013006";
-    QTest::newRow("menu bar after a row's menu closed unused") << "bar"
-                                                               << "2013010";
+    QTest::newRow("menu bar after a row's menu closed unused") << "bar after menu"
+                                                               << "2013004";
+    QTest::newRow("menu bar after a click on a row") << "bar after click"
+                                                     << "2013008";
+    QTest::newRow("menu bar after moving with the keys") << "bar after keys"
+                                                         << "2013003";
+    QTest::newRow("menu bar after Ctrl+F") << "bar after find 005"
+                                           << "2013005";
+    QTest::newRow("menu bar after a find of no issue") << "bar after find 2030001"
+                                                       << "2013010";
+    QTest::newRow("menu bar, nothing selected") << "bar"
+                                                << "2013010";
 }
 
-void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
+void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow() {
     QFETCH(QString, opened);
     QFETCH(QString, offered);
     TempHistory h;
@@ -412,9 +435,11 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
         QTest::mousePress(grid->viewport(), Qt::RightButton, {}, at);
         QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, at);
     };
-    const QPoint onRow3 = grid->visualRect(grid->model()->index(3, 2)).center();
+    auto rowCentre = [&](int row) {
+        return grid->visualRect(grid->model()->index(row, 2)).center();
+    };
     if (opened == "row 3") {
-        rightClick(onRow3);
+        rightClick(rowCentre(3));
     } else if (opened == "below") {
         rightClick(QPoint(30, grid->viewport()->height() - 3));
     } else if (opened == "key") {
@@ -422,13 +447,24 @@ void FrmMainMaintenanceTest::deleteToOffersTheRowTheMenuWasOpenedOn() {
         grid->setCurrentIndex(grid->model()->index(5, 1));
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
         QCoreApplication::sendEvent(grid, &key);
-    } else {
-        rightClick(onRow3);
+    } else if (opened == "bar after menu") {
+        rightClick(rowCentre(3));
         QTRY_VERIFY(menu->isVisible());
         menu->close();
         QApplication::processEvents();
+    } else if (opened == "bar after click") {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(7));
+    } else if (opened == "bar after keys") {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(0));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Down);
+    } else if (opened.startsWith("bar after find ")) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowCentre(7));
+        QTest::keySequence(&w, QKeySequence::Find);
+        QTest::keyClicks(QApplication::focusWidget(), opened.section(' ', -1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
-    if (opened == "bar") {
+    if (opened.startsWith("bar")) {
         child<QAction>(w, "mnuDlzd")->trigger();
     } else {
         QTRY_VERIFY(menu->isVisible());

@@ -21,6 +21,7 @@ class FrmMainSearchTest : public QObject {
     Q_OBJECT
 private slots:
     void init();
+    void typedDrawThenZodiacSearchEndToEnd_data();
     void typedDrawThenZodiacSearchEndToEnd();
     void badInputLeavesGridsAsTheyWere_data();
     void badInputLeavesGridsAsTheyWere();
@@ -48,10 +49,9 @@ void showActive(frmMain& w) {
     QVERIFY(QTest::qWaitForWindowActive(&w));
 }
 
-void tick(frmMain& w, std::initializer_list<int> positions) {
+void tick(frmMain& w, const QList<int>& positions) {
     for (int i = 1; i <= 5; ++i)
-        child<QCheckBox>(w, QString("Check1_%1").arg(i))
-            ->setChecked(std::find(positions.begin(), positions.end(), i) != positions.end());
+        child<QCheckBox>(w, QString("Check1_%1").arg(i))->setChecked(positions.contains(i));
 }
 
 QStringList gridHeader(QTableView* grid) {
@@ -117,9 +117,16 @@ void FrmMainSearchTest::init() {
     isolateSettings(settingsDir_->path());
 }
 
-// A draw typed into the boxes becomes the reference of a zodiac search over positions 1 and 3
-// with a number tally.
+void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd_data() {
+    QTest::addColumn<QList<int>>("ticked");
+    QTest::newRow("positions 1 and 3") << QList<int>{1, 3};
+    QTest::newRow("no position: every draw") << QList<int>{};
+}
+
+// A draw typed into the boxes becomes the reference of a zodiac search over the ticked
+// positions with a number tally.
 void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
+    QFETCH(QList<int>, ticked);
     TempHistory h;
     h.appendMany(2013001, randomDraws(60, 7));
     ScriptedDialogs dialogs;
@@ -147,7 +154,7 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
 
     child<QRadioButton>(w, "Option3_1")->click(); // search by zodiac
     child<QRadioButton>(w, "Option4_0")->click(); // tally numbers
-    tick(w, {1, 3});
+    tick(w, ticked);
     const auto zodiacs = stored.attributes.kindValues(Zodiac);
     QCOMPARE(w.session().intRefVal(), zodiacs); // the new draw is the reference
     QTest::mouseClick(child<QPushButton>(w, "Command1"), Qt::LeftButton);
@@ -161,10 +168,16 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     QVERIFY2(expected.matchRows.size() >= 3, "the history should give some follow draws");
     QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid2")),
              (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码", "上期开奖"}));
-    QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid3")),
-             (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "p值", "显著"}));
+    QCOMPARE(
+        gridHeader(child<QTableView>(w, "MSFlexGrid3")),
+        (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "p值", "显著"}));
     checkDisplay(w, expected, numberLabels());
-    QVERIFY(w.chartView()->chart()->title().contains("结果分布"));
+    const QString title = w.chartView()->chart()->title();
+    QVERIFY(title.contains("结果分布"));
+    // Only a search without a ticked position says that it tallied every draw.
+    QCOMPARE(title.contains("未勾选位置，范围内每期都计入"), ticked.isEmpty());
+    if (ticked.isEmpty())
+        QCOMPARE(expected.matchRows.size(), request.endIssue - request.startIssue + 1);
 }
 
 void FrmMainSearchTest::badInputLeavesGridsAsTheyWere_data() {
