@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableView>
 
 namespace quorvex {
@@ -67,11 +68,16 @@ void ExportCommands::watchChart(QChartView* chart) {
     connect(svg, &QAction::triggered, this, [this] { saveChart(PictureFormat::Svg); });
 }
 
-void ExportCommands::open(const QString& title, const QString& path) {
+void ExportCommands::open(const QString& path) {
     emit saved(path);
-    if (!dialogs_->openFile(path))
-        dialogs_->warning(title, QStringLiteral("文件已保存为 %1，但没有能打开它的程序。")
-                                     .arg(QDir::toNativeSeparators(path)));
+    // The opener may answer after the window is gone.
+    const QPointer<ExportCommands> self(this);
+    const auto unopened = [self, path] {
+        if (self)
+            emit self->notOpened(path);
+    };
+    if (!dialogs_->openFile(path, unopened))
+        unopened();
 }
 
 void ExportCommands::Command4_Click() {
@@ -82,7 +88,7 @@ void ExportCommands::Command4_Click() {
         dialogs_->warning(title, error);
         return;
     }
-    open(title, *path);
+    open(*path);
 }
 
 void ExportCommands::exportSheet(ExportedGrid grid) {
@@ -100,7 +106,7 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
         dialogs_->warning(kSheetTitle, error);
         return;
     }
-    open(kSheetTitle, *path);
+    open(*path);
 }
 
 void ExportCommands::mnuDcls_Click() {
@@ -118,7 +124,7 @@ void ExportCommands::mnuDcls_Click() {
         dialogs_->warning(kSheetTitle, error);
         return;
     }
-    open(kSheetTitle, *path);
+    open(*path);
 }
 
 void ExportCommands::MSFlexGrid1_DblClick() {

@@ -20,6 +20,7 @@ class TextGridModel;
 // (mnuDcls and a double click on each grid, the backtest table's too) and the chart as a
 // picture (its context menu).
 // The core writes the files; each written file is then handed to the platform's file opener.
+// A file that no program opens is still saved: that is a note, not a failure.
 class ExportCommands : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +46,8 @@ public:
 signals:
     // A file was written (and, but for the chart, handed to the opener).
     void saved(const QString& path);
+    // A saved file that the opener found no program for; possibly a while after saved.
+    void notOpened(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,8 +56,8 @@ private:
     void exportSheet(ExportedGrid grid);
     // Double clicks anywhere on a grid, its heading and the empty space below the rows included.
     void watchDoubleClicks(QTableView* grid);
-    // Hands the written file to the opener; says so when no program took it.
-    void open(const QString& title, const QString& path);
+    // Says the file is written and hands it to the opener.
+    void open(const QString& path);
 
     const HistoryStore& store_;
     QString folder_;

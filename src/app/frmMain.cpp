@@ -102,6 +102,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
             &ExportCommands::Command4_Click);
     exportNotice_ = new ExportNotice(statusBar(), dialogs_);
     connect(exportCommands_, &ExportCommands::saved, exportNotice_, &ExportNotice::show);
+    connect(exportCommands_, &ExportCommands::notOpened, exportNotice_,
+            &ExportNotice::showUnopened);
 
     buildMenus();
     startUp();

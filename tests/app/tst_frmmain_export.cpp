@@ -33,7 +33,8 @@ private slots:
     void textExportRefused();
     void exportOverTheHistoryRefused_data();
     void exportOverTheHistoryRefused();
-    void openerThatFailsIsSaid();
+    void fileWithoutProgramIsANote_data();
+    void fileWithoutProgramIsANote();
     void gridsExportAsTheyShow_data();
     void gridsExportAsTheyShow();
     void sheetExportToUnwritableFolder();
@@ -214,18 +215,65 @@ void FrmMainExportTest::exportOverTheHistoryRefused() {
     QCOMPARE(folderStates(h.folder()), before);
 }
 
-void FrmMainExportTest::openerThatFailsIsSaid() {
+void FrmMainExportTest::fileWithoutProgramIsANote_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("opener");
+    QTest::addColumn<bool>("closeFirst"); // the window is gone when the opener answers
+    const int atOnce = int(ScriptedDialogs::Opener::FailsAtOnce);
+    const int later = int(ScriptedDialogs::Opener::FailsLater);
+    const QString text = QStringLiteral("更新至2013005期历史号码.txt");
+    QTest::newRow("text, no opener") << "Command4" << text << atOnce << false;
+    QTest::newRow("text, no program") << "Command4" << text << later << false;
+    QTest::newRow("workbook, no opener") << "mnuDcls"
+                                         << "lishi.xls" << atOnce << false;
+    QTest::newRow("workbook, no program") << "mnuDcls"
+                                          << "lishi.xls" << later << false;
+    QTest::newRow("workbook, no program, window closed") << "mnuDcls"
+                                                         << "lishi.xls" << later << true;
+}
+
+void FrmMainExportTest::fileWithoutProgramIsANote() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    QFETCH(int, opener);
+    QFETCH(bool, closeFirst);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(5));
     ScriptedDialogs dialogs;
-    dialogs.setOpenerWorks(false);
-    frmMain w(h.folder(), &dialogs);
-    child<QPushButton>(w, "Command4")->click();
-    QCOMPARE(dialogs.opened().size(), 1);
+    dialogs.setOpener(ScriptedDialogs::Opener(opener));
+    auto w = std::make_unique<frmMain>(h.folder(), &dialogs);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    if (how == "Command4")
+        child<QPushButton>(*w, how)->click();
+    else
+        child<QAction>(*w, how)->trigger();
+    const QString path = QDir(h.folder()).filePath(file);
+    const QString saved = "已保存：" + QDir::toNativeSeparators(path);
+    QCOMPARE(dialogs.opened(), QStringList{path});
+    QVERIFY(QFile::exists(path));
+    if (opener == int(ScriptedDialogs::Opener::FailsLater)) {
+        QCOMPARE(w->statusBar()->currentMessage(), saved);
+        if (closeFirst)
+            w.reset();
+        dialogs.finishOpeners();
+        if (closeFirst) {
+            QCOMPARE(dialogs.messages(), 0);
+            return;
+        }
+    }
+    // The file is saved all the same: a note beside the path, nothing to dismiss.
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(w->statusBar()->currentMessage(), saved + QStringLiteral("　（没有能打开它的程序）"));
+    auto* link = child<QLabel>(*w, "openExportFolder");
+    QVERIFY(link->isVisible());
+    // The folder, asked for by a click, is answered in a message when it opens nowhere.
+    emit link->linkActivated("folder");
+    dialogs.finishOpeners();
+    QCOMPARE(dialogs.opened().last(), QFileInfo(path).absolutePath());
     QCOMPARE(dialogs.count("warning"), 1);
-    // The message names the file, which is written all the same.
-    QVERIFY(dialogs.asked().last().text.contains(QStringLiteral("更新至2013005期历史号码.txt")));
-    QVERIFY(QFile::exists(dialogs.opened().first()));
+    QVERIFY(dialogs.asked().last().text.contains(QDir::toNativeSeparators(path)));
 }
 
 void FrmMainExportTest::gridsExportAsTheyShow_data() {
