@@ -2,6 +2,8 @@
 
 #include "../export/ReadOnlyFolder.h"
 #include "FollowOracle.h"
+
+#include "analysis/ChanceBaseline.h"
 #include <QLineEdit>
 
 #include <QBarCategoryAxis>
@@ -161,8 +163,14 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     QVERIFY2(expected.matchRows.size() >= 3, "the history should give some follow draws");
     QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid2")),
              (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码", "上期开奖"}));
-    QCOMPARE(gridHeader(child<QTableView>(w, "MSFlexGrid3")),
-             (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "p值", "显著"}));
+    QCOMPARE(
+        gridHeader(child<QTableView>(w, "MSFlexGrid3")),
+        (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "校正p值", "显著"}));
+    // The comparison's columns explain themselves; the grid's own need no tip.
+    QAbstractItemModel* results = child<QTableView>(w, "MSFlexGrid3")->model();
+    for (int c = 0; c < results->columnCount(); ++c)
+        QCOMPARE(results->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                 c < 4 ? QString() : baselineHeaderTips().at(c - 4));
     checkDisplay(w, expected, numberLabels());
     QVERIFY(w.chartView()->chart()->title().contains("结果分布"));
 }
