@@ -17,8 +17,8 @@ namespace quorvex {
 class TextGridModel;
 
 // The exports of the window: the history as a text file (Command4), the grids as workbooks
-// (mnuDcls and a double click on each grid, the backtest table's too) and the chart as a
-// picture (its context menu).
+// (mnuDcls and a double click on each grid, the backtest table's too) and the charts as
+// pictures (each chart's context menu).
 // The core writes the files; each written file is then handed to the platform's file opener.
 // A file that no program opens is still saved: that is a note, not a failure.
 class ExportCommands : public QObject {
@@ -27,11 +27,13 @@ public:
     ExportCommands(const HistoryStore& store, const QString& folder, Dialogs* dialogs,
                    QObject* parent = nullptr);
 
-    // The grids whose double click exports them, and the chart whose context menu saves it.
+    // The grids whose double click exports them, and the charts whose context menu saves them.
     void watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
                     QTableView* results, TextGridModel* resultModel);
     void watchBacktestGrid(QTableView* grid, TextGridModel* model);
-    void watchChart(QChartView* chart);
+    // The menu and its entries are named name + "Menu", name + "SavePng", name + "SaveSvg"; the
+    // file offered is fileBase in the history's folder.
+    void watchChart(QChartView* chart, const QString& name, const QString& fileBase);
 
     void Command4_Click();
     void mnuDcls_Click();
@@ -39,9 +41,7 @@ public:
     void MSFlexGrid2_DblClick();
     void MSFlexGrid3_DblClick();
     void backtestGrid_DblClick();
-    void saveChart(PictureFormat format);
-
-    QMenu* chartMenu() const { return chartMenu_; }
+    void saveChart(QChartView* chart, PictureFormat format);
 
 signals:
     // A file was written (and, but for the chart, handed to the opener).
@@ -69,8 +69,12 @@ private:
     TextGridModel* resultModel_ = nullptr;
     QTableView* backtestGrid_ = nullptr;
     TextGridModel* backtestModel_ = nullptr;
-    QChartView* chart_ = nullptr;
-    QMenu* chartMenu_ = nullptr;
+    struct WatchedChart {
+        QChartView* view;
+        QMenu* menu;
+        QString fileBase;
+    };
+    QList<WatchedChart> charts_;
 };
 
 } // namespace quorvex

@@ -97,7 +97,10 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
                                 results_->resultGrid(), results_->resultModel());
     exportCommands_->watchBacktestGrid(results_->backtestPanel()->grid(),
                                        results_->backtestPanel()->model());
-    exportCommands_->watchChart(results_->chartView());
+    exportCommands_->watchChart(results_->chartView(), QStringLiteral("chart"),
+                                QStringLiteral("结果分布"));
+    exportCommands_->watchChart(results_->backtestPanel()->chartView(),
+                                QStringLiteral("backtestChart"), QStringLiteral("回测曲线"));
     connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
             &ExportCommands::Command4_Click);
     exportNotice_ = new ExportNotice(statusBar(), dialogs_);
