@@ -32,12 +32,18 @@ QString backtestCaption(const SearchRequest& request, int combinedPositions, int
             ? QStringLiteral("组合检索（%1位）").arg(combinedPositions)
             : QStringLiteral("检索（%1）")
                   .arg(request.bolZyw ? QStringLiteral("自由位") : QStringLiteral("固定位"));
+    // The combination search takes every position whatever is ticked; a follow search with none
+    // ticked matches every earlier draw.
     QStringList positions;
     for (int i = 0; i < kPositions; ++i)
         if (request.bolPosSel[i])
             positions << QString::number(i + 1);
+    const QString where = combinedPositions > 0 ? QStringLiteral("全部%1码").arg(kPositions)
+                          : positions.isEmpty()
+                              ? QStringLiteral("未选位置")
+                              : QStringLiteral("第%1码").arg(positions.join(QStringLiteral("、")));
     QStringList parts{
-        QStringLiteral("第%1码").arg(positions.join(QStringLiteral("、"))),
+        where,
         request.bolSq ? QStringLiteral("上期") : QStringLiteral("前%1期").arg(request.intPreQi),
         QStringLiteral("搜索类型 %1").arg(kindCaption(request.intLei)),
         QStringLiteral("结果类型 %1").arg(kindCaption(request.intXianshiLei)),

@@ -153,7 +153,8 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
     const SearchRequest request = session.request({true, false, false, true, false});
     const QString caption = child<QLabel>(w, "backtestCaption")->text();
     QCOMPARE(caption, backtestCaption(request, combination ? positions : 0, topK, *expected));
-    QVERIFY2(caption.contains(QStringLiteral("第1、4码")), qPrintable(caption));
+    QVERIFY2(caption.contains(combination ? QStringLiteral("全部5码") : QStringLiteral("第1、4码")),
+             qPrintable(caption));
     // Each point's tooltip holds its issue and the totals so far.
     auto* chart = child<QChartView>(w, "backtestChart");
     const auto* tips = chart->chart()->findChild<BarTooltips*>();
