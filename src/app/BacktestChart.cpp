@@ -1,5 +1,6 @@
 #include "BacktestChart.h"
 
+#include "BarTooltips.h"
 #include "ResultChart.h"
 
 #include <QAreaSeries>
@@ -51,6 +52,19 @@ BacktestCurves backtestCurves(const BacktestResult& result) {
         add();
     }
     return c;
+}
+
+QStringList backtestPointTips(const BacktestResult& result, const BacktestCurves& curves) {
+    QStringList tips;
+    for (qsizetype i = 0; i < curves.hits.size(); ++i) {
+        const QString where = i == 0 ? QStringLiteral("回测开始前")
+                                     : QStringLiteral("%1期").arg(result.rows.at(i - 1).issue);
+        tips << QStringLiteral("%1\n累计命中：%2\n随机期望：%3")
+                    .arg(where)
+                    .arg(qint64(curves.hits[i]))
+                    .arg(QString::number(curves.expected[i], 'f', 3));
+    }
+    return tips;
 }
 
 void showBacktestChart(QChartView* view, const BacktestResult& result) {
@@ -107,6 +121,7 @@ void showBacktestChart(QChartView* view, const BacktestResult& result) {
     }
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->legend()->setFont(small);
+    new BarTooltips(view, chart, hits, backtestPointTips(result, c));
 
     // The view owns its chart; setting a new one leaves the old one to us.
     QChart* old = view->chart();

@@ -1,6 +1,6 @@
 #include "BarTooltips.h"
 
-#include <QBarSeries>
+#include <QAbstractSeries>
 #include <QChart>
 #include <QChartView>
 #include <QHelpEvent>
@@ -10,7 +10,8 @@
 
 namespace quorvex {
 
-BarTooltips::BarTooltips(QChartView* view, QChart* chart, QBarSeries* series, QStringList texts)
+BarTooltips::BarTooltips(QChartView* view, QChart* chart, QAbstractSeries* series,
+                         QStringList texts)
     : QObject(chart), view_(view), viewport_(view->viewport()), chart_(chart), series_(series),
       texts_(std::move(texts)) {
     viewport_->installEventFilter(this);

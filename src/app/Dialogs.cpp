@@ -1,6 +1,5 @@
 #include "Dialogs.h"
 
-#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -23,14 +22,7 @@ void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt
     }
 }
 
-WidgetDialogs::WidgetDialogs(QWidget* parent) : parent_(parent) {
-    QObject::connect(&opener_, &FileOpener::failed, &opener_, [this](const QString& path) {
-        // Folders go through the same opener: say only what failed.
-        warning(QStringLiteral("打开"),
-                QStringLiteral("没有能打开 %1 的程序（系统的打开程序报告失败）。")
-                    .arg(QDir::toNativeSeparators(path)));
-    });
-}
+WidgetDialogs::WidgetDialogs(QWidget* parent) : parent_(parent) {}
 
 bool WidgetDialogs::question(const QString& title, const QString& text) {
     return QMessageBox::question(parent_, title, text, QMessageBox::Ok | QMessageBox::Cancel,
@@ -75,8 +67,8 @@ QString WidgetDialogs::saveFileName(const QString& caption, const QString& start
     return QFileDialog::getSaveFileName(parent_, caption, startPath, filter);
 }
 
-bool WidgetDialogs::openFile(const QString& path) {
-    return opener_.open(path);
+bool WidgetDialogs::openFile(const QString& path, std::function<void()> failedLater) {
+    return opener_.open(path, std::move(failedLater));
 }
 
 } // namespace quorvex

@@ -38,8 +38,9 @@ public:
     virtual QString saveFileName(const QString& caption, const QString& startPath,
                                  const QString& filter) = 0;
     // Hands a written file, or a folder, to the platform's file opener without waiting for it;
-    // false when no program could be started for it.
-    virtual bool openFile(const QString& path) = 0;
+    // false when no program could be started for it. An opener that starts and then finds no
+    // program for the file calls failedLater, from the event loop.
+    virtual bool openFile(const QString& path, std::function<void()> failedLater) = 0;
 };
 
 // Asks with an input box until take accepts the answer or the box is cancelled; each refusal
@@ -50,7 +51,7 @@ void askUntilTaken(Dialogs* dialogs, const QString& title, const QString& prompt
                    const std::function<bool(const QString& answer, QString* error)>& take);
 
 // The real dialogs over QMessageBox, QInputDialog and QFileDialog; files open through the
-// desktop's opener, and an opener that then finds no program for a file is said.
+// desktop's opener.
 class WidgetDialogs : public Dialogs {
 public:
     explicit WidgetDialogs(QWidget* parent = nullptr);
@@ -67,7 +68,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& startPath,
                          const QString& filter) override;
-    bool openFile(const QString& path) override;
+    bool openFile(const QString& path, std::function<void()> failedLater) override;
 
 private:
     QWidget* parent_;

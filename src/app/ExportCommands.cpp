@@ -13,7 +13,10 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace quorvex {
 
@@ -51,27 +54,34 @@ void ExportCommands::watchDoubleClicks(QTableView* grid) {
     grid->horizontalHeader()->viewport()->installEventFilter(this);
 }
 
-void ExportCommands::watchChart(QChartView* chart) {
-    chart_ = chart;
+void ExportCommands::watchChart(QChartView* chart, const QString& name, const QString& fileBase) {
     // The Menu key needs the focus on the chart.
     chart->setFocusPolicy(Qt::StrongFocus);
     chart->installEventFilter(this);
     chart->viewport()->installEventFilter(this);
-    chartMenu_ = new QMenu(chart);
-    chartMenu_->setObjectName(QStringLiteral("chartMenu"));
-    QAction* png = chartMenu_->addAction(QStringLiteral("保存为PNG图片(&P)..."));
-    png->setObjectName(QStringLiteral("chartSavePng"));
-    connect(png, &QAction::triggered, this, [this] { saveChart(PictureFormat::Png); });
-    QAction* svg = chartMenu_->addAction(QStringLiteral("保存为SVG图片(&S)..."));
-    svg->setObjectName(QStringLiteral("chartSaveSvg"));
-    connect(svg, &QAction::triggered, this, [this] { saveChart(PictureFormat::Svg); });
+    auto* menu = new QMenu(chart);
+    menu->setObjectName(name + QStringLiteral("Menu"));
+    QAction* png = menu->addAction(QStringLiteral("保存为PNG图片(&P)..."));
+    png->setObjectName(name + QStringLiteral("SavePng"));
+    connect(png, &QAction::triggered, this,
+            [this, chart] { saveChart(chart, PictureFormat::Png); });
+    QAction* svg = menu->addAction(QStringLiteral("保存为SVG图片(&S)..."));
+    svg->setObjectName(name + QStringLiteral("SaveSvg"));
+    connect(svg, &QAction::triggered, this,
+            [this, chart] { saveChart(chart, PictureFormat::Svg); });
+    charts_.append({chart, menu, fileBase});
 }
 
-void ExportCommands::open(const QString& title, const QString& path) {
+void ExportCommands::open(const QString& path) {
     emit saved(path);
-    if (!dialogs_->openFile(path))
-        dialogs_->warning(title, QStringLiteral("文件已保存为 %1，但没有能打开它的程序。")
-                                     .arg(QDir::toNativeSeparators(path)));
+    // The opener may answer after the window is gone.
+    const QPointer<ExportCommands> self(this);
+    const auto unopened = [self, path] {
+        if (self)
+            emit self->notOpened(path);
+    };
+    if (!dialogs_->openFile(path, unopened))
+        unopened();
 }
 
 void ExportCommands::Command4_Click() {
@@ -82,7 +92,7 @@ void ExportCommands::Command4_Click() {
         dialogs_->warning(title, error);
         return;
     }
-    open(title, *path);
+    open(*path);
 }
 
 void ExportCommands::exportSheet(ExportedGrid grid) {
@@ -100,7 +110,7 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
         dialogs_->warning(kSheetTitle, error);
         return;
     }
-    open(kSheetTitle, *path);
+    open(*path);
 }
 
 void ExportCommands::mnuDcls_Click() {
@@ -118,7 +128,7 @@ void ExportCommands::mnuDcls_Click() {
         dialogs_->warning(kSheetTitle, error);
         return;
     }
-    open(kSheetTitle, *path);
+    open(*path);
 }
 
 void ExportCommands::MSFlexGrid1_DblClick() {
@@ -137,11 +147,15 @@ void ExportCommands::backtestGrid_DblClick() {
     exportSheet(ExportedGrid::Backtest);
 }
 
-void ExportCommands::saveChart(PictureFormat format) {
+void ExportCommands::saveChart(QChartView* chart, PictureFormat format) {
+    const auto watched = std::find_if(charts_.cbegin(), charts_.cend(),
+                                      [chart](const WatchedChart& c) { return c.view == chart; });
+    if (watched == charts_.cend())
+        return;
     const bool png = format == PictureFormat::Png;
     const QString suffix = pictureSuffix(format);
     QString path = dialogs_->saveFileName(
-        kChartTitle, QDir(folder_).filePath(QStringLiteral("结果分布") + suffix),
+        kChartTitle, QDir(folder_).filePath(watched->fileBase + suffix),
         png ? QStringLiteral("PNG 图片 (*.png)") : QStringLiteral("SVG 图片 (*.svg)"));
     if (path.isEmpty())
         return;
@@ -149,7 +163,7 @@ void ExportCommands::saveChart(PictureFormat format) {
         path += suffix;
     QString error;
     const auto target = ExportTarget::check(path, folder_, &error);
-    if (!target || !saveChartPicture(chart_, *target, format, &error)) {
+    if (!target || !saveChartPicture(chart, *target, format, &error)) {
         dialogs_->warning(kChartTitle, error + QStringLiteral("\n图表没有保存。"));
         return;
     }
@@ -175,14 +189,17 @@ bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
             break;
         }
     }
-    if (chart_ && event->type() == QEvent::ContextMenu &&
-        (watched == chart_ || watched == chart_->viewport())) {
-        const auto* context = static_cast<QContextMenuEvent*>(event);
-        // From the keyboard the menu stands at the chart's corner, wherever the mouse is.
-        chartMenu_->popup(context->reason() == QContextMenuEvent::Keyboard
-                              ? chart_->mapToGlobal(QPoint(0, 0))
-                              : context->globalPos());
-        return true;
+    if (event->type() == QEvent::ContextMenu) {
+        for (const WatchedChart& chart : std::as_const(charts_)) {
+            if (watched != chart.view && watched != chart.view->viewport())
+                continue;
+            const auto* context = static_cast<QContextMenuEvent*>(event);
+            // From the keyboard the menu stands at the chart's corner, wherever the mouse is.
+            chart.menu->popup(context->reason() == QContextMenuEvent::Keyboard
+                                  ? chart.view->mapToGlobal(QPoint(0, 0))
+                                  : context->globalPos());
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }

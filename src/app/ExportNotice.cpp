@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QStatusBar>
 
 namespace quorvex {
@@ -30,12 +31,25 @@ void ExportNotice::show(const QString& path) {
     bar_->showMessage(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)), kShownMs);
 }
 
+void ExportNotice::showUnopened(const QString& path) {
+    path_ = path;
+    bar_->showMessage(
+        QStringLiteral("已保存：%1　（没有能打开它的程序）").arg(QDir::toNativeSeparators(path)),
+        kShownMs);
+}
+
 void ExportNotice::openFolder() {
-    const QString folder = QFileInfo(path_).absolutePath();
-    if (!dialogs_->openFile(folder))
-        dialogs_->warning(QStringLiteral("打开所在文件夹"),
-                          QStringLiteral("没有能打开文件夹的程序。文件在 %1。")
-                              .arg(QDir::toNativeSeparators(path_)));
+    // The folder was asked for by a click: a folder that opens nowhere is answered in a message.
+    const QPointer<ExportNotice> self(this);
+    const QString path = path_;
+    const auto unopened = [self, path] {
+        if (self)
+            self->dialogs_->warning(QStringLiteral("打开所在文件夹"),
+                                    QStringLiteral("没有能打开文件夹的程序。文件在 %1。")
+                                        .arg(QDir::toNativeSeparators(path)));
+    };
+    if (!dialogs_->openFile(QFileInfo(path_).absolutePath(), unopened))
+        unopened();
 }
 
 } // namespace quorvex

@@ -15,7 +15,7 @@ FileOpener::~FileOpener() {
             p->setParent(nullptr);
 }
 
-bool FileOpener::open(const QString& path) {
+bool FileOpener::open(const QString& path, std::function<void()> failedLater) {
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     // Without xdg-open, whatever the platform offers; it says at once whether it started.
     if (opener.isEmpty())
@@ -24,10 +24,10 @@ bool FileOpener::open(const QString& path) {
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     connect(process, &QProcess::finished, this,
-            [this, process, path](int exitCode, QProcess::ExitStatus status) {
+            [process, failedLater](int exitCode, QProcess::ExitStatus status) {
                 process->deleteLater();
-                if (status != QProcess::NormalExit || exitCode != 0)
-                    emit failed(path);
+                if ((status != QProcess::NormalExit || exitCode != 0) && failedLater)
+                    failedLater();
             });
     process->start(opener, {path});
     if (!process->waitForStarted()) {

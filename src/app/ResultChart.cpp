@@ -37,18 +37,22 @@ QString tooltipText(const FollowResult& result, qsizetype i) {
     if (result.baseline.size() != result.bars.size())
         return QStringLiteral("%1\n出现次数：%2").arg(bar.label).arg(bar.count);
     const FollowResult::Baseline& b = result.baseline[i];
+    // The grid's names and forms, so that a figure reads the same in both.
+    const QStringList names = baselineHeader();
     const QStringList cells = baselineCells(b);
-    return QStringLiteral("%1\n出现次数：%2\n期望次数：%3\n比值：%4\n校正p值：%5%6")
-        .arg(bar.label)
-        .arg(bar.count)
-        .arg(cells[0], cells[1], cells[2], b.marked ? QStringLiteral("\n显著偏离") : QString());
+    QString text = QStringLiteral("%1\n出现次数：%2").arg(bar.label).arg(bar.count);
+    for (int c : {ExpectedColumn, RatioColumn, CorrectedPColumn})
+        text += QStringLiteral("\n%1：%2").arg(names[c], cells[c]);
+    return b.marked ? text + QStringLiteral("\n显著偏离") : text;
 }
 
 // What chance alone gives: the expected counts as markers over the bars, an outline round each
 // bar that differs beyond noise, and the figures in each bar's tooltip.
 void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
                  QAbstractAxis* categoryAxis, QAbstractAxis* countAxis) {
-    if (result.baseline.size() != result.bars.size() || result.bars.isEmpty()) {
+    // Untested expected figures stand beside the counts as if they were a yardstick: none drawn.
+    if (result.baseline.size() != result.bars.size() || result.bars.isEmpty() ||
+        !comparedWithChance(result.baseline)) {
         chart->legend()->hide();
         return;
     }
@@ -58,7 +62,7 @@ void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
         series->attachAxis(countAxis);
     };
     auto* expected = new QScatterSeries;
-    expected->setName(QStringLiteral("期望次数"));
+    expected->setName(baselineHeader()[ExpectedColumn]);
     expected->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     expected->setMarkerSize(8);
     expected->setColor(kExpectedColor);
@@ -96,9 +100,7 @@ void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
 } // namespace
 
 QString baselineSummary(const FollowResult& result) {
-    const bool tested = std::any_of(result.baseline.cbegin(), result.baseline.cend(),
-                                    [](const auto& b) { return b.p.has_value(); });
-    if (!tested)
+    if (!comparedWithChance(result.baseline))
         return result.baseline.isEmpty()
                    ? QString()
                    : QStringLiteral("未与期望比较：跟随期数少于%1或无变化").arg(kFewestTestedDraws);
@@ -152,8 +154,9 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
         categories << bar.label;
         highest = std::max(highest, bar.count);
     }
-    for (const FollowResult::Baseline& b : result.baseline)
-        highest = std::max(highest, qint64(std::ceil(b.expected)));
+    if (comparedWithChance(result.baseline))
+        for (const FollowResult::Baseline& b : result.baseline)
+            highest = std::max(highest, qint64(std::ceil(b.expected)));
     set->setColor(QColor(0x3b, 0x7d, 0xd8));
     // Small labels: fifteen bars share a narrow chart.
     QFont small = set->labelFont();
@@ -189,7 +192,7 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
         tips << tooltipText(result, i);
     }
     QVector<double> expected;
-    if (result.baseline.size() == result.bars.size())
+    if (result.baseline.size() == result.bars.size() && comparedWithChance(result.baseline))
         for (const FollowResult::Baseline& b : result.baseline)
             expected << b.expected;
     new BarLabels(chart, series, categoryAxis, countAxis, counts, expected);

@@ -167,6 +167,7 @@ void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind)
     MSFlexGrid3->setUpdatesEnabled(false);
     // The grid's own columns, then what chance alone gives each value.
     resultModel_->setContents(resultHeaderWithBaseline(result), resultRowsWithBaseline(result));
+    resultModel_->setHeaderTips(resultHeaderTipsWithBaseline(result));
     fitColumnsToContents(MSFlexGrid3, resultGridWidths());
     fitResultGrid();
     MSFlexGrid3->scrollToTop();

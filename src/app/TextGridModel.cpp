@@ -12,6 +12,12 @@ void TextGridModel::setContents(const QStringList& header, const QVector<QString
     endResetModel();
 }
 
+void TextGridModel::setHeaderTips(const QStringList& tips) {
+    headerTips_ = tips;
+    if (!header_.isEmpty())
+        emit headerDataChanged(Qt::Horizontal, 0, int(header_.size()) - 1);
+}
+
 int TextGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(rows_.size());
 }
@@ -31,6 +37,10 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
+        const QString tip = headerTips_.value(section);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Vertical)

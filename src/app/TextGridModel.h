@@ -14,6 +14,8 @@ public:
 
     void setContents(const QStringList& header, const QVector<QStringList>& rows);
     void setRows(const QVector<QStringList>& rows) { setContents(header_, rows); }
+    // Tooltips of the heading, by column; an empty text for none. Kept until replaced.
+    void setHeaderTips(const QStringList& tips);
     const QStringList& header() const { return header_; }
     const QVector<QStringList>& rows() const { return rows_; }
 
@@ -25,6 +27,7 @@ public:
 
 private:
     QStringList header_;
+    QStringList headerTips_;
     QVector<QStringList> rows_;
 };
 

@@ -7,6 +7,8 @@
 #include "HistoryCommands.h"
 #include "WorkProgress.h"
 
+#include "export/BacktestGridTexts.h"
+
 #include <QAction>
 #include <QCursor>
 #include <QEvent>
@@ -97,11 +99,16 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
                                 results_->resultGrid(), results_->resultModel());
     exportCommands_->watchBacktestGrid(results_->backtestPanel()->grid(),
                                        results_->backtestPanel()->model());
-    exportCommands_->watchChart(results_->chartView());
+    exportCommands_->watchChart(results_->chartView(), QStringLiteral("chart"),
+                                QStringLiteral("结果分布"));
+    exportCommands_->watchChart(results_->backtestPanel()->chartView(),
+                                QStringLiteral("backtestChart"), QStringLiteral("回测曲线"));
     connect(history_->exportTextButton(), &QPushButton::clicked, exportCommands_,
             &ExportCommands::Command4_Click);
     exportNotice_ = new ExportNotice(statusBar(), dialogs_);
     connect(exportCommands_, &ExportCommands::saved, exportNotice_, &ExportNotice::show);
+    connect(exportCommands_, &ExportCommands::notOpened, exportNotice_,
+            &ExportNotice::showUnopened);
 
     buildMenus();
     startUp();
@@ -338,6 +345,7 @@ void frmMain::runBacktest() {
     QString error;
     bool boxRefused = false;
     std::optional<BacktestResult> result;
+    SearchRequest used;
     bool cancelled = false;
     {
         BusyCursor busy;
@@ -347,6 +355,7 @@ void frmMain::runBacktest() {
                 // The progress dialog lets the window's events in: the history is not read
                 // again under the backtest's feet.
                 const QScopedValueRollback running(backtestRunning_, true);
+                used = request;
                 return session_.runBacktest(
                     request, combination, range, topK,
                     [&progress](qsizetype done, qsizetype total) {
@@ -358,6 +367,8 @@ void frmMain::runBacktest() {
         cancelled = progress.cancelled();
     }
     if (cancelled) {
+        // The results shown are the earlier ones: said, lest they pass for this run's.
+        statusBar()->showMessage(QStringLiteral("回测已取消"), 15000);
         followOutsideChanges();
         return;
     }
@@ -369,27 +380,11 @@ void frmMain::runBacktest() {
         return;
     }
     const Settings& s = session_.settings();
-    results_->showBacktest(*result, backtestCaption(*result, combination, topK), s.intXianshiLei,
-                           s.SxIni);
+    results_->showBacktest(*result,
+                           backtestCaption(used, combination ? s.intZhWSetup : 0, topK, *result),
+                           s.intXianshiLei, s.SxIni);
     // A history written while the backtest ran: its results are marked as of the one before.
     followOutsideChanges();
-}
-
-QString frmMain::backtestCaption(const BacktestResult& result, bool combination, int topK) const {
-    const Settings& s = session_.settings();
-    const QString search =
-        combination ? QStringLiteral("组合检索（%1位）").arg(s.intZhWSetup)
-                    : QStringLiteral("检索（%1）")
-                          .arg(s.bolZyw ? QStringLiteral("自由位") : QStringLiteral("固定位"));
-    QString text =
-        QStringLiteral("回测%1：搜索类型 %2，结果类型 %3，取前 %4 个")
-            .arg(search, kindCaptions().value(s.intLei), kindCaptions().value(s.intXianshiLei))
-            .arg(topK);
-    if (!result.rows.isEmpty())
-        text += QStringLiteral("，%1–%2 期")
-                    .arg(result.rows.first().issue)
-                    .arg(result.rows.last().issue);
-    return text;
 }
 
 void frmMain::followDamage() {

@@ -106,8 +106,6 @@ private:
     std::optional<Result> onCurrentHistory(
         const std::function<std::optional<Result>(const SearchRequest&, QString*)>& run,
         QString* error, bool* boxRefused);
-    // What a backtest tried, in words, for the results panel.
-    QString backtestCaption(const BacktestResult& result, bool combination, int topK) const;
     void followDamage();
     // Stored values that do not fit the bases (in the given kinds, or in any): says why and
     // offers the rebuild; true when the history was rebuilt.

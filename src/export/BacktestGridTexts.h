@@ -13,4 +13,10 @@ namespace quorvex {
 QStringList backtestGridHeader();
 QVector<QStringList> backtestGridRows(const BacktestResult& result, int resultKind, int sxIni);
 
+// Every option a backtest ran with, for the heading of its table: the search (the combination
+// search over combinedPositions, or free or fixed positions when 0), the positions it matched, the
+// draw matched through, the kinds, the bases, the first issue searched, K and the issues tried.
+QString backtestCaption(const SearchRequest& request, int combinedPositions, int topK,
+                        const BacktestResult& result);
+
 } // namespace quorvex

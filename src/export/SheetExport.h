@@ -28,7 +28,8 @@ std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& hea
                                        QString* error, const QString& file = QString());
 
 // A search's ranked results to "Jieguo.xls" as above: the result grid's columns, then the
-// comparison with chance (期望次数, 比值, p值, 显著), as quorvex-cli search --baseline prints them.
+// comparison with chance (期望次数, 比值, 校正p值, 显著), as quorvex-cli search --baseline prints
+// them.
 std::optional<QString> exportResultSheet(const FollowResult& result, const QString& folder,
                                          QString* error, const QString& file = QString());
 

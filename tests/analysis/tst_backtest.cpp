@@ -5,6 +5,7 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/SearchSession.h"
+#include "export/BacktestGridTexts.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -120,6 +121,8 @@ private slots:
     void plantedPatternIsFound();
     void chanceAloneIsRarelyFlagged();
     void edgeCases();
+    void captionNamesEveryOption_data();
+    void captionNamesEveryOption();
 };
 
 void BacktestTest::agreesWithOrdinarySearches_data() {
@@ -298,6 +301,58 @@ void BacktestTest::edgeCases() {
     b.firstIssue = 2013030;
     b.lastIssue = 2013001;
     QVERIFY(!validateBacktest(b, &error) && error.contains(QStringLiteral("2013030")));
+}
+
+void BacktestTest::captionNamesEveryOption_data() {
+    QTest::addColumn<bool>("free");
+    QTest::addColumn<int>("lag");
+    QTest::addColumn<int>("combined");
+    QTest::addColumn<int>("sxIni");
+    QTest::addColumn<bool>("ticked"); // positions 1, 3 and 5; none otherwise
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("follow, free, 上期")
+        << true << 1 << 0 << 1 << true
+        << QStringLiteral("回测检索（自由位）：第1、3、5码，上期，搜索类型 号码，结果类型 生肖，"
+                          "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+                          "2013010–2013011 期");
+    QTest::newRow("follow, fixed, 前3期, bases from 0")
+        << false << 3 << 0 << 0 << true
+        << QStringLiteral("回测检索（固定位）：第1、3、5码，前3期，搜索类型 号码，结果类型 生肖，"
+                          "生肖参数0~11，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+                          "2013010–2013011 期");
+    QTest::newRow("combination over 2")
+        << true << 1 << 2 << 1 << true
+        << QStringLiteral("回测组合检索（2位）：全部5码，上期，搜索类型 号码，结果类型 生肖，"
+                          "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+                          "2013010–2013011 期");
+    QTest::newRow("follow, no position ticked")
+        << true << 1 << 0 << 1 << false
+        << QStringLiteral("回测检索（自由位）：未选位置，上期，搜索类型 号码，结果类型 生肖，"
+                          "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+                          "2013010–2013011 期");
+}
+
+void BacktestTest::captionNamesEveryOption() {
+    QFETCH(bool, free);
+    QFETCH(int, lag);
+    QFETCH(int, combined);
+    QFETCH(int, sxIni);
+    QFETCH(bool, ticked);
+    QFETCH(QString, caption);
+    SearchRequest r;
+    r.bolZyw = free;
+    r.bolSq = lag == 1;
+    r.intPreQi = lag;
+    r.intLei = 0;
+    r.intXianshiLei = 1;
+    r.bolPosSel = {ticked, false, ticked, false, ticked};
+    r.startIssue = 2013001;
+    r.bases = {sxIni, 1};
+    BacktestResult result;
+    result.rows.resize(2);
+    result.rows[0].issue = 2013010;
+    result.rows[1].issue = 2013011;
+    QCOMPARE(backtestCaption(r, combined, 2, result), caption);
 }
 
 QTEST_GUILESS_MAIN(BacktestTest)

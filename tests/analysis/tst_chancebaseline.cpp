@@ -131,6 +131,8 @@ private slots:
     void holmWorkedByHand();
     void significantDigits_data();
     void significantDigits();
+    void pValueForm_data();
+    void pValueForm();
     void agreesWithDirectFormula();
     void noTestGivesNoFigure_data();
     void noTestGivesNoFigure();
@@ -218,7 +220,7 @@ void ChanceBaselineTest::figuresWorkedByHand() {
     QCOMPARE(*b[2].correctedP, *b[2].p);
     QVERIFY(b[0].marked);
     QVERIFY(!b[2].marked);
-    QCOMPARE(baselineCells(b[0]), QStringList({"8.333", "1.800", "0.009355", "是"}));
+    QCOMPARE(baselineCells(b[0]), QStringList({"8.333", "1.800", "0.0094", "是"}));
     QCOMPARE(baselineCells(b[1]), QStringList({"0.000", "—", "—", ""}));
     // Fewer than 20 follow draws: figures, but no test.
     const auto few = compareWithChance(bars, FairDrawExpectation{19, e.mean, e.variance});
@@ -250,6 +252,23 @@ void ChanceBaselineTest::significantDigits() {
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(significantText(value), text);
+}
+
+void ChanceBaselineTest::pValueForm_data() {
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("one") << 1.0 << "1.0000";
+    QTest::newRow("four decimals") << 0.35551 << "0.3555";
+    QTest::newRow("small") << 0.00042107 << "0.0004";
+    QTest::newRow("last that shows") << 0.00005 << "0.0001";
+    QTest::newRow("below the form") << 0.0000499 << "<0.0001";
+    QTest::newRow("tiny") << 3.14159e-7 << "<0.0001";
+}
+
+void ChanceBaselineTest::pValueForm() {
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(pValueText(value), text);
 }
 
 void ChanceBaselineTest::agreesWithDirectFormula() {

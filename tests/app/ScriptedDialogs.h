@@ -5,7 +5,9 @@
 #include <QQueue>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace quorvex::test {
 
@@ -23,8 +25,17 @@ public:
     void answerInput(std::optional<QString> text) { inputs_.enqueue(std::move(text)); }
     void answerOpenFile(const QString& path) { files_.enqueue(path); }
     void answerSaveFile(const QString& path) { saveFiles_.enqueue(path); }
-    // What the next hand-over to the platform's file opener reports.
-    void setOpenerWorks(bool works) { openerWorks_ = works; }
+    // How the platform's file opener answers the hand-overs from now on: it opens the file, it
+    // cannot start, or it starts and reports later (at finishOpeners) that no program took it.
+    enum class Opener { Works, FailsAtOnce, FailsLater };
+    void setOpener(Opener opener) { opener_ = opener; }
+    void setOpenerWorks(bool works) { opener_ = works ? Opener::Works : Opener::FailsAtOnce; }
+    // The openers started under FailsLater end now, each with its failure.
+    void finishOpeners() {
+        const auto pending = std::exchange(pendingFailures_, {});
+        for (const auto& failed : pending)
+            failed();
+    }
     // The files handed to the platform's file opener, in order.
     const QStringList& opened() const { return opened_; }
 
@@ -69,9 +80,11 @@ public:
         asked_.append({QStringLiteral("save"), caption, startPath + QLatin1Char('|') + filter});
         return saveFiles_.isEmpty() ? QString() : saveFiles_.dequeue();
     }
-    bool openFile(const QString& path) override {
+    bool openFile(const QString& path, std::function<void()> failedLater) override {
         opened_.append(path);
-        return openerWorks_;
+        if (opener_ == Opener::FailsLater)
+            pendingFailures_.append(std::move(failedLater));
+        return opener_ != Opener::FailsAtOnce;
     }
 
 private:
@@ -80,7 +93,8 @@ private:
     QQueue<QString> files_;
     QQueue<QString> saveFiles_;
     QStringList opened_;
-    bool openerWorks_ = true;
+    Opener opener_ = Opener::Works;
+    QList<std::function<void()>> pendingFailures_;
     QList<Asked> asked_;
 };
 

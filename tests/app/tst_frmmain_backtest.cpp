@@ -3,7 +3,10 @@
 #include "FollowOracle.h"
 
 #include "analysis/ResultTally.h"
+#include "app/BacktestChart.h"
+#include "app/BarTooltips.h"
 #include "app/Controls.h"
+#include "export/BacktestGridTexts.h"
 
 #include <QChart>
 #include <QChartView>
@@ -14,6 +17,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -145,8 +149,17 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
                             QString::number(r.hits), QString::number(r.expected, 'f', 3)};
     QCOMPARE(shown(w), qMakePair(rows, expected->summary()));
     QVERIFY(child<QLabel>(w, "backtestSummary")->isVisible());
-    // Which search was tried is said above the table.
-    QCOMPARE(child<QLabel>(w, "backtestCaption")->text().contains("组合检索"), combination);
+    // Every option the run used is said above the table, the ticked positions among them.
+    const SearchRequest request = session.request({true, false, false, true, false});
+    const QString caption = child<QLabel>(w, "backtestCaption")->text();
+    QCOMPARE(caption, backtestCaption(request, combination ? positions : 0, topK, *expected));
+    QVERIFY2(caption.contains(combination ? QStringLiteral("全部5码") : QStringLiteral("第1、4码")),
+             qPrintable(caption));
+    // Each point's tooltip holds its issue and the totals so far.
+    auto* chart = child<QChartView>(w, "backtestChart");
+    const auto* tips = chart->chart()->findChild<BarTooltips*>();
+    QVERIFY(tips);
+    QCOMPARE(tips->texts(), backtestPointTips(*expected, backtestCurves(*expected)));
     // The chart ends on the totals.
     QCOMPARE(chartLine(w, "累计命中").size(), expected->rows.size() + 1);
     QCOMPARE(chartLine(w, "累计命中").last(), double(expected->hits));
@@ -187,6 +200,8 @@ void FrmMainBacktestTest::cancelKeepsThePreviousDisplay() {
     QCOMPARE(dialogs.messages(), 0);
     QVERIFY(!w.findChild<QProgressDialog*>());
     QVERIFY(!QApplication::overrideCursor());
+    // The earlier results stay; the status bar says this run gave none.
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("回测已取消"));
 }
 
 void FrmMainBacktestTest::outdatedMarkSpeaksOfThePageShown() {

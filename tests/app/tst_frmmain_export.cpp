@@ -33,7 +33,8 @@ private slots:
     void textExportRefused();
     void exportOverTheHistoryRefused_data();
     void exportOverTheHistoryRefused();
-    void openerThatFailsIsSaid();
+    void fileWithoutProgramIsANote_data();
+    void fileWithoutProgramIsANote();
     void gridsExportAsTheyShow_data();
     void gridsExportAsTheyShow();
     void sheetExportToUnwritableFolder();
@@ -214,18 +215,65 @@ void FrmMainExportTest::exportOverTheHistoryRefused() {
     QCOMPARE(folderStates(h.folder()), before);
 }
 
-void FrmMainExportTest::openerThatFailsIsSaid() {
+void FrmMainExportTest::fileWithoutProgramIsANote_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("opener");
+    QTest::addColumn<bool>("closeFirst"); // the window is gone when the opener answers
+    const int atOnce = int(ScriptedDialogs::Opener::FailsAtOnce);
+    const int later = int(ScriptedDialogs::Opener::FailsLater);
+    const QString text = QStringLiteral("更新至2013005期历史号码.txt");
+    QTest::newRow("text, no opener") << "Command4" << text << atOnce << false;
+    QTest::newRow("text, no program") << "Command4" << text << later << false;
+    QTest::newRow("workbook, no opener") << "mnuDcls"
+                                         << "lishi.xls" << atOnce << false;
+    QTest::newRow("workbook, no program") << "mnuDcls"
+                                          << "lishi.xls" << later << false;
+    QTest::newRow("workbook, no program, window closed") << "mnuDcls"
+                                                         << "lishi.xls" << later << true;
+}
+
+void FrmMainExportTest::fileWithoutProgramIsANote() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    QFETCH(int, opener);
+    QFETCH(bool, closeFirst);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(5));
     ScriptedDialogs dialogs;
-    dialogs.setOpenerWorks(false);
-    frmMain w(h.folder(), &dialogs);
-    child<QPushButton>(w, "Command4")->click();
-    QCOMPARE(dialogs.opened().size(), 1);
+    dialogs.setOpener(ScriptedDialogs::Opener(opener));
+    auto w = std::make_unique<frmMain>(h.folder(), &dialogs);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    if (how == "Command4")
+        child<QPushButton>(*w, how)->click();
+    else
+        child<QAction>(*w, how)->trigger();
+    const QString path = QDir(h.folder()).filePath(file);
+    const QString saved = "已保存：" + QDir::toNativeSeparators(path);
+    QCOMPARE(dialogs.opened(), QStringList{path});
+    QVERIFY(QFile::exists(path));
+    if (opener == int(ScriptedDialogs::Opener::FailsLater)) {
+        QCOMPARE(w->statusBar()->currentMessage(), saved);
+        if (closeFirst)
+            w.reset();
+        dialogs.finishOpeners();
+        if (closeFirst) {
+            QCOMPARE(dialogs.messages(), 0);
+            return;
+        }
+    }
+    // The file is saved all the same: a note beside the path, nothing to dismiss.
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(w->statusBar()->currentMessage(), saved + QStringLiteral("　（没有能打开它的程序）"));
+    auto* link = child<QLabel>(*w, "openExportFolder");
+    QVERIFY(link->isVisible());
+    // The folder, asked for by a click, is answered in a message when it opens nowhere.
+    emit link->linkActivated("folder");
+    dialogs.finishOpeners();
+    QCOMPARE(dialogs.opened().last(), QFileInfo(path).absolutePath());
     QCOMPARE(dialogs.count("warning"), 1);
-    // The message names the file, which is written all the same.
-    QVERIFY(dialogs.asked().last().text.contains(QStringLiteral("更新至2013005期历史号码.txt")));
-    QVERIFY(QFile::exists(dialogs.opened().first()));
+    QVERIFY(dialogs.asked().last().text.contains(QDir::toNativeSeparators(path)));
 }
 
 void FrmMainExportTest::gridsExportAsTheyShow_data() {
@@ -333,25 +381,39 @@ void FrmMainExportTest::sheetExportToUnwritableFolder() {
 }
 
 void FrmMainExportTest::chartSavedAsPicture_data() {
+    QTest::addColumn<QString>("chart"); // the view, and the prefix of its menu's names
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("fromKeyboard");
-    QTest::newRow("PNG") << "chartSavePng"
+    QTest::newRow("PNG") << "chart"
+                         << "SavePng"
                          << "tally.png"
                          << "tally.png" << false;
-    QTest::newRow("PNG, suffix added") << "chartSavePng"
+    QTest::newRow("PNG, suffix added") << "chart"
+                                       << "SavePng"
                                        << "tally"
                                        << "tally.png" << true;
-    QTest::newRow("SVG") << "chartSaveSvg"
+    QTest::newRow("SVG") << "chart"
+                         << "SaveSvg"
                          << "tally.svg"
                          << "tally.svg" << false;
-    QTest::newRow("SVG, Menu key") << "chartSaveSvg"
+    QTest::newRow("SVG, Menu key") << "chart"
+                                   << "SaveSvg"
                                    << "tally.SVG"
                                    << "tally.SVG" << true;
+    QTest::newRow("backtest PNG") << "backtestChart"
+                                  << "SavePng"
+                                  << "curve.png"
+                                  << "curve.png" << false;
+    QTest::newRow("backtest SVG, Menu key") << "backtestChart"
+                                            << "SaveSvg"
+                                            << "curve"
+                                            << "curve.svg" << true;
 }
 
 void FrmMainExportTest::chartSavedAsPicture() {
+    QFETCH(QString, chart);
     QFETCH(QString, entry);
     QFETCH(QString, typed);
     QFETCH(QString, written);
@@ -363,43 +425,49 @@ void FrmMainExportTest::chartSavedAsPicture() {
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    child<QPushButton>(w, "Command1")->click();
-    QChartView* chart = w.chartView();
+    const bool backtest = chart == "backtestChart";
+    child<QPushButton>(w, backtest ? "backtestButton" : "Command1")->click();
+    QCOMPARE(dialogs.messages(), 0);
+    QChartView* view = backtest ? child<QChartView>(w, chart) : w.chartView();
 
     const QPoint at(40, 30);
     if (fromKeyboard) {
-        chart->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(chart->hasFocus());
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, at, chart->mapToGlobal(at));
-        QCoreApplication::sendEvent(chart, &key);
+        view->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(view->hasFocus());
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, at, view->mapToGlobal(at));
+        QCoreApplication::sendEvent(view, &key);
     } else {
-        QContextMenuEvent click(QContextMenuEvent::Mouse, at, chart->viewport()->mapToGlobal(at));
-        QCoreApplication::sendEvent(chart->viewport(), &click);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view->viewport(), &click);
     }
-    auto* menu = chart->findChild<QMenu*>("chartMenu");
+    auto* menu = view->findChild<QMenu*>(chart + "Menu");
     QVERIFY(menu);
     QTRY_VERIFY(menu->isVisible());
     QTemporaryDir out;
     dialogs.answerSaveFile(out.filePath(typed));
-    auto* save = menu->findChild<QAction*>(entry);
+    auto* save = menu->findChild<QAction*>(chart + entry);
     QVERIFY(save);
     save->trigger();
     menu->close();
     QCOMPARE(dialogs.count("save"), 1);
+    // Each chart offers a name of its own.
+    const QString offered = QDir(h.folder()).filePath(backtest ? "回测曲线" : "结果分布");
+    QVERIFY2(dialogs.asked().last().text.startsWith(offered),
+             qPrintable(dialogs.asked().last().text));
     QCOMPARE(dialogs.messages(), 0);
     const QString path = out.filePath(written);
     QVERIFY2(QFile::exists(path), qPrintable(path));
-    if (entry == "chartSavePng") {
+    if (entry == "SavePng") {
         QImage image;
         QVERIFY(image.load(path, "PNG"));
-        QCOMPARE(image.size() / image.devicePixelRatio(), chart->size());
+        QCOMPARE(image.size() / image.devicePixelRatio(), view->size());
     } else {
         const QByteArray svg = fileBytes(path);
         QVERIFY(svg.startsWith("<?xml") || svg.startsWith("<svg"));
         QVERIFY(svg.contains("<svg"));
         QVERIFY(svg.trimmed().endsWith("</svg>"));
         // The chart's title is drawn as text, not as pixels.
-        QVERIFY(QString::fromUtf8(svg).contains(QStringLiteral("（号码，")));
+        QVERIFY(QString::fromUtf8(svg).contains(view->chart()->title().left(4)));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "../export/ReadOnlyFolder.h"
 #include "FollowOracle.h"
+
+#include "analysis/ChanceBaseline.h"
 #include <QLineEdit>
 
 #include <QBarCategoryAxis>
@@ -170,7 +172,12 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
              (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码", "上期开奖"}));
     QCOMPARE(
         gridHeader(child<QTableView>(w, "MSFlexGrid3")),
-        (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "p值", "显著"}));
+        (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值", "校正p值", "显著"}));
+    // The comparison's columns explain themselves; the grid's own need no tip.
+    QAbstractItemModel* results = child<QTableView>(w, "MSFlexGrid3")->model();
+    for (int c = 0; c < results->columnCount(); ++c)
+        QCOMPARE(results->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                 c < 4 ? QString() : baselineHeaderTips().at(c - 4));
     checkDisplay(w, expected, numberLabels());
     const QString title = w.chartView()->chart()->title();
     QVERIFY(title.contains("结果分布"));

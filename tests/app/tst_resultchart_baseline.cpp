@@ -1,6 +1,9 @@
 // The chart's comparison with chance: expected markers, outlines of marked bars, the line under
 // the chart.
+#include "app/BarTooltips.h"
 #include "app/ResultChart.h"
+
+#include "analysis/ChanceBaseline.h"
 
 #include <QApplication>
 #include <QChart>
@@ -51,8 +54,7 @@ void ResultChartBaselineTest::chartShowsExpectedAndMarks_data() {
                                 << QStringLiteral(
                                        "2 个值与期望的偏离超出随机波动（Holm 校正 p < 0.01）");
     QTest::newRow("no test") << QVector<bool>{false, false, false} << false << 0
-                             << QStringLiteral(
-                                    "未与期望比较：跟随期数少于20或无变化");
+                             << QStringLiteral("未与期望比较：跟随期数少于20或无变化");
 }
 
 void ResultChartBaselineTest::chartShowsExpectedAndMarks() {
@@ -71,14 +73,30 @@ void ResultChartBaselineTest::chartShowsExpectedAndMarks() {
         else if (qobject_cast<QLineSeries*>(s))
             ++lines;
     }
+    QCOMPARE(lines, outlines);
+    QCOMPARE(baselineSummary(r), summary);
+    // Each tip names its figures as the grid's heading does, in the grid's forms.
+    const auto* tooltips = view.chart()->findChild<BarTooltips*>();
+    QVERIFY(tooltips);
+    const QStringList names = baselineHeader();
+    for (int i = 0; i < marked.size(); ++i) {
+        const QStringList cells = baselineCells(r.baseline[i]);
+        for (int c : {ExpectedColumn, RatioColumn, CorrectedPColumn})
+            QVERIFY2(tooltips->texts()[i].contains(names[c] + QStringLiteral("：") + cells[c]),
+                     qPrintable(tooltips->texts()[i]));
+    }
+    // Without a comparison the expected figures are no yardstick: not drawn.
+    if (!tested) {
+        QVERIFY(!expected);
+        QVERIFY(!view.chart()->legend()->isVisible());
+        return;
+    }
     QVERIFY(expected);
-    QCOMPARE(expected->name(), QStringLiteral("期望次数"));
+    QCOMPARE(expected->name(), names[ExpectedColumn]);
     QCOMPARE(expected->count(), marked.size());
     for (int i = 0; i < marked.size(); ++i)
         QCOMPARE(expected->at(i), QPointF(i, r.baseline[i].expected));
-    QCOMPARE(lines, outlines);
     QVERIFY(view.chart()->legend()->isVisible());
-    QCOMPARE(baselineSummary(r), summary);
 }
 
 QTEST_MAIN(ResultChartBaselineTest)

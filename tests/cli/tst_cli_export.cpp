@@ -167,7 +167,7 @@ void CliExportTest::exportSheetToAnotherFile() {
     const auto cells = readSheetCells(other, QStringLiteral("Sheet1"), &why);
     QVERIFY2(cells, qPrintable(why));
     QCOMPARE(cells->first(), (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值",
-                                          "p值", "显著"}));
+                                          "校正p值", "显著"}));
 }
 
 void CliExportTest::badUsageWritesNothing_data() {

@@ -80,7 +80,7 @@ QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest
     for (int i : ranked)
         rows << QStringList{QString::number(e[i], 'f', 3),
                             e[i] > 0 ? QString::number(counts[i] / e[i], 'f', 3) : "—",
-                            holm[i] >= 0 ? significantText(holm[i]) : "—",
+                            holm[i] >= 0 ? pValueText(holm[i]) : "—",
                             holm[i] >= 0 && holm[i] < 0.01 ? "是" : ""};
     return rows;
 }
@@ -343,7 +343,7 @@ void CliSearchTest::checkAgainstAnswer(const Question& q) {
     QCOMPARE(withBaseline.code, 0);
     const QList<QStringList> figured = parseCsv(withBaseline.out);
     QCOMPARE(figured.first(), (QStringList{"序号", "结果", "出现次数", "百分比", "期望次数", "比值",
-                                           "p值", "显著"}));
+                                           "校正p值", "显著"}));
     QCOMPARE(figured.size(), printed.size());
     const QVector<QStringList> direct = directBaseline(history_, want, expected);
     for (qsizetype r = 1; r < figured.size(); ++r) {
