@@ -40,7 +40,7 @@ public:
         note(caption);
         return {};
     }
-    bool openFile(const QString& path) override { return note(path), false; }
+    bool openFile(const QString& path, std::function<void()>) override { return note(path), false; }
     QString shown;
 
 private:
