@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
-#include <QFileDialog>
+#include "FileDialog.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -59,12 +60,12 @@ std::optional<QString> WidgetDialogs::inputText(const QString& title, const QStr
 
 QString WidgetDialogs::openFileName(const QString& caption, const QString& startFolder,
                                     const QString& filter) {
-    return QFileDialog::getOpenFileName(parent_, caption, startFolder, filter);
+    return chooseFileToOpen(parent_, caption, startFolder, filter);
 }
 
 QString WidgetDialogs::saveFileName(const QString& caption, const QString& startPath,
                                     const QString& filter) {
-    return QFileDialog::getSaveFileName(parent_, caption, startPath, filter);
+    return chooseFileToSave(parent_, caption, startPath, filter);
 }
 
 bool WidgetDialogs::openFile(const QString& path, std::function<void()> failedLater) {

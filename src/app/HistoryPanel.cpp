@@ -157,7 +157,7 @@ void HistoryPanel::cmdRdLst_Click() {
     const QString title = QStringLiteral("读入历史");
     const QString file =
         dialogs_->openFileName(title, QDir(store_.folder()).filePath(QStringLiteral("历史号码")),
-                               QStringLiteral("Text (*.txt)"));
+                               QStringLiteral("文本文件 (*.txt)"));
     if (file.isEmpty() || !file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive))
         return;
     // The file is read first, so that the question can say what it replaces with what, and a

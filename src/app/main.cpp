@@ -23,7 +23,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(quorvex::programVersion());
     QApplication::setDesktopFileName(QStringLiteral("org.quorvex.Quorvex"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/org.quorvex.Quorvex.png")));
-    // The standard buttons and dialogs in Chinese, like the rest of the window.
+    // The standard buttons and dialogs in Chinese, like the rest of the window, and dates, sizes
+    // and file types written the Chinese way.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
