@@ -27,6 +27,9 @@ QTableView* makeGrid(const QString& name, QAbstractItemModel* model) {
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->verticalHeader()->hide();
     grid->horizontalHeader()->setHighlightSections(false);
+    // A column the model adds later starts narrow and is then fitted to its texts; Qt's default
+    // of 100 pixels would be kept as if someone had widened it.
+    grid->horizontalHeader()->setDefaultSectionSize(grid->horizontalHeader()->minimumSectionSize());
     return grid;
 }
 

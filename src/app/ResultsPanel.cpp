@@ -3,6 +3,7 @@
 #include "analysis/ChanceBaseline.h"
 
 #include "Controls.h"
+#include "FrozenColumns.h"
 #include "ResultChart.h"
 
 #include <QChart>
@@ -34,6 +35,8 @@ const QVector<int>& resultGridWidths() {
 constexpr int kLeastResultRows = 8;
 // Room the chart needs beside the result grid for fifteen bars and their labels.
 constexpr int kChartRoomBeside = 280;
+// The least room the chart is left when that lets the result grid show every column.
+constexpr int kChartLeastBeside = 200;
 // The result grid's own columns; the comparison with chance follows them.
 constexpr int kOwnResultColumns = 4;
 
@@ -79,6 +82,8 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
                                      this);
     MSFlexGrid3 = makeGrid(QStringLiteral("MSFlexGrid3"), resultModel_);
     setColumnWidths(MSFlexGrid3, resultGridWidths());
+    // The number and its value stay in view while the comparison with chance scrolls.
+    new FrozenColumns(MSFlexGrid3, 2);
     // Eight rows below the heading, whatever the window's height.
     MSFlexGrid3->setMinimumHeight(MSFlexGrid3->horizontalHeader()->sizeHint().height() +
                                   kLeastResultRows *
@@ -145,8 +150,10 @@ std::pair<int, int> ResultsPanel::resultGridWidthRange() const {
 void ResultsPanel::fitResultGrid() {
     const auto [own, all] = resultGridWidthRange();
     if (resultTabs_->isHidden()) {
-        // Beside the chart: every column when the chart keeps its room, the chart the rest.
-        const int room = resultsArea_->width() - kChartRoomBeside;
+        // Beside the chart: every column when the chart keeps its least room, else every column
+        // that fits beside the chart's usual room; the chart has the rest.
+        const int width = resultsArea_->width();
+        const int room = width - all >= kChartLeastBeside ? all : width - kChartRoomBeside;
         MSFlexGrid3->setMinimumWidth(std::clamp(room, own, std::max(own, all)));
         MSFlexGrid3->setMaximumWidth(std::max(own, all));
     } else {

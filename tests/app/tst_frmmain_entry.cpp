@@ -314,7 +314,7 @@ void FrmMainEntryTest::importReplacesHistory() {
     QCOMPARE(dialogs.asked().size(), 3);
     QCOMPARE(dialogs.asked()[0].kind, QString("open"));
     QCOMPARE(dialogs.asked()[0].text,
-             QDir(h.folder()).filePath("历史号码") + "|" + QString("Text (*.txt)"));
+             QDir(h.folder()).filePath("历史号码") + "|" + QString("文本文件 (*.txt)"));
     QCOMPARE(dialogs.asked()[1].kind, QString("warning question"));
     QCOMPARE(dialogs.asked()[1].title, QString("读入历史"));
     for (const QString& part :
