@@ -1,4 +1,5 @@
 #include "cli/GridPrinter.h"
+#include "FileFacts.h"
 
 #include "CliHome.h"
 #include "CliProcess.h"
@@ -14,16 +15,11 @@
 
 using namespace quorvex::cli;
 
+using namespace quorvex::test;
+
 namespace {
 
 using Result = quorvex::test::CliResult;
-
-QByteArray fileHash(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 enum class Form { Number, Seconds, Date };
 

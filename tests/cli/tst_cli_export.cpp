@@ -1,5 +1,6 @@
 // export-text and export-sheet through the built quorvex-cli: the files hold what the CLI's
 // own grids print, read back with tools of their own.
+#include "FileFacts.h"
 #include "WorkbookReader.h"
 
 #include "CliHome.h"
@@ -27,11 +28,6 @@ const QByteArray kHistory = "2013001 03 07 09 11 14 \r\n"
                             "2013004 03 07 09 01 02 \r\n"
                             "2013005 11 13 03 07 15 \r\n"
                             "2013006 02 04 06 08 10 \r\n";
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -1,8 +1,8 @@
 // quorvex-cli where the history file should be: nothing, a dangling link, a pipe, a folder or a
 // device; and reads after a writer was killed at a random moment.
 #include "CliHome.h"
+#include "FileFacts.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -46,13 +46,6 @@ QStringList folderState(const CliHome& home) {
                     : e.isFile() ? ""
                                  : "*");
     return out;
-}
-
-QByteArray fileHash(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
-               : QByteArray();
 }
 
 } // namespace

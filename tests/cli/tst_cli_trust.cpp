@@ -1,8 +1,8 @@
 // quorvex-cli beside other quorvex-cli processes, on damaged files and on files it may not
 // write: what it reports is what is stored, and a wrong answer never exits 0.
 #include "CliHome.h"
+#include "FileFacts.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -21,13 +21,6 @@ namespace {
 
 using namespace quorvex::test;
 using Result = CliResult;
-
-QByteArray fileHash(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 // Whether process pid holds a lock on the file at path (Linux's table of file locks).
 bool holdsLock(qint64 pid, const QString& path) {

@@ -1,3 +1,4 @@
+#include "FileFacts.h"
 #include "ReadOnlyFolder.h"
 #include "TestHistory.h"
 #include "WorkbookReader.h"
@@ -19,19 +20,6 @@ using namespace quorvex::test;
 namespace {
 
 using Cells = QList<QStringList>;
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What the folder holds besides the history database and its journal files.
-QStringList filesIn(const QString& folder) {
-    QStringList names =
-        QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    names.removeIf([](const QString& n) { return n.startsWith(QStringLiteral("Quorvex.mdb")); });
-    return names;
-}
 
 // The worksheet as read back, every cell checked to be stored as text.
 Cells sheetOf(const QString& path) {

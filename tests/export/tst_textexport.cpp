@@ -1,3 +1,4 @@
+#include "FileFacts.h"
 #include "FollowOracle.h"
 #include "ReadOnlyFolder.h"
 #include "TestHistory.h"
@@ -14,22 +15,7 @@
 using namespace quorvex;
 using namespace quorvex::test;
 
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What the folder holds besides the history database and its journal files.
-QStringList filesIn(const QString& folder) {
-    QStringList names =
-        QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    names.removeIf([](const QString& n) { return n.startsWith(QStringLiteral("Quorvex.mdb")); });
-    return names;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TextExportTest : public QObject {
     Q_OBJECT

@@ -1,8 +1,8 @@
+#include "FileFacts.h"
 #include "history/HistoryStore.h"
 #include "TestHistory.h"
 
 #include "ChildKill.h"
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -24,13 +24,6 @@ namespace {
 
 const QVector<Numbers> kDraws{
     {3, 7, 9, 11, 14}, {1, 2, 4, 5, 6}, {1, 13, 2, 14, 3}, {15, 10, 8, 12, 9}, {6, 5, 4, 3, 2}};
-
-QByteArray fileHash(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
 
 // Issue and numbers of every stored draw, oldest first.
 QList<QPair<qint64, Numbers>> storedDraws(const HistoryStore& store) {

@@ -1,4 +1,5 @@
 #include "analysis/ReferenceDraw.h"
+#include "FileFacts.h"
 #include "import/HistoryMaintenance.h"
 #include "TestHistory.h"
 
@@ -23,14 +24,6 @@ using namespace quorvex::test;
 namespace {
 
 using Rows = TableRows;
-
-// A deterministic draw per index: five distinct numbers of 1..15.
-Numbers drawFor(int index) {
-    Numbers n{};
-    for (int i = 0; i < 5; ++i)
-        n[i] = (index * 7 + i * 4) % 15 + 1;
-    return n;
-}
 
 QVector<Numbers> draws(int count, int offset = 0) {
     QVector<Numbers> out;

@@ -1,3 +1,4 @@
+#include "FileFacts.h"
 #include "import/HistoryLine.h"
 #include "import/TextImport.h"
 #include "TestHistory.h"
@@ -14,14 +15,6 @@ using namespace quorvex::test;
 namespace {
 
 using Rows = TableRows;
-
-// A deterministic draw per index: five distinct numbers of 1..15.
-Numbers drawFor(int index) {
-    Numbers n{};
-    for (int i = 0; i < 5; ++i)
-        n[i] = (index * 7 + i * 4) % 15 + 1;
-    return n;
-}
 
 QString writeFile(const QTemporaryDir& dir, const QByteArray& bytes,
                   const QString& name = QStringLiteral("import.txt")) {
