@@ -9,7 +9,7 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/ResultTally.h"
-#include "analysis/SearchSession.h"
+#include "session/SearchSession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -45,8 +45,9 @@ QVector<int> naiveLoop(HistoryStore& store, const BacktestRequest& b, const Hist
             session.setVerificationIssue(issue, &error)) {
             session.setTab(ReferenceTab::Verification);
             const SearchRequest r = session.request(b.search.bolPosSel, b.search.startIssue);
-            result = b.combinedPositions ? session.runCombination(r, &error)
-                                         : session.runFollow(r, &error);
+            auto outcome = b.combinedPositions ? session.runCombination(r) : session.runFollow(r);
+            if (outcome)
+                result = std::move(*outcome);
         }
         int h = -1;
         if (result) {
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
             for (int run = 0; run < 5; ++run) {
                 QElapsedTimer timer;
                 timer.start();
-                result = runBacktest(snapshot, b, {}, &error);
+                result = runBacktest(snapshot, b, {});
                 times << timer.nsecsElapsed() / 1e6;
                 if (!result) {
                     std::fprintf(stderr, "backtest failed: %s\n", qPrintable(error));

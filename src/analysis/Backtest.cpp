@@ -167,8 +167,8 @@ bool validateBacktest(const BacktestRequest& request, QString* error) {
         return false;
     };
     if (request.search.bolManual)
-        return refuse(QStringLiteral("手动输入的参考号码不属于任何一期，不能回测；"
-                                     "请用自动历史位的选项回测。"));
+        return refuse(QStringLiteral("手动输入的参考号码不属于任何一期，不能回测；请在自动历史位"
+                                     "或验证指定期回测，每一期都以它前面的一期为参考。"));
     SearchRequest check = request.search;
     check.endIssue = check.startIssue;
     if (!validateRequest(check, error) ||
@@ -177,6 +177,15 @@ bool validateBacktest(const BacktestRequest& request, QString* error) {
         return false;
     if (request.topK < 1)
         return refuse(QStringLiteral("前K个的K必须是正整数，当前为%1。").arg(request.topK));
+    return validateBacktestRange(request, error);
+}
+
+bool validateBacktestRange(const BacktestRequest& request, QString* error) {
+    auto refuse = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     if (request.firstIssue > request.lastIssue)
         return refuse(QStringLiteral("回测的起始期号 %1 在截止期号 %2 之后。")
                           .arg(request.firstIssue)
@@ -184,11 +193,9 @@ bool validateBacktest(const BacktestRequest& request, QString* error) {
     return true;
 }
 
-std::optional<BacktestResult> runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
-                                          const std::function<bool(qsizetype, qsizetype)>& progress,
-                                          QString* error) {
-    if (!validateBacktest(request, error))
-        return std::nullopt;
+std::optional<BacktestResult>
+runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
+            const std::function<bool(qsizetype, qsizetype)>& progress) {
     const bool combination = request.combinedPositions != 0;
     const int k = request.combinedPositions;
     SearchRequest r = request.search;
@@ -206,11 +213,8 @@ std::optional<BacktestResult> runBacktest(const HistorySnapshot& s, const Backte
     QVector<qint64> counts(values.count());
     ZodiacYear zodiacYear;
     for (qsizetype at = first; at < last; ++at) {
-        if (progress && (at - first) % 16 == 0 && !progress(at - first, last - first)) {
-            if (error)
-                *error = QStringLiteral("回测已取消。");
+        if (progress && (at - first) % 16 == 0 && !progress(at - first, last - first))
             return std::nullopt;
-        }
         // The verification tab for this issue: the last draw up to the issue before it ends
         // the search, the reference draw lies the lag before that.
         const qint64 issue = s.issue(at);

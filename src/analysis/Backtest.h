@@ -54,14 +54,17 @@ QVector<int> backtestColumns(const BacktestRequest& request);
 // Checks a backtest request: a valid search, k and K, typed reference values refused (they
 // belong to no issue), a range that does not end before it starts.
 bool validateBacktest(const BacktestRequest& request, QString* error);
+// Only the range: the issues tried are known once the history is read.
+bool validateBacktestRange(const BacktestRequest& request, QString* error);
 
 // Runs the backtest on a snapshot holding backtestColumns(request). For each issue t of the
 // range: the reference values and the search's last issue as the verification tab with "only
 // before" sets them for t; an issue without such a reference draw is left out. The answers are
-// exactly those of the ordinary searches. progress(done, total) is called now and then; when it
-// returns false the backtest stops and gives nothing, with the reason.
+// exactly those of the ordinary searches. The request is one validateBacktest accepts.
+// progress(done, total) is called now and then; when it returns false the backtest stops and
+// gives nothing.
 std::optional<BacktestResult>
 runBacktest(const HistorySnapshot& snapshot, const BacktestRequest& request,
-            const std::function<bool(qsizetype done, qsizetype total)>& progress, QString* error);
+            const std::function<bool(qsizetype done, qsizetype total)>& progress);
 
 } // namespace quorvex

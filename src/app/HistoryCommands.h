@@ -2,8 +2,8 @@
 
 #include "Dialogs.h"
 
-#include "analysis/SearchSession.h"
 #include "history/HistoryStore.h"
+#include "session/SearchSession.h"
 
 #include <QObject>
 

@@ -3,7 +3,7 @@
 #include "Dialogs.h"
 #include "HistoryGridModel.h"
 
-#include "analysis/SearchSession.h"
+#include "session/SearchSession.h"
 
 #include <QWidget>
 

@@ -2,8 +2,8 @@
 
 #include "Dialogs.h"
 
-#include "analysis/SearchSession.h"
 #include "import/OnlineUpdate.h"
+#include "session/SearchSession.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,7 +3,7 @@
 #include "BacktestOptions.h"
 #include "Dialogs.h"
 
-#include "analysis/SearchSession.h"
+#include "session/SearchSession.h"
 
 #include <QWidget>
 

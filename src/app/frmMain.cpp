@@ -241,20 +241,15 @@ void frmMain::startUp() {
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
     // Once the window is up: reading every draw to check it should not hold back the first window.
-    QTimer::singleShot(250, this, [this] { offerRebuildWhenMisfit(); });
+    QTimer::singleShot(250, this, [this] {
+        if (store_.isOpen() && !session_.isEmpty())
+            offerRebuild(session_.misfitNote());
+    });
 }
 
-bool frmMain::offerRebuildWhenMisfit(std::optional<int> kind, std::optional<int> resultKind) {
-    if (!store_.isOpen() || session_.isEmpty())
+bool frmMain::offerRebuild(const QString& why) {
+    if (why.isEmpty())
         return false;
-    QString error;
-    const auto fit = session_.historyFit(&error);
-    if (!fit || fit->fits())
-        return false;
-    if ((kind || resultKind) && !fit->misfitsKind(kind.value_or(-1)) &&
-        !fit->misfitsKind(resultKind.value_or(-1)))
-        return false;
-    const QString why = fit->describe(session_.valueBases());
     if (store_.isReadOnly() || store_.isDamaged()) {
         dialogs_->warning(QStringLiteral("重算历史号码"),
                           why + QStringLiteral("\n历史号码不能写入，无法按当前参数重算。"));
@@ -284,47 +279,54 @@ void frmMain::refreshAfterHistoryChange() {
 // Searches
 
 template <typename Result>
-std::optional<Result> frmMain::onCurrentHistory(
-    const std::function<std::optional<Result>(const SearchRequest&, QString*)>& run, QString* error,
-    bool* boxRefused) {
-    *boxRefused = false;
-    std::optional<Result> result;
+std::optional<Gated<Result>>
+frmMain::onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run) {
+    std::optional<Gated<Result>> outcome;
     // A history written meanwhile is shown first, so the run answers on it; a write between
     // the refresh and the run is caught by the run and the refresh runs again.
-    for (int attempt = 0; attempt < 3 && !result; ++attempt) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
         followOutsideChanges();
         const auto request = options_->searchRequest();
-        if (!request) {
-            *boxRefused = true;
+        if (!request)
             return std::nullopt;
-        }
-        result = run(*request, error);
-        if (!result && !session_.historyMovedOn())
+        outcome.emplace(run(*request));
+        if (!outcome->refusedAs(SearchRefusal::Kind::MovedOn))
             break;
     }
-    return result;
+    return outcome;
+}
+
+bool frmMain::answerRefusal(const QString& title, const SearchRefusal& refusal) {
+    if (refusal.kind == SearchRefusal::Kind::Misfit) {
+        if (offerRebuild(refusal.text))
+            return true;
+        // Declined (or not writable, already said): the run says why it did not run.
+        if (!store_.isReadOnly() && !store_.isDamaged())
+            dialogs_->warning(title, refusal.text +
+                                         QStringLiteral("没有%1；可以用 历史管理 → 按当前参数重算"
+                                                        "历史号码 重算（会先保存一份副本）。")
+                                             .arg(title));
+        return false;
+    }
+    dialogs_->warning(title, refusal.text);
+    followDamage();
+    return false;
 }
 
 void frmMain::runSearch(const QString& title, SearchRun run) {
     BusyCursor busy;
-    QString error;
-    bool boxRefused = false;
-    const auto result = onCurrentHistory<FollowResult>(
-        [&](const SearchRequest& request, QString* e) { return (session_.*run)(request, e); },
-        &error, &boxRefused);
+    const auto outcome = onCurrentHistory<FollowResult>(
+        [&](const SearchRequest& request) { return (session_.*run)(request); });
     busy.release();
-    if (boxRefused)
+    if (!outcome)
         return;
-    if (!result) {
-        // Stored values of another base: the rebuild is offered, then the search runs again.
-        const Settings& s = session_.settings();
-        if (offerRebuildWhenMisfit(s.intLei, s.intXianshiLei))
-            return runSearch(title, run);
-        dialogs_->warning(title, error);
-        followDamage();
+    if (!*outcome) {
+        // After a rebuild of values of another base the search runs again.
+        if (answerRefusal(title, outcome->refusal()))
+            runSearch(title, run);
         return;
     }
-    results_->ShowFollowResults(*result, session_.settings().intXianshiLei);
+    results_->ShowFollowResults(**outcome, session_.settings().intXianshiLei);
 }
 
 void frmMain::Command1_Click() {
@@ -342,46 +344,38 @@ void frmMain::runBacktest() {
     const int topK = options->topK();
     SearchSession::BacktestRange range;
     range.lastIssues = options->issues();
-    QString error;
-    bool boxRefused = false;
-    std::optional<BacktestResult> result;
+    std::optional<Gated<BacktestResult>> outcome;
     SearchRequest used;
-    bool cancelled = false;
     {
         BusyCursor busy;
         WorkProgress progress(this, title, QStringLiteral("正在逐期回测……"), progressDelayMs_);
-        result = onCurrentHistory<BacktestResult>(
-            [&](const SearchRequest& request, QString* e) {
-                // The progress dialog lets the window's events in: the history is not read
-                // again under the backtest's feet.
-                const QScopedValueRollback running(backtestRunning_, true);
-                used = request;
-                return session_.runBacktest(
-                    request, combination, range, topK,
-                    [&progress](qsizetype done, qsizetype total) {
-                        return progress.report(done, total);
-                    },
-                    e);
-            },
-            &error, &boxRefused);
-        cancelled = progress.cancelled();
+        outcome = onCurrentHistory<BacktestResult>([&](const SearchRequest& request) {
+            // The progress dialog lets the window's events in: the history is not read
+            // again under the backtest's feet.
+            const QScopedValueRollback running(backtestRunning_, true);
+            used = request;
+            return session_.runBacktest(request, combination, range, topK,
+                                        [&progress](qsizetype done, qsizetype total) {
+                                            return progress.report(done, total);
+                                        });
+        });
     }
-    if (cancelled) {
+    if (!outcome)
+        return;
+    if (outcome->refusedAs(SearchRefusal::Kind::Cancelled)) {
         // The results shown are the earlier ones: said, lest they pass for this run's.
         statusBar()->showMessage(QStringLiteral("回测已取消"), 15000);
         followOutsideChanges();
         return;
     }
-    if (boxRefused)
-        return;
-    if (!result) {
-        dialogs_->warning(title, error);
-        followDamage();
+    if (!*outcome) {
+        if (answerRefusal(title, outcome->refusal()))
+            runBacktest();
         return;
     }
     const Settings& s = session_.settings();
-    results_->showBacktest(*result,
-                           backtestCaption(used, combination ? s.intZhWSetup : 0, topK, *result),
+    results_->showBacktest(**outcome,
+                           backtestCaption(used, combination ? s.intZhWSetup : 0, topK, **outcome),
                            s.intXianshiLei, s.SxIni);
     // A history written while the backtest ran: its results are marked as of the one before.
     followOutsideChanges();

@@ -6,10 +6,10 @@
 #include "ResultsPanel.h"
 #include "SearchOptionsPanel.h"
 
-#include "analysis/SearchSession.h"
 #include "history/HistorySnapshot.h"
 #include "history/HistoryStore.h"
 #include "history/SettingsStore.h"
+#include "session/SearchSession.h"
 
 #include <QMainWindow>
 
@@ -97,20 +97,21 @@ private:
     void setSxcsChecks();
     void setDscsChecks();
     // Command1 and Command2: the request from the boxes, the search, its grids or its message.
-    using SearchRun = std::optional<FollowResult> (SearchSession::*)(const SearchRequest&,
-                                                                     QString*);
+    using SearchRun = Gated<FollowResult> (SearchSession::*)(const SearchRequest&);
     void runSearch(const QString& title, SearchRun run);
-    // Runs run on the request from the boxes, on the history as it stands. Nothing, with
-    // boxRefused set, when a box holds what cannot be used (its message was shown).
+    // Runs run on the request from the boxes, on the history as it stands, again when the
+    // history moved on meanwhile. Nothing, with boxRefused set, when a box holds what cannot be
+    // used (its message was shown).
     template <typename Result>
-    std::optional<Result> onCurrentHistory(
-        const std::function<std::optional<Result>(const SearchRequest&, QString*)>& run,
-        QString* error, bool* boxRefused);
+    std::optional<Gated<Result>>
+    onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run);
+    // A refused run said: a misfit as the rebuild question, anything else as a message. True
+    // when the history was rebuilt and the run may go again.
+    bool answerRefusal(const QString& title, const SearchRefusal& refusal);
     void followDamage();
-    // Stored values that do not fit the bases (in the given kinds, or in any): says why and
-    // offers the rebuild; true when the history was rebuilt.
-    bool offerRebuildWhenMisfit(std::optional<int> kind = std::nullopt,
-                                std::optional<int> resultKind = std::nullopt);
+    // Stored values that do not fit the bases, said by why: offers the rebuild; true when the
+    // history was rebuilt.
+    bool offerRebuild(const QString& why);
     // A base about to change: the history is derived afresh with the new bases when the user
     // agrees; true when the setting may change.
     bool rebuildForBases(const ValueBases& bases, const QString& what);

@@ -80,12 +80,15 @@ protected:
         SearchSession session(store, context.snapshot());
         session.setSettings(context.settings());
         QString error;
-        std::optional<BacktestResult> result;
         std::optional<SearchRequest> request;
+        SearchSession::BacktestRange range;
+        range.lastIssues = last_ ? last_ : 100;
+        range.from = options_.from;
+        range.to = options_.to;
         // The options are applied in one read of the history; the backtest reads again briefly
         // and computes holding no lock (a writer beside a long backtest need not wait). A history
         // written in between is refused by the backtest and read afresh here.
-        for (int attempt = 0; attempt < 3 && !result; ++attempt) {
+        for (int attempt = 0;; ++attempt) {
             {
                 const HistoryStore::ReadSnapshot pinned(store);
                 // --from and --to name the issues tried: the search's range starts where it
@@ -95,24 +98,23 @@ protected:
                     return context.fail(error);
                 request = session.request(options_.positions);
             }
-            SearchSession::BacktestRange range;
-            range.lastIssues = last_ ? last_ : 100;
-            range.from = options_.from;
-            range.to = options_.to;
-            result = session.runBacktest(*request, combo_.has_value(), range, top_, {}, &error);
-            if (!result && !session.historyMovedOn())
-                break;
+            const auto outcome = session.runBacktest(*request, combo_.has_value(), range, top_, {});
+            if (outcome)
+                return print(*outcome, *request, context);
+            if (!outcome.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2)
+                return sayRefusal(context, outcome.refusal());
         }
-        if (!result)
-            return context.fail(error);
-        if (!summaryOnly_)
-            printGrid(context.out(), grid(*result, *request), *format_);
-        if (summaryOnly_ || *format_ == GridFormat::Table)
-            context.out() << result->summary() << '\n';
-        return ExitSuccess;
     }
 
 private:
+    int print(const BacktestResult& result, const SearchRequest& request, Context& context) const {
+        if (!summaryOnly_)
+            printGrid(context.out(), grid(result, request), *format_);
+        if (summaryOnly_ || *format_ == GridFormat::Table)
+            context.out() << result.summary() << '\n';
+        return ExitSuccess;
+    }
+
     static Grid grid(const BacktestResult& result, const SearchRequest& r) {
         Grid g;
         g.header = backtestGridHeader();

@@ -38,13 +38,10 @@ protected:
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         const QString k = k_;
-        return runSearchCommand(
-            options_, store, context, *format_,
-            [k](SearchSession& session, const SearchRequest& request, QString* error) {
-                return session.setCombinedPositions(k, error)
-                           ? session.runCombination(request, error)
-                           : std::nullopt;
-            });
+        return runSearchCommand(options_, store, context, *format_,
+                                [k](SearchSession& session, const SearchRequest& request) {
+                                    return runCombinationOver(session, k, request);
+                                });
     }
 
 private:

@@ -100,12 +100,10 @@ protected:
             int status = ExitSuccess;
             const auto result = runSearchFromOptions(
                 options_, store, context,
-                [k](SearchSession& session, const SearchRequest& request, QString* error) {
+                [k](SearchSession& session, const SearchRequest& request) {
                     if (k.isEmpty())
-                        return session.runFollow(request, error);
-                    return session.setCombinedPositions(k, error)
-                               ? session.runCombination(request, error)
-                               : std::nullopt;
+                        return session.runFollow(request);
+                    return runCombinationOver(session, k, request);
                 },
                 &status);
             if (!result)

@@ -28,8 +28,9 @@ protected:
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         return runSearchCommand(options_, store, context, *format_,
-                                [](SearchSession& session, const SearchRequest& request,
-                                   QString* error) { return session.runFollow(request, error); });
+                                [](SearchSession& session, const SearchRequest& request) {
+                                    return session.runFollow(request);
+                                });
     }
 
 private:

@@ -4,8 +4,8 @@
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/SearchRequest.h"
-#include "analysis/SearchSession.h"
 #include "history/HistoryFit.h"
+#include "session/SearchSession.h"
 
 namespace quorvex::cli {
 
@@ -198,31 +198,35 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
 
 namespace {
 
-// A search that reads zodiac or segment values that do not fit the bases would show names of
-// one base over values of another: refused, with the command that derives them afresh. Misfits
-// in kinds the search does not read are only named.
-bool fitsTheBases(SearchSession& session, const SearchOptions& options, Context& context,
-                  int* status) {
-    QString error;
-    const ValueBases bases = session.valueBases();
-    const auto fit = session.historyFit(&error);
-    if (!fit) {
-        *status = context.fail(error);
-        return false;
-    }
-    if (fit->fits())
-        return true;
-    const QString remedy =
-        QStringLiteral("请运行 quorvex-cli rebuild，按当前参数重算历史号码（会先保存一份副本）。");
-    if (fit->misfitsKind(options.kind) || fit->misfitsKind(options.resultKind)) {
-        *status = context.fail(fit->describe(bases) + QStringLiteral("没有检索，") + remedy);
-        return false;
-    }
-    context.warn(fit->describe(bases) + remedy);
-    return true;
-}
+const QString kRebuildRemedy =
+    QStringLiteral("请运行 quorvex-cli rebuild，按当前参数重算历史号码（会先保存一份副本）。");
 
 } // namespace
+
+int sayRefusal(Context& context, const SearchRefusal& refusal) {
+    switch (refusal.kind) {
+    case SearchRefusal::Kind::BadRequest:
+        return context.usage(refusal.text);
+    case SearchRefusal::Kind::Misfit:
+        return context.fail(refusal.text + QStringLiteral("没有检索，") + kRebuildRemedy);
+    default:
+        return context.fail(refusal.text);
+    }
+}
+
+Gated<FollowResult> runCombinationOver(SearchSession& session, const QString& k,
+                                       const SearchRequest& request) {
+    QString error;
+    if (!session.setCombinedPositions(k, &error))
+        return SearchRefusal{SearchRefusal::Kind::BadRequest, error};
+    return session.runCombination(request);
+}
+
+void noteMisfits(Context& context, SearchSession& session) {
+    const QString misfits = session.misfitNote();
+    if (!misfits.isEmpty())
+        context.warn(misfits + kRebuildRemedy);
+}
 
 std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, HistoryStore& store,
                                                  Context& context, const SessionSearch& search,
@@ -241,26 +245,18 @@ std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, H
                 *status = context.fail(error);
                 return std::nullopt;
             }
-            if (!fitsTheBases(session, options, context, status))
-                return std::nullopt;
             request = session.request(options.positions, options.from, options.to);
-            // What the history decides is a failure; bad values given are bad usage.
-            if (!session.readyToSearch(&error)) {
-                *status = context.fail(error);
-                return std::nullopt;
-            }
         }
-        if (!validateRequest(*request, &error)) {
-            *status = context.usage(error);
+        auto outcome = search(session, *request);
+        if (outcome) {
+            noteMisfits(context, session);
+            return std::move(*outcome);
+        }
+        if (!outcome.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2) {
+            *status = sayRefusal(context, outcome.refusal());
             return std::nullopt;
         }
-        auto result = search(session, *request, &error);
-        if (result)
-            return result;
-        if (!session.historyMovedOn())
-            break;
     }
-    *status = context.fail(error);
     return std::nullopt;
 }
 

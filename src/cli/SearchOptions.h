@@ -1,8 +1,8 @@
 #pragma once
 
 #include "analysis/SearchRequest.h"
-#include "analysis/SearchSession.h"
 #include "Command.h"
+#include "session/SearchSession.h"
 
 #include <functional>
 
@@ -36,8 +36,16 @@ struct SearchOptions {
     bool apply(SearchSession& session, QString* error) const;
 };
 
-using SessionSearch =
-    std::function<std::optional<FollowResult>(SearchSession&, const SearchRequest&, QString*)>;
+using SessionSearch = std::function<Gated<FollowResult>(SearchSession&, const SearchRequest&)>;
+
+// A refusal of the gate said on stderr: a bad request is bad usage (exit 2), anything else a
+// failure (exit 1); stored values of other bases get the command that derives them afresh.
+int sayRefusal(Context& context, const SearchRefusal& refusal);
+// The combination search over k positions.
+Gated<FollowResult> runCombinationOver(SearchSession& session, const QString& k,
+                                       const SearchRequest& request);
+// Misfits in kinds a run does not read are only named, with the same remedy.
+void noteMisfits(Context& context, SearchSession& session);
 
 // Runs the search the options describe on a session over the folder's history (settings as the
 // window reads them, changed options not stored). Nothing, with the exit status in status after

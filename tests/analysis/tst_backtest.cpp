@@ -4,8 +4,8 @@
 #include "TestHistory.h"
 
 #include "analysis/Backtest.h"
-#include "analysis/SearchSession.h"
 #include "export/BacktestGridTexts.h"
+#include "session/SearchSession.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -79,8 +79,8 @@ Naive naiveSearch(SearchSession& session, const HistoryView& view, const Backtes
         return out;
     session.setTab(ReferenceTab::Verification);
     const SearchRequest request = session.request(b.search.bolPosSel, b.search.startIssue);
-    const auto result = b.combinedPositions == 0 ? session.runFollow(request, &error)
-                                                 : session.runCombination(request, &error);
+    const auto result =
+        b.combinedPositions == 0 ? session.runFollow(request) : session.runCombination(request);
     if (!result)
         return out;
     out.searched = true;
@@ -96,7 +96,7 @@ std::optional<BacktestResult> backtest(HistoryStore& store, const BacktestReques
     QString error;
     if (!snapshot.refresh(store, backtestColumns(b), &error))
         return std::nullopt;
-    return runBacktest(snapshot, b, {}, &error);
+    return runBacktest(snapshot, b, {});
 }
 
 // A fair draw's expected hits for the values, straight from the definition: five of the fifteen
@@ -250,7 +250,7 @@ void BacktestTest::chanceAloneIsRarelyFlagged() {
             b.search.bases = bases;
             QString error;
             QVERIFY(snapshot.refresh(h.store(), backtestColumns(b), &error));
-            const auto got = runBacktest(snapshot, b, {}, &error);
+            const auto got = runBacktest(snapshot, b, {});
             QVERIFY2(got, qPrintable(error));
             ++tried;
             flagged += got->p && *got->p < 0.01;

@@ -7,8 +7,8 @@
 #include "analysis/CombinationSearch.h"
 #include "analysis/FollowMatching.h"
 #include "analysis/FollowSearch.h"
-#include "analysis/SearchSession.h"
 #include "import/TextImport.h"
+#include "session/SearchSession.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -159,7 +159,7 @@ void SearchSnapshotTest::sessionRefusesHistoryThatMovedOn() {
     QString error;
     QVERIFY(session.historyChanged(&error));
     const std::array<bool, kPositions> positions{true, true, false, false, false};
-    QVERIFY2(session.runFollow(session.request(positions), &error), qPrintable(error));
+    QVERIFY(session.runFollow(session.request(positions)));
     QVERIFY(!session.historyMovedOn());
 
     HistoryStore other;
@@ -168,13 +168,15 @@ void SearchSnapshotTest::sessionRefusesHistoryThatMovedOn() {
     QVERIFY(other.appendNextDraw({1, 2, 3, 4, 5}, std::nullopt, std::nullopt, {}, zodiacYear,
                                  QDate(2024, 1, 1), &error));
     QVERIFY(session.historyMovedOn());
-    QVERIFY(!session.runFollow(session.request(positions), &error));
-    QVERIFY2(error.contains(QStringLiteral("重新检索")), qPrintable(error));
+    const auto moved = session.runFollow(session.request(positions));
+    QVERIFY(moved.refusedAs(SearchRefusal::Kind::MovedOn));
+    QVERIFY2(moved.refusal().text.contains(QStringLiteral("重新检索")),
+             qPrintable(moved.refusal().text));
 
     QVERIFY(session.historyChanged(&error));
     QCOMPARE(session.intRefVal(), (RefValues{1, 2, 3, 4, 5}));
-    const auto got = session.runFollow(session.request(positions), &error);
-    QVERIFY2(got, qPrintable(error));
+    const auto got = session.runFollow(session.request(positions));
+    QVERIFY(got);
     const HistoryView view = readHistoryView(h.store());
     const FollowResult want = expectedResult(view, session.request(positions), [&](qsizetype at) {
         return followMatches(view, session.request(positions), at);

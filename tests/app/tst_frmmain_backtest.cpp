@@ -133,7 +133,7 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
     range.lastIssues = issues;
     QString error;
     const auto expected = session.runBacktest(session.request({true, false, false, true, false}),
-                                              combination, range, topK, {}, &error);
+                                              combination, range, topK, {});
     QVERIFY2(expected, qPrintable(error));
     QVERIFY(!expected->rows.isEmpty());
 

@@ -71,7 +71,7 @@ void CliBacktestTest::rowsAndSummaryAreTheBacktests() {
     b.lastIssue = combo ? 2002130 : view.last()->issue;
     HistorySnapshot snapshot;
     QVERIFY(snapshot.refresh(store, backtestColumns(b), &error));
-    const auto want = runBacktest(snapshot, b, {}, &error);
+    const auto want = runBacktest(snapshot, b, {});
     QVERIFY2(want, qPrintable(error));
 
     const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);

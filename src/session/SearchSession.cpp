@@ -1,8 +1,8 @@
 #include "SearchSession.h"
 
-#include "CombinationSearch.h"
-#include "FollowMatching.h"
-#include "FollowSearch.h"
+#include "analysis/CombinationSearch.h"
+#include "analysis/FollowMatching.h"
+#include "analysis/FollowSearch.h"
 
 #include "history/ZodiacTables.h"
 
@@ -426,72 +426,85 @@ bool SearchSession::readyToSearch(QString* error) const {
     return true;
 }
 
-bool SearchSession::prepareSearch(const SearchRequest& request, const QVector<int>& columns,
-                                  QString* error) {
-    if (!validateRequest(request, error))
-        return false;
-    // The check and the read in one read of the file.
-    const HistoryStore::ReadSnapshot pinned(store_);
-    if (historyMovedOn()) {
-        if (error)
-            *error = QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。");
-        return false;
-    }
-    // Names of one base must never be shown over values of another.
-    const auto fit = historyFit(error);
-    if (!fit)
-        return false;
-    if (fit->misfitsKind(request.intLei) || fit->misfitsKind(request.intXianshiLei)) {
-        if (error)
-            *error = fit->describe(valueBases()) +
-                     QStringLiteral("没有检索；请按当前参数重算历史号码（历史管理 → "
-                                    "按当前参数重算历史号码，或 quorvex-cli rebuild；"
-                                    "会先保存一份副本）。");
-        return false;
-    }
-    return snapshot_.refresh(store_, columns, error);
+QString SearchSession::misfitNote() {
+    QString error;
+    const auto fit = historyFit(&error);
+    return fit ? fit->describe(valueBases()) : QString();
 }
 
-std::optional<FollowResult> SearchSession::runFollow(const SearchRequest& request, QString* error) {
-    if (!readyToSearch(error) || !prepareSearch(request, searchColumns(request), error))
-        return std::nullopt;
+std::optional<SearchRefusal> SearchSession::readOnce(const SearchRequest& request,
+                                                     const QVector<int>& columns) {
+    using Kind = SearchRefusal::Kind;
+    QString error;
+    // The check and the read in one read of the file.
+    const HistoryStore::ReadSnapshot pinned(store_);
+    if (historyMovedOn())
+        return SearchRefusal{Kind::MovedOn,
+                             QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。")};
+    // Names of one base must never be shown over values of another.
+    const auto fit = historyFit(&error);
+    if (!fit)
+        return SearchRefusal{Kind::Unreadable, error};
+    if (fit->misfitsKind(request.intLei) || fit->misfitsKind(request.intXianshiLei))
+        return SearchRefusal{Kind::Misfit, fit->describe(valueBases())};
+    if (!snapshot_.refresh(store_, columns, &error))
+        return SearchRefusal{Kind::Unreadable, error};
+    return std::nullopt;
+}
+
+std::optional<SearchRefusal> SearchSession::admit(const SearchRequest& request,
+                                                  int combinedPositions) {
+    using Kind = SearchRefusal::Kind;
+    QString error;
+    if (!readyToSearch(&error))
+        return SearchRefusal{span_.empty ? Kind::EmptyHistory : Kind::NoReference, error};
+    if (!validateRequest(request, &error) ||
+        (combinedPositions != 0 && !validateCombinedPositions(combinedPositions, &error)))
+        return SearchRefusal{Kind::BadRequest, error};
+    return readOnce(request, searchColumns(request));
+}
+
+Gated<FollowResult> SearchSession::runFollow(const SearchRequest& request) {
+    if (auto refused = admit(request, 0))
+        return *refused;
     return followSearch(snapshot_, request);
 }
 
-std::optional<FollowResult> SearchSession::runCombination(const SearchRequest& request,
-                                                          QString* error) {
-    if (!readyToSearch(error) || !validateCombinedPositions(s_.intZhWSetup, error) ||
-        !prepareSearch(request, searchColumns(request), error))
-        return std::nullopt;
+Gated<FollowResult> SearchSession::runCombination(const SearchRequest& request) {
+    if (auto refused = admit(request, s_.intZhWSetup))
+        return *refused;
     return combinationSearch(snapshot_, request, s_.intZhWSetup);
 }
 
-std::optional<BacktestResult> SearchSession::runBacktest(
-    const SearchRequest& request, bool combination, const BacktestRange& range, int topK,
-    const std::function<bool(qsizetype, qsizetype)>& progress, QString* error) {
-    if (tab_ == ReferenceTab::Typed || request.bolManual) {
-        if (error)
-            *error = QStringLiteral("手动输入的参考号码不属于任何一期，不能回测；请在自动历史位"
-                                    "或验证指定期回测，每一期都以它前面的一期为参考。");
-        return std::nullopt;
-    }
-    if (span_.empty) {
-        if (error)
-            *error = QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。");
-        return std::nullopt;
-    }
+Gated<BacktestResult>
+SearchSession::runBacktest(const SearchRequest& request, bool combination,
+                           const BacktestRange& range, int topK,
+                           const std::function<bool(qsizetype, qsizetype)>& progress) {
+    using Kind = SearchRefusal::Kind;
+    if (span_.empty)
+        return SearchRefusal{Kind::EmptyHistory,
+                             QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。")};
     BacktestRequest b;
     b.search = request;
+    b.search.bolManual = b.search.bolManual || tab_ == ReferenceTab::Typed;
     b.search.endIssue = b.search.startIssue; // each issue sets its own
     b.combinedPositions = combination ? s_.intZhWSetup : 0;
     b.topK = topK;
-    if (!validateBacktest(b, error) || !prepareSearch(b.search, backtestColumns(b), error))
-        return std::nullopt;
+    QString error;
+    if (!validateBacktest(b, &error))
+        return SearchRefusal{b.search.bolManual ? Kind::NoReference : Kind::BadRequest, error};
+    if (auto refused = readOnce(b.search, backtestColumns(b)))
+        return *refused;
     const qsizetype rows = snapshot_.rows();
     b.lastIssue = range.to.value_or(snapshot_.issue(rows - 1));
     b.firstIssue = range.from.value_or(
         snapshot_.issue(std::max<qsizetype>(0, rows - std::max<qint64>(1, range.lastIssues))));
-    return quorvex::runBacktest(snapshot_, b, progress, error);
+    if (!validateBacktestRange(b, &error))
+        return SearchRefusal{Kind::BadRequest, error};
+    auto result = quorvex::runBacktest(snapshot_, b, progress);
+    if (!result)
+        return SearchRefusal{Kind::Cancelled, QStringLiteral("回测已取消。")};
+    return std::move(*result);
 }
 
 } // namespace quorvex

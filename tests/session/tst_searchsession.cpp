@@ -1,6 +1,6 @@
 #include "analysis/ReferenceDraw.h"
-#include "analysis/SearchSession.h"
 #include "FollowOracle.h"
+#include "session/SearchSession.h"
 #include "TestHistory.h"
 
 #include <QtTest>
@@ -211,9 +211,9 @@ void SearchSessionTest::emptyHistoryIsRefused() {
     SearchSession session(h.store(), snapshot);
     QVERIFY(session.historyChanged());
     QVERIFY(session.isEmpty());
-    QString error;
-    QVERIFY(!session.runFollow(session.request({}), &error));
-    QVERIFY(error.contains("历史号码是空的"));
+    const auto refused = session.runFollow(session.request({}));
+    QVERIFY(refused.refusedAs(SearchRefusal::Kind::EmptyHistory));
+    QVERIFY(refused.refusal().text.contains("历史号码是空的"));
 }
 
 // Another program appends draws after the session read the history: the search is refused
@@ -229,7 +229,7 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
     session.setLastDrawReference(false);
     const std::array<bool, kPositions> positions{true, true, false, false, false};
     QString error;
-    QVERIFY2(session.runFollow(session.request(positions), &error), qPrintable(error));
+    QVERIFY(session.runFollow(session.request(positions)));
 
     {
         HistoryStore other;
@@ -240,12 +240,12 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
                                           QDate(2013, 1, 1), &error),
                      qPrintable(error));
     }
-    QVERIFY(!session.runFollow(session.request(positions), &error));
+    QVERIFY(session.runFollow(session.request(positions)).refusedAs(SearchRefusal::Kind::MovedOn));
     QVERIFY(session.historyChanged(&error));
     QCOMPARE(session.endIssue().value_or(0), 2013060);
     const SearchRequest request = session.request(positions);
-    const auto got = session.runFollow(request, &error);
-    QVERIFY2(got, qPrintable(error));
+    const auto got = session.runFollow(request);
+    QVERIFY2(got, qPrintable(got ? QString() : got.refusal().text));
     const HistoryView view = readHistoryView(h.store());
     const FollowResult want = expectedResult(
         view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });

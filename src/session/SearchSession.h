@@ -1,8 +1,10 @@
 #pragma once
 
-#include "Backtest.h"
-#include "FollowResult.h"
-#include "SearchRequest.h"
+#include "SearchRefusal.h"
+
+#include "analysis/Backtest.h"
+#include "analysis/FollowResult.h"
+#include "analysis/SearchRequest.h"
 
 #include "history/HistoryFit.h"
 #include "history/HistorySnapshot.h"
@@ -122,12 +124,14 @@ public:
     SearchRequest request(const std::array<bool, kPositions>& positions,
                           std::optional<qint64> startIssue = std::nullopt,
                           std::optional<qint64> endIssue = std::nullopt) const;
-    // Runs the search (Command1) or the combination search over intZhWSetup positions
-    // (Command2) on the snapshot, brought up to date first; nothing is written. Refused with a
-    // message: an empty history, a request that is not valid, and a history that moved on since
-    // historyChanged() (historyMovedOn() then tells: refresh and ask again).
-    std::optional<FollowResult> runFollow(const SearchRequest& request, QString* error);
-    std::optional<FollowResult> runCombination(const SearchRequest& request, QString* error);
+    // The gate of every search: the follow search, or the combination search over intZhWSetup
+    // positions, on the snapshot brought up to date first; nothing is written. The request is
+    // checked here once and the algorithms rely on it. Refused, in this order: an empty history,
+    // no reference draw, a bad request, a history that moved on since historyChanged() (refresh
+    // and ask again), stored values of other bases in a kind the search reads, a history that
+    // cannot be read.
+    Gated<FollowResult> runFollow(const SearchRequest& request);
+    Gated<FollowResult> runCombination(const SearchRequest& request);
 
     // Which issues a backtest tries: the last `lastIssues` of the history, or from..to.
     struct BacktestRange {
@@ -137,14 +141,16 @@ public:
     };
     // The backtest of the follow search (or, with combination, the combination search over
     // intZhWSetup positions) with the options as they stand: the ticked positions, the range's
-    // first issue of the request, the top K values. Refused with a message when the reference
-    // values are typed (they belong to no issue), and as a search is. progress as runBacktest.
-    std::optional<BacktestResult>
-    runBacktest(const SearchRequest& request, bool combination, const BacktestRange& range,
-                int topK, const std::function<bool(qsizetype, qsizetype)>& progress,
-                QString* error);
+    // first issue of the request, the top K values. Refused as a search is, and when the
+    // reference values are typed (they belong to no issue) or progress stops it.
+    Gated<BacktestResult> runBacktest(const SearchRequest& request, bool combination,
+                                      const BacktestRange& range, int topK,
+                                      const std::function<bool(qsizetype, qsizetype)>& progress);
     // Whether the history and the reference allow a search at all; the reason otherwise.
     bool readyToSearch(QString* error) const;
+    // What in the stored history does not fit the bases, in one sentence; empty when it all fits
+    // (or cannot be read, which the next run reports).
+    QString misfitNote();
 
     // The message of a number outside a setting's range.
     static QString rangeMessage(const QString& what, SettingRange range, const QString& text);
@@ -162,8 +168,12 @@ private:
     void storeBool(const char* key, bool value);
     void setEnd(qint64 issue);
 
-    // The snapshot with the columns, of the history the session read last; the request checked.
-    bool prepareSearch(const SearchRequest& request, const QVector<int>& columns, QString* error);
+    // A search's checks before it reads, then the read.
+    std::optional<SearchRefusal> admit(const SearchRequest& request, int combinedPositions);
+    // The snapshot with the columns, read from the history the session read last, in one read
+    // with the checks of what is stored.
+    std::optional<SearchRefusal> readOnce(const SearchRequest& request,
+                                          const QVector<int>& columns);
 
     HistoryStore& store_;
     HistorySnapshot& snapshot_;
