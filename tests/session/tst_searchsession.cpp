@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(quorvex::SearchRefusal::Kind)
+
 using namespace quorvex;
 using namespace quorvex::test;
 
@@ -22,7 +24,8 @@ private slots:
     void leavingVerificationSearchesToTheLastDraw();
     void limitsAreCheckedOnce_data();
     void limitsAreCheckedOnce();
-    void emptyHistoryIsRefused();
+    void refusalsHaveOneKind_data();
+    void refusalsHaveOneKind();
     void searchFollowsAnotherConnectionsChange();
 
 private:
@@ -205,15 +208,69 @@ void SearchSessionTest::limitsAreCheckedOnce() {
     }
 }
 
-void SearchSessionTest::emptyHistoryIsRefused() {
+enum class Run { Follow, Combination, Backtest };
+
+void SearchSessionTest::refusalsHaveOneKind_data() {
+    using Kind = SearchRefusal::Kind;
+    QTest::addColumn<int>("draws");
+    QTest::addColumn<int>("setup"); // 0 none, 1 typed values, 2 range reversed, 3 lag 9,
+                                    // 4 other zodiac base stored, 5 cancelled, 6 lag 0
+    QTest::addColumn<Run>("run");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("empty, search") << 0 << 0 << Run::Follow << Kind::EmptyHistory << "无法检索";
+    QTest::newRow("empty, backtest") << 0 << 0 << Run::Backtest << Kind::EmptyHistory << "无法回测";
+    QTest::newRow("typed, backtest") << 30 << 1 << Run::Backtest << Kind::NoReference << "手动";
+    QTest::newRow("no reference") << 5 << 3 << Run::Follow << Kind::NoReference << "前9期";
+    QTest::newRow("range reversed")
+        << 30 << 2 << Run::Combination << Kind::BadRequest << "在截止期号";
+    QTest::newRow("lag out of range") << 30 << 6 << Run::Follow << Kind::BadRequest << "1到9";
+    QTest::newRow("misfit, search") << 30 << 4 << Run::Follow << Kind::Misfit << "生肖值";
+    QTest::newRow("misfit, backtest") << 30 << 4 << Run::Backtest << Kind::Misfit << "生肖值";
+    QTest::newRow("cancelled") << 30 << 5 << Run::Backtest << Kind::Cancelled << "已取消";
+}
+
+// Every way a run is refused comes out as one kind with its text, before anything is computed.
+void SearchSessionTest::refusalsHaveOneKind() {
+    QFETCH(int, draws);
+    QFETCH(int, setup);
+    QFETCH(Run, run);
+    QFETCH(SearchRefusal::Kind, kind);
+    QFETCH(QString, says);
     TempHistory h;
+    if (draws > 0)
+        h.appendMany(2013001, randomDraws(draws, 5), setup == 4 ? ValueBases{0, 1} : ValueBases{});
     HistorySnapshot snapshot;
     SearchSession session(h.store(), snapshot);
     QVERIFY(session.historyChanged());
-    QVERIFY(session.isEmpty());
-    const auto refused = session.runFollow(session.request({}));
-    QVERIFY(refused.refusedAs(SearchRefusal::Kind::EmptyHistory));
-    QVERIFY(refused.refusal().text.contains("历史号码是空的"));
+    QString error;
+    if (setup == 1) {
+        for (int p = 1; p <= kPositions; ++p)
+            session.setTypedValue(p, QString::number(p));
+        session.setTab(ReferenceTab::Typed);
+    }
+    if (setup == 3 || setup == 6) {
+        session.setLastDrawReference(false);
+        QVERIFY(session.setPreQi(QStringLiteral("9"), &error));
+    }
+    if (setup == 4)
+        session.setSearchKind(Zodiac);
+    SearchRequest request = session.request({true, false, false, false, false});
+    if (setup == 2)
+        std::swap(request.startIssue, request.endIssue);
+    if (setup == 6)
+        request.intPreQi = 0;
+    const auto stop = [setup](qsizetype, qsizetype) { return setup != 5; };
+    const auto refusalOf = [](const auto& outcome) {
+        return outcome ? std::nullopt : std::optional(outcome.refusal());
+    };
+    const std::optional<SearchRefusal> refused =
+        run == Run::Backtest      ? refusalOf(session.runBacktest(request, false, {}, 3, stop))
+        : run == Run::Combination ? refusalOf(session.runCombination(request))
+                                  : refusalOf(session.runFollow(request));
+    QVERIFY(refused);
+    QCOMPARE(int(refused->kind), int(kind));
+    QVERIFY2(refused->text.contains(says), qPrintable(refused->text));
 }
 
 // Another program appends draws after the session read the history: the search is refused
