@@ -175,11 +175,7 @@ void HistoryCommands::refreshStepActions() {
 }
 
 void HistoryCommands::mnuRebuild_Click() {
-    if (!dialogs_->question(QStringLiteral("重算历史号码"),
-                            QStringLiteral("按当前的生肖参数和段数参数重新计算全部历史号码的生肖、"
-                                           "段数等数值吗？重算前会先保存一份副本。")))
-        return;
-    rebuildWith(session_.valueBases());
+    offerRebuild(QStringLiteral("重算历史号码"), QString(), session_.valueBases(), false);
 }
 
 bool HistoryCommands::rebuildWith(const ValueBases& bases) {
@@ -190,12 +186,25 @@ bool HistoryCommands::rebuildWith(const ValueBases& bases) {
     return report.changed;
 }
 
-bool HistoryCommands::offerRebuild(const QString& why) {
-    if (!dialogs_->question(QStringLiteral("重算历史号码"),
-                            why + QStringLiteral("\n现在按当前参数重算全部历史号码吗？"
-                                                 "重算前会先保存一份副本。")))
+bool HistoryCommands::offerRebuild(const QString& title, const QString& why,
+                                   const ValueBases& bases, bool newBases) {
+    const QString lead = why.isEmpty() ? QString() : why + QLatin1Char('\n');
+    const QString which =
+        newBases ? QStringLiteral("新参数") : QStringLiteral("当前的生肖参数和段数参数");
+    if (!writable_) {
+        dialogs_->warning(title,
+                          lead + QStringLiteral("历史号码不能写入，无法按%1重算%2")
+                                     .arg(which, newBases ? QStringLiteral("，参数保持不变。")
+                                                          : QStringLiteral("。")));
         return false;
-    return rebuildWith(session_.valueBases());
+    }
+    if (!dialogs_->question(
+            title, lead + QStringLiteral("现在按%1重新计算全部历史号码的生肖、段数等数值吗？"
+                                         "重算前会先保存一份副本%2")
+                              .arg(which, newBases ? QStringLiteral("；选“取消”则参数保持不变。")
+                                                   : QStringLiteral("。"))))
+        return false;
+    return rebuildWith(bases);
 }
 
 void HistoryCommands::popUpMenuOn(QTableView* grid, QMenu* menu) {

@@ -46,8 +46,11 @@ public:
     void mnuRebuild_Click();
     // Every draw derived afresh with these bases, a copy kept first; true when it was done.
     bool rebuildWith(const ValueBases& bases);
-    // The stored values do not fit the bases (why says how): offers the rebuild; true when done.
-    bool offerRebuild(const QString& why);
+    // The one rebuild question, under title: why it is asked (empty for the menu's own command),
+    // then whether to derive every draw afresh with bases (the new ones, or those that stand).
+    // Said instead on a history that cannot be written. True when the history was rebuilt.
+    bool offerRebuild(const QString& title, const QString& why, const ValueBases& bases,
+                      bool newBases);
 
     // A right-button release on the grid pops up menu at the mouse, the row under it made the
     // current one; the Menu key pops it up at the grid's current cell.

@@ -6,6 +6,7 @@
 #include "IssueFinder.h"
 #include "ManualEntry.h"
 
+#include "import/HistoryChange.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
 
@@ -166,7 +167,7 @@ void HistoryPanel::cmdRdLst_Click() {
     const ImportPlan plan = planImport(store_, file);
     reading.release();
     if (!plan.contents.error.isEmpty()) {
-        dialogs_->warning(title, plan.contents.error + QStringLiteral("历史号码未作改动。"));
+        dialogs_->warning(title, plan.contents.error + historyUnchanged());
         return;
     }
     const QString question =

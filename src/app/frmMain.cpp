@@ -248,14 +248,8 @@ void frmMain::startUp() {
 }
 
 bool frmMain::offerRebuild(const QString& why) {
-    if (why.isEmpty())
-        return false;
-    if (store_.isReadOnly() || store_.isDamaged()) {
-        dialogs_->warning(QStringLiteral("重算历史号码"),
-                          why + QStringLiteral("\n历史号码不能写入，无法按当前参数重算。"));
-        return false;
-    }
-    return historyCommands_->offerRebuild(why);
+    return !why.isEmpty() && historyCommands_->offerRebuild(QStringLiteral("重算历史号码"), why,
+                                                            session_.valueBases(), false);
 }
 
 void frmMain::setHistoryWritable(bool writable) {
@@ -300,7 +294,7 @@ bool frmMain::answerRefusal(const QString& title, const SearchRefusal& refusal) 
     if (refusal.kind == SearchRefusal::Kind::Misfit) {
         if (offerRebuild(refusal.text))
             return true;
-        // Declined (or not writable, already said): the run says why it did not run.
+        // Declined (not writable: already said), the run says why it did not run.
         if (!store_.isReadOnly() && !store_.isDamaged())
             dialogs_->warning(title, refusal.text +
                                          QStringLiteral("没有%1；可以用 历史管理 → 按当前参数重算"
@@ -446,19 +440,10 @@ void frmMain::setDscsChecks() {
 }
 
 bool frmMain::rebuildForBases(const ValueBases& bases, const QString& what) {
-    if (session_.isEmpty())
-        return true;
-    if (store_.isReadOnly() || store_.isDamaged()) {
-        dialogs_->warning(what, QStringLiteral("历史号码不能写入，无法按新参数重算已保存的各期，"
-                                               "参数保持不变。"));
-        return false;
-    }
-    if (!dialogs_->question(what,
-                            QStringLiteral("已保存的各期历史号码要按新参数重算，检索和统计才会"
-                                           "正确。现在重算全部历史号码吗？重算前会先保存一份"
-                                           "副本；选“取消”则参数保持不变。")))
-        return false;
-    return historyCommands_->rebuildWith(bases);
+    return session_.isEmpty() ||
+           historyCommands_->offerRebuild(
+               what, QStringLiteral("已保存的各期历史号码要按新参数重算，检索和统计才会正确。"),
+               bases, true);
 }
 
 void frmMain::mnuSxcs_Click(int index) {

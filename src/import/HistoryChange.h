@@ -8,6 +8,11 @@
 
 namespace quorvex {
 
+// The sentence a change that was refused or failed ends with: nothing was written.
+inline QString historyUnchanged() {
+    return QStringLiteral("历史号码未作改动。");
+}
+
 // One change of the stored draws, made as one step (ChangeSteps.h): the write transaction, the
 // copy of the history before it for a change that removes or replaces draws, and the step,
 // recorded in the same transaction. Uncommitted, it rolls back and its copy goes; committed, the

@@ -15,11 +15,9 @@ namespace quorvex {
 
 namespace {
 
-const QString kUnchanged = QStringLiteral("历史号码未作改动。");
-
 MaintenanceReport failure(const QString& why) {
     MaintenanceReport r;
-    r.error = why + kUnchanged;
+    r.error = why + historyUnchanged();
     return r;
 }
 

@@ -1,5 +1,7 @@
 #include "HistoryUndo.h"
 
+#include "HistoryChange.h"
+
 #include "history/SqliteStatement.h"
 
 #include <QDir>
@@ -9,8 +11,6 @@
 namespace quorvex {
 
 namespace {
-
-const QString kUnchanged = QStringLiteral("历史号码未作改动。");
 
 QString quotedStep(const ChangeStep& step) {
     return QStringLiteral("“%1”（%2）").arg(step.name, copyTimeText(step.taken));
@@ -58,7 +58,7 @@ private:
         if (saved_)
             discardHistoryCopy(*saved_);
         saved_.reset();
-        report_.error = why + kUnchanged;
+        report_.error = why + historyUnchanged();
         report_.done = false;
         return report_;
     }

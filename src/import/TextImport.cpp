@@ -17,8 +17,6 @@ namespace quorvex {
 
 namespace {
 
-const QString kUnchanged = QStringLiteral("历史号码未作改动。");
-
 bool isUnreadable(const LineProblem& p) {
     return p.reason != LineProblem::ExtraNumbersCut && p.reason != LineProblem::IssueRepeated;
 }
@@ -368,12 +366,12 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
     const HistoryFileContents& contents = plan.contents;
     report.problems = contents.problems;
     if (!contents.error.isEmpty()) {
-        report.error = contents.error + kUnchanged;
+        report.error = contents.error + historyUnchanged();
         return report;
     }
     if (!plan.clean() && faults == ImportFaults::Refuse) {
         report.refusedFaults = true;
-        report.error = plan.faults() + QStringLiteral("\n") + kUnchanged;
+        report.error = plan.faults() + QStringLiteral("\n") + historyUnchanged();
         return report;
     }
     ZodiacYear local;
@@ -382,7 +380,7 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
     // so that no draw stored meanwhile escapes it.
     HistoryChange change(store);
     auto failed = [&](const QString& why) {
-        report.error = QStringLiteral("读入失败：%1。").arg(why) + kUnchanged;
+        report.error = QStringLiteral("读入失败：%1。").arg(why) + historyUnchanged();
         return report;
     };
     if (!change.begun())

@@ -1,12 +1,12 @@
 #include "UpdateReport.h"
 
+#include "HistoryChange.h"
+
 #include <QDir>
 
 namespace quorvex {
 
 namespace {
-
-const QString kUnchanged = QStringLiteral("历史号码未作改动。");
 
 // Why the year's scan ended before the page's last draw.
 QString earlyEnd(const YearScan& scan) {
@@ -97,14 +97,15 @@ QString UpdateReport::summary() const {
     case Outcome::NothingNew:
         lines << (anyHeld(years) ? QStringLiteral("没有保存新的历史号码，")
                                  : QStringLiteral("没有找到新的历史号码，")) +
-                     kUnchanged;
+                     historyUnchanged();
         break;
     case Outcome::Failed:
         lines << QStringLiteral("在线更新失败：%1").arg(error) +
-                     (error.endsWith(QChar(u'。')) ? QString() : QStringLiteral("。")) + kUnchanged;
+                     (error.endsWith(QChar(u'。')) ? QString() : QStringLiteral("。")) +
+                     historyUnchanged();
         break;
     case Outcome::Cancelled:
-        lines << QStringLiteral("在线更新已取消，") + kUnchanged;
+        lines << QStringLiteral("在线更新已取消，") + historyUnchanged();
         break;
     }
     if (outcome != Outcome::Cancelled) {
