@@ -6,10 +6,16 @@
 
 #include <QApplication>
 #include <QBarCategoryAxis>
+#include <QBarSeries>
 #include <QChart>
 #include <QChartView>
+#include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QtTest>
+
+#include <functional>
+#include <QValueAxis>
 
 using namespace quorvex;
 
@@ -29,6 +35,57 @@ FollowResult fourDigitTally() {
     return r;
 }
 
+// A tally of the given categories, each count near highest, compared with chance (so the
+// legend takes its room below the plot too).
+FollowResult tallyOf(const QStringList& categories, qint64 highest) {
+    FollowResult r;
+    r.followDraws = highest * 3;
+    for (int i = 0; i < categories.size(); ++i) {
+        r.bars.append({i, categories[i], highest - i * (highest / 40)});
+        FollowResult::Baseline b;
+        b.expected = double(highest) * 0.98;
+        b.p = 0.5;
+        r.baseline.append(b);
+    }
+    return r;
+}
+
+// A text the chart's scene shows, where it is drawn (a turned one as turned).
+struct ShownText {
+    QString text;
+    QRectF at;
+};
+
+QVector<ShownText> shownTexts(QChartView& view) {
+    QVector<ShownText> texts;
+    for (QGraphicsItem* item : view.scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (text && text->isVisible() && !text->toPlainText().trimmed().isEmpty())
+            texts.append({text->toPlainText(), text->sceneBoundingRect()});
+    }
+    return texts;
+}
+
+// Checks that exactly one text reads label where wanted says, and that it lies within the view;
+// with clear, also clear of every other text. Qt rounds each label's place to a whole pixel: a
+// pixel of overlap is rounding.
+void checkLabel(const QVector<ShownText>& texts, const QString& label, const QRectF& view,
+                bool clear, const std::function<bool(const QRectF&)>& wanted) {
+    QVector<QRectF> found;
+    for (const ShownText& t : texts)
+        if (t.text == label && wanted(t.at))
+            found << t.at;
+    QVERIFY2(found.size() == 1,
+             qPrintable(QStringLiteral("%1 shown %2 times").arg(label).arg(found.size())));
+    const QRectF at = found.first();
+    QVERIFY2(view.contains(at), qPrintable(label));
+    for (const ShownText& other : texts) {
+        const QRectF overlap = at.intersected(other.at);
+        if (clear && other.at != at && overlap.width() > 1 && overlap.height() > 1)
+            QFAIL(qPrintable(QStringLiteral("%1 over %2").arg(label, other.text)));
+    }
+}
+
 } // namespace
 
 class ResultChartLabelsTest : public QObject {
@@ -37,6 +94,8 @@ private slots:
     void labelsFitAtEverySize_data();
     void labelsFitAtEverySize();
     void tooltipOfTheBarUnderThePointer();
+    void everyCategoryLabelled_data();
+    void everyCategoryLabelled();
 };
 
 void ResultChartLabelsTest::labelsFitAtEverySize_data() {
@@ -96,6 +155,96 @@ void ResultChartLabelsTest::tooltipOfTheBarUnderThePointer() {
         QCOMPARE(tips->barAt(inView), bar);
     }
     QCOMPARE(tips->barAt(QPoint(2, 2)), -1); // outside the plot
+}
+
+void ResultChartLabelsTest::everyCategoryLabelled_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("categories");
+    QTest::addColumn<qint64>("highest");
+    QTest::addColumn<bool>("clear");
+    QStringList numbers, tails, wider;
+    for (int v = 1; v <= 15; ++v)
+        numbers << QString::number(v);
+    for (int v = 0; v <= 9; ++v)
+        tails << QString::number(v);
+    for (int v = 100; v <= 114; ++v)
+        wider << QString::number(v);
+    const QStringList zodiac =
+        QStringLiteral("鼠牛虎兔龙蛇马羊猴鸡狗猪").split(QString(), Qt::SkipEmptyParts);
+    const struct {
+        const char* name;
+        QStringList categories;
+        qint64 highest;
+    } tallies[] = {{"numbers, few draws", numbers, 12},
+                   {"numbers, combination over 100000 draws", numbers, 19040},
+                   {"numbers, 1000000 draws", numbers, 1700000},
+                   {"zodiac", zodiac, 19040},
+                   {"tails", tails, 19040},
+                   {"heads", {QStringLiteral("0"), QStringLiteral("1")}, 19040},
+                   {"three-digit labels", wider, 19040}};
+    // The chart beside the result grid at 1366x768 and in its tab at 1024x640, and the least
+    // chart, where fifteen labels can only crowd.
+    const struct {
+        const char* name;
+        QSize size;
+        bool clear;
+    } sizes[] = {{"1366x768", QSize(256, 290), true},
+                 {"1024x640", QSize(288, 216), true},
+                 {"wide", QSize(900, 500), true},
+                 {"narrow", QSize(200, 300), true},
+                 {"least", QSize(150, 150), false}};
+    for (const auto& s : sizes)
+        for (const auto& t : tallies)
+            QTest::addRow("%s, %s", t.name, s.name)
+                << s.size << t.categories << t.highest << s.clear;
+}
+
+void ResultChartLabelsTest::everyCategoryLabelled() {
+    QFETCH(QSize, size);
+    QFETCH(QStringList, categories);
+    QFETCH(qint64, highest);
+    QFETCH(bool, clear);
+    // Drawn at a very different size first, then resized as a window is.
+    QChartView view;
+    view.resize(size.width() < 400 ? QSize(900, 500) : QSize(150, 150));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    showResultChart(&view, tallyOf(categories, highest), 0);
+    QApplication::processEvents();
+    view.resize(size);
+    QApplication::processEvents();
+    QChart* chart = view.chart();
+    // Settled: fitting the labels moves the plot no more.
+    QSignalSpy moved(chart, &QChart::plotAreaChanged);
+    QTest::qWait(20);
+    QCOMPARE(moved.count(), 0);
+    auto* series = qobject_cast<QAbstractBarSeries*>(chart->series().first());
+    auto at = [&](double x, double y) {
+        return chart->mapToScene(chart->mapToPosition(QPointF(x, y), series));
+    };
+    const QRectF shown = view.mapToScene(view.viewport()->rect()).boundingRect();
+    const QRectF plot = chart->mapToScene(chart->plotArea()).boundingRect();
+    const QVector<ShownText> texts = shownTexts(view);
+    // Each category under its own bar.
+    for (int i = 0; i < categories.size(); ++i) {
+        const double left = at(i - 0.5, 0).x(), right = at(i + 0.5, 0).x();
+        checkLabel(texts, categories[i], shown, clear, [&](const QRectF& r) {
+            return r.center().y() > plot.bottom() && r.center().x() > left &&
+                   r.center().x() < right;
+        });
+        if (QTest::currentTestFailed())
+            return;
+    }
+    // Every step of the count axis beside its height.
+    auto* counts = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
+    for (qint64 v = 0; v <= qint64(counts->max()); v += qint64(counts->tickInterval())) {
+        const double y = at(0, double(v)).y();
+        checkLabel(texts, QString::number(v), shown, clear, [&](const QRectF& r) {
+            return r.center().x() < plot.left() && std::abs(r.center().y() - y) < 2;
+        });
+        if (QTest::currentTestFailed())
+            return;
+    }
 }
 
 QTEST_MAIN(ResultChartLabelsTest)
