@@ -7,7 +7,6 @@
 #include <QBrush>
 #include <QCategoryAxis>
 #include <QChart>
-#include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
 #include <QLegend>
 #include <QTextDocument>
@@ -84,13 +83,16 @@ CategoryFit fitCategoryLabels(const QStringList& texts, const QFont& font, doubl
         QSizeF most;
         for (const QString& text : texts)
             most = most.expandedTo(axisLabelSize(sized, text));
+        // Turned, a label is as wide as its line is high: worth it only where that is less
+        // (not for a single Chinese character). Its line spacing then keeps the glyphs apart.
+        const bool turnNarrows = most.height() < most.width();
         for (int rows = 1; rows <= kMostRows; ++rows) {
-            // Neighbours on a row stand rows slots apart. Turned, a label's line spacing keeps
-            // the glyphs apart.
+            // Neighbours on a row stand rows slots apart.
             const double room = rows * slotWidth;
-            if (most.width() + 2 * kGap <= room && rows * (most.height() + kRowPadding) <= depth)
+            if (most.width() + kGap <= room && rows * (most.height() + kRowPadding) <= depth)
                 return {size, false, rows};
-            if (most.height() <= room && rows * (most.width() + kRowPadding) <= depth)
+            if (turnNarrows && most.height() <= room &&
+                rows * (most.width() + kRowPadding) <= depth)
                 return {size, true, rows};
         }
         // Crowded: as many rows as there is depth for, so that no row lies over another.
@@ -144,16 +146,11 @@ void BarLabels::fit(const QRectF& plotArea) {
 }
 
 void BarLabels::fitCountAxis(const QRectF& plotArea) {
-    // A step's label needs about twice its height to stand clear of the next.
-    const double labelHeight = QFontMetricsF(countAxis_->labelsFont()).height();
-    const int room = std::clamp(int(plotArea.height() / (2 * labelHeight)), 1, 8);
     qint64 highest = 0;
     for (qsizetype i = 0; i < counts_.size(); ++i)
         highest = std::max(
             {highest, counts_[i], i < expected_.size() ? qint64(std::ceil(expected_[i])) : 0});
-    const CountAxis axis = countAxis(highest, room);
-    if (countAxis_->tickInterval() != double(axis.step) || countAxis_->max() != double(axis.top))
-        applyCountAxis(countAxis_, axis);
+    quorvex::fitCountAxis(countAxis_, highest, plotArea.height());
 }
 
 void BarLabels::fitCategories(const QRectF& plotArea) {

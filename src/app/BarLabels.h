@@ -43,8 +43,8 @@ struct CategoryFit {
 
 // The first arrangement in which every label keeps clear of its neighbours on its row and the
 // rows take no more than depth: the larger font first (down to a least legible size), then
-// fewer rows, lying before upright. When none fits, lying at the least size in the rows there
-// is depth for: crowded, but every label there.
+// fewer rows, lying before upright (where that is narrower). When none fits, lying at the least
+// size in the rows there is depth for: crowded, but every label there.
 CategoryFit fitCategoryLabels(const QStringList& texts, const QFont& font, double slotWidth,
                               double depth);
 

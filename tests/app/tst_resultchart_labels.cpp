@@ -1,5 +1,6 @@
 // The chart's labels at every size: counts whole on or above their bars, never over each other,
 // and each bar's tooltip found under the pointer.
+#include "app/BacktestChart.h"
 #include "app/BarLabels.h"
 #include "app/BarTooltips.h"
 #include "app/ResultChart.h"
@@ -7,15 +8,16 @@
 #include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
 #include <QtTest>
+#include <QValueAxis>
 
 #include <functional>
-#include <QValueAxis>
 
 using namespace quorvex;
 
@@ -50,39 +52,91 @@ FollowResult tallyOf(const QStringList& categories, qint64 highest) {
     return r;
 }
 
-// A text the chart's scene shows, where it is drawn (a turned one as turned).
-struct ShownText {
-    QString text;
-    QRectF at;
+// A backtest of issues tried from issue 2274001 on, hitting hitsEach times each.
+BacktestResult backtestOf(int issues, int hitsEach) {
+    BacktestResult r;
+    for (int i = 0; i < issues; ++i) {
+        BacktestRow row;
+        row.issue = 2274001 + i;
+        row.hits = hitsEach;
+        row.expected = hitsEach * 0.9;
+        row.variance = hitsEach * 0.5;
+        r.rows.append(row);
+    }
+    return r;
+}
+
+// What a chart's scene shows: each text where it is drawn (a turned one as turned), within the
+// view, round the plot.
+struct Shown {
+    struct Text {
+        QString text;
+        QRectF at;
+    };
+    QVector<Text> texts;
+    QRectF view;
+    QRectF plot;
 };
 
-QVector<ShownText> shownTexts(QChartView& view) {
-    QVector<ShownText> texts;
+Shown shownIn(QChartView& view) {
+    Shown shown{{},
+                view.mapToScene(view.viewport()->rect()).boundingRect(),
+                view.chart()->mapToScene(view.chart()->plotArea()).boundingRect()};
     for (QGraphicsItem* item : view.scene()->items()) {
         auto* text = dynamic_cast<QGraphicsTextItem*>(item);
         if (text && text->isVisible() && !text->toPlainText().trimmed().isEmpty())
-            texts.append({text->toPlainText(), text->sceneBoundingRect()});
+            shown.texts.append({text->toPlainText(), text->sceneBoundingRect()});
     }
-    return texts;
+    return shown;
+}
+
+// Draws a chart at a very different size first, then resizes it as a window is; fitting its
+// labels must then settle.
+void drawAndResize(QChartView& view, QSize size, const std::function<void()>& draw) {
+    view.resize(size.width() < 400 ? QSize(900, 500) : QSize(150, 150));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    draw();
+    QApplication::processEvents();
+    view.resize(size);
+    QApplication::processEvents();
+    QSignalSpy moved(view.chart(), &QChart::plotAreaChanged);
+    QTest::qWait(20);
+    QCOMPARE(moved.count(), 0);
 }
 
 // Checks that exactly one text reads label where wanted says, and that it lies within the view;
 // with clear, also clear of every other text. Qt rounds each label's place to a whole pixel: a
 // pixel of overlap is rounding.
-void checkLabel(const QVector<ShownText>& texts, const QString& label, const QRectF& view,
-                bool clear, const std::function<bool(const QRectF&)>& wanted) {
+void checkLabel(const Shown& shown, const QString& label, bool clear,
+                const std::function<bool(const QRectF&)>& wanted) {
     QVector<QRectF> found;
-    for (const ShownText& t : texts)
+    for (const Shown::Text& t : shown.texts)
         if (t.text == label && wanted(t.at))
             found << t.at;
     QVERIFY2(found.size() == 1,
              qPrintable(QStringLiteral("%1 shown %2 times").arg(label).arg(found.size())));
     const QRectF at = found.first();
-    QVERIFY2(view.contains(at), qPrintable(label));
-    for (const ShownText& other : texts) {
+    QVERIFY2(shown.view.contains(at), qPrintable(label));
+    for (const Shown::Text& other : shown.texts) {
         const QRectF overlap = at.intersected(other.at);
         if (clear && other.at != at && overlap.width() > 1 && overlap.height() > 1)
             QFAIL(qPrintable(QStringLiteral("%1 over %2").arg(label, other.text)));
+    }
+}
+
+// Checks each step of the count axis: its label beside its height.
+void checkCountSteps(QChartView& view, const Shown& shown, QAbstractSeries* series, bool clear) {
+    QChart* chart = view.chart();
+    auto* counts = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
+    QVERIFY(counts->tickInterval() > 0);
+    for (qint64 v = 0; v <= qint64(counts->max()); v += qint64(counts->tickInterval())) {
+        const double y = chart->mapToScene(chart->mapToPosition(QPointF(0, v), series)).y();
+        checkLabel(shown, QString::number(v), clear, [&](const QRectF& r) {
+            return r.center().x() < shown.plot.left() && std::abs(r.center().y() - y) < 2;
+        });
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
@@ -96,6 +150,8 @@ private slots:
     void tooltipOfTheBarUnderThePointer();
     void everyCategoryLabelled_data();
     void everyCategoryLabelled();
+    void backtestAxesLabelled_data();
+    void backtestAxesLabelled();
 };
 
 void ResultChartLabelsTest::labelsFitAtEverySize_data() {
@@ -204,47 +260,78 @@ void ResultChartLabelsTest::everyCategoryLabelled() {
     QFETCH(QStringList, categories);
     QFETCH(qint64, highest);
     QFETCH(bool, clear);
-    // Drawn at a very different size first, then resized as a window is.
     QChartView view;
-    view.resize(size.width() < 400 ? QSize(900, 500) : QSize(150, 150));
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    showResultChart(&view, tallyOf(categories, highest), 0);
-    QApplication::processEvents();
-    view.resize(size);
-    QApplication::processEvents();
+    drawAndResize(view, size, [&] { showResultChart(&view, tallyOf(categories, highest), 0); });
+    if (QTest::currentTestFailed())
+        return;
     QChart* chart = view.chart();
-    // Settled: fitting the labels moves the plot no more.
-    QSignalSpy moved(chart, &QChart::plotAreaChanged);
-    QTest::qWait(20);
-    QCOMPARE(moved.count(), 0);
-    auto* series = qobject_cast<QAbstractBarSeries*>(chart->series().first());
-    auto at = [&](double x, double y) {
-        return chart->mapToScene(chart->mapToPosition(QPointF(x, y), series));
-    };
-    const QRectF shown = view.mapToScene(view.viewport()->rect()).boundingRect();
-    const QRectF plot = chart->mapToScene(chart->plotArea()).boundingRect();
-    const QVector<ShownText> texts = shownTexts(view);
+    QAbstractSeries* series = chart->series().first();
+    const Shown shown = shownIn(view);
     // Each category under its own bar.
     for (int i = 0; i < categories.size(); ++i) {
-        const double left = at(i - 0.5, 0).x(), right = at(i + 0.5, 0).x();
-        checkLabel(texts, categories[i], shown, clear, [&](const QRectF& r) {
-            return r.center().y() > plot.bottom() && r.center().x() > left &&
+        const double left = chart->mapToScene(chart->mapToPosition({i - 0.5, 0}, series)).x();
+        const double right = chart->mapToScene(chart->mapToPosition({i + 0.5, 0}, series)).x();
+        checkLabel(shown, categories[i], clear, [&](const QRectF& r) {
+            return r.center().y() > shown.plot.bottom() && r.center().x() > left &&
                    r.center().x() < right;
         });
         if (QTest::currentTestFailed())
             return;
     }
-    // Every step of the count axis beside its height.
-    auto* counts = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
-    for (qint64 v = 0; v <= qint64(counts->max()); v += qint64(counts->tickInterval())) {
-        const double y = at(0, double(v)).y();
-        checkLabel(texts, QString::number(v), shown, clear, [&](const QRectF& r) {
-            return r.center().x() < plot.left() && std::abs(r.center().y() - y) < 2;
+    checkCountSteps(view, shown, series, clear);
+}
+
+void ResultChartLabelsTest::backtestAxesLabelled_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("issues");
+    QTest::addColumn<int>("hitsEach");
+    QTest::addColumn<bool>("clear");
+    const struct {
+        const char* name;
+        int issues;
+        int hitsEach;
+    } runs[] = {{"one issue", 1, 1},
+                {"three issues", 3, 2},
+                {"100 issues", 100, 1},
+                {"5000 issues of 5 hits", 5000, 5}};
+    const struct {
+        const char* name;
+        QSize size;
+        bool clear;
+    } sizes[] = {{"1366x768", QSize(612, 270), true},
+                 {"1024x640", QSize(288, 195), true},
+                 {"narrow", QSize(200, 200), true},
+                 {"least", QSize(150, 150), true}};
+    for (const auto& s : sizes)
+        for (const auto& r : runs)
+            QTest::addRow("%s, %s", r.name, s.name) << s.size << r.issues << r.hitsEach << s.clear;
+}
+
+void ResultChartLabelsTest::backtestAxesLabelled() {
+    QFETCH(QSize, size);
+    QFETCH(int, issues);
+    QFETCH(int, hitsEach);
+    QFETCH(bool, clear);
+    QChartView view;
+    drawAndResize(view, size, [&] { showBacktestChart(&view, backtestOf(issues, hitsEach)); });
+    if (QTest::currentTestFailed())
+        return;
+    QChart* chart = view.chart();
+    QAbstractSeries* series = chart->series().first();
+    const Shown shown = shownIn(view);
+    // Some issue numbers, each under its own place.
+    auto* issueAxis = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).first());
+    QVERIFY(!issueAxis->categoriesLabels().isEmpty());
+    for (const QString& label : issueAxis->categoriesLabels()) {
+        const double x =
+            chart->mapToScene(chart->mapToPosition({issueAxis->endValue(label), 0}, series)).x();
+        checkLabel(shown, label, clear, [&](const QRectF& r) {
+            return r.center().y() > shown.plot.bottom() && std::abs(r.center().x() - x) < 2;
         });
         if (QTest::currentTestFailed())
             return;
     }
+    checkCountSteps(view, shown, series, clear);
 }
 
 QTEST_MAIN(ResultChartLabelsTest)
