@@ -7,6 +7,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QLineSeries>
 #include <QValueAxis>
 
@@ -19,8 +20,9 @@ namespace {
 const QColor kHitsColor(0x3b, 0x7d, 0xd8);
 const QColor kExpectedColor(0xf0, 0x8c, 0x1a);
 
-// At most this many issue numbers under the chart: seven digits each need their room.
+// At most this many issue numbers under the chart, with at least this much room between two.
 constexpr int kIssueLabels = 4;
+constexpr double kIssueGap = 12;
 
 QLineSeries* curve(const QVector<double>& values, const QString& name = {}) {
     auto* series = new QLineSeries;
@@ -28,6 +30,33 @@ QLineSeries* curve(const QVector<double>& values, const QString& name = {}) {
     for (qsizetype i = 0; i < values.size(); ++i)
         series->append(double(i), values[i]);
     return series;
+}
+
+// Labels as many issues as the plot's width has room for (at least one): each in the middle of
+// an equal stretch of the axis, so none passes the plot's edges, naming the issue tried there.
+// Leaves the labels as they are when they stay the same.
+void fitIssueLabels(QCategoryAxis* axis, const QVector<qint64>& issues, double plotWidth) {
+    const qsizetype n = issues.size();
+    if (n == 0)
+        return;
+    const QFontMetricsF metrics(axis->labelsFont());
+    const double widest = std::max(metrics.horizontalAdvance(QString::number(issues.first())),
+                                   metrics.horizontalAdvance(QString::number(issues.last())));
+    const qsizetype labels = std::clamp<qsizetype>(qsizetype(plotWidth / (widest + kIssueGap)), 1,
+                                                   std::min<qsizetype>(n, kIssueLabels));
+    // Issue i (from 1) is tried between the points i - 1 and i.
+    QStringList texts;
+    QVector<double> places;
+    for (qsizetype k = 0; k < labels; ++k) {
+        places << double(2 * k + 1) * double(n) / double(2 * labels);
+        texts << QString::number(issues[qsizetype(std::ceil(places.last())) - 1]);
+    }
+    if (axis->categoriesLabels() == texts)
+        return;
+    for (const QString& label : axis->categoriesLabels())
+        axis->remove(label);
+    for (qsizetype k = 0; k < labels; ++k)
+        axis->append(texts[k], places[k]);
 }
 
 } // namespace
@@ -94,31 +123,33 @@ void showBacktestChart(QChartView* view, const BacktestResult& result) {
           static_cast<QAbstractSeries*>(hits)})
         chart->addSeries(s);
 
-    // The issues along the bottom: a few of their numbers, at their places.
+    // The issues along the bottom: a few of their numbers, fitted to the plot's width.
     auto* issueAxis = new QCategoryAxis;
     issueAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     issueAxis->setLabelsFont(small);
     issueAxis->setTruncateLabels(false);
-    const qsizetype n = result.rows.size();
-    issueAxis->setRange(0, double(std::max<qsizetype>(1, n)));
-    // In the middle of equal stretches, so no label meets the chart's edge.
-    const qsizetype labels = std::min<qsizetype>(n, kIssueLabels);
-    for (qsizetype k = 0; k < labels; ++k) {
-        const qsizetype i = (2 * k + 1) * n / (2 * labels);
-        issueAxis->append(QString::number(result.rows[i].issue), double(i + 1));
-    }
+    issueAxis->setRange(0, double(std::max<qsizetype>(1, result.rows.size())));
     chart->addAxis(issueAxis, Qt::AlignBottom);
 
+    // The counts up the side, as many steps as the plot's height has room for.
     auto* countAxis = new QValueAxis;
-    const double highest = std::max(c.hits.last(), c.high.last());
-    applyCountAxis(countAxis, quorvex::countAxis(qint64(std::ceil(highest))));
+    const qint64 highest = qint64(std::ceil(std::max(c.hits.last(), c.high.last())));
+    applyCountAxis(countAxis, quorvex::countAxis(highest));
     countAxis->setLabelFormat(QStringLiteral("%d"));
     countAxis->setLabelsFont(small);
+    countAxis->setTruncateLabels(false);
     chart->addAxis(countAxis, Qt::AlignLeft);
     for (QAbstractSeries* s : chart->series()) {
         s->attachAxis(issueAxis);
         s->attachAxis(countAxis);
     }
+    QVector<qint64> issues;
+    for (const BacktestRow& row : result.rows)
+        issues << row.issue;
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [=](const QRectF& plot) {
+        fitCountAxis(countAxis, highest, plot.height());
+        fitIssueLabels(issueAxis, issues, plot.width());
+    });
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->legend()->setFont(small);
     new BarTooltips(view, chart, hits, backtestPointTips(result, c));

@@ -5,9 +5,11 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBrush>
+#include <QCategoryAxis>
 #include <QChart>
-#include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
+#include <QLegend>
+#include <QTextDocument>
 #include <QValueAxis>
 
 #include <cmath>
@@ -20,6 +22,27 @@ constexpr double kGap = 2;        // between a label and its bar's edge
 constexpr double kMarkerHalf = 5; // the expected-count marker, its outline included
 const QColor kInsideColor(Qt::white);
 const QColor kAboveColor(0x30, 0x30, 0x30);
+
+// Category labels: at most this many rows, and no smaller than this.
+constexpr int kMostRows = 3;
+constexpr double kLeastPointSize = 6;
+constexpr double kPointStep = 0.5;
+// Qt Charts writes an axis label as a text document with this margin round the text, and
+// gives each axis under the plot the height of its labels and about this much more.
+constexpr double kTextMargin = 1;
+constexpr double kRowPadding = 6;
+// Qt Charts squeezes the axes under the plot into this share of the height between the title
+// and the legend.
+constexpr double kAxisShare = 0.4;
+
+// The room an axis label takes, lying.
+QSizeF axisLabelSize(const QFont& font, const QString& text) {
+    QTextDocument document;
+    document.setDocumentMargin(kTextMargin);
+    document.setDefaultFont(font);
+    document.setPlainText(text);
+    return document.size();
+}
 
 } // namespace
 
@@ -49,11 +72,57 @@ std::optional<QRectF> labelPlace(QSizeF label, LabelTurn turn, const QRectF& bar
     return std::nullopt;
 }
 
+CategoryFit fitCategoryLabels(const QStringList& texts, const QFont& font, double slotWidth,
+                              double depth) {
+    const double largest = font.pointSizeF();
+    const double least = std::min(largest, kLeastPointSize);
+    for (int step = 0;; ++step) {
+        const double size = std::max(least, largest - step * kPointStep);
+        QFont sized = font;
+        sized.setPointSizeF(size);
+        QSizeF most;
+        for (const QString& text : texts)
+            most = most.expandedTo(axisLabelSize(sized, text));
+        // Turned, a label is as wide as its line is high: worth it only where that is less
+        // (not for a single Chinese character). Its line spacing then keeps the glyphs apart.
+        const bool turnNarrows = most.height() < most.width();
+        for (int rows = 1; rows <= kMostRows; ++rows) {
+            // Neighbours on a row stand rows slots apart.
+            const double room = rows * slotWidth;
+            if (most.width() + kGap <= room && rows * (most.height() + kRowPadding) <= depth)
+                return {size, false, rows};
+            if (turnNarrows && most.height() <= room &&
+                rows * (most.width() + kRowPadding) <= depth)
+                return {size, true, rows};
+        }
+        // Crowded: as many rows as there is depth for, so that no row lies over another.
+        if (size == least)
+            return {least, false,
+                    std::clamp(int(depth / (most.height() + kRowPadding)), 1, kMostRows)};
+    }
+}
+
 BarLabels::BarLabels(QChart* chart, QBarSeries* series, QBarCategoryAxis* categories,
                      QValueAxis* countAxis, QVector<qint64> counts, QVector<double> expected)
     : QObject(chart), chart_(chart), series_(series), categories_(categories),
       countAxis_(countAxis), counts_(std::move(counts)), expected_(std::move(expected)) {
     const QFont font = categories_->labelsFont();
+    categoryFont_ = font;
+    // Each row's labels stand on the end of their categories: at their bars.
+    if (!counts_.isEmpty()) {
+        categories_->setLabelsVisible(false);
+        for (int r = 0; r < kMostRows; ++r) {
+            auto* row = new QCategoryAxis;
+            row->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+            row->setRange(-0.5, double(counts_.size()) - 0.5);
+            row->setLineVisible(false);
+            row->setGridLineVisible(false);
+            row->setTruncateLabels(false);
+            row->setVisible(false);
+            chart_->addAxis(row, Qt::AlignBottom);
+            categoryRows_.append(row);
+        }
+    }
     for (qint64 count : counts_) {
         auto* label = new QGraphicsSimpleTextItem(QString::number(count), chart_);
         label->setFont(font);
@@ -71,32 +140,46 @@ void BarLabels::fit(const QRectF& plotArea) {
         return;
     fitting_ = true;
     fitCountAxis(plotArea);
-    fitCategories(plotArea.width() / counts_.size());
+    fitCategories(plotArea);
     fitting_ = false;
     placeLabels(chart_->plotArea());
 }
 
 void BarLabels::fitCountAxis(const QRectF& plotArea) {
-    // A step's label needs about twice its height to stand clear of the next.
-    const double labelHeight = QFontMetricsF(countAxis_->labelsFont()).height();
-    const int room = std::clamp(int(plotArea.height() / (2 * labelHeight)), 1, 8);
     qint64 highest = 0;
     for (qsizetype i = 0; i < counts_.size(); ++i)
         highest = std::max(
             {highest, counts_[i], i < expected_.size() ? qint64(std::ceil(expected_[i])) : 0});
-    const CountAxis axis = countAxis(highest, room);
-    if (countAxis_->tickInterval() != double(axis.step) || countAxis_->max() != double(axis.top))
-        applyCountAxis(countAxis_, axis);
+    quorvex::fitCountAxis(countAxis_, highest, plotArea.height());
 }
 
-void BarLabels::fitCategories(double slotWidth) {
-    const QFontMetricsF metrics(categories_->labelsFont());
-    double widest = 0;
-    for (const QString& c : categories_->categories())
-        widest = std::max(widest, metrics.horizontalAdvance(c));
-    const int angle = widest + 2 * kGap <= slotWidth ? 0 : -90;
-    if (categories_->labelsAngle() != angle)
-        categories_->setLabelsAngle(angle);
+void BarLabels::fitCategories(const QRectF& plotArea) {
+    QLegend* legend = chart_->legend();
+    const double bottom = legend->isVisible() && legend->isAttachedToChart()
+                              ? legend->geometry().top()
+                              : chart_->rect().bottom() - chart_->margins().bottom();
+    const QStringList texts = categories_->categories();
+    // The bar axis, its labels hidden, still takes a row's padding.
+    const CategoryFit fit = fitCategoryLabels(texts, categoryFont_, plotArea.width() / texts.size(),
+                                              kAxisShare * (bottom - plotArea.top()) - kRowPadding);
+    if (fit == categoryFit_)
+        return;
+    categoryFit_ = fit;
+    QFont font = categoryFont_;
+    font.setPointSizeF(fit.pointSize);
+    for (int r = 0; r < categoryRows_.size(); ++r) {
+        QCategoryAxis* row = categoryRows_[r];
+        for (const QString& label : row->categoriesLabels())
+            row->remove(label);
+        row->setStartValue(-0.5);
+        // The first label on the lowest row, clear of the count axis's 0.
+        if (r < fit.rows)
+            for (qsizetype i = fit.rows - 1 - r; i < texts.size(); i += fit.rows)
+                row->append(texts[i], double(i));
+        row->setLabelsFont(font);
+        row->setLabelsAngle(fit.upright ? -90 : 0);
+        row->setVisible(r < fit.rows);
+    }
 }
 
 void BarLabels::placeLabels(const QRectF& plotArea) {

@@ -11,6 +11,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
@@ -130,6 +131,15 @@ void applyCountAxis(QValueAxis* axis, const CountAxis& counts) {
     axis->setTickAnchor(0);
     axis->setTickInterval(double(counts.step));
     axis->setRange(0, double(counts.top));
+}
+
+void fitCountAxis(QValueAxis* axis, qint64 highest, double plotHeight) {
+    // A step's label needs about twice its height to stand clear of the next.
+    const double labelHeight = QFontMetricsF(axis->labelsFont()).height();
+    const CountAxis fitted =
+        countAxis(highest, std::clamp(int(plotHeight / (2 * labelHeight)), 1, 8));
+    if (axis->tickInterval() != double(fitted.step) || axis->max() != double(fitted.top))
+        applyCountAxis(axis, fitted);
 }
 
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {

@@ -16,6 +16,9 @@ struct CountAxis {
 };
 CountAxis countAxis(qint64 highest, int mostSteps = 8);
 void applyCountAxis(QValueAxis* axis, const CountAxis& counts);
+// Gives the count axis as many steps as a plot of this height has room for, each label clear of
+// the next; leaves an axis that has them as it is.
+void fitCountAxis(QValueAxis* axis, qint64 highest, double plotHeight);
 
 // Redraws the tally of a search as a bar chart: one bar per value of the result kind, in value
 // order, labelled with the value (or zodiac name), on a count axis starting at 0, each bar's
