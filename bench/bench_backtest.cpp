@@ -43,7 +43,7 @@ QVector<int> naiveLoop(HistoryStore& store, const BacktestRequest& b, const Hist
         std::optional<FollowResult> result;
         if (session.setOnlyBefore(true, issue, &error) &&
             session.setVerificationIssue(issue, &error)) {
-            session.setTab(ReferenceTab::Verification);
+            session.setReferenceSource(ReferenceSource::Verification);
             const SearchRequest r = session.request(b.search.bolPosSel, b.search.startIssue);
             auto outcome = b.combinedPositions ? session.runCombination(r) : session.runFollow(r);
             if (outcome)

@@ -215,7 +215,7 @@ runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
     for (qsizetype at = first; at < last; ++at) {
         if (progress && (at - first) % 16 == 0 && !progress(at - first, last - first))
             return std::nullopt;
-        // The verification tab for this issue: the last draw up to the issue before it ends
+        // A verification of this issue: the last draw up to the issue before it ends
         // the search, the reference draw lies the lag before that.
         const qint64 issue = s.issue(at);
         const auto target = issueBefore(QString::number(issue));

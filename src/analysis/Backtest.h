@@ -58,8 +58,8 @@ bool validateBacktest(const BacktestRequest& request, QString* error);
 bool validateBacktestRange(const BacktestRequest& request, QString* error);
 
 // Runs the backtest on a snapshot holding backtestColumns(request). For each issue t of the
-// range: the reference values and the search's last issue as the verification tab with "only
-// before" sets them for t; an issue without such a reference draw is left out. The answers are
+// range: the reference values and the search's last issue as a verification of t with "only
+// before" sets them; an issue without such a reference draw is left out. The answers are
 // exactly those of the ordinary searches. The request is one validateBacktest accepts.
 // progress(done, total) is called now and then; when it returns false the backtest stops and
 // gives nothing.

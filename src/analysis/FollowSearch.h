@@ -7,7 +7,7 @@
 
 namespace quorvex {
 
-// Command1_Click: the follow draws of the request's issue range whose earlier draw agrees with
+// The follow search: the follow draws of the request's issue range whose earlier draw agrees with
 // the reference values in the ticked positions, tallied and compared with chance. The snapshot
 // must hold searchColumns(request), and the request must have passed validateRequest.
 FollowResult followSearch(const HistorySnapshot& snapshot, const SearchRequest& request);

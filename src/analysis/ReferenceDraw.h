@@ -11,11 +11,11 @@ namespace quorvex {
 
 using RefValues = std::array<int, kPositions>;
 
-// How a reference value is shown in its box: the zodiac name in zodiac mode, else the number.
-// Nothing when a zodiac value has no name under the base (the box keeps its text).
+// How a reference value is written: the zodiac name in zodiac mode, else the number.
+// Nothing when a zodiac value has no name under the base (whoever shows it keeps its text).
 std::optional<QString> referenceValueText(int kind, int value, int sxIni);
 
-// The issue before the one typed in Text4: T - 1, or issue 359 of the previous year after an
+// The issue before a typed verification issue: T - 1, or issue 359 of the previous year after an
 // issue ending in "001". Nothing when the text is not an issue number.
 std::optional<qint64> issueBefore(const QString& text);
 

@@ -19,18 +19,18 @@ struct SearchRequest {
     int intPreQi = 2;       // N of 前N期, 1..9
     int intLei = 0;         // search kind 0..5
     int intXianshiLei = 0;  // result kind 0..5
-    bool bolManual = false; // reference values typed on the second tab
+    bool bolManual = false; // reference values typed, not read from a draw
     RefValues intRefVal{};
     std::array<bool, kPositions> bolPosSel{};
-    qint64 startIssue = 0; // first issue of the follow draws (Text3(0))
-    qint64 endIssue = 0;   // last issue of the follow draws (Text3(1))
+    qint64 startIssue = 0; // first issue of the follow draws (the range's start)
+    qint64 endIssue = 0;   // last issue of the follow draws (the range's end)
     ValueBases bases;
 
     // The draws a follow draw is matched through lie this many draws before it.
     int lag() const { return bolSq ? 1 : intPreQi; }
 };
 
-// Issue of an issue box: the number formed by its last 8 characters.
+// The issue a typed text names: the number formed by its last 8 characters.
 std::optional<qint64> issueFromBox(const QString& text);
 
 // Checks what a search reads: the kinds, N, the issue range and typed reference values of the

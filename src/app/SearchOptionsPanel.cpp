@@ -298,10 +298,10 @@ void SearchOptionsPanel::setSearchEnabled(bool enabled) {
     backtest_->button()->setEnabled(enabled);
 }
 
-void SearchOptionsPanel::showReferenceValues(ReferenceTab shownOn) {
-    const int first = shownOn == ReferenceTab::Verification ? 11 : 1;
+void SearchOptionsPanel::showReferenceValues(ReferenceSource shownOn) {
+    const int first = shownOn == ReferenceSource::Verification ? 11 : 1;
     // No reference draw (an empty or too short history): nothing to show, rather than zeros.
-    if (shownOn == ReferenceTab::LastDraws && !session_.referenceIssue()) {
+    if (shownOn == ReferenceSource::LastDraws && !session_.referenceIssue()) {
         for (int i = 0; i < kPositions; ++i)
             Text2[first + i]->clear();
         return;
@@ -350,13 +350,13 @@ void SearchOptionsPanel::TabStrip1_Click() {
     } else if (tab == 2) {
         session_.noteVerificationText(Text4->text());
     }
-    session_.setTab(static_cast<ReferenceTab>(tab));
+    session_.setReferenceSource(static_cast<ReferenceSource>(tab));
 }
 
 bool SearchOptionsPanel::Text4_EditingFinished() {
     // A verification issue typed and left, or confirmed with Enter, reloads the reference values
     // at once: otherwise a search would still use the draw before the issue shown earlier.
-    if (!Text4->isModified() || session_.tab() != ReferenceTab::Verification)
+    if (!Text4->isModified() || session_.referenceSource() != ReferenceSource::Verification)
         return true;
     Text4->setModified(false);
     QString error;
@@ -400,9 +400,10 @@ bool SearchOptionsPanel::Combo1_LostFocus() {
 std::array<bool, kPositions> SearchOptionsPanel::tickedPositions() const {
     std::array<bool, kPositions> ticked{};
     for (int i = 1; i <= 5; ++i) {
-        const QCheckBox* box = session_.tab() == ReferenceTab::Typed       ? Check11[i]
-                               : session_.tab() == ReferenceTab::LastDraws ? Check1[i]
-                                                                           : Check1[i + 10];
+        const QCheckBox* box = session_.referenceSource() == ReferenceSource::Typed ? Check11[i]
+                               : session_.referenceSource() == ReferenceSource::LastDraws
+                                   ? Check1[i]
+                                   : Check1[i + 10];
         ticked[i - 1] = box->isChecked();
     }
     return ticked;

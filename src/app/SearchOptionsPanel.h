@@ -57,7 +57,7 @@ protected:
 private:
     QWidget* buildReferenceTabs();
     QWidget* buildSearchRow();
-    void showReferenceValues(ReferenceTab shownOn);
+    void showReferenceValues(ReferenceSource shownOn);
     void showCombinedPositions();
     std::array<bool, kPositions> tickedPositions() const;
 

@@ -181,7 +181,7 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
     if (!typedValues.isEmpty()) {
         for (int i = 0; i < kPositions; ++i)
             session.setTypedValue(i + 1, typedValues[i]);
-        session.setTab(ReferenceTab::Typed);
+        session.setReferenceSource(ReferenceSource::Typed);
     } else if (verify) {
         // As in the window: the box ticked, the issue typed, then the tab read (YSJS), which ends
         // the range at the last draw before the verified issue.
@@ -189,9 +189,9 @@ bool SearchOptions::apply(SearchSession& session, QString* error) const {
         if (!session.setOnlyBefore(before, issue, error) ||
             !session.setVerificationIssue(issue, error))
             return false;
-        session.setTab(ReferenceTab::Verification);
+        session.setReferenceSource(ReferenceSource::Verification);
     } else {
-        session.setTab(ReferenceTab::LastDraws);
+        session.setReferenceSource(ReferenceSource::LastDraws);
     }
     return true;
 }

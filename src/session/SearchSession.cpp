@@ -108,7 +108,7 @@ void SearchSession::QihaoXianshi() {
     } else {
         nextIssue_ = qint64(QDate::currentDate().year()) * 1000 + 1;
         verificationIssue_ = 0;
-        // An empty history has no range: the boxes must not go on showing the old one.
+        // An empty history has no range: the old one must not go on being shown.
         startIssue_.reset();
         endIssue_.reset();
         emit issueRangeCleared();
@@ -138,22 +138,22 @@ void SearchSession::SeekRefDraw() {
 }
 
 void SearchSession::LoadRefValues() {
-    switch (tab_) {
-    case ReferenceTab::LastDraws:
+    switch (source_) {
+    case ReferenceSource::LastDraws:
         bolManual_ = false;
         // With no reference draw the values stay as they were.
         if (refDraw_)
             intRefVal_ = refDraw_->attributes.kindValues(s_.intLei);
-        emit referenceValuesChanged(ReferenceTab::LastDraws);
+        emit referenceValuesChanged(ReferenceSource::LastDraws);
         break;
-    case ReferenceTab::Typed:
+    case ReferenceSource::Typed:
         bolManual_ = true;
-        // A box that does not hold a number leaves its value as it was.
+        // A typed text that is not a number leaves its value as it was.
         for (int i = 0; i < kPositions; ++i)
             if (typed_[i])
                 intRefVal_[i] = *typed_[i];
         break;
-    case ReferenceTab::Verification:
+    case ReferenceSource::Verification:
         YSJS();
         break;
     }
@@ -183,7 +183,7 @@ void SearchSession::YSJS() {
     verificationDrawFound_ = true;
     bolManual_ = false;
     intRefVal_ = draw->attributes.kindValues(s_.intLei);
-    emit referenceValuesChanged(ReferenceTab::Verification);
+    emit referenceValuesChanged(ReferenceSource::Verification);
 }
 
 std::array<std::optional<QString>, kPositions> SearchSession::referenceTexts() const {
@@ -310,13 +310,14 @@ bool SearchSession::setServerAddress(const QString& text, QString* error) {
 // ---------------------------------------------------------------------------------------------
 // Reference values
 
-void SearchSession::setTab(ReferenceTab tab) {
-    // The end issue "only before the verified issue" belongs to the third tab: the other tabs
-    // search to the last draw again.
-    if (tab_ == ReferenceTab::Verification && tab != ReferenceTab::Verification && !span_.empty)
+void SearchSession::setReferenceSource(ReferenceSource source) {
+    // The end issue "only before the verified issue" belongs to the verification: the other
+    // sources search to the last draw again.
+    if (source_ == ReferenceSource::Verification && source != ReferenceSource::Verification &&
+        !span_.empty)
         setEnd(span_.lastIssue);
-    tab_ = tab;
-    if (tab == ReferenceTab::LastDraws)
+    source_ = source;
+    if (source == ReferenceSource::LastDraws)
         SeekRefDraw();
     LoadRefValues();
 }
@@ -326,7 +327,7 @@ void SearchSession::setTypedValue(int position, const QString& text) {
         return;
     const auto v = wholeNumber(text);
     typed_[position - 1] = v;
-    if (v && tab_ == ReferenceTab::Typed)
+    if (v && source_ == ReferenceSource::Typed)
         intRefVal_[position - 1] = *v;
 }
 
@@ -358,7 +359,7 @@ bool SearchSession::setVerificationIssue(const QString& text, QString* error) {
         }
     }
     verificationIssue_ = issue;
-    if (tab_ == ReferenceTab::Verification)
+    if (source_ == ReferenceSource::Verification)
         YSJS();
     return true;
 }
@@ -408,14 +409,14 @@ bool SearchSession::readyToSearch(QString* error) const {
             *error = QStringLiteral("历史号码是空的，无法检索。请先输入或读入历史号码。");
         return false;
     }
-    if (tab_ == ReferenceTab::LastDraws && !refDraw_) {
+    if (source_ == ReferenceSource::LastDraws && !refDraw_) {
         if (error)
             *error = QStringLiteral("历史号码只有 %1 期，没有前%2期的参考号码。")
                          .arg(drawCount())
                          .arg(s_.intPreQi);
         return false;
     }
-    if (tab_ == ReferenceTab::Verification && !verificationDrawFound_) {
+    if (source_ == ReferenceSource::Verification && !verificationDrawFound_) {
         if (error)
             *error = QStringLiteral("第 %1 期之前没有%2参考号码，请改正验证期数。")
                          .arg(verificationIssue_.value_or(0))
@@ -486,7 +487,7 @@ SearchSession::runBacktest(const SearchRequest& request, bool combination,
                              QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。")};
     BacktestRequest b;
     b.search = request;
-    b.search.bolManual = b.search.bolManual || tab_ == ReferenceTab::Typed;
+    b.search.bolManual = b.search.bolManual || source_ == ReferenceSource::Typed;
     b.search.endIssue = b.search.startIssue; // each issue sets its own
     b.combinedPositions = combination ? s_.intZhWSetup : 0;
     b.topK = topK;

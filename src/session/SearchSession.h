@@ -19,20 +19,19 @@
 
 namespace quorvex {
 
-// Where the reference values come from: the three tabs of the window.
-enum class ReferenceTab {
-    LastDraws = 0,    // 自动历史位: the reference draw (上期, or the N-th from the end)
-    Typed = 1,        // 手动输入号: values typed by the user
-    Verification = 2, // 验证指定期: the draw before a chosen issue
+// Where the reference values come from.
+enum class ReferenceSource {
+    LastDraws = 0,    // the reference draw (the last, or the N-th from the end)
+    Typed = 1,        // values typed by the user
+    Verification = 2, // the draw before a chosen issue
 };
 
 // One search session over the history: the options (read from and written to the settings
 // store), the reference draw and values, the default issue range, the next issue, and every
-// limit of every option. The window shows it and the CLI drives it; both read the same
-// decisions from here.
+// limit of every option. Both faces drive it and read the same decisions from here.
 //
 // Each operation emits the signals of what it set, whether or not the value differs, so a view
-// can overwrite what the user typed in a box exactly when the operation says so.
+// can overwrite what the user typed exactly when the operation says so.
 class SearchSession : public QObject {
     Q_OBJECT
 public:
@@ -65,7 +64,7 @@ public:
     bool isEmpty() const { return span_.empty; }
     std::optional<qint64> lastIssue() const;
     qint64 lngNextIssue() const { return nextIssue_; }
-    // The zodiac year of the next issue, as typed in Text1 (or the next issue itself).
+    // The zodiac year of the next issue, as typed for it (or the next issue itself).
     ZodiacYear& zodiacYear() { return zodiacYear_; }
 
     // The shared routines, on the history as last read.
@@ -75,48 +74,48 @@ public:
     void YSJS();
     void SetStartIssue();
 
-    // Options. Each stores its setting and refreshes what depends on it, in the window's order.
-    void setFreePositions(bool free);                   // Option1(1) / Option1(0)
-    void setLastDrawReference(bool lastDraw);           // Option1(3) / Option1(2)
-    void refreshForNumberOrder();                       // Option2: the order changes no search
-    void setSearchKind(int kind);                       // Option3
-    void setResultKind(int kind);                       // Option4
-    bool setPreQi(const QString& text, QString* error); // MaskEdBox2
-    bool setCombinedPositions(const QString& text, QString* error); // Combo1
-    void setZodiacBase(int base);                                   // mnuSxcs
-    void setSegmentBase(int base);                                  // mnuDscs
-    bool setRetentionYears(const QString& text, QString* error);    // mnuSetDay
+    // Options. Each stores its setting and refreshes what depends on it.
+    void setFreePositions(bool free);
+    void setLastDrawReference(bool lastDraw);
+    void refreshForNumberOrder(); // the order changes no search
+    void setSearchKind(int kind);
+    void setResultKind(int kind);
+    bool setPreQi(const QString& text, QString* error);
+    bool setCombinedPositions(const QString& text, QString* error);
+    void setZodiacBase(int base);
+    void setSegmentBase(int base);
+    bool setRetentionYears(const QString& text, QString* error);
     bool setServerAddress(const QString& text, QString* error);
 
     // Reference values.
-    ReferenceTab tab() const { return tab_; }
-    // TabStrip1_Click. Leaving the third tab ends the range at the last draw again.
-    void setTab(ReferenceTab tab);
-    // Text22(position): a text that is not a whole number leaves the value as it was.
+    ReferenceSource referenceSource() const { return source_; }
+    // Leaving the verification ends the range at the last draw again.
+    void setReferenceSource(ReferenceSource source);
+    // A typed value: a text that is not a whole number leaves the value as it was.
     void setTypedValue(int position, const QString& text);
-    // Text4: the issue whose draw is to be foreseen. Refused with a message (values unchanged)
+    // The issue whose draw is to be foreseen. Refused with a message (values unchanged)
     // when the text is not an issue, or no draw lies before it.
     bool setVerificationIssue(const QString& text, QString* error);
-    // The same without checks or messages, as selecting the tab or ticking Check4 reads Text4: a
-    // text that is not a number changes nothing.
+    // The same without checks or messages, as choosing the verification or "only before" reads
+    // the typed issue: a text that is not a number changes nothing.
     void noteVerificationText(const QString& text);
     std::optional<qint64> verificationIssue() const { return verificationIssue_; }
-    // Check4: search only the history before the verification issue typed as issueText (the
+    // Only before: search only the history before the verification issue typed as issueText (the
     // issue before it ends the range). Ticked with a text that is not an issue: refused.
     bool setOnlyBefore(bool onlyBefore, const QString& issueText, QString* error);
     bool onlyBefore() const { return onlyBefore_; }
 
-    // The reference draw of the first tab (the last draw, or the N-th from the end).
+    // The reference draw (the last draw, or the N-th from the end).
     std::optional<qint64> referenceIssue() const {
         return refDraw_ ? std::optional(refDraw_->issue) : std::nullopt;
     }
     bool bolManual() const { return bolManual_; }
     const RefValues& intRefVal() const { return intRefVal_; }
-    // How each reference value is shown; nothing where the box keeps its text (a zodiac value
+    // How each reference value is written; nothing where the shown text stays (a zodiac value
     // without a name under the base).
     std::array<std::optional<QString>, kPositions> referenceTexts() const;
 
-    // The default issue range, as the range boxes show it.
+    // The default issue range.
     std::optional<qint64> startIssue() const { return startIssue_; }
     std::optional<qint64> endIssue() const { return endIssue_; }
 
@@ -156,12 +155,12 @@ public:
     static QString rangeMessage(const QString& what, SettingRange range, const QString& text);
 
 signals:
-    void nextIssueChanged(qint64 issue);         // Text1
-    void startIssueChanged(qint64 issue);        // Text3(0)
-    void endIssueChanged(qint64 issue);          // Text3(1)
-    void issueRangeCleared();                    // Text3(0), Text3(1): the history is empty
-    void verificationIssueChanged(qint64 issue); // Text4
-    void referenceValuesChanged(ReferenceTab shownOn);
+    void nextIssueChanged(qint64 issue);
+    void startIssueChanged(qint64 issue);
+    void endIssueChanged(qint64 issue);
+    void issueRangeCleared(); // the history is empty
+    void verificationIssueChanged(qint64 issue);
+    void referenceValuesChanged(ReferenceSource shownOn);
 
 private:
     void storeInt(const char* key, int value);
@@ -190,10 +189,10 @@ private:
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;
-    ReferenceTab tab_ = ReferenceTab::LastDraws;
+    ReferenceSource source_ = ReferenceSource::LastDraws;
     bool bolManual_ = false;
     RefValues intRefVal_{};
-    std::array<std::optional<int>, kPositions> typed_{}; // the typed boxes that hold a number
+    std::array<std::optional<int>, kPositions> typed_{}; // the typed values that are numbers
     std::optional<qint64> verificationIssue_;
     bool verificationDrawFound_ = false; // YSJS found the verification reference draw
     bool onlyBefore_ = false;

@@ -77,7 +77,7 @@ Naive naiveSearch(SearchSession& session, const HistoryView& view, const Backtes
     Naive out;
     if (!session.setOnlyBefore(true, issue, &error) || !session.setVerificationIssue(issue, &error))
         return out;
-    session.setTab(ReferenceTab::Verification);
+    session.setReferenceSource(ReferenceSource::Verification);
     const SearchRequest request = session.request(b.search.bolPosSel, b.search.startIssue);
     const auto result =
         b.combinedPositions == 0 ? session.runFollow(request) : session.runCombination(request);

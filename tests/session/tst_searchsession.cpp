@@ -82,12 +82,12 @@ void SearchSessionTest::optionsBecomeTheRequest() {
     // Typed values: a box that holds no number keeps the value before it.
     session.setTypedValue(1, QStringLiteral("7"));
     session.setTypedValue(2, QStringLiteral("x"));
-    session.setTab(ReferenceTab::Typed);
+    session.setReferenceSource(ReferenceSource::Typed);
     QVERIFY(session.bolManual());
     QCOMPARE(session.intRefVal()[0], 7);
     QCOMPARE(session.intRefVal()[1], r.intRefVal[1]);
     // Back on the first tab the reference draw's values return.
-    session.setTab(ReferenceTab::LastDraws);
+    session.setReferenceSource(ReferenceSource::LastDraws);
     QCOMPARE(session.intRefVal(), r.intRefVal);
 }
 
@@ -99,7 +99,7 @@ void SearchSessionTest::verificationDrawAndRange() {
     HistorySnapshot snapshot;
     SearchSession session(h.store(), snapshot);
     session.historyChanged();
-    session.setTab(ReferenceTab::Verification);
+    session.setReferenceSource(ReferenceSource::Verification);
     QString error;
     QVERIFY(session.setVerificationIssue(QStringLiteral("2013001"), &error));
     // The draw before 2013001 is the last one of 2012.
@@ -109,7 +109,7 @@ void SearchSessionTest::verificationDrawAndRange() {
     QCOMPARE(session.endIssue().value_or(0), 2013003);
     // Ticking changes the range only; selecting the tab again reads the new reference.
     QCOMPARE(session.intRefVal(), view.rows()[4].attributes.kindValues(Number));
-    session.setTab(ReferenceTab::Verification);
+    session.setReferenceSource(ReferenceSource::Verification);
     QCOMPARE(session.intRefVal(), view.rows()[7].attributes.kindValues(Number));
     QCOMPARE(session.endIssue().value_or(0), 2013003);
 
@@ -123,8 +123,8 @@ void SearchSessionTest::verificationDrawAndRange() {
 
 void SearchSessionTest::leavingVerificationSearchesToTheLastDraw_data() {
     QTest::addColumn<int>("tab");
-    QTest::newRow("自动历史位") << int(ReferenceTab::LastDraws);
-    QTest::newRow("手动输入号") << int(ReferenceTab::Typed);
+    QTest::newRow("自动历史位") << int(ReferenceSource::LastDraws);
+    QTest::newRow("手动输入号") << int(ReferenceSource::Typed);
 }
 
 void SearchSessionTest::leavingVerificationSearchesToTheLastDraw() {
@@ -134,16 +134,16 @@ void SearchSessionTest::leavingVerificationSearchesToTheLastDraw() {
     HistorySnapshot snapshot;
     SearchSession session(h.store(), snapshot);
     session.historyChanged();
-    session.setTab(ReferenceTab::Verification);
+    session.setReferenceSource(ReferenceSource::Verification);
     QString error;
     QVERIFY(session.setOnlyBefore(true, QStringLiteral("2013006"), &error));
     QCOMPARE(session.endIssue().value_or(0), 2013005);
 
-    session.setTab(static_cast<ReferenceTab>(tab));
+    session.setReferenceSource(static_cast<ReferenceSource>(tab));
     QCOMPARE(session.endIssue().value_or(0), 2013012);
     QCOMPARE(session.request({true, true, true, true, true}).endIssue, 2013012);
     // Back on the third tab, "only before" still holds.
-    session.setTab(ReferenceTab::Verification);
+    session.setReferenceSource(ReferenceSource::Verification);
     QCOMPARE(session.endIssue().value_or(0), 2013005);
 }
 
@@ -247,7 +247,7 @@ void SearchSessionTest::refusalsHaveOneKind() {
     if (setup == 1) {
         for (int p = 1; p <= kPositions; ++p)
             session.setTypedValue(p, QString::number(p));
-        session.setTab(ReferenceTab::Typed);
+        session.setReferenceSource(ReferenceSource::Typed);
     }
     if (setup == 3 || setup == 6) {
         session.setLastDrawReference(false);
