@@ -1,6 +1,7 @@
 #pragma once
 
-#include "HistoryStore.h"
+#include "DrawRecord.h"
+#include "StoreVersion.h"
 
 #include <QByteArrayView>
 #include <QVector>
@@ -13,6 +14,8 @@
 #include <vector>
 
 namespace quorvex {
+
+class HistoryStore;
 
 // The columns of the history that the searches read, in memory and in issue order: the issues,
 // the 30 attributes, txtHisLst and the six code texts. Whoever owns the store owns one beside
@@ -39,7 +42,7 @@ public:
     // search can take; the snapshot is then empty.
     bool refresh(const HistoryStore& store, const QVector<int>& columns, QString* error);
     // The version of the history the snapshot holds; nothing before the first refresh.
-    std::optional<HistoryStore::Version> version() const { return version_; }
+    std::optional<StoreVersion> version() const { return version_; }
 
     qsizetype rows() const { return qsizetype(issues_.size()); }
     qint64 issue(qsizetype row) const { return issues_[std::size_t(row)]; }
@@ -75,7 +78,7 @@ private:
     qint32 addText(QByteArrayView text);
     bool read(const HistoryStore& store, const QVector<int>& missing, QString* error);
 
-    std::optional<HistoryStore::Version> version_;
+    std::optional<StoreVersion> version_;
     std::vector<qint64> issues_;
     std::array<std::vector<qint32>, kColumns> columns_;
     std::vector<char> arena_;

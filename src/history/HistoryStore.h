@@ -2,6 +2,7 @@
 
 #include "DrawRecord.h"
 #include "HistoryFileAccess.h"
+#include "StoreVersion.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -42,14 +43,7 @@ public:
     QString databasePath() const;
     QSqlDatabase database() const { return db_; }
 
-    // Which version of the history a connection sees: SQLite's data_version moves with every
-    // commit of another connection, total_changes with every row this one changed. Equal
-    // versions of one store hold the same draws.
-    struct Version {
-        qint64 dataVersion = -1;
-        qint64 totalChanges = -1;
-        bool operator==(const Version&) const = default;
-    };
+    using Version = StoreVersion;
     // Nothing and the reason when the history cannot be read.
     std::optional<Version> version(QString* error = nullptr) const;
 
