@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -33,6 +34,8 @@ private slots:
     void wheelMovesFocusedGridOneRow_data();
     void wheelMovesFocusedGridOneRow();
     void command9PopsUpSettingsMenu();
+    void firstFrameIsReportedAndTheProgramQuits_data();
+    void firstFrameIsReportedAndTheProgramQuits();
 
 private:
     std::unique_ptr<QTemporaryDir> settingsDir_;
@@ -340,6 +343,33 @@ void FrmMainStartupTest::command9PopsUpSettingsMenu() {
     child<QPushButton>(w, "Command9")->click();
     QTRY_VERIFY(menu->isVisible());
     menu->close();
+}
+
+void FrmMainStartupTest::firstFrameIsReportedAndTheProgramQuits_data() {
+    QTest::addColumn<int>("draws");
+    QTest::newRow("empty history") << 0;
+    QTest::newRow("45 draws") << 45;
+}
+
+// QUORVEX_FIRST_FRAME_FD, as the start-up benchmark uses it: the real program, started in the
+// history's folder, says how many draws its first frame showed, then quits by itself.
+void FrmMainStartupTest::firstFrameIsReportedAndTheProgramQuits() {
+    QFETCH(int, draws);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(draws));
+    const QString program = QDir(h.folder()).filePath("quorvex");
+    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/quorvex", program));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", settingsDir_->path());
+    env.insert("QUORVEX_FIRST_FRAME_FD", "1");
+    p.setProcessEnvironment(env);
+    p.start(program, {});
+    QVERIFY2(p.waitForFinished(30000), "the program did not quit after its first frame");
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(p.readAllStandardOutput(), QString("first frame: %1 draws\n").arg(draws).toUtf8());
 }
 
 QTEST_MAIN(FrmMainStartupTest)
