@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlQuery>
+#include <QtEndian>
 #include <QWheelEvent>
 
 #include <sys/stat.h>
@@ -26,6 +28,7 @@ private slots:
     void historyFillsIssueBoxesReferenceAndGrid_data();
     void historyFillsIssueBoxesReferenceAndGrid();
     void storedSettingsAreApplied();
+    void damagedHistoryIsReportedAndNeverWritten_data();
     void damagedHistoryIsReportedAndNeverWritten();
     void foreignDatabaseFileIsReportedAndKept();
     void whatLiesAtTheHistoryPathIsKept_data();
@@ -187,16 +190,31 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
 
 // A page of the history overwritten: the window says so, names the file, writes nothing and
 // offers nothing that writes.
+void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten_data() {
+    QTest::addColumn<bool>("freePages");
+    QTest::newRow("a page of draws") << false;
+    // The draws still read: only the page check finds it.
+    QTest::newRow("the list of free pages") << true;
+}
+
 void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
+    QFETCH(bool, freePages);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(3000));
+    if (freePages)
+        QVERIFY(QSqlQuery(h.store().database()).exec("DELETE FROM Lishi WHERE SQQH > 2013500"));
     h.store().close();
     const QString path = QDir(h.folder()).filePath("Quorvex.mdb");
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.size() / 4096 > 10);
-        QVERIFY(f.seek(4096 * 5));
+        // The first page of the free list is named at byte 32 of the file, big-endian.
+        QVERIFY(f.seek(32));
+        const QByteArray trunk = f.read(4);
+        const qint64 page = freePages ? qFromBigEndian<quint32>(trunk.constData()) - 1 : 5;
+        QVERIFY(page > 0);
+        QVERIFY(f.seek(4096 * page));
         QByteArray junk(4096, '\0');
         for (int i = 0; i < junk.size(); ++i)
             junk[i] = char((i * 7919) % 251);
@@ -214,6 +232,7 @@ void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
                      dialogs.asked().first().text.contains("已损坏"),
                  qPrintable(dialogs.asked().first().text));
         QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
+        QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 0);
         for (const char* name : {"Command1", "Command2", "cmdRdLst", "Command3", "Command21"})
             QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
     }
