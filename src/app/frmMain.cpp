@@ -208,11 +208,11 @@ void frmMain::startUp() {
         dialogs_->warning(QStringLiteral("设置"),
                           QStringLiteral("设置存储中有无法识别的值，已改用默认值：\n%1\n文件：%2")
                               .arg(problems.join(QLatin1Char('\n')), settings_.fileName()));
-    QString error;
-    // The pages are checked beside the reads for the first frame. A file that fails the check is
-    // then refused as at its opening, and the store read again as it then stands.
-    const bool opened =
-        store_.open(folder_, &error, HistoryAccess::ReadWrite, PageCheckTiming::BesideReads);
+    QString error = openError_;
+    // The pages are checked beside the building of the window and the reads for the first frame.
+    // A file that fails the check is then refused as at its opening, and the store read again as
+    // it then stands.
+    const bool opened = opened_;
     QStringList readErrors;
     // The history is read once: the span and the reference draw by the session, the numbers
     // by the grid.
