@@ -208,11 +208,9 @@ void frmMain::startUp() {
         dialogs_->warning(QStringLiteral("设置"),
                           QStringLiteral("设置存储中有无法识别的值，已改用默认值：\n%1\n文件：%2")
                               .arg(problems.join(QLatin1Char('\n')), settings_.fileName()));
+    // The pages are checked while the window is built and read for its first frame. A file that
+    // fails the check is then refused as at its opening, and read again as the store then stands.
     QString error = openError_;
-    // The pages are checked beside the building of the window and the reads for the first frame.
-    // A file that fails the check is then refused as at its opening, and the store read again as
-    // it then stands.
-    const bool opened = opened_;
     QStringList readErrors;
     // The history is read once: the span and the reference draw by the session, the numbers
     // by the grid.
@@ -226,9 +224,9 @@ void frmMain::startUp() {
         if (!history_->AddHaoma(&why))
             readErrors << why;
     };
-    if (opened)
+    if (opened_)
         readHistory();
-    if (!opened || !store_.finishPageCheck(&error)) {
+    if (!opened_ || !store_.finishPageCheck(&error)) {
         const HistoryOpenFailure failure = store_.openFailure();
         QString readError;
         // A history the user may read but not write is still shown; only writing is refused.
