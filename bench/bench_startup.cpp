@@ -1,8 +1,9 @@
 // The start-up of the real program: from before the fork of the quorvex executable to the first
 // frame its window paints with the history grid filled (QUORVEX_FIRST_FRAME_FD), on an empty
 // history and on 5,840 and 100,000 draws, each beside the empty start in one run. Goal: the first
-// frame at 100,000 draws within 300 ms. Runs on the platform QT_QPA_PLATFORM names (offscreen
-// when unset); under xcb, DISPLAY must name a running server (Xvfb will do).
+// frame at 100,000 draws within 300 ms. Other sizes may be named on the command line
+// (bench_startup 1000000); the empty start always runs. Runs on the platform QT_QPA_PLATFORM
+// names (offscreen when unset); under xcb, DISPLAY must name a running server (Xvfb will do).
 #include "BenchHistory.h"
 #include "FirstFrameLaunch.h"
 
@@ -75,7 +76,13 @@ int main(int argc, char** argv) {
     const QStringList environment = env.toStringList();
     const QString log = root.filePath(QStringLiteral("stderr.log"));
 
-    QVector<Subject> subjects{{0, {}, {}}, {5840, {}, {}}, {kGoalDraws, {}, {}}};
+    QVector<Subject> subjects{{0, {}, {}}};
+    if (argc > 1) {
+        for (int i = 1; i < argc; ++i)
+            subjects.append({QByteArray(argv[i]).toInt(), {}, {}});
+    } else {
+        subjects.append({{5840, {}, {}}, {kGoalDraws, {}, {}}});
+    }
     for (Subject& s : subjects)
         if (!prepare(root.path(), s))
             return 1;
@@ -100,8 +107,9 @@ int main(int argc, char** argv) {
                     s.draws ? qPrintable(QStringLiteral("%1 draws").arg(s.draws)) : "empty history",
                     ms, empty > 0 ? ms / empty : 0.0);
     }
-    const double goal = median(subjects.last().times);
-    std::printf("goal: the first frame at %d draws within %.0f ms: %s\n", kGoalDraws, kGoalMs,
-                goal <= kGoalMs ? "met" : "MISSED");
+    for (const Subject& s : subjects)
+        if (s.draws == kGoalDraws)
+            std::printf("goal: the first frame at %d draws within %.0f ms: %s\n", kGoalDraws,
+                        kGoalMs, median(s.times) <= kGoalMs ? "met" : "MISSED");
     return 0;
 }
