@@ -133,19 +133,22 @@ void HistoryPanel::focusFirstEntryBox() {
         MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
 }
 
-void HistoryPanel::AddHaoma() {
+bool HistoryPanel::AddHaoma(QString* error) {
     // Where the text import starts; known once the history is open.
     emptyHint_->setSampleFolder(QDir(store_.folder()).filePath(QStringLiteral("历史号码")));
-    if (store_.isOpen()) {
-        QString error;
-        if (auto draws = store_.loadNumbers(&error))
-            model_->setDraws(std::move(*draws));
-        else
-            dialogs_->warning(QStringLiteral("历史数据库"), error);
-    }
+    QString why;
+    auto draws = store_.isOpen() ? store_.loadNumbers(&why)
+                                 : std::optional<QVector<DrawNumbers>>(QVector<DrawNumbers>());
+    if (draws)
+        model_->setDraws(std::move(*draws));
+    else if (error)
+        *error = why;
+    else
+        dialogs_->warning(QStringLiteral("历史数据库"), why);
     setColumnWidths(MSFlexGrid1, historyGridWidths());
     keepNewestInView_ = true;
     scrollToNewest();
+    return draws.has_value();
 }
 
 void HistoryPanel::scrollToNewest() {

@@ -28,8 +28,9 @@ public:
     HistoryPanel(HistoryStore& store, SearchSession& session, Dialogs* dialogs,
                  QWidget* parent = nullptr);
 
-    // AddHaoma: reloads the grid from the history and shows the newest draw.
-    void AddHaoma();
+    // AddHaoma: reloads the grid from the history (empty when it is not open) and shows the
+    // newest draw. A failed read is said in a message, or put in error when one is given.
+    bool AddHaoma(QString* error = nullptr);
     // Disables everything that changes the history (it could not be opened for writing).
     void setWritable(bool writable);
     void focusFirstEntryBox();

@@ -208,8 +208,25 @@ void frmMain::startUp() {
         dialogs_->warning(QStringLiteral("设置"),
                           QStringLiteral("设置存储中有无法识别的值，已改用默认值：\n%1\n文件：%2")
                               .arg(problems.join(QLatin1Char('\n')), settings_.fileName()));
-    QString error;
-    if (!store_.open(folder_, &error)) {
+    // The pages are checked while the window is built and read for its first frame. A file that
+    // fails the check is then refused as at its opening, and read again as the store then stands.
+    QString error = openError_;
+    QStringList readErrors;
+    // The history is read once: the span and the reference draw by the session, the numbers
+    // by the grid.
+    auto readHistory = [&] {
+        readErrors.clear();
+        QString why;
+        if (!session_.historyChanged(&why))
+            readErrors << QStringLiteral("无法读取历史号码：%1").arg(why);
+        session_.zodiacYear().setFromIssue(session_.lngNextIssue());
+        options_->showOptions();
+        if (!history_->AddHaoma(&why))
+            readErrors << why;
+    };
+    if (opened_)
+        readHistory();
+    if (!opened_ || !store_.finishPageCheck(&error)) {
         const HistoryOpenFailure failure = store_.openFailure();
         QString readError;
         // A history the user may read but not write is still shown; only writing is refused.
@@ -226,17 +243,12 @@ void frmMain::startUp() {
             options_->setSearchEnabled(false);
         }
         setHistoryWritable(false);
+        readHistory();
     }
     setDscsChecks();
     setSxcsChecks();
-    // The history is read once: the span and the reference draw by the session, the numbers
-    // by the grid.
-    if (!session_.historyChanged(&error))
-        dialogs_->warning(QStringLiteral("历史数据库"),
-                          QStringLiteral("无法读取历史号码：%1").arg(error));
-    session_.zodiacYear().setFromIssue(session_.lngNextIssue());
-    options_->showOptions();
-    history_->AddHaoma();
+    for (const QString& why : readErrors)
+        dialogs_->warning(QStringLiteral("历史数据库"), why);
     historyCommands_->refreshStepActions();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();

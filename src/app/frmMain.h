@@ -119,6 +119,11 @@ private:
     QString folder_;
     Dialogs* dialogs_;
     HistoryStore store_;
+    // Opened before the panels are built, so that the page check runs meanwhile; startUp()
+    // takes its verdict.
+    QString openError_;
+    bool opened_ =
+        store_.open(folder_, &openError_, HistoryAccess::ReadWrite, PageCheckTiming::BesideReads);
     HistorySnapshot snapshot_; // what the searches read, kept between searches
     SettingsStore settings_;
     SearchSession session_;

@@ -1,4 +1,5 @@
 #include "Dialogs.h"
+#include "FirstFrameReport.h"
 #include "frmMain.h"
 
 #include "history/ProgramFolder.h"
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QTableView>
 #include <QTranslator>
 
 #include <cstdio>
@@ -39,6 +41,9 @@ int main(int argc, char* argv[]) {
 
     quorvex::frmMain window(folder.path, &dialogs);
     dialogs.setParent(&window);
+    if (const auto fd = quorvex::FirstFrameReport::requestedDescriptor())
+        new quorvex::FirstFrameReport(window.findChild<QTableView*>(QStringLiteral("MSFlexGrid1")),
+                                      *fd, &window);
     window.show();
     return app.exec();
 }

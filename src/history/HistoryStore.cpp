@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "BackgroundPageCheck.h"
 #include "DrawBulkWriter.h"
 #include "HistorySchema.h"
 #include "SqliteStatement.h"
@@ -37,6 +38,7 @@ QString HistoryStore::databasePath() const {
 }
 
 void HistoryStore::close() {
+    pageCheck_.reset();
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -69,7 +71,8 @@ QString HistoryStore::errorText(const QSqlError& error) const {
     return error.text();
 }
 
-bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess access) {
+bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess access,
+                        PageCheckTiming check) {
     close();
     openFailure_ = HistoryOpenFailure::None;
     damage_.clear();
@@ -95,14 +98,15 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
             return false;
         }
     }
-    if (openConnection(path, access, error) || openFailure_ != HistoryOpenFailure::Interrupted)
+    if (openConnection(path, access, check, error) ||
+        openFailure_ != HistoryOpenFailure::Interrupted)
         return isOpen();
     // A reader cannot roll an interrupted write back; one that may write the file does so first.
     QString why;
     if (folderIsWritable(folder_) && fileIsWritable(path) &&
         recoverInterruptedWrite(path, connectionName_ + QStringLiteral("-recover"), &why)) {
         openFailure_ = HistoryOpenFailure::None;
-        return openConnection(path, access, error);
+        return openConnection(path, access, check, error);
     }
     return refuse(
         HistoryOpenFailure::Interrupted,
@@ -113,7 +117,8 @@ bool HistoryStore::open(const QString& folder, QString* error, HistoryAccess acc
         error);
 }
 
-bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QString* error) {
+bool HistoryStore::openConnection(const QString& path, HistoryAccess access, PageCheckTiming check,
+                                  QString* error) {
     auto fail = [&](const QSqlError& why) {
         // A locked file is being written, not unreadable.
         if (isBusy(why))
@@ -193,12 +198,20 @@ bool HistoryStore::openConnection(const QString& path, HistoryAccess access, QSt
         return q.lastError().isValid() && isDamageError(q.lastError())
                    ? fail(q.lastError())
                    : missing(QStringLiteral("没有 Carcu 表"));
-    // A writer keeps the table in memory: sized before the check, the check's reads of every
-    // page stay there for the search that follows.
+    // A writer keeps the table in memory: sized before anything is read, the pages read at
+    // start-up stay there for the search that follows.
     if (!readOnly_)
         q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
-    if (!checkPages(path, error))
+    // Beside the reads only in rollback-journal mode: leaving write-ahead mode below writes the
+    // file, which must wait for the verdict.
+    if (check == PageCheckTiming::BesideReads && !readOnly_ &&
+        q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next() &&
+        q.value(0).toString() == QLatin1String("delete")) {
+        q.finish();
+        pageCheck_ = std::make_unique<BackgroundPageCheck>(path);
+    } else if (!checkPages(error)) {
         return false;
+    }
     if (readOnly_)
         return true;
     // A rollback journal, never a write-ahead log: a reader then needs nothing beside the file
@@ -225,7 +238,7 @@ bool HistoryStore::busy(const QSqlError& why, QString* error) {
                   QStringLiteral("%1。文件未作任何改动。").arg(errorText(why)), error);
 }
 
-bool HistoryStore::checkPages(const QString& path, QString* error) {
+bool HistoryStore::checkPages(QString* error) {
     // Every page of the file, without the slower cross-check of indexes against rows: about
     // 0.1 s for 100,000 draws. A file that fails is never written.
     QSqlQuery q(db_);
@@ -238,15 +251,33 @@ bool HistoryStore::checkPages(const QString& path, QString* error) {
                 problems << line;
         }
     }
-    if (q.lastError().isValid()) {
-        if (isBusy(q.lastError()))
-            return busy(q.lastError(), error);
-        problems << q.lastError().databaseText();
+    return pageVerdict(problems, q.lastError(), error);
+}
+
+bool HistoryStore::pageVerdict(QStringList problems, const QSqlError& failure, QString* error) {
+    if (failure.isValid()) {
+        if (isBusy(failure))
+            return busy(failure, error);
+        problems << failure.databaseText();
     }
     if (problems.isEmpty())
         return true;
     return refuse(HistoryOpenFailure::Damaged,
-                  damagedHistoryMessage(path, problems.join(QStringLiteral("；"))), error);
+                  damagedHistoryMessage(databasePath(), problems.join(QStringLiteral("；"))),
+                  error);
+}
+
+bool HistoryStore::finishPageCheck(QString* error) {
+    if (!pageCheck_)
+        return true;
+    const PageCheckFindings found = pageCheck_->findings();
+    pageCheck_.reset();
+    return pageVerdict(found.problems, found.failure, error);
+}
+
+void HistoryStore::settlePageCheck() {
+    if (pageCheck_)
+        finishPageCheck(nullptr);
 }
 
 namespace {
@@ -462,6 +493,7 @@ bool HistoryStore::deleteLastDraw(QString* error) {
 }
 
 bool HistoryStore::write(const QString& sql, QString* error) {
+    settlePageCheck();
     if (readOnly_ || isDamaged()) {
         if (error)
             *error = isDamaged() ? damage_ : QStringLiteral("历史数据库以只读方式打开，不能写入。");
@@ -484,6 +516,7 @@ bool HistoryStore::CompactDb(QString* error) {
                          : QStringLiteral("压缩历史数据库失败（%1），历史号码保持不变。").arg(why);
         return false;
     };
+    settlePageCheck();
     if (!isOpen())
         return fail(QStringLiteral("历史数据库没有打开"));
     if (readOnly_ || isDamaged())
@@ -502,6 +535,7 @@ bool HistoryStore::CompactDb(QString* error) {
 }
 
 HistoryStore::Transaction::Transaction(HistoryStore& store) : store_(store), db_(store.db_) {
+    store.settlePageCheck();
     if (!store.isOpen()) {
         beginError_ = QStringLiteral("历史数据库没有打开。");
         return;

@@ -7,9 +7,16 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace quorvex {
+
+class BackgroundPageCheck;
+
+// When open() checks the file page by page: before it returns, or beside the caller's first
+// reads, on a connection of its own in another thread (finishPageCheck() gives the verdict).
+enum class PageCheckTiming { BeforeOpen, BesideReads };
 
 // The history database "Quorvex.mdb" in the program's folder (dbHistory) and the routines that
 // change it. Every failure is returned with a message for the user; nothing is skipped silently.
@@ -28,8 +35,14 @@ public:
     // full schema when the file is missing. A file that is not a readable history, or that is
     // damaged, is left untouched and reported; openFailure() then says which. Read-only access
     // leaves no file behind and works on a read-only file or in a read-only folder.
+    // BesideReads: for a writable file in rollback-journal mode the check runs while the caller
+    // reads; what was read counts only once finishPageCheck() passed, and no write comes first.
     bool open(const QString& folder, QString* error,
-              HistoryAccess access = HistoryAccess::ReadWrite);
+              HistoryAccess access = HistoryAccess::ReadWrite,
+              PageCheckTiming check = PageCheckTiming::BeforeOpen);
+    // Waits for a check left beside the reads. A file that fails it is closed and reported as
+    // open() would have refused it (openFailure() says which); true when no check was pending.
+    bool finishPageCheck(QString* error);
     void close();
     bool isOpen() const { return db_.isOpen(); }
     bool isReadOnly() const { return readOnly_; }
@@ -144,8 +157,13 @@ public:
     };
 
 private:
-    bool openConnection(const QString& path, HistoryAccess access, QString* error);
-    bool checkPages(const QString& path, QString* error);
+    bool openConnection(const QString& path, HistoryAccess access, PageCheckTiming check,
+                        QString* error);
+    bool checkPages(QString* error);
+    // The verdict on what the page check found: true, or the file refused as damaged or busy.
+    bool pageVerdict(QStringList problems, const QSqlError& failure, QString* error);
+    // Before any write: the verdict of a check still running beside the reads.
+    void settlePageCheck();
     static bool isBusy(const QSqlError& error);
     // Refuses the open: another program holds the file for writing.
     bool busy(const QSqlError& why, QString* error);
@@ -158,6 +176,7 @@ private:
     bool readOnly_ = false;
     HistoryOpenFailure openFailure_ = HistoryOpenFailure::None;
     mutable QString damage_;
+    std::unique_ptr<BackgroundPageCheck> pageCheck_;
 };
 
 } // namespace quorvex

@@ -8,8 +8,11 @@
 #include <QDate>
 #include <QHeaderView>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSqlQuery>
+#include <QtEndian>
 #include <QWheelEvent>
 
 #include <sys/stat.h>
@@ -25,6 +28,7 @@ private slots:
     void historyFillsIssueBoxesReferenceAndGrid_data();
     void historyFillsIssueBoxesReferenceAndGrid();
     void storedSettingsAreApplied();
+    void damagedHistoryIsReportedAndNeverWritten_data();
     void damagedHistoryIsReportedAndNeverWritten();
     void foreignDatabaseFileIsReportedAndKept();
     void whatLiesAtTheHistoryPathIsKept_data();
@@ -33,6 +37,8 @@ private slots:
     void wheelMovesFocusedGridOneRow_data();
     void wheelMovesFocusedGridOneRow();
     void command9PopsUpSettingsMenu();
+    void firstFrameIsReportedAndTheProgramQuits_data();
+    void firstFrameIsReportedAndTheProgramQuits();
 
 private:
     std::unique_ptr<QTemporaryDir> settingsDir_;
@@ -184,16 +190,31 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
 
 // A page of the history overwritten: the window says so, names the file, writes nothing and
 // offers nothing that writes.
+void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten_data() {
+    QTest::addColumn<bool>("freePages");
+    QTest::newRow("a page of draws") << false;
+    // The draws still read: only the page check finds it.
+    QTest::newRow("the list of free pages") << true;
+}
+
 void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
+    QFETCH(bool, freePages);
     TempHistory h;
     h.appendMany(2013001, sampleDraws(3000));
+    if (freePages)
+        QVERIFY(QSqlQuery(h.store().database()).exec("DELETE FROM Lishi WHERE SQQH > 2013500"));
     h.store().close();
     const QString path = QDir(h.folder()).filePath("Quorvex.mdb");
     {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadWrite));
         QVERIFY(f.size() / 4096 > 10);
-        QVERIFY(f.seek(4096 * 5));
+        // The first page of the free list is named at byte 32 of the file, big-endian.
+        QVERIFY(f.seek(32));
+        const QByteArray trunk = f.read(4);
+        const qint64 page = freePages ? qFromBigEndian<quint32>(trunk.constData()) - 1 : 5;
+        QVERIFY(page > 0);
+        QVERIFY(f.seek(4096 * page));
         QByteArray junk(4096, '\0');
         for (int i = 0; i < junk.size(); ++i)
             junk[i] = char((i * 7919) % 251);
@@ -211,6 +232,7 @@ void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
                      dialogs.asked().first().text.contains("已损坏"),
                  qPrintable(dialogs.asked().first().text));
         QVERIFY(!child<QLineEdit>(w, "MaskEdBox1_1")->isEnabled());
+        QCOMPARE(child<QTableView>(w, "MSFlexGrid1")->model()->rowCount(), 0);
         for (const char* name : {"Command1", "Command2", "cmdRdLst", "Command3", "Command21"})
             QVERIFY2(!child<QPushButton>(w, name)->isEnabled(), name);
     }
@@ -340,6 +362,33 @@ void FrmMainStartupTest::command9PopsUpSettingsMenu() {
     child<QPushButton>(w, "Command9")->click();
     QTRY_VERIFY(menu->isVisible());
     menu->close();
+}
+
+void FrmMainStartupTest::firstFrameIsReportedAndTheProgramQuits_data() {
+    QTest::addColumn<int>("draws");
+    QTest::newRow("empty history") << 0;
+    QTest::newRow("45 draws") << 45;
+}
+
+// QUORVEX_FIRST_FRAME_FD, as the start-up benchmark uses it: the real program, started in the
+// history's folder, says how many draws its first frame showed, then quits by itself.
+void FrmMainStartupTest::firstFrameIsReportedAndTheProgramQuits() {
+    QFETCH(int, draws);
+    TempHistory h;
+    h.appendMany(2013001, sampleDraws(draws));
+    const QString program = QDir(h.folder()).filePath("quorvex");
+    QVERIFY(QFile::copy(QCoreApplication::applicationDirPath() + "/quorvex", program));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", settingsDir_->path());
+    env.insert("QUORVEX_FIRST_FRAME_FD", "1");
+    p.setProcessEnvironment(env);
+    p.start(program, {});
+    QVERIFY2(p.waitForFinished(30000), "the program did not quit after its first frame");
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(p.readAllStandardOutput(), QString("first frame: %1 draws\n").arg(draws).toUtf8());
 }
 
 QTEST_MAIN(FrmMainStartupTest)

@@ -87,6 +87,8 @@ private slots:
     void leftoverFromKilledCompactionIsHarmless();
     void killedCompactionNeverLosesTheHistory();
     void compactionBesideAnotherUserKeepsEveryDraw();
+    void pageCheckBesideReadsComesBeforeAnyWrite_data();
+    void pageCheckBesideReadsComesBeforeAnyWrite();
 };
 
 void StoreTest::initTestCase() {
@@ -398,6 +400,56 @@ void StoreTest::compactionBesideAnotherUserKeepsEveryDraw() {
     QVERIFY2(other.CompactDb(&error), qPrintable(error));
     appendOne(h.store(), 2013051, {6, 7, 8, 9, 10});
     QCOMPARE(other.drawCount(), kDraws.size() + 2);
+}
+
+void StoreTest::pageCheckBesideReadsComesBeforeAnyWrite_data() {
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<bool>("writeFirst");
+    for (const bool damaged : {false, true}) {
+        const char* file = damaged ? "a page overwritten" : "sound file";
+        QTest::addRow("%s, verdict asked", file) << damaged << false;
+        QTest::addRow("%s, write before the verdict", file) << damaged << true;
+    }
+}
+
+// The page check left beside the reads: a write waits for its verdict, and a damaged file is
+// then closed and refused as open() would have refused it, with nothing written.
+void StoreTest::pageCheckBesideReadsComesBeforeAnyWrite() {
+    QFETCH(bool, damaged);
+    QFETCH(bool, writeFirst);
+    TempHistory h;
+    QVector<Numbers> draws;
+    for (int i = 0; i < 3000; ++i)
+        draws << kDraws[i % kDraws.size()];
+    h.appendMany(2013001, draws);
+    h.store().close();
+    const QString path = h.store().databasePath();
+    if (damaged) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.seek(4096 * 5));
+        QByteArray junk(4096, '\0');
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919) % 251);
+        QCOMPARE(f.write(junk), qint64(junk.size()));
+    }
+    const QByteArray before = fileHash(path);
+
+    HistoryStore store;
+    QString error;
+    QVERIFY2(store.open(h.folder(), &error, HistoryAccess::ReadWrite, PageCheckTiming::BesideReads),
+             qPrintable(error));
+    const bool passed = writeFirst ? store.deleteLastDraw(&error) : store.finishPageCheck(&error);
+    QCOMPARE(passed, !damaged);
+    QCOMPARE(store.isOpen(), !damaged);
+    if (damaged) {
+        QCOMPARE(store.openFailure(), HistoryOpenFailure::Damaged);
+        QVERIFY2(error.contains(path) && error.contains(QStringLiteral("已损坏")),
+                 qPrintable(error));
+        QCOMPARE(fileHash(path), before);
+    } else {
+        QCOMPARE(store.drawCount(), writeFirst ? 2999 : 3000);
+    }
 }
 
 QTEST_GUILESS_MAIN(StoreTest)

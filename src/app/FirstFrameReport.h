@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+
+#include <optional>
+
+class QTableView;
+
+namespace quorvex {
+
+// QUORVEX_FIRST_FRAME_FD=N: once the window has painted its first frame, history grid filled,
+// the line "first frame: R draws" (R: the grid's rows) goes to file descriptor N and the program
+// quits. The start-up benchmark times the real program from exec to that line. Unset, nothing
+// of it is made.
+class FirstFrameReport : public QObject {
+    Q_OBJECT
+public:
+    // The descriptor the environment names; nothing when unset or not a number.
+    static std::optional<int> requestedDescriptor();
+
+    FirstFrameReport(QTableView* grid, int descriptor, QObject* parent = nullptr);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void report();
+
+    QTableView* grid_;
+    int descriptor_;
+    bool painted_ = false;
+};
+
+} // namespace quorvex
