@@ -1,11 +1,11 @@
 #include "frmMain.h"
 
-#include "Controls.h"
-#include "ExportCommands.h"
-#include "ExportNotice.h"
-#include "GridWheelScroller.h"
-#include "HistoryCommands.h"
-#include "WorkProgress.h"
+#include "app/common/Controls.h"
+#include "app/common/ExportCommands.h"
+#include "app/common/ExportNotice.h"
+#include "app/common/GridWheelScroller.h"
+#include "app/common/WorkProgress.h"
+#include "app/history/HistoryCommands.h"
 
 #include "export/BacktestGridTexts.h"
 

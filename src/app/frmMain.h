@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Dialogs.h"
-#include "HistoryPanel.h"
-#include "OnlineUpdateRunner.h"
-#include "ResultsPanel.h"
-#include "SearchOptionsPanel.h"
+#include "app/common/Dialogs.h"
+#include "app/history/HistoryPanel.h"
+#include "app/history/OnlineUpdateRunner.h"
+#include "app/options/SearchOptionsPanel.h"
+#include "app/results/ResultsPanel.h"
 
 #include "history/HistorySnapshot.h"
 #include "history/HistoryStore.h"

@@ -1,5 +1,5 @@
-#include "Dialogs.h"
-#include "FirstFrameReport.h"
+#include "app/common/Dialogs.h"
+#include "app/common/FirstFrameReport.h"
 #include "frmMain.h"
 
 #include "history/ProgramFolder.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Dialogs.h"
+#include "app/common/Dialogs.h"
 
 #include <QQueue>
 #include <QStringList>

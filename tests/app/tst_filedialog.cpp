@@ -1,4 +1,4 @@
-#include "app/Dialogs.h"
+#include "app/common/Dialogs.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -3,9 +3,9 @@
 #include "FollowOracle.h"
 
 #include "analysis/ResultTally.h"
-#include "app/BacktestChart.h"
-#include "app/BarTooltips.h"
-#include "app/Controls.h"
+#include "app/charts/BacktestChart.h"
+#include "app/charts/BarTooltips.h"
+#include "app/common/Controls.h"
 #include "export/BacktestGridTexts.h"
 
 #include <QChart>

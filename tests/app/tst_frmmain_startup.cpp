@@ -1,4 +1,4 @@
-#include "app/GridWheelScroller.h"
+#include "app/common/GridWheelScroller.h"
 #include "AppTestSupport.h"
 
 #include <QLabel>

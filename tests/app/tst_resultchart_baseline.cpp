@@ -1,7 +1,7 @@
 // The chart's comparison with chance: expected markers, outlines of marked bars, the line under
 // the chart.
-#include "app/BarTooltips.h"
-#include "app/ResultChart.h"
+#include "app/charts/BarTooltips.h"
+#include "app/charts/ResultChart.h"
 
 #include "analysis/ChanceBaseline.h"
 

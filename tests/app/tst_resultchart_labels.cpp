@@ -1,9 +1,9 @@
 // The charts' labels at every size: counts whole on or above their bars, never over each other,
 // every category and axis step labelled, and each bar's tooltip found under the pointer.
-#include "app/BacktestChart.h"
-#include "app/BarLabels.h"
-#include "app/BarTooltips.h"
-#include "app/ResultChart.h"
+#include "app/charts/BacktestChart.h"
+#include "app/charts/BarLabels.h"
+#include "app/charts/BarTooltips.h"
+#include "app/charts/ResultChart.h"
 
 #include <QApplication>
 #include <QBarCategoryAxis>

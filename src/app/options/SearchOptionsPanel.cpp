@@ -1,6 +1,6 @@
 #include "SearchOptionsPanel.h"
 
-#include "Controls.h"
+#include "app/common/Controls.h"
 
 #include "analysis/SearchRequest.h"
 

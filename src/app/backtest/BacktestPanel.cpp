@@ -1,7 +1,7 @@
 #include "BacktestPanel.h"
 
-#include "BacktestChart.h"
-#include "Controls.h"
+#include "app/charts/BacktestChart.h"
+#include "app/common/Controls.h"
 
 #include "export/BacktestGridTexts.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BacktestPanel.h"
+#include "app/backtest/BacktestPanel.h"
 #include "TextGridModel.h"
 
 #include "analysis/FollowResult.h"

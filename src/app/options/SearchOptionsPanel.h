@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/common/Dialogs.h"
 #include "BacktestOptions.h"
-#include "Dialogs.h"
 
 #include "session/SearchSession.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextGridModel.h"
+#include "app/results/TextGridModel.h"
 
 #include "analysis/Backtest.h"
 

@@ -1,6 +1,6 @@
 #include "HistoryCommands.h"
 
-#include "Controls.h"
+#include "app/common/Controls.h"
 
 #include "import/HistoryMaintenance.h"
 #include "import/HistoryUndo.h"

@@ -1,8 +1,8 @@
 #include "ExportCommands.h"
 
+#include "app/history/HistoryGridModel.h"
+#include "app/results/TextGridModel.h"
 #include "Controls.h"
-#include "HistoryGridModel.h"
-#include "TextGridModel.h"
 
 #include "export/HistoryTextExport.h"
 

@@ -2,9 +2,9 @@
 
 #include "analysis/ChanceBaseline.h"
 
-#include "Controls.h"
+#include "app/charts/ResultChart.h"
+#include "app/common/Controls.h"
 #include "FrozenColumns.h"
-#include "ResultChart.h"
 
 #include <QChart>
 #include <QChartView>

@@ -1,8 +1,8 @@
 #include "HistoryPanel.h"
 
-#include "Controls.h"
+#include "app/common/Controls.h"
+#include "app/common/GridWheelScroller.h"
 #include "EmptyHistoryHint.h"
-#include "GridWheelScroller.h"
 #include "IssueFinder.h"
 #include "ManualEntry.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "app/common/Dialogs.h"
 
 #include "import/OnlineUpdate.h"
 #include "session/SearchSession.h"

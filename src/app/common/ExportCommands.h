@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChartPicture.h"
+#include "app/charts/ChartPicture.h"
 #include "Dialogs.h"
 
 #include "export/SheetExport.h"
