@@ -4,8 +4,8 @@
 //   bench_import                      5,840 and 100,000 lines, medians against the targets
 //   bench_import --write-sample FILE  writes the shipped synthetic sample history
 #include "BareInsert.h"
+#include "history/HistoryLine.h"
 #include "history/HistoryStore.h"
-#include "import/HistoryLine.h"
 #include "import/TextImport.h"
 #include "SyntheticHistory.h"
 

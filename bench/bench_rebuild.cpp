@@ -6,8 +6,8 @@
 #include "BareInsert.h"
 #include "BenchHistory.h"
 #include "history/HistoryStore.h"
-#include "import/HistoryMaintenance.h"
 #include "import/TextImport.h"
+#include "maintenance/HistoryMaintenance.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>

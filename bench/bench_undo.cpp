@@ -3,10 +3,10 @@
 // copy) takes no longer than the import of as many draws over the history, which keeps its copy
 // the same way.
 #include "history/HistoryStore.h"
-#include "import/HistoryMaintenance.h"
-#include "import/HistoryUndo.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
+#include "maintenance/HistoryMaintenance.h"
+#include "maintenance/HistoryUndo.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>

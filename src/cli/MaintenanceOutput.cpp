@@ -1,6 +1,6 @@
 #include "MaintenanceOutput.h"
 
-#include "import/HistoryLine.h"
+#include "history/HistoryLine.h"
 
 namespace quorvex::cli {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Command.h"
-#include "import/HistoryMaintenance.h"
+#include "maintenance/HistoryMaintenance.h"
 
 namespace quorvex::cli {
 

@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "import/HistoryUndo.h"
+#include "maintenance/HistoryUndo.h"
 
 namespace quorvex::cli {
 

@@ -1,7 +1,7 @@
 #include "ExportTarget.h"
 
+#include "history/HistoryCopies.h"
 #include "history/HistoryStore.h"
-#include "import/HistoryCopies.h"
 
 #include <QDir>
 #include <QFile>

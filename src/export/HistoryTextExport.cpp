@@ -2,7 +2,7 @@
 
 #include "ExportTemporary.h"
 
-#include "import/HistoryTextFile.h"
+#include "history/HistoryTextFile.h"
 
 #include <QDir>
 

@@ -1,11 +1,11 @@
 #include "TextImport.h"
 
-#include "HistoryChange.h"
+#include "history/HistoryChange.h"
 
 #include <QDir>
 
 #include "history/DrawBulkWriter.h"
-#include "HistoryLine.h"
+#include "history/HistoryLine.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "TypedDraw.h"
 
-#include "HistoryChange.h"
+#include "history/HistoryChange.h"
 
 namespace quorvex {
 

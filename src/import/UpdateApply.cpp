@@ -1,6 +1,6 @@
 #include "UpdateApply.h"
 
-#include "HistoryChange.h"
+#include "history/HistoryChange.h"
 
 #include "history/DrawBulkWriter.h"
 

@@ -1,6 +1,6 @@
 #include "UpdatePreview.h"
 
-#include "HistoryCopies.h"
+#include "history/HistoryCopies.h"
 #include "UpdateApply.h"
 
 namespace quorvex {

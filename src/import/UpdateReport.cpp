@@ -1,6 +1,6 @@
 #include "UpdateReport.h"
 
-#include "HistoryChange.h"
+#include "history/HistoryChange.h"
 
 #include <QDir>
 

@@ -2,7 +2,7 @@
 // tallies of a history whose bases changed: re-derived (yes) or kept as they were (no).
 #include "FollowOracle.h"
 #include "history/HistoryFit.h"
-#include "import/HistoryMaintenance.h"
+#include "maintenance/HistoryMaintenance.h"
 #include "TestHistory.h"
 
 #include <QSqlQuery>

@@ -1,5 +1,5 @@
 #include "FileFacts.h"
-#include "import/HistoryLine.h"
+#include "history/HistoryLine.h"
 #include "import/TextImport.h"
 #include "TestHistory.h"
 

@@ -6,7 +6,7 @@
 #include "IssueFinder.h"
 #include "ManualEntry.h"
 
-#include "import/HistoryChange.h"
+#include "history/HistoryChange.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
 

@@ -1,6 +1,6 @@
 #include "HistoryUndo.h"
 
-#include "HistoryChange.h"
+#include "history/HistoryChange.h"
 
 #include "history/SqliteStatement.h"
 

@@ -1,8 +1,8 @@
 // A damaged or overtaken step of the history of changes: undo and redo refuse it with the
 // reason, change nothing, and take no older step instead.
 #include "ChangeScenarios.h"
-#include "import/HistoryMaintenance.h"
-#include "import/HistoryUndo.h"
+#include "maintenance/HistoryMaintenance.h"
+#include "maintenance/HistoryUndo.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "import/HistoryLine.h"
+#include "history/HistoryLine.h"
 
 #include <QtTest>
 

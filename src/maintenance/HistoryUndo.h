@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChangeSteps.h"
+#include "history/ChangeSteps.h"
 
 #include <QString>
 

@@ -3,9 +3,9 @@
 // first; a kill leaves before or after.
 #include "ChangeScenarios.h"
 #include "ChildKill.h"
-#include "import/HistoryMaintenance.h"
-#include "import/HistoryUndo.h"
 #include "import/TextImport.h"
+#include "maintenance/HistoryMaintenance.h"
+#include "maintenance/HistoryUndo.h"
 
 #include <QDir>
 #include <QFile>

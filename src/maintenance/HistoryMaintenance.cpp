@@ -1,9 +1,9 @@
 #include "HistoryMaintenance.h"
 
-#include "HistoryChange.h"
-#include "HistoryLine.h"
-#include "HistoryTextFile.h"
-#include "TextImport.h"
+#include "history/HistoryChange.h"
+#include "history/HistoryLine.h"
+#include "history/HistoryTextFile.h"
+#include "import/TextImport.h"
 
 #include <QDir>
 #include <QFileInfo>

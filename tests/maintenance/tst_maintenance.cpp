@@ -1,6 +1,6 @@
 #include "analysis/ReferenceDraw.h"
 #include "FileFacts.h"
-#include "import/HistoryMaintenance.h"
+#include "maintenance/HistoryMaintenance.h"
 #include "TestHistory.h"
 
 #include "ChildKill.h"
