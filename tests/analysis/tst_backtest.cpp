@@ -4,6 +4,7 @@
 #include "TestHistory.h"
 
 #include "analysis/Backtest.h"
+#include "analysis/BacktestCurves.h"
 #include "export/BacktestGridTexts.h"
 #include "session/SearchSession.h"
 
@@ -123,6 +124,7 @@ private slots:
     void edgeCases();
     void captionNamesEveryOption_data();
     void captionNamesEveryOption();
+    void curvesRunTheTotals();
 };
 
 void BacktestTest::agreesWithOrdinarySearches_data() {
@@ -353,6 +355,26 @@ void BacktestTest::captionNamesEveryOption() {
     result.rows[0].issue = 2013010;
     result.rows[1].issue = 2013011;
     QCOMPARE(backtestCaption(r, combined, 2, result), caption);
+}
+
+// The chart's curves: running hits and expectation from a point before the first issue, the band
+// two standard deviations of the running variance either side, never below 0.
+void BacktestTest::curvesRunTheTotals() {
+    BacktestResult r;
+    for (const auto& [hits, expected, variance] :
+         {std::tuple{2, 1.0, 4.0}, std::tuple{0, 0.5, 0.25}, std::tuple{1, 6.0, 0.0}}) {
+        BacktestRow row;
+        row.hits = hits;
+        row.expected = expected;
+        row.variance = variance;
+        r.rows << row;
+    }
+    const BacktestCurves c = backtestCurves(r);
+    QCOMPARE(c.hits, (QVector<double>{0, 2, 2, 3}));
+    QCOMPARE(c.expected, (QVector<double>{0, 1, 1.5, 7.5}));
+    const double spread = 2 * std::sqrt(4.25);
+    QCOMPARE(c.low, (QVector<double>{0, 0, 0, 7.5 - spread}));
+    QCOMPARE(c.high, (QVector<double>{0, 5, 1.5 + spread, 7.5 + spread}));
 }
 
 QTEST_GUILESS_MAIN(BacktestTest)

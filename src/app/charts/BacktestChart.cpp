@@ -61,28 +61,6 @@ void fitIssueLabels(QCategoryAxis* axis, const QVector<qint64>& issues, double p
 
 } // namespace
 
-BacktestCurves backtestCurves(const BacktestResult& result) {
-    BacktestCurves c;
-    double hits = 0;
-    double expected = 0;
-    double variance = 0;
-    auto add = [&] {
-        const double spread = 2 * std::sqrt(variance);
-        c.hits << hits;
-        c.expected << expected;
-        c.low << std::max(0.0, expected - spread);
-        c.high << expected + spread;
-    };
-    add();
-    for (const BacktestRow& row : result.rows) {
-        hits += row.hits;
-        expected += row.expected;
-        variance += row.variance;
-        add();
-    }
-    return c;
-}
-
 QStringList backtestPointTips(const BacktestResult& result, const BacktestCurves& curves) {
     QStringList tips;
     for (qsizetype i = 0; i < curves.hits.size(); ++i) {

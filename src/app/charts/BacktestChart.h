@@ -1,23 +1,11 @@
 #pragma once
 
-#include "analysis/Backtest.h"
-
-#include <QVector>
+#include "analysis/BacktestCurves.h"
 
 class QChartView;
 
 namespace quorvex {
 
-// The running totals of a backtest after each issue tried, the issue before the first
-// included: hits, what chance gives, and that expectation two standard deviations either side
-// (never below 0).
-struct BacktestCurves {
-    QVector<double> hits;
-    QVector<double> expected;
-    QVector<double> low;
-    QVector<double> high;
-};
-BacktestCurves backtestCurves(const BacktestResult& result);
 // The tooltip of each point of the curves: the issue, the hits so far and what chance gives so
 // far; the first point stands before the first issue tried.
 QStringList backtestPointTips(const BacktestResult& result, const BacktestCurves& curves);

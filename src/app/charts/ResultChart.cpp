@@ -26,13 +26,6 @@ namespace {
 const QColor kExpectedColor(0xf0, 0x8c, 0x1a);
 const QColor kMarkedColor(0xc0, 0x20, 0x20);
 
-const QStringList& kindNames() {
-    static const QStringList names{QStringLiteral("号码"), QStringLiteral("生肖"),
-                                   QStringLiteral("头数"), QStringLiteral("尾数"),
-                                   QStringLiteral("合数"), QStringLiteral("段数")};
-    return names;
-}
-
 QString tooltipText(const FollowResult& result, qsizetype i) {
     const FollowResult::Bar& bar = result.bars[i];
     if (result.baseline.size() != result.bars.size())
@@ -108,7 +101,9 @@ QString baselineSummary(const FollowResult& result) {
     const int marked = result.markedCount();
     if (marked == 0)
         return QStringLiteral("无显著偏离");
-    return QStringLiteral("%1 个值与期望的偏离超出随机波动（Holm 校正 p < 0.01）").arg(marked);
+    return QStringLiteral("%1 个值与期望的偏离超出随机波动（Holm 校正 p < %2）")
+        .arg(marked)
+        .arg(kMarkLevel);
 }
 
 CountAxis countAxis(qint64 highest, int mostSteps) {
@@ -146,7 +141,7 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     auto* chart = new QChart;
     chart->setTitle(
         QStringLiteral("结果分布（%1，%2 期%3）")
-            .arg(kindNames().value(resultKind))
+            .arg(kindCaption(resultKind))
             .arg(result.followDraws)
             .arg(result.note.isEmpty() ? QString() : QStringLiteral("，") + result.note));
     QFont titleFont = chart->titleFont();

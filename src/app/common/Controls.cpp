@@ -61,11 +61,4 @@ QLineEdit* makeBox(const QString& name, int width) {
     return box;
 }
 
-const QStringList& kindCaptions() {
-    static const QStringList captions{QStringLiteral("号码"), QStringLiteral("生肖"),
-                                      QStringLiteral("头数"), QStringLiteral("尾数"),
-                                      QStringLiteral("合数"), QStringLiteral("段数")};
-    return captions;
-}
-
 } // namespace quorvex

@@ -29,9 +29,6 @@ void fitColumnsToContents(QTableView* grid, const QVector<int>& leastWidthsInTwi
 
 QLineEdit* makeBox(const QString& name, int width = 0);
 
-// 号码 生肖 头数 尾数 合数 段数, by kind index.
-const QStringList& kindCaptions();
-
 // The busy pointer for the life of a command; a message box inside restores it first.
 class BusyCursor {
 public:

@@ -3,6 +3,7 @@
 #include "app/common/Controls.h"
 
 #include "analysis/SearchRequest.h"
+#include "history/AttributeKind.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,7 +37,7 @@ QGroupBox* makeKindFrame(const QString& caption, const char* frameName, const ch
     frame->setObjectName(QLatin1String(frameName));
     auto* grid = new QGridLayout(frame);
     for (int k = 0; k < kKindCount; ++k) {
-        buttons[k] = makeRadio(name, k, kindCaptions()[k]);
+        buttons[k] = makeRadio(name, k, kindCaption(k));
         grid->addWidget(buttons[k], k / 3, k % 3);
     }
     return frame;
