@@ -211,7 +211,11 @@ void CliTrustTest::pausedReadHoldsNoLock() {
     for (int i = 0; i < 1000 && !paused && processState(pid) != 'Z'; ++i) {
         QTest::qSleep(10);
         ::kill(pid, SIGSTOP);
-        // Stopped, not ended: a finished process holds no lock either.
+        // The stop lands a moment later on a busy machine; stopped, not ended: a finished
+        // process holds no lock either.
+        for (int wait = 0; wait < 200 && processState(pid) != 'T' && processState(pid) != 'Z';
+             ++wait)
+            QTest::qSleep(1);
         paused = processState(pid) == 'T' && !holdsLock(pid, home_->databasePath());
         if (!paused)
             ::kill(pid, SIGCONT);
