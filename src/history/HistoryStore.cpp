@@ -420,9 +420,9 @@ std::optional<DrawAttributes>
 HistoryStore::AppendDraw(qint64 issue, const Numbers& numbers, qint64 zodiacIssue,
                          const std::optional<DrawAttributes>& previous, const ValueBases& bases,
                          ZodiacYear& zodiacYear, QString* error) {
-    if (readOnly_ || isDamaged()) {
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
         if (error)
-            *error = isDamaged() ? damage_ : QStringLiteral("历史数据库以只读方式打开，不能写入。");
+            *error = refusal;
         return std::nullopt;
     }
     DrawBulkWriter writer(*this);
@@ -492,11 +492,19 @@ bool HistoryStore::deleteLastDraw(QString* error) {
                  error);
 }
 
+QString HistoryStore::writeRefusal() const {
+    if (isDamaged())
+        return damage_;
+    if (readOnly_)
+        return QStringLiteral("历史数据库 %1 以只读方式打开，不能写入。").arg(databasePath());
+    return {};
+}
+
 bool HistoryStore::write(const QString& sql, QString* error) {
     settlePageCheck();
-    if (readOnly_ || isDamaged()) {
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
         if (error)
-            *error = isDamaged() ? damage_ : QStringLiteral("历史数据库以只读方式打开，不能写入。");
+            *error = refusal;
         return false;
     }
     QSqlQuery q(db_);
@@ -519,8 +527,11 @@ bool HistoryStore::CompactDb(QString* error) {
     settlePageCheck();
     if (!isOpen())
         return fail(QStringLiteral("历史数据库没有打开"));
-    if (readOnly_ || isDamaged())
-        return fail(QStringLiteral("历史数据库以只读方式打开"));
+    if (const QString refusal = writeRefusal(); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return false;
+    }
     // Earlier versions compacted through a copy beside the file; what is left of one is stale.
     const QFileInfo stale(QDir(folder_).filePath(compactFileName()));
     if (stale.isFile() && !stale.isSymLink())
@@ -540,15 +551,9 @@ HistoryStore::Transaction::Transaction(HistoryStore& store) : store_(store), db_
         beginError_ = QStringLiteral("历史数据库没有打开。");
         return;
     }
-    if (store.isDamaged()) {
-        beginError_ = store.damage_;
+    beginError_ = store.writeRefusal();
+    if (!beginError_.isEmpty())
         return;
-    }
-    if (store.readOnly_) {
-        beginError_ =
-            QStringLiteral("历史数据库 %1 以只读方式打开，不能写入。").arg(store.databasePath());
-        return;
-    }
     QSqlQuery q(db_);
     // Take the write lock now: a deferred transaction that has read would fail at its first
     // write when another program committed meanwhile, instead of waiting its turn.

@@ -50,6 +50,8 @@ public:
     // Set once SQLite reported damage through this store; nothing may be written then.
     bool isDamaged() const { return !damage_.isEmpty(); }
     QString damageMessage() const { return damage_; }
+    // Why nothing may be written (the damage, or a history opened read-only); empty when it may.
+    QString writeRefusal() const;
     // The text of a database error for the user; damage is noted and gets the damage message.
     QString errorText(const QSqlError& error) const;
     QString folder() const { return folder_; }
