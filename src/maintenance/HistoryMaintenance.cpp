@@ -21,6 +21,20 @@ MaintenanceReport failure(const QString& why) {
     return r;
 }
 
+// The write lock first, then the history read once under it, so that no draw another program
+// stores in between can be lost by the change. Nothing, with failed set, when either fails.
+const LishiImage* lockAndRead(HistoryChange& change, MaintenanceReport* failed) {
+    if (!change.begun()) {
+        *failed = failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
+        return nullptr;
+    }
+    QString why;
+    const LishiImage* image = change.readBefore(&why);
+    if (!image)
+        *failed = failure(why + QStringLiteral("。"));
+    return image;
+}
+
 // The kept draws as the rebuild stores them. The backup holds exactly their history lines (its
 // writer reads every byte back), so a draw the text format cannot carry (an issue
 // outside 1..9999999, a number outside 1..15) would be lost by the rebuild: such a history is
@@ -55,16 +69,13 @@ using LimitOf = std::function<std::optional<qint64>(const QVector<DrawNumbers>&)
 MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
                                    const ValueBases& bases, const LimitOf& limitOf,
                                    CopyReason reason, const QString& stepName) {
-    // The write lock is taken before the history is read, so no draw stored by another program
-    // in between can be lost by the rewrite.
     HistoryChange change(store);
-    if (!change.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
-    QString why;
+    MaintenanceReport failed;
     // Read once: the copy is this image, and its draws decide what is kept.
-    const LishiImage* image = change.readBefore(&why);
+    const LishiImage* image = lockAndRead(change, &failed);
     if (!image)
-        return failure(why + QStringLiteral("。"));
+        return failed;
+    QString why;
     const QVector<DrawNumbers>& draws = image->draws;
     const std::optional<qint64> limit = limitOf(draws);
     if (!limit || draws.isEmpty()) {
@@ -184,12 +195,10 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
     MaintenanceReport report;
     {
         HistoryChange change(store);
-        if (!change.begun())
-            return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
-        QString why;
-        const LishiImage* image = change.readBefore(&why);
+        const LishiImage* image = lockAndRead(change, &report);
         if (!image)
-            return failure(why + QStringLiteral("。"));
+            return report;
+        QString why;
         if (image->draws.isEmpty())
             return report; // empty history: nothing to delete
         const DrawNumbers last = image->draws.last();
@@ -211,13 +220,11 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
 
 MaintenanceReport clearHistory(HistoryStore& store) {
     HistoryChange change(store);
-    if (!change.begun())
-        return failure(QStringLiteral("无法写入历史数据库：%1。").arg(change.beginError()));
-    QString why;
-    const LishiImage* image = change.readBefore(&why);
-    if (!image)
-        return failure(why + QStringLiteral("。"));
     MaintenanceReport report;
+    const LishiImage* image = lockAndRead(change, &report);
+    if (!image)
+        return report;
+    QString why;
     if (image->draws.isEmpty())
         return report;
     if (!change.keepCopy(CopyReason::Clear, &why))
