@@ -1,5 +1,6 @@
 #include "analysis/ChanceBaseline.h"
 #include "analysis/FollowSearch.h"
+#include "ChanceReference.h"
 #include "FollowOracle.h"
 #include "import/TextImport.h"
 #include "SearchOnStore.h"
@@ -27,43 +28,12 @@ struct Direct {
     std::optional<double> p;
 };
 
-// How many of the numbers 1..15 have each value of the kind in an issue's zodiac year.
-QVector<int> numbersWithValue(qint64 issue, int kind, const ValueBases& bases) {
-    const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
-    const ZodiacYear year(zodiacYearOfIssue(issue));
-    QVector<int> m(values.count(), 0);
-    for (int n = 1; n <= 15; ++n)
-        ++m[deriveAttributes({n, n, n, n, n}, year, bases).at(1, kind) - values.lo];
-    return m;
-}
-
 QVector<Direct> directFigures(const HistoryView& view, const SearchRequest& r,
                               const FollowResult& got) {
-    const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
-    QSet<qint64> follow;
-    for (const QStringList& row : got.matchRows)
-        follow.insert(row[0].toLongLong());
-    QVector<double> mean(values.count(), 0), variance(values.count(), 0), counts(values.count(), 0);
-    for (const StoredDraw& d : view.rows()) {
-        if (!follow.contains(d.issue))
-            continue;
-        const auto k = d.attributes.kindValues(r.intXianshiLei);
-        const QVector<int> m = numbersWithValue(d.issue, r.intXianshiLei, r.bases);
-        for (int i = 0; i < values.count(); ++i) {
-            counts[i] += double(std::count(k.begin(), k.end(), values.lo + i));
-            const double share = m[i] / 15.0;
-            mean[i] += 5 * share;
-            variance[i] += 5 * share * (1 - share) * (10.0 / 14.0);
-        }
-    }
+    const ChanceReference c = chanceReference(view, r, got);
     QVector<Direct> out;
-    for (int i = 0; i < values.count(); ++i) {
-        Direct f{mean[i], std::nullopt};
-        if (follow.size() >= 20 && variance[i] > 1e-12)
-            f.p =
-                std::erfc(std::abs(counts[i] - mean[i]) / std::sqrt(variance[i]) / std::sqrt(2.0));
-        out << f;
-    }
+    for (qsizetype i = 0; i < c.expected.size(); ++i)
+        out << Direct{c.expected[i], c.p[i]};
     return out;
 }
 

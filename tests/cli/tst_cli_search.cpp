@@ -2,6 +2,7 @@
 // answer on the history read back from the folder. The answer's request is built here from the
 // same option values the command line is made from, so a wrong turn from options to request
 // shows as a difference.
+#include "ChanceReference.h"
 #include "FollowOracle.h"
 
 #include "analysis/ChanceBaseline.h"
@@ -28,39 +29,16 @@ using namespace quorvex::test;
 namespace {
 
 using Result = quorvex::test::CliResult;
-// The baseline cells of each result row, straight from the definitions: a fair draw under the
-// follow draw's own zodiac year has m of the 15 numbers with the value, so its count is
-// hypergeometric, mean 5 m / 15 and variance 5 (m/15) (1 - m/15) (10/14); summed over the
-// follow draws, normal p, Holm over the tested values.
+// The baseline cells of each result row from the definitions, Holm over the tested values.
 QVector<QStringList> directBaseline(const HistoryView& view, const SearchRequest& r,
                                     const FollowResult& expected) {
     const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
-    QSet<qint64> follow;
-    for (const QStringList& row : expected.matchRows)
-        follow.insert(row[0].toLongLong());
-    const double d = follow.size();
-    QVector<double> e(values.count()), variance(values.count()), counts(values.count());
-    for (const StoredDraw& draw : view.rows()) {
-        if (!follow.contains(draw.issue))
-            continue;
-        const auto k = draw.attributes.kindValues(r.intXianshiLei);
-        for (int v = values.lo; v <= values.hi; ++v)
-            counts[v - values.lo] += double(std::count(k.begin(), k.end(), v));
-        const ZodiacYear year(zodiacYearOfIssue(draw.issue));
-        QVector<int> m(values.count());
-        for (int n = 1; n <= 15; ++n)
-            ++m[deriveAttributes({n, n, n, n, n}, year, r.bases).at(1, r.intXianshiLei) -
-                values.lo];
-        for (int i = 0; i < values.count(); ++i) {
-            const double share = m[i] / 15.0;
-            e[i] += 5 * share;
-            variance[i] += 5 * share * (1 - share) * (10.0 / 14.0);
-        }
-    }
+    const ChanceReference c = chanceReference(view, r, expected);
+    const QVector<double>& e = c.expected;
+    const QVector<double>& counts = c.counts;
     QVector<double> p(values.count(), -1);
     for (int i = 0; i < values.count(); ++i)
-        if (d >= 20 && variance[i] > 1e-12)
-            p[i] = std::erfc(std::abs(counts[i] - e[i]) / std::sqrt(variance[i]) / std::sqrt(2.0));
+        p[i] = c.p[i].value_or(-1);
     QVector<int> order;
     for (int i = 0; i < values.count(); ++i)
         if (p[i] >= 0)
