@@ -1,5 +1,7 @@
 #include "frmMain.h"
 
+#include "app/common/SettingsMenu.h"
+
 #include "app/common/Controls.h"
 #include "app/common/ExportCommands.h"
 #include "app/common/ExportNotice.h"
@@ -67,7 +69,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
             history_->stopFollowingNewest();
     });
     connect(history_, &HistoryPanel::historyChanged, this, &frmMain::refreshAfterHistoryChange);
-    connect(history_->settingsButton(), &QPushButton::clicked, this, &frmMain::Command9_Click);
+    connect(history_->settingsButton(), &QPushButton::clicked, this,
+            [this] { settingsMenu_->popUpAt(history_->settingsButton()); });
     connect(options_->followButton(), &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(options_->combinationButton(), &QPushButton::clicked, this, &frmMain::Command2_Click);
     connect(options_->backtestOptions()->button(), &QPushButton::clicked, this,
@@ -163,40 +166,8 @@ void frmMain::buildMenus() {
                                &HistoryCommands::mnuRebuild_Click);
     historyCommands_->popUpMenuOn(history_->grid(), mnuLsgl);
 
-    mnuSetup = menuBar()->addMenu(QStringLiteral("设置"));
-    mnuSetup->setObjectName(QStringLiteral("mnuSetup"));
-    QMenu* sx = mnuSetup->addMenu(QStringLiteral("生肖参数设置(&S)"));
-    sx->setObjectName(QStringLiteral("mnuSxcsMenu"));
-    QMenu* ds = mnuSetup->addMenu(QStringLiteral("段数参数设置(&A)"));
-    ds->setObjectName(QStringLiteral("mnuDscsMenu"));
-    for (int i = 0; i < 2; ++i) {
-        mnuSxcs[i] =
-            sx->addAction(i == 0 ? QStringLiteral("生肖参数0~11") : QStringLiteral("生肖参数1~12"));
-        mnuSxcs[i]->setObjectName(indexed("mnuSxcs", i));
-        mnuSxcs[i]->setCheckable(true);
-        connect(mnuSxcs[i], &QAction::triggered, this, [this, i] { mnuSxcs_Click(i); });
-        mnuDscs[i] =
-            ds->addAction(i == 0 ? QStringLiteral("段数参数0~2") : QStringLiteral("段数参数1~3"));
-        mnuDscs[i]->setObjectName(indexed("mnuDscs", i));
-        mnuDscs[i]->setCheckable(true);
-        connect(mnuDscs[i], &QAction::triggered, this, [this, i] { mnuDscs_Click(i); });
-    }
-    mnuSetup->addSeparator();
-    QMenu* order = mnuSetup->addMenu(QStringLiteral("生肖取值设置(&Z)"));
-    order->setObjectName(QStringLiteral("mnuSxsetupMenu"));
-    for (int i = 0; i < 2; ++i) {
-        QAction* a = order->addAction(i == 0 ? QStringLiteral("生肖数字按顺序取值")
-                                             : QStringLiteral("生肖数字按年龄取值"));
-        a->setObjectName(indexed("mnuSxsetup", i));
-        a->setEnabled(false); // has no effect on anything
-    }
-    mnuSetup->addSeparator();
-    mnuSetDay = mnuSetup->addAction(QStringLiteral("历史号码更新检索年(&Y)"));
-    mnuSetDay->setObjectName(QStringLiteral("mnuSetDay"));
-    connect(mnuSetDay, &QAction::triggered, this, &frmMain::mnuSetDay_Click);
-    QAction* server = mnuSetup->addAction(QStringLiteral("历史号码服务器地址(&U)"));
-    server->setObjectName(QStringLiteral("mnuServer"));
-    connect(server, &QAction::triggered, update_, &OnlineUpdateRunner::editServerAddress);
+    settingsMenu_ =
+        new SettingsMenu(menuBar(), session_, dialogs_, historyCommands_, update_, this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -245,8 +216,7 @@ void frmMain::startUp() {
         setHistoryWritable(false);
         readHistory();
     }
-    setDscsChecks();
-    setSxcsChecks();
+    settingsMenu_->showBases();
     for (const QString& why : readErrors)
         dialogs_->warning(QStringLiteral("历史数据库"), why);
     historyCommands_->refreshStepActions();
@@ -428,65 +398,6 @@ void frmMain::followOutsideChanges() {
         return;
     refreshAfterHistoryChange();
     followDamage();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Settings menu
-
-void frmMain::Command9_Click() {
-    // Under the mouse when the button was clicked; below the button when its access key was used.
-    QPushButton* button = history_->settingsButton();
-    const QPoint mouse = QCursor::pos();
-    const bool overButton = button->rect().contains(button->mapFromGlobal(mouse));
-    mnuSetup->popup(overButton ? mouse : button->mapToGlobal(QPoint(0, button->height())));
-}
-
-void frmMain::setSxcsChecks() {
-    for (int i = 0; i < 2; ++i)
-        mnuSxcs[i]->setChecked(i == session_.settings().SxIni);
-}
-
-void frmMain::setDscsChecks() {
-    for (int i = 0; i < 2; ++i)
-        mnuDscs[i]->setChecked(i == session_.settings().DsIni);
-}
-
-bool frmMain::rebuildForBases(const ValueBases& bases, const QString& what) {
-    return session_.isEmpty() ||
-           historyCommands_->offerRebuild(
-               what, QStringLiteral("已保存的各期历史号码要按新参数重算，检索和统计才会正确。"),
-               bases, true);
-}
-
-void frmMain::mnuSxcs_Click(int index) {
-    ValueBases bases = session_.valueBases();
-    const bool changes = index != bases.sxIni;
-    bases.sxIni = index;
-    if (!changes || rebuildForBases(bases, QStringLiteral("生肖参数设置")))
-        session_.setZodiacBase(index);
-    setSxcsChecks();
-}
-
-void frmMain::mnuDscs_Click(int index) {
-    ValueBases bases = session_.valueBases();
-    const bool changes = index != bases.dsIni;
-    bases.dsIni = index;
-    if (!changes || rebuildForBases(bases, QStringLiteral("段数参数设置")))
-        session_.setSegmentBase(index);
-    setDscsChecks();
-}
-
-void frmMain::mnuSetDay_Click() {
-    const QString prompt =
-        QStringLiteral("请输入更新需要保留的历史号码的年数（2~"
-                       "16中的任意自然数），如果超过天数将删除最早的一年的历史号码");
-    // An empty answer keeps the setting.
-    askUntilTaken(dialogs_, QStringLiteral("设置年数"), prompt,
-                  QString::number(session_.settings().IniSerchDay),
-                  [this](const QString& answer, QString* error) {
-                      return answer.trimmed().isEmpty() ||
-                             session_.setRetentionYears(answer, error);
-                  });
 }
 
 } // namespace quorvex

@@ -27,6 +27,7 @@ class ExportCommands;
 class ExportNotice;
 class GridWheelScroller;
 class HistoryCommands;
+class SettingsMenu;
 
 // The main window: menus, start-up and the wiring of its three panels (history, search options,
 // results) to the search session and the history store, which make every decision.
@@ -79,10 +80,6 @@ public:
     void runBacktest();
     // How long a backtest runs before its progress shows; shorter in tests.
     void setProgressDelay(int milliseconds) { progressDelayMs_ = milliseconds; }
-    void Command9_Click();
-    void mnuSxcs_Click(int index);
-    void mnuDscs_Click(int index);
-    void mnuSetDay_Click();
     OnlineUpdateRunner* onlineUpdate() const { return update_; }
 
 protected:
@@ -94,8 +91,6 @@ private:
     // Writing refused (a read-only or damaged history): every command that changes it is off.
     void setHistoryWritable(bool writable);
     void startUp();
-    void setSxcsChecks();
-    void setDscsChecks();
     // Command1 and Command2: the request from the boxes, the search, its grids or its message.
     using SearchRun = Gated<FollowResult> (SearchSession::*)(const SearchRequest&);
     void runSearch(const QString& title, SearchRun run);
@@ -112,9 +107,6 @@ private:
     // Stored values that do not fit the bases, said by why: offers the rebuild; true when the
     // history was rebuilt.
     bool offerRebuild(const QString& why);
-    // A base about to change: the history is derived afresh with the new bases when the user
-    // agrees; true when the setting may change.
-    bool rebuildForBases(const ValueBases& bases, const QString& what);
 
     QString folder_;
     Dialogs* dialogs_;
@@ -142,10 +134,7 @@ private:
     // mnuErase, mnuClear, mnuDlzd, mnuEszhzd: what writing the history needs.
     QList<QAction*> maintenanceActions_;
     OnlineUpdateRunner* update_ = nullptr;
-    QMenu* mnuSetup = nullptr;
-    std::array<QAction*, 2> mnuSxcs{};
-    std::array<QAction*, 2> mnuDscs{};
-    QAction* mnuSetDay = nullptr;
+    SettingsMenu* settingsMenu_ = nullptr;
     int progressDelayMs_ = 500;
     bool backtestRunning_ = false;
 };
