@@ -43,15 +43,23 @@ Draw tallyOf(const QStringList& categories, qint64 highest) {
     r.followDraws = highest * 3;
     for (int i = 0; i < categories.size(); ++i) {
         r.bars.append({i, categories[i], highest - i * (highest / 40)});
-        r.baseline.append({.expected = double(highest) * 0.98, .p = 0.5});
+        FollowResult::Baseline b;
+        b.expected = double(highest) * 0.98;
+        b.p = 0.5;
+        r.baseline.append(b);
     }
     return [r](QChartView* view) { showResultChart(view, r, 0); };
 }
 
 Draw backtestOf(int issues, int hitsEach) {
     BacktestResult r;
-    for (int i = 0; i < issues; ++i)
-        r.rows.append({.issue = 2274001 + i, .hits = hitsEach, .expected = 0.9 * hitsEach});
+    for (int i = 0; i < issues; ++i) {
+        BacktestRow row;
+        row.issue = 2274001 + i;
+        row.hits = hitsEach;
+        row.expected = 0.9 * hitsEach;
+        r.rows.append(row);
+    }
     return [r](QChartView* view) { showBacktestChart(view, r); };
 }
 

@@ -1,7 +1,7 @@
 #include "BacktestChart.h"
 
 #include "BarTooltips.h"
-#include "ResultChart.h"
+#include "ChartStyle.h"
 
 #include <QAreaSeries>
 #include <QCategoryAxis>
@@ -16,9 +16,6 @@
 namespace quorvex {
 
 namespace {
-
-const QColor kHitsColor(0x3b, 0x7d, 0xd8);
-const QColor kExpectedColor(0xf0, 0x8c, 0x1a);
 
 // At most this many issue numbers under the chart, with at least this much room between two.
 constexpr int kIssueLabels = 4;
@@ -75,27 +72,20 @@ QStringList backtestPointTips(const BacktestResult& result, const BacktestCurves
 }
 
 void showBacktestChart(QChartView* view, const BacktestResult& result) {
-    auto* chart = new QChart;
-    chart->setTitle(QStringLiteral("累计命中与随机期望"));
-    QFont titleFont = chart->titleFont();
-    titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->setAnimationOptions(QChart::NoAnimation);
-    QFont small = chart->legend()->font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    QChart* chart = newChart(QStringLiteral("累计命中与随机期望"));
+    const QFont small = smallFont(chart->legend()->font());
 
     const BacktestCurves c = backtestCurves(result);
     auto* band = new QAreaSeries(curve(c.high), curve(c.low));
     band->setName(QStringLiteral("±2σ"));
-    QColor bandColor = kExpectedColor;
+    QColor bandColor = expectedColor();
     bandColor.setAlpha(60);
     band->setBrush(bandColor);
     band->setPen(Qt::NoPen);
     QLineSeries* expected = curve(c.expected, QStringLiteral("随机期望"));
-    expected->setPen(QPen(kExpectedColor, 2, Qt::DashLine));
+    expected->setPen(QPen(expectedColor(), 2, Qt::DashLine));
     QLineSeries* hits = curve(c.hits, QStringLiteral("累计命中"));
-    hits->setPen(QPen(kHitsColor, 2));
+    hits->setPen(QPen(countedColor(), 2));
     for (QAbstractSeries* s :
          {static_cast<QAbstractSeries*>(band), static_cast<QAbstractSeries*>(expected),
           static_cast<QAbstractSeries*>(hits)})
@@ -110,13 +100,8 @@ void showBacktestChart(QChartView* view, const BacktestResult& result) {
     chart->addAxis(issueAxis, Qt::AlignBottom);
 
     // The counts up the side, as many steps as the plot's height has room for.
-    auto* countAxis = new QValueAxis;
     const qint64 highest = qint64(std::ceil(std::max(c.hits.last(), c.high.last())));
-    applyCountAxis(countAxis, quorvex::countAxis(highest));
-    countAxis->setLabelFormat(QStringLiteral("%d"));
-    countAxis->setLabelsFont(small);
-    countAxis->setTruncateLabels(false);
-    chart->addAxis(countAxis, Qt::AlignLeft);
+    QValueAxis* countAxis = addCountAxis(chart, highest, small);
     for (QAbstractSeries* s : chart->series()) {
         s->attachAxis(issueAxis);
         s->attachAxis(countAxis);
@@ -128,14 +113,10 @@ void showBacktestChart(QChartView* view, const BacktestResult& result) {
         fitCountAxis(countAxis, highest, plot.height());
         fitIssueLabels(issueAxis, issues, plot.width());
     });
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->legend()->setFont(small);
+    showLegendBelow(chart, small);
     new BarTooltips(view, chart, hits, backtestPointTips(result, c));
 
-    // The view owns its chart; setting a new one leaves the old one to us.
-    QChart* old = view->chart();
-    view->setChart(chart);
-    delete old;
+    showChart(view, chart);
 }
 
 } // namespace quorvex

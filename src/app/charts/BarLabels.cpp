@@ -1,6 +1,7 @@
 #include "BarLabels.h"
 
-#include "ResultChart.h"
+#include "ChartStyle.h"
+
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

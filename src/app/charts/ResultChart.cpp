@@ -2,6 +2,7 @@
 
 #include "BarLabels.h"
 #include "BarTooltips.h"
+#include "ChartStyle.h"
 
 #include "analysis/ChanceBaseline.h"
 #include "history/AttributeKind.h"
@@ -23,7 +24,6 @@ namespace quorvex {
 
 namespace {
 
-const QColor kExpectedColor(0xf0, 0x8c, 0x1a);
 const QColor kMarkedColor(0xc0, 0x20, 0x20);
 
 QString tooltipText(const FollowResult& result, qsizetype i) {
@@ -59,8 +59,8 @@ void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
     expected->setName(baselineHeader()[ExpectedColumn]);
     expected->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
     expected->setMarkerSize(8);
-    expected->setColor(kExpectedColor);
-    expected->setBorderColor(kExpectedColor.darker(130));
+    expected->setColor(expectedColor());
+    expected->setBorderColor(expectedColor().darker(130));
     for (qsizetype i = 0; i < result.baseline.size(); ++i)
         expected->append(double(i), result.baseline[i].expected);
     attach(expected);
@@ -84,11 +84,7 @@ void addBaseline(QChart* chart, QBarSeries* bars, const FollowResult& result,
         first = false;
     }
 
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    QFont small = chart->legend()->font();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
-    chart->legend()->setFont(small);
-    chart->legend()->show();
+    showLegendBelow(chart, smallFont(chart->legend()->font()));
 }
 
 } // namespace
@@ -106,50 +102,13 @@ QString baselineSummary(const FollowResult& result) {
         .arg(kMarkLevel);
 }
 
-CountAxis countAxis(qint64 highest, int mostSteps) {
-    const qint64 most = std::max(1, mostSteps);
-    // A little room above the highest bar, for the marks drawn over it.
-    const qint64 need = std::max<qint64>(1, highest + std::max<qint64>(1, highest / 20));
-    for (qint64 magnitude = 1;; magnitude *= 10)
-        for (qint64 factor : {1, 2, 5}) {
-            const qint64 step = factor * magnitude;
-            if (need / step > most)
-                continue;
-            // Up to the next step, unless that leaves a quarter of the plot empty.
-            const qint64 next = (need + step - 1) / step * step;
-            return {next - need <= need / 4 ? next : need, step};
-        }
-}
-
-void applyCountAxis(QValueAxis* axis, const CountAxis& counts) {
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(double(counts.step));
-    axis->setRange(0, double(counts.top));
-}
-
-void fitCountAxis(QValueAxis* axis, qint64 highest, double plotHeight) {
-    // A step's label needs about twice its height to stand clear of the next.
-    const double labelHeight = QFontMetricsF(axis->labelsFont()).height();
-    const CountAxis fitted =
-        countAxis(highest, std::clamp(int(plotHeight / (2 * labelHeight)), 1, 8));
-    if (axis->tickInterval() != double(fitted.step) || axis->max() != double(fitted.top))
-        applyCountAxis(axis, fitted);
-}
-
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {
-    auto* chart = new QChart;
-    chart->setTitle(
-        QStringLiteral("结果分布（%1，%2 期%3）")
-            .arg(kindCaption(resultKind))
-            .arg(result.followDraws)
-            .arg(result.note.isEmpty() ? QString() : QStringLiteral("，") + result.note));
-    QFont titleFont = chart->titleFont();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.1);
-    titleFont.setBold(true);
-    chart->setTitleFont(titleFont);
-    chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->setAnimationOptions(QChart::NoAnimation);
+    QChart* chart =
+        newChart(QStringLiteral("结果分布（%1，%2 期%3）")
+                     .arg(kindCaption(resultKind))
+                     .arg(result.followDraws)
+                     .arg(result.note.isEmpty() ? QString() : QStringLiteral("，") + result.note),
+                 1.1);
 
     auto* set = new QBarSet(QStringLiteral("出现次数"));
     QStringList categories;
@@ -162,10 +121,9 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     if (comparedWithChance(result.baseline))
         for (const FollowResult::Baseline& b : result.baseline)
             highest = std::max(highest, qint64(std::ceil(b.expected)));
-    set->setColor(QColor(0x3b, 0x7d, 0xd8));
+    set->setColor(countedColor());
     // Small labels: fifteen bars share a narrow chart.
-    QFont small = set->labelFont();
-    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    const QFont small = smallFont(set->labelFont());
 
     auto* series = new QBarSeries;
     series->append(set);
@@ -180,12 +138,7 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     chart->addAxis(categoryAxis, Qt::AlignBottom);
     series->attachAxis(categoryAxis);
 
-    auto* countAxis = new QValueAxis;
-    applyCountAxis(countAxis, quorvex::countAxis(highest));
-    countAxis->setLabelFormat(QStringLiteral("%d"));
-    countAxis->setLabelsFont(small);
-    countAxis->setTruncateLabels(false);
-    chart->addAxis(countAxis, Qt::AlignLeft);
+    QValueAxis* countAxis = addCountAxis(chart, highest, small);
     series->attachAxis(countAxis);
 
     addBaseline(chart, series, result, categoryAxis, countAxis);
@@ -203,10 +156,7 @@ void showResultChart(QChartView* view, const FollowResult& result, int resultKin
     new BarLabels(chart, series, categoryAxis, countAxis, counts, expected);
     new BarTooltips(view, chart, series, tips);
 
-    // The view owns its chart; setting a new one leaves the old one to us.
-    QChart* old = view->chart();
-    view->setChart(chart);
-    delete old;
+    showChart(view, chart);
 }
 
 } // namespace quorvex
