@@ -1,5 +1,6 @@
 #include "cli/GridPrinter.h"
 #include "FileFacts.h"
+#include "HistoryFileQueries.h"
 
 #include "CliHome.h"
 #include "CliProcess.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 
 #include <QtTest>
@@ -123,38 +123,16 @@ Result CliTest::cli(const QStringList& arguments, bool withDir) {
 }
 
 qint64 CliTest::storedCount() {
-    const QString path = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"))))
         return 0;
     qint64 n = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("c"));
-        db.setDatabaseName(path);
-        QSqlQuery q(db);
-        if (db.open() && q.exec(QStringLiteral("SELECT COUNT(*) FROM Lishi")) && q.next())
-            n = q.value(0).toLongLong();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("c"));
+    queryHistoryFile(folder_, QStringLiteral("SELECT COUNT(*) FROM Lishi"), {},
+                     [&n](const QSqlQuery& q) { n = q.value(0).toLongLong(); });
     return n;
 }
 
 QVariant CliTest::field(qint64 issue, const QString& column) {
-    QVariant v;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
-        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
-        QSqlQuery q(db);
-        if (db.open()) {
-            q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH = ?").arg(column));
-            q.addBindValue(issue);
-            if (q.exec() && q.next())
-                v = q.value(0);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("f"));
-    return v;
+    return storedField(folder_, issue, column);
 }
 
 void CliTest::appendStoresTheWorkedExample() {

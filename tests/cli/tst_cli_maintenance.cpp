@@ -1,8 +1,8 @@
 #include "CliProcess.h"
+#include "HistoryFileQueries.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -11,6 +11,8 @@
 namespace {
 
 using Result = quorvex::test::CliResult;
+using quorvex::test::queryHistoryFile;
+using quorvex::test::storedField;
 
 const QStringList kDraws{"2013041 03 07 09 11 14", "2013042 03 07 09 11 14",
                          "2013043 01 02 04 05 06", "2013044 15 10 08 12 09",
@@ -66,60 +68,32 @@ Result CliMaintenanceTest::cli(const QStringList& arguments) {
 
 QStringList CliMaintenanceTest::stored() {
     QStringList lines;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("s"));
-        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
-        QSqlQuery q(db);
-        if (db.open() && q.exec("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH")) {
-            while (q.next()) {
-                QString line = q.value(0).toString();
-                for (int i = 1; i <= 5; ++i)
-                    line += QStringLiteral(" %1").arg(q.value(i).toInt(), 2, 10, QLatin1Char('0'));
-                lines << line;
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("s"));
+    queryHistoryFile(
+        folder_, QStringLiteral("SELECT SQQH,L1A,L2A,L3A,L4A,L5A FROM Lishi ORDER BY SQQH"), {},
+        [&lines](const QSqlQuery& q) {
+            QString line = q.value(0).toString();
+            for (int i = 1; i <= 5; ++i)
+                line += QStringLiteral(" %1").arg(q.value(i).toInt(), 2, 10, QLatin1Char('0'));
+            lines << line;
+        });
     return lines;
 }
 
 QStringList CliMaintenanceTest::dump() {
     QStringList rows;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("d"));
-        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
-        QSqlQuery q(db);
-        if (db.open() && q.exec("SELECT * FROM Lishi ORDER BY SQQH")) {
-            while (q.next()) {
-                QStringList cells;
-                for (int c = 0; c < q.record().count(); ++c)
-                    cells << (q.isNull(c) ? QStringLiteral("NULL") : q.value(c).toString());
-                rows << cells.join(QLatin1Char('|'));
-            }
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("d"));
+    queryHistoryFile(folder_, QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH"), {},
+                     [&rows](const QSqlQuery& q) {
+                         QStringList cells;
+                         for (int c = 0; c < q.record().count(); ++c)
+                             cells
+                                 << (q.isNull(c) ? QStringLiteral("NULL") : q.value(c).toString());
+                         rows << cells.join(QLatin1Char('|'));
+                     });
     return rows;
 }
 
 QVariant CliMaintenanceTest::field(qint64 issue, const QString& column) {
-    QVariant v;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("f"));
-        db.setDatabaseName(QDir(folder_).filePath(QStringLiteral("Quorvex.mdb")));
-        QSqlQuery q(db);
-        if (db.open()) {
-            q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH = ?").arg(column));
-            q.addBindValue(issue);
-            if (q.exec() && q.next())
-                v = q.value(0);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("f"));
-    return v;
+    return storedField(folder_, issue, column);
 }
 
 void CliMaintenanceTest::commandsPrintWhatTheyRemoved_data() {
