@@ -15,19 +15,24 @@ namespace {
 
 // Column numbers of QFileSystemModel.
 constexpr int kSizeColumn = 1;
+constexpr int kTypeColumn = 2;
 constexpr int kDateColumn = 3;
 
-// QFileSystemModel writes sizes and dates in the system's locale, whatever the program's is.
+// QFileSystemModel writes sizes and dates in the system's locale, whatever the program's is, and
+// Qt's Chinese texts leave a folder's type in English.
 class ChineseFileColumns : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
 
     QVariant data(const QModelIndex& index, int role) const override {
         const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
-        if (role != Qt::DisplayRole || !files ||
-            (index.column() != kSizeColumn && index.column() != kDateColumn))
+        if (role != Qt::DisplayRole || !files || index.column() < kSizeColumn ||
+            index.column() > kDateColumn)
             return QIdentityProxyModel::data(index, role);
         const QModelIndex source = mapToSource(index);
+        if (index.column() == kTypeColumn)
+            return files->isDir(source) ? QStringLiteral("文件夹")
+                                        : QIdentityProxyModel::data(index, role);
         const QLocale chinese(QLocale::Chinese, QLocale::China);
         if (index.column() == kDateColumn)
             return chinese.toString(files->lastModified(source),
