@@ -30,12 +30,12 @@ SettingsMenu::SettingsMenu(QMenuBar* bar, SearchSession& session, Dialogs* dialo
             sx->addAction(i == 0 ? QStringLiteral("生肖参数0~11") : QStringLiteral("生肖参数1~12"));
         zodiacBases_[i]->setObjectName(indexed("mnuSxcs", i));
         zodiacBases_[i]->setCheckable(true);
-        connect(zodiacBases_[i], &QAction::triggered, this, [this, i] { chooseZodiacBase(i); });
+        connect(zodiacBases_[i], &QAction::triggered, this, [this, i] { chooseBase(true, i); });
         segmentBases_[i] =
             ds->addAction(i == 0 ? QStringLiteral("段数参数0~2") : QStringLiteral("段数参数1~3"));
         segmentBases_[i]->setObjectName(indexed("mnuDscs", i));
         segmentBases_[i]->setCheckable(true);
-        connect(segmentBases_[i], &QAction::triggered, this, [this, i] { chooseSegmentBase(i); });
+        connect(segmentBases_[i], &QAction::triggered, this, [this, i] { chooseBase(false, i); });
     }
     menu_->addSeparator();
     QMenu* order = menu_->addMenu(QStringLiteral("生肖取值设置(&Z)"));
@@ -75,21 +75,18 @@ bool SettingsMenu::rebuildForBases(const ValueBases& bases, const QString& what)
                bases, true);
 }
 
-void SettingsMenu::chooseZodiacBase(int index) {
+void SettingsMenu::chooseBase(bool zodiac, int index) {
     ValueBases bases = session_.valueBases();
-    const bool changes = index != bases.sxIni;
-    bases.sxIni = index;
-    if (!changes || rebuildForBases(bases, QStringLiteral("生肖参数设置")))
-        session_.setZodiacBase(index);
-    showBases();
-}
-
-void SettingsMenu::chooseSegmentBase(int index) {
-    ValueBases bases = session_.valueBases();
-    const bool changes = index != bases.dsIni;
-    bases.dsIni = index;
-    if (!changes || rebuildForBases(bases, QStringLiteral("段数参数设置")))
-        session_.setSegmentBase(index);
+    int& base = zodiac ? bases.sxIni : bases.dsIni;
+    const bool changes = index != base;
+    base = index;
+    if (!changes || rebuildForBases(bases, zodiac ? QStringLiteral("生肖参数设置")
+                                                  : QStringLiteral("段数参数设置"))) {
+        if (zodiac)
+            session_.setZodiacBase(index);
+        else
+            session_.setSegmentBase(index);
+    }
     showBases();
 }
 

@@ -30,8 +30,8 @@ public:
     void showBases();
     // Under the mouse when the button was clicked; below it when its access key was used.
     void popUpAt(QPushButton* button);
-    void chooseZodiacBase(int index);
-    void chooseSegmentBase(int index);
+    // The zodiac base, or the segment base, chosen from the menu.
+    void chooseBase(bool zodiac, int index);
     void askRetentionYears();
 
 private:
