@@ -60,9 +60,14 @@ bool fail(QString* error, const QString& message) {
 std::optional<QVector<PeerAnswer>> runPythonPeer(const QString& script, const QString& databasePath,
                                                  const QVector<BenchRequest>& requests,
                                                  QString* error) {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+    // The system's interpreter first: a version manager's shim on PATH adds its own start-up to
+    // every run and would be timed as the peer's.
+    QString python =
+        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    if (python.isEmpty())
+        python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty()) {
-        fail(error, QStringLiteral("python3 not found on PATH (./build.sh bench installs it)"));
+        fail(error, QStringLiteral("python3 not found (./build.sh bench installs it)"));
         return std::nullopt;
     }
     QTemporaryFile input;
