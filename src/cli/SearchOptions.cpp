@@ -4,7 +4,6 @@
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/SearchRequest.h"
-#include "history/HistoryFit.h"
 #include "session/SearchSession.h"
 
 namespace quorvex::cli {

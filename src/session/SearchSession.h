@@ -56,9 +56,6 @@ public:
     // Whether anything (this program or another) wrote the history since historyChanged() last
     // read it: the session's issues and reference values then belong to an older history.
     bool historyMovedOn() const;
-    // Whether the stored zodiac and segment values fit the current bases and zodiac tables,
-    // worked out once per version of the history. Searches refuse a kind that does not fit.
-    std::optional<HistoryFit> historyFit(QString* error = nullptr);
     // Counted when asked: the count reads the whole table.
     qint64 drawCount() const { return span_.empty ? 0 : store_.drawCount(); }
     bool isEmpty() const { return span_.empty; }
@@ -145,8 +142,6 @@ public:
     Gated<BacktestResult> runBacktest(const SearchRequest& request, bool combination,
                                       const BacktestRange& range, int topK,
                                       const std::function<bool(qsizetype, qsizetype)>& progress);
-    // Whether the history and the reference allow a search at all; the reason otherwise.
-    bool readyToSearch(QString* error) const;
     // What in the stored history does not fit the bases, in one sentence; empty when it all fits
     // (or cannot be read, which the next run reports).
     QString misfitNote();
@@ -163,6 +158,11 @@ signals:
     void referenceValuesChanged(ReferenceSource shownOn);
 
 private:
+    // Whether the stored zodiac and segment values fit the current bases and zodiac tables,
+    // worked out once per version of the history. Searches refuse a kind that does not fit.
+    std::optional<HistoryFit> historyFit(QString* error = nullptr);
+    // Whether the history and the reference allow a search at all; the reason otherwise.
+    bool readyToSearch(QString* error) const;
     void storeInt(const char* key, int value);
     void storeBool(const char* key, bool value);
     void setEnd(qint64 issue);
