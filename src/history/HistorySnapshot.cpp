@@ -1,5 +1,6 @@
 #include "HistorySnapshot.h"
 
+#include "HistoryStore.h"
 #include "SqliteStatement.h"
 
 #include <sqlite3.h>

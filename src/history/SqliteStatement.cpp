@@ -7,7 +7,7 @@
 
 namespace quorvex {
 
-sqlite3* sqliteHandle(const HistoryStore& store) {
+sqlite3* sqliteHandle(const HistoryConnection& store) {
     const QSqlDatabase db = store.database();
     if (!db.isOpen() || !db.driver())
         return nullptr;
@@ -37,7 +37,7 @@ std::optional<QString> sqliteLibraryMismatch(const QSqlDatabase& db) {
         .arg(QLatin1String(sqlite3_libversion()), driverVersion);
 }
 
-SqliteStatement::SqliteStatement(const HistoryStore& store)
+SqliteStatement::SqliteStatement(const HistoryConnection& store)
     : store_(store), db_(sqliteHandle(store)) {}
 
 SqliteStatement::~SqliteStatement() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryStore.h"
+#include "HistoryConnection.h"
 
 #include <QByteArrayView>
 #include <QSqlError>
@@ -12,7 +12,7 @@ struct sqlite3_stmt;
 namespace quorvex {
 
 // SQLite's own connection behind the store; null when the store is not open on SQLite.
-sqlite3* sqliteHandle(const HistoryStore& store);
+sqlite3* sqliteHandle(const HistoryConnection& store);
 
 // The program calls SQLite's C API on the Qt driver's connection: both must be one library.
 // The message for the user when the library linked here is not the one the driver runs; nothing
@@ -22,10 +22,10 @@ std::optional<QString> sqliteLibraryMismatch(const QSqlDatabase& db);
 // A prepared statement run through SQLite's C API on the store's connection, inside whatever
 // transaction the store has open. Binding and reading cost no QVariant per value, which is most
 // of Qt SQL's cost on rows of a hundred columns. Errors come back as Qt SQL reports them, so
-// HistoryStore::errorText and the damage checks treat them alike.
+// HistoryConnection::errorText and the damage checks treat them alike.
 class SqliteStatement {
 public:
-    explicit SqliteStatement(const HistoryStore& store);
+    explicit SqliteStatement(const HistoryConnection& store);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
@@ -75,7 +75,7 @@ private:
     bool fail(int code);
     void checkBind(int rc);
 
-    const HistoryStore& store_;
+    const HistoryConnection& store_;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* stmt_ = nullptr;
     QSqlError error_;
