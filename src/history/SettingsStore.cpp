@@ -119,4 +119,34 @@ QString SettingsStore::fileName() const {
     return GroupStore().settings.fileName();
 }
 
+bool setRetentionYears(const QString& text, Settings& into, SettingsStore* store, QString* error) {
+    const auto years = settingNumber(text, settingRanges::IniSerchDay);
+    if (!years) {
+        if (error)
+            *error = QStringLiteral("为了保证时效性和提高计算效率，软件只能统计16年以内的数据，"
+                                    "请输入2到16中的自然数。");
+        return false;
+    }
+    into.IniSerchDay = *years;
+    if (store)
+        store->writeInt(QStringLiteral("IniSerchDay"), into.IniSerchDay);
+    return true;
+}
+
+bool setServerAddress(const QString& text, Settings& into, SettingsStore* store, QString* error) {
+    const QString address = text.trimmed();
+    const bool web = address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                     address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    if (!address.isEmpty() && (!web || address.size() > kMaxServerAddressLength)) {
+        if (error)
+            *error = QStringLiteral("服务器地址须以 http:// 或 https:// 开头，例如 "
+                                    "https://example.com。");
+        return false;
+    }
+    into.strServer = address;
+    if (store)
+        store->writeText(QStringLiteral("strServer"), address);
+    return true;
+}
+
 } // namespace quorvex

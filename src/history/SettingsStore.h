@@ -57,4 +57,9 @@ public:
 // Longest base address accepted for the results service.
 constexpr qsizetype kMaxServerAddressLength = 2048;
 
+// The online update's own settings, which no search reads: checked as typed, set in `into` and
+// written to store when one is given. False with the message, and nothing changed, when refused.
+bool setRetentionYears(const QString& text, Settings& into, SettingsStore* store, QString* error);
+bool setServerAddress(const QString& text, Settings& into, SettingsStore* store, QString* error);
+
 } // namespace quorvex

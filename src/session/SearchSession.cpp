@@ -278,35 +278,6 @@ void SearchSession::setSegmentBase(int base) {
     storeInt("DsIni", s_.DsIni);
 }
 
-bool SearchSession::setRetentionYears(const QString& text, QString* error) {
-    const auto years = settingNumber(text, settingRanges::IniSerchDay);
-    if (!years) {
-        if (error)
-            *error = QStringLiteral("为了保证时效性和提高计算效率，软件只能统计16年以内的数据，"
-                                    "请输入2到16中的自然数。");
-        return false;
-    }
-    s_.IniSerchDay = *years;
-    storeInt("IniSerchDay", s_.IniSerchDay);
-    return true;
-}
-
-bool SearchSession::setServerAddress(const QString& text, QString* error) {
-    const QString address = text.trimmed();
-    const bool web = address.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
-                     address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-    if (!address.isEmpty() && (!web || address.size() > kMaxServerAddressLength)) {
-        if (error)
-            *error = QStringLiteral("服务器地址须以 http:// 或 https:// 开头，例如 "
-                                    "https://example.com。");
-        return false;
-    }
-    s_.strServer = address;
-    if (settingsStore_)
-        settingsStore_->writeText(QStringLiteral("strServer"), address);
-    return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Reference values
 

@@ -47,6 +47,9 @@ public:
     // Uses these settings instead of the store's.
     void setSettings(const Settings& settings) { s_ = settings; }
     const Settings& settings() const { return s_; }
+    // For the setters of the settings no search reads (setRetentionYears, setServerAddress).
+    Settings& updateSettings() { return s_; }
+    SettingsStore* settingsStore() const { return settingsStore_; }
     ValueBases valueBases() const { return {s_.SxIni, s_.DsIni}; }
 
     // After any change of the history (and at start-up): the span and next issue (QihaoXianshi),
@@ -81,8 +84,6 @@ public:
     bool setCombinedPositions(const QString& text, QString* error);
     void setZodiacBase(int base);
     void setSegmentBase(int base);
-    bool setRetentionYears(const QString& text, QString* error);
-    bool setServerAddress(const QString& text, QString* error);
 
     // Reference values.
     ReferenceSource referenceSource() const { return source_; }

@@ -193,9 +193,9 @@ void SearchSessionTest::limitsAreCheckedOnce() {
     else if (option == "k")
         ok = session.setCombinedPositions(text, &error);
     else if (option == "years")
-        ok = session.setRetentionYears(text, &error);
+        ok = setRetentionYears(text, session.updateSettings(), nullptr, &error);
     else
-        ok = session.setServerAddress(text, &error);
+        ok = setServerAddress(text, session.updateSettings(), nullptr, &error);
     QCOMPARE(ok, accepted);
     QCOMPARE(error.isEmpty(), accepted);
     // A refused value changes nothing, and its message quotes at most a little of it.

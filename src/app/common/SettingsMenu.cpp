@@ -99,7 +99,8 @@ void SettingsMenu::askRetentionYears() {
                   QString::number(session_.settings().IniSerchDay),
                   [this](const QString& answer, QString* error) {
                       return answer.trimmed().isEmpty() ||
-                             session_.setRetentionYears(answer, error);
+                             setRetentionYears(answer, session_.updateSettings(),
+                                               session_.settingsStore(), error);
                   });
 }
 

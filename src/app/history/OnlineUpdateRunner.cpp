@@ -80,7 +80,8 @@ void OnlineUpdateRunner::editServerAddress() {
                                           "开头）。留空表示不设置。");
     askUntilTaken(dialogs_, QStringLiteral("历史号码服务器地址"), prompt,
                   session_.settings().strServer, [this](const QString& answer, QString* error) {
-                      return session_.setServerAddress(answer, error);
+                      return setServerAddress(answer, session_.updateSettings(),
+                                              session_.settingsStore(), error);
                   });
 }
 
