@@ -1,6 +1,5 @@
 #include "ArgumentValues.h"
 #include "import/OnlineUpdate.h"
-#include "import/UpdatePreview.h"
 
 #include <QEventLoop>
 
@@ -63,8 +62,9 @@ protected:
         options.pageTimeoutMs = int(seconds_ * 1000);
 
         // What the retention will do, said before anything is fetched.
+        OnlineUpdate update(store, options);
         QString why;
-        const auto notice = retentionNotice(store, options.iniSerchDay, today_.year(), &why);
+        const auto notice = update.plan(&why);
         if (!notice)
             return context.fail(why);
         if (notice->replacesHistory) {
@@ -72,7 +72,6 @@ protected:
             context.out().flush();
         }
 
-        OnlineUpdate update(store, options);
         QEventLoop loop;
         QObject::connect(&update, &OnlineUpdate::finished, &loop, &QEventLoop::quit);
         update.start();

@@ -47,16 +47,31 @@ void OnlineUpdate::start() {
     if (!firstUrl)
         return finishLater(UpdateReport::Outcome::Failed, why);
     serviceHost_ = firstUrl->host();
-    HistoryBounds bounds;
-    if (!readHistoryBounds(store_, &bounds, &why))
+    if (!planned_ && !readPlan(&why))
         return finishLater(UpdateReport::Outcome::Failed, why);
+    planned_ = false; // a later start() plans anew
+    if (years_.isEmpty())
+        return finishLater(UpdateReport::Outcome::NothingNew, {});
+    QTimer::singleShot(0, this, &OnlineUpdate::fetchYear);
+}
+
+bool OnlineUpdate::readPlan(QString* error) {
+    HistoryBounds bounds;
+    if (!readHistoryBounds(store_, &bounds, error))
+        return false;
     plan_ = planUpdate(bounds.first, bounds.last, options_.iniSerchDay, options_.today.year());
     // A history that is cleared has no strQQH left to limit the scan.
     limit_ = plan_.clearHistory ? std::nullopt : bounds.strQQHLimit;
     years_ = plan_.years();
-    if (years_.isEmpty())
-        return finishLater(UpdateReport::Outcome::NothingNew, {});
-    QTimer::singleShot(0, this, &OnlineUpdate::fetchYear);
+    planned_ = true;
+    return true;
+}
+
+std::optional<RetentionNotice> OnlineUpdate::plan(QString* error) {
+    const HistoryStore::ReadSnapshot pinned(store_);
+    if (!readPlan(error))
+        return std::nullopt;
+    return retentionNotice(store_, plan_, options_.iniSerchDay, error);
 }
 
 void OnlineUpdate::cancel() {

@@ -2,6 +2,7 @@
 
 #include "history/HistoryStore.h"
 #include "UpdatePlan.h"
+#include "UpdatePreview.h"
 #include "UpdateReport.h"
 
 #include <QDate>
@@ -40,8 +41,13 @@ public:
     OnlineUpdate(HistoryStore& store, Options options, QObject* parent = nullptr);
     ~OnlineUpdate() override;
 
-    // Starts the update; finished() follows exactly once, always from the event loop (also when
-    // the address or the history makes it fail at once).
+    // Reads where the history stands and plans the update, before anything is fetched: the
+    // notice says what the retention will do, for a confirmation. start() runs this plan; the
+    // draws are stored only while the history is still as planned. Nothing and the reason when
+    // the history cannot be read.
+    std::optional<RetentionNotice> plan(QString* error);
+    // Starts the update (planning it first unless plan() did); finished() follows exactly once,
+    // always from the event loop (also when the address or the history makes it fail at once).
     void start();
     // Stops fetching; finished() reports Cancelled and nothing has changed. Without effect once
     // the draws are being stored or the update has finished.
@@ -55,6 +61,7 @@ signals:
     void finished(const quorvex::UpdateReport& report);
 
 private:
+    bool readPlan(QString* error);
     void fetchYear();
     void get(const QUrl& url);
     // Why a redirect from one address to another is not followed; empty to follow it.
@@ -81,6 +88,7 @@ private:
     int redirects_ = 0; // of the page under way
     int yearIndex_ = 0;
     int found_ = 0;
+    bool planned_ = false;
     bool running_ = false;
     bool cancelled_ = false;
     UpdateReport report_;

@@ -1,7 +1,6 @@
 #include "UpdatePreview.h"
 
 #include "history/HistoryCopies.h"
-#include "UpdateApply.h"
 
 namespace quorvex {
 
@@ -19,13 +18,8 @@ QString RetentionNotice::sentence() const {
         .arg(historyCopyFolderName());
 }
 
-std::optional<RetentionNotice> retentionNotice(HistoryStore& store, int iniSerchDay,
-                                               int currentYear, QString* error) {
-    const HistoryStore::ReadSnapshot pinned(store);
-    HistoryBounds bounds;
-    if (!readHistoryBounds(store, &bounds, error))
-        return std::nullopt;
-    const UpdatePlan plan = planUpdate(bounds.first, bounds.last, iniSerchDay, currentYear);
+std::optional<RetentionNotice> retentionNotice(HistoryStore& store, const UpdatePlan& plan,
+                                               int iniSerchDay, QString* error) {
     RetentionNotice notice;
     notice.retentionYears = iniSerchDay;
     notice.startYear = plan.firstYear;
@@ -39,8 +33,8 @@ std::optional<RetentionNotice> retentionNotice(HistoryStore& store, int iniSerch
         return std::nullopt;
     }
     notice.replacesHistory = true;
-    notice.firstIssue = bounds.first.value_or(0);
-    notice.lastIssue = bounds.last.value_or(0);
+    notice.firstIssue = plan.storedFirst.value_or(0);
+    notice.lastIssue = plan.storedLast.value_or(0);
     return notice;
 }
 

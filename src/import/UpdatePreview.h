@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryStore.h"
+#include "UpdatePlan.h"
 
 #include <QString>
 
@@ -23,9 +24,9 @@ struct RetentionNotice {
     QString sentence() const;
 };
 
-// The notice for an update of the history as it stands, with IniSerchDay years kept in the
-// current year. Nothing and the reason when the history cannot be read.
-std::optional<RetentionNotice> retentionNotice(HistoryStore& store, int iniSerchDay,
-                                               int currentYear, QString* error);
+// The notice for plan, made of the history as it stands, with IniSerchDay years kept. Nothing and
+// the reason when the history cannot be read.
+std::optional<RetentionNotice> retentionNotice(HistoryStore& store, const UpdatePlan& plan,
+                                               int iniSerchDay, QString* error);
 
 } // namespace quorvex

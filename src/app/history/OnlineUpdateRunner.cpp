@@ -1,7 +1,5 @@
 #include "OnlineUpdateRunner.h"
 
-#include "import/UpdatePreview.h"
-
 #include <QDate>
 #include <QProgressDialog>
 #include <QWidget>
@@ -19,27 +17,31 @@ void OnlineUpdateRunner::Command21_Click() {
     QString question = QStringLiteral("确实要在线更新最新历史号码吗？更新可能要花费一段"
                                       "时间，网络不通或者我方服务器更新不及时可能都造"
                                       "成更新失败！");
-    // When the retention will replace the history, the question says so before anything goes.
-    QString why;
-    const auto notice =
-        retentionNotice(store_, session_.settings().IniSerchDay, QDate::currentDate().year(), &why);
-    if (notice && notice->replacesHistory)
-        question += QLatin1Char('\n') + notice->sentence();
-    if (!dialogs_->question(title, question))
-        return;
     const Settings& s = session_.settings();
-    if (s.strServer.isEmpty()) {
-        dialogs_->warning(title, QStringLiteral("还没有设置历史号码服务器的地址，历史号码未作改动。"
-                                                "请在“设置”菜单的“历史号码服务器地址”中填写。"));
-        return;
-    }
     OnlineUpdate::Options options;
     options.serverAddress = s.strServer;
     options.today = QDate::currentDate();
     options.iniSerchDay = s.IniSerchDay;
     options.bases = session_.valueBases();
     options.pageTimeoutMs = pageTimeoutMs_;
-    update_ = new OnlineUpdate(store_, options, this);
+    auto* update = new OnlineUpdate(store_, options, this);
+    // When the retention will replace the history, the question says so before anything goes.
+    // A history that cannot be read is reported when the update starts.
+    QString why;
+    const auto notice = update->plan(&why);
+    if (notice && notice->replacesHistory)
+        question += QLatin1Char('\n') + notice->sentence();
+    if (!dialogs_->question(title, question)) {
+        delete update;
+        return;
+    }
+    if (s.strServer.isEmpty()) {
+        delete update;
+        dialogs_->warning(title, QStringLiteral("还没有设置历史号码服务器的地址，历史号码未作改动。"
+                                                "请在“设置”菜单的“历史号码服务器地址”中填写。"));
+        return;
+    }
+    update_ = update;
 
     progress_ = new QProgressDialog(QStringLiteral("正在读取历史号码……"), QStringLiteral("取消"), 0,
                                     0, window_);
