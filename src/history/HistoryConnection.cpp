@@ -1,6 +1,7 @@
 #include "HistoryConnection.h"
 
 #include "BackgroundPageCheck.h"
+#include "CheckVerdicts.h"
 #include "HistorySchema.h"
 #include "SqliteStatement.h"
 
@@ -13,6 +14,10 @@
 #include <sqlite3.h>
 
 namespace quorvex {
+
+namespace {
+const QString kPagesTopic = QStringLiteral("pages");
+} // namespace
 
 HistoryConnection::HistoryConnection()
     : connectionName_(QStringLiteral("history-") + QUuid::createUuid().toString(QUuid::Id128)) {}
@@ -27,6 +32,7 @@ QString HistoryConnection::databasePath() const {
 
 void HistoryConnection::close() {
     pageCheck_.reset();
+    pageCheckVerdicts_.reset();
     if (db_.isValid()) {
         db_.close();
         db_ = QSqlDatabase();
@@ -196,7 +202,11 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
         q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next() &&
         q.value(0).toString() == QLatin1String("delete")) {
         q.finish();
-        pageCheck_ = std::make_unique<BackgroundPageCheck>(path);
+        const CheckVerdicts verdicts(path);
+        if (verdicts.recall(kPagesTopic) != QLatin1String("ok")) {
+            pageCheck_ = std::make_unique<BackgroundPageCheck>(path);
+            pageCheckVerdicts_ = std::make_unique<CheckVerdicts>(verdicts);
+        }
     } else if (!checkPages(error)) {
         return false;
     }
@@ -228,7 +238,11 @@ bool HistoryConnection::busy(const QSqlError& why, QString* error) {
 
 bool HistoryConnection::checkPages(QString* error) {
     // Every page of the file, without the slower cross-check of indexes against rows: about
-    // 0.1 s for 100,000 draws. A file that fails is never written.
+    // 0.1 s for 100,000 draws. A file that fails is never written. A file unchanged since it
+    // passed is not read again.
+    const CheckVerdicts verdicts(databasePath());
+    if (verdicts.recall(kPagesTopic) == QLatin1String("ok"))
+        return true;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     QStringList problems;
@@ -239,7 +253,10 @@ bool HistoryConnection::checkPages(QString* error) {
                 problems << line;
         }
     }
-    return pageVerdict(problems, q.lastError(), error);
+    const bool passed = pageVerdict(problems, q.lastError(), error);
+    if (passed)
+        verdicts.remember(kPagesTopic, QStringLiteral("ok"));
+    return passed;
 }
 
 bool HistoryConnection::pageVerdict(QStringList problems, const QSqlError& failure,
@@ -261,7 +278,11 @@ bool HistoryConnection::finishPageCheck(QString* error) {
         return true;
     const PageCheckFindings found = pageCheck_->findings();
     pageCheck_.reset();
-    return pageVerdict(found.problems, found.failure, error);
+    const auto verdicts = std::move(pageCheckVerdicts_);
+    const bool passed = pageVerdict(found.problems, found.failure, error);
+    if (passed && verdicts)
+        verdicts->remember(kPagesTopic, QStringLiteral("ok"));
+    return passed;
 }
 
 void HistoryConnection::settlePageCheck() {

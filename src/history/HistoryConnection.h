@@ -10,6 +10,7 @@
 namespace quorvex {
 
 class BackgroundPageCheck;
+class CheckVerdicts;
 
 // When open() checks the file page by page: before it returns, or beside the caller's first
 // reads, on a connection of its own in another thread (finishPageCheck() gives the verdict).
@@ -79,6 +80,7 @@ private:
     QString connectionName_;
     HistoryOpenFailure openFailure_ = HistoryOpenFailure::None;
     std::unique_ptr<BackgroundPageCheck> pageCheck_;
+    std::unique_ptr<CheckVerdicts> pageCheckVerdicts_; // the file's state when it began
 };
 
 } // namespace quorvex

@@ -1,5 +1,6 @@
 #include "HistoryFit.h"
 
+#include "CheckVerdicts.h"
 #include "SqliteStatement.h"
 
 namespace quorvex {
@@ -29,8 +30,46 @@ QString HistoryFit::describe(const ValueBases& bases) const {
            QStringLiteral("。");
 }
 
+namespace {
+
+// Names the derivation rules with the bases: a version whose zodiac cut-offs differ must not
+// recall this one's verdicts.
+QString fitTopic(const ValueBases& bases) {
+    return QStringLiteral("fit1 %1 %2").arg(bases.sxIni).arg(bases.dsIni);
+}
+
+QString issueText(const std::optional<qint64>& issue) {
+    return issue ? QString::number(*issue) : QStringLiteral("-");
+}
+
+std::optional<HistoryFit> fitFrom(const QString& verdict) {
+    const QStringList parts = verdict.split(QLatin1Char(' '));
+    if (parts.size() != 5)
+        return std::nullopt;
+    bool ok[5];
+    HistoryFit fit;
+    fit.draws = parts[0].toLongLong(&ok[0]);
+    fit.zodiacMisfits = parts[1].toLongLong(&ok[1]);
+    fit.segmentMisfits = parts[2].toLongLong(&ok[2]);
+    ok[3] = ok[4] = true;
+    if (parts[3] != QLatin1String("-"))
+        fit.firstZodiacMisfit = parts[3].toLongLong(&ok[3]);
+    if (parts[4] != QLatin1String("-"))
+        fit.firstSegmentMisfit = parts[4].toLongLong(&ok[4]);
+    if (!(ok[0] && ok[1] && ok[2] && ok[3] && ok[4]))
+        return std::nullopt;
+    return fit;
+}
+
+} // namespace
+
 std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const ValueBases& bases,
                                           QString* error) {
+    // A file unchanged since it was last checked under these bases is not read again.
+    const CheckVerdicts verdicts(store.databasePath());
+    if (const auto known = verdicts.recall(fitTopic(bases)))
+        if (const auto fit = fitFrom(*known))
+            return fit;
     QStringList columns{QStringLiteral("SQQH")};
     for (const int kind : {Number, Zodiac, Segment})
         for (int i = 1; i <= kPositions; ++i)
@@ -69,6 +108,12 @@ std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const Value
             *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
         return std::nullopt;
     }
+    verdicts.remember(fitTopic(bases), QStringLiteral("%1 %2 %3 %4 %5")
+                                           .arg(fit.draws)
+                                           .arg(fit.zodiacMisfits)
+                                           .arg(fit.segmentMisfits)
+                                           .arg(issueText(fit.firstZodiacMisfit),
+                                                issueText(fit.firstSegmentMisfit)));
     return fit;
 }
 

@@ -1,0 +1,111 @@
+#include "TestHistory.h"
+
+#include "history/CheckVerdicts.h"
+#include "history/HistoryFit.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quorvex;
+using namespace quorvex::test;
+
+class CheckVerdictsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void verdictLastsWhileTheFileIsUnchanged_data();
+    void verdictLastsWhileTheFileIsUnchanged();
+    void damageAfterAVerdictIsStillFound();
+
+private:
+    QTemporaryDir cache_;
+};
+
+namespace {
+
+// As if written an hour ago: only a settled file's verdicts are kept.
+void age(const QString& path) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                          QFileDevice::FileModificationTime));
+}
+
+void overwritePage(const QString& path, int page) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    const QDateTime modified = f.fileTime(QFileDevice::FileModificationTime);
+    QVERIFY(f.seek(qint64(page) * 4096));
+    QCOMPARE(f.write(QByteArray(4096, '\x5a')), qint64(4096));
+    f.flush();
+    // The time put back: only the file's change time tells.
+    QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+void CheckVerdictsTest::initTestCase() {
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache_.path()));
+    QVERIFY(CheckVerdicts::folder().startsWith(cache_.path()));
+}
+
+void CheckVerdictsTest::verdictLastsWhileTheFileIsUnchanged_data() {
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<bool>("recalled");
+    QTest::newRow("unchanged") << "" << true;
+    QTest::newRow("a draw appended") << "append" << false;
+    QTest::newRow("a page overwritten, time put back") << "overwrite" << false;
+    QTest::newRow("a journal beside it") << "journal" << false;
+    QTest::newRow("written just now") << "fresh" << false;
+}
+
+void CheckVerdictsTest::verdictLastsWhileTheFileIsUnchanged() {
+    QFETCH(QString, then);
+    QFETCH(bool, recalled);
+    TempHistory h;
+    h.appendMany(2013001, {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}});
+    const QString path = h.store().databasePath();
+    if (then != "fresh")
+        age(path);
+    {
+        const CheckVerdicts verdicts(path);
+        QVERIFY(!verdicts.recall("pages"));
+        verdicts.remember("pages", "ok");
+    }
+    if (then == "append")
+        h.append(2013003, {11, 12, 13, 14, 15});
+    else if (then == "overwrite")
+        overwritePage(path, 1);
+    else if (then == "journal")
+        QVERIFY(QFile(path + "-journal").open(QIODevice::WriteOnly));
+    QCOMPARE(CheckVerdicts(path).recall("pages"),
+             recalled ? std::optional<QString>("ok") : std::optional<QString>());
+}
+
+// The verdicts the program keeps: a damaged file passes for sound neither by its pages nor by
+// the fit of its values, once the damage is done after they were kept.
+void CheckVerdictsTest::damageAfterAVerdictIsStillFound() {
+    TempHistory h;
+    h.appendMany(2013001, QVector<Numbers>(400, Numbers{1, 2, 3, 4, 5}));
+    const QString folder = h.folder();
+    const QString path = h.store().databasePath();
+    h.store().close();
+    age(path);
+    QString error;
+    {
+        HistoryStore store;
+        QVERIFY2(store.open(folder, &error, HistoryAccess::ReadOnly), qPrintable(error));
+        const auto fit = checkHistoryFit(store, {}, &error);
+        QVERIFY2(fit && fit->fits() && fit->draws == 400, qPrintable(error));
+    }
+    QVERIFY(CheckVerdicts(path).recall("pages"));
+    overwritePage(path, 3);
+    HistoryStore store;
+    QVERIFY(!store.open(folder, &error, HistoryAccess::ReadOnly));
+    QCOMPARE(store.openFailure(), HistoryOpenFailure::Damaged);
+}
+
+QTEST_GUILESS_MAIN(CheckVerdictsTest)
+#include "tst_checkverdicts.moc"
