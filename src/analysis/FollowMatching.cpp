@@ -23,7 +23,9 @@ int TokenSet::hits(QByteArrayView text) const {
 }
 
 QVector<int> searchColumns(const SearchRequest& r) {
-    QVector<int> columns{HistorySnapshot::kTxtHisLst};
+    QVector<int> columns;
+    if (r.listFollowDraws)
+        columns << HistorySnapshot::kTxtHisLst;
     if (r.bolZyw)
         columns << HistorySnapshot::code(r.intLei);
     for (int p = 1; p <= kPositions; ++p) {

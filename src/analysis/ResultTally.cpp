@@ -57,6 +57,14 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
     result.followIssues.reserve(qsizetype(rows.size()));
     for (const qsizetype row : rows) {
         result.followIssues.append(snapshot.issue(row));
+        if (!request.listFollowDraws) {
+            for (int i = 1; i <= kPositions; ++i) {
+                const int v = snapshot.value(HistorySnapshot::attribute(i, kind), row);
+                if (values.contains(v))
+                    ++counts[v - values.lo];
+            }
+            continue;
+        }
         QStringList cells;
         cells.reserve(kPositions + 2);
         cells << QString::number(snapshot.issue(row));
@@ -75,7 +83,7 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
                            : QString::fromUtf8(snapshot.text(HistorySnapshot::kTxtHisLst, list)));
         result.matchRows.append(std::move(cells));
     }
-    result.followDraws = result.matchRows.size();
+    result.followDraws = qint64(rows.size());
     const qint64 denominator = result.followDraws * kPositions;
     for (int v = values.lo; v <= values.hi; ++v)
         result.bars.append({v, names[v - values.lo], counts[v - values.lo]});

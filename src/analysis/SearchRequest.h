@@ -25,6 +25,9 @@ struct SearchRequest {
     qint64 startIssue = 0; // first issue of the follow draws (the range's start)
     qint64 endIssue = 0;   // last issue of the follow draws (the range's end)
     ValueBases bases;
+    // Whether the follow draws are listed (matchRows) or only tallied: a list reads each earlier
+    // draw's numbers as stored, which a tally never needs.
+    bool listFollowDraws = true;
 
     // The draws a follow draw is matched through lie this many draws before it.
     int lag() const { return bolSq ? 1 : intPreQi; }

@@ -97,6 +97,7 @@ protected:
             // The search the window ran last: the follow search, or with --combo the
             // combination search.
             const QString k = combo_;
+            options_.matches = *grid_ == ExportedGrid::Matches;
             int status = ExitSuccess;
             const auto result = runSearchFromOptions(
                 options_, store, context,

@@ -245,6 +245,7 @@ std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, H
                 return std::nullopt;
             }
             request = session.request(options.positions, options.from, options.to);
+            request->listFollowDraws = options.matches;
         }
         auto outcome = search(session, *request);
         if (outcome) {

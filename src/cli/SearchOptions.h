@@ -17,7 +17,7 @@ enum class PositionUse { Ticked, Ignored };
 
 // The search options as given, checked as far as they can be without the history.
 struct SearchOptions {
-    bool matches = false;
+    bool matches = false;  // the follow draws are listed, not only tallied
     bool baseline = false; // the comparison with chance beside the result grid
     int kind = 0;
     int resultKind = 0;
