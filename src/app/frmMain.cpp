@@ -222,10 +222,15 @@ void frmMain::startUp() {
     historyCommands_->refreshStepActions();
     // Typing the newest draw is the most frequent task: the window opens in its first box.
     history_->focusFirstEntryBox();
-    // Once the window is up: reading every draw to check it should not hold back the first window.
+    // Once the window is up, and beside it: reading every draw to check it should hold back
+    // neither the first frame nor the keys typed after it.
     QTimer::singleShot(250, this, [this] {
         if (store_.isOpen() && !session_.isEmpty())
-            offerRebuild(session_.misfitNote());
+            session_.checkFitBeside();
+    });
+    connect(&session_, &SearchSession::fitNoted, this, [this](const QString& note) {
+        if (store_.isOpen())
+            offerRebuild(note);
     });
 }
 

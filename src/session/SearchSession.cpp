@@ -24,6 +24,11 @@ SearchSession::SearchSession(HistoryStore& store, HistorySnapshot& snapshot,
                              SettingsStore* settings, QObject* parent)
     : QObject(parent), store_(store), snapshot_(snapshot), settingsStore_(settings) {}
 
+SearchSession::~SearchSession() {
+    if (fitCheck_)
+        fitCheck_->wait();
+}
+
 QStringList SearchSession::loadSettings() {
     QStringList problems;
     if (settingsStore_)
@@ -402,6 +407,37 @@ QString SearchSession::misfitNote() {
     QString error;
     const auto fit = historyFit(&error);
     return fit ? fit->describe(valueBases()) : QString();
+}
+
+void SearchSession::checkFitBeside() {
+    if (fitCheck_)
+        return;
+    struct Found {
+        std::optional<HistoryStore::Version> version;
+        std::optional<HistoryFit> fit;
+    };
+    auto found = std::make_shared<Found>();
+    const QString folder = store_.folder();
+    const ValueBases bases = valueBases();
+    fitCheck_ = QThread::create([folder, bases, found] {
+        HistoryStore store;
+        if (!store.open(folder, nullptr, HistoryAccess::ReadOnly))
+            return;
+        const HistoryStore::ReadSnapshot pinned(store);
+        found->version = store.version();
+        if (found->version)
+            found->fit = checkHistoryFit(store, bases, nullptr);
+    });
+    connect(fitCheck_, &QThread::finished, this, [this, found, bases] {
+        fitCheck_->deleteLater();
+        fitCheck_ = nullptr;
+        const ValueBases now = valueBases();
+        if (found->fit && now.sxIni == bases.sxIni && now.dsIni == bases.dsIni)
+            fit_ = FitOf{*found->version, bases, *found->fit};
+        // Read again here only when the history moved on meanwhile.
+        emit fitNoted(misfitNote());
+    });
+    fitCheck_->start();
 }
 
 std::optional<SearchRefusal> SearchSession::readOnce(const SearchRequest& request,

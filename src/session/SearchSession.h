@@ -12,6 +12,7 @@
 
 #include <QDate>
 #include <QObject>
+#include <QThread>
 
 #include <array>
 #include <functional>
@@ -40,6 +41,8 @@ public:
     // written without one (the CLI's options are for one run only).
     SearchSession(HistoryStore& store, HistorySnapshot& snapshot, SettingsStore* settings = nullptr,
                   QObject* parent = nullptr);
+    // Waits for a fit check still under way.
+    ~SearchSession() override;
 
     // Reads the settings; values that are not valid read as their defaults and are returned as
     // problems, for one message.
@@ -146,6 +149,10 @@ public:
     // What in the stored history does not fit the bases, in one sentence; empty when it all fits
     // (or cannot be read, which the next run reports).
     QString misfitNote();
+    // The same worked out on a read-only connection of its own in another thread, so that a
+    // window need not wait for the whole history to be read; fitNoted() follows once. Searches
+    // then use what it found while the history and the bases stay as they were.
+    void checkFitBeside();
 
     // The message of a number outside a setting's range.
     static QString rangeMessage(const QString& what, SettingRange range, const QString& text);
@@ -157,6 +164,8 @@ signals:
     void issueRangeCleared(); // the history is empty
     void verificationIssueChanged(qint64 issue);
     void referenceValuesChanged(ReferenceSource shownOn);
+    // After checkFitBeside(): misfitNote()'s text, empty when the history fits.
+    void fitNoted(const QString& note);
 
 private:
     // Whether the stored zodiac and segment values fit the current bases and zodiac tables,
@@ -187,6 +196,7 @@ private:
         HistoryFit fit;
     };
     std::optional<FitOf> fit_;
+    QThread* fitCheck_ = nullptr; // checkFitBeside() under way
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;
