@@ -17,88 +17,6 @@ namespace quorvex {
 
 namespace {
 
-// Every token a free-mode test can look for, as one bit: count c (1..5) with value v (0..15),
-// or, for the follow search's number kind, the two digits of v alone.
-using TokenMask = std::bitset<96>;
-constexpr int kMaxCount = kPositions;
-
-int tokenBit(int count, int value) {
-    return (count - 1) * 16 + value;
-}
-int numberBit(int value) {
-    return 80 + value;
-}
-
-// The tokens a code text holds, each exactly when the search's substring test finds it there.
-TokenMask textTokens(QByteArrayView text, int kind, bool bareNumbers) {
-    TokenMask m;
-    const bool twoDigits = kindUsesTwoDigits(kind);
-    const ValueRange range = counterRange(kind);
-    auto digit = [&](qsizetype at) {
-        return at < text.size() && text[at] >= '0' && text[at] <= '9' ? text[at] - '0' : -1;
-    };
-    for (qsizetype x = 1; x < text.size(); ++x) {
-        if (text[x] != 'X')
-            continue;
-        const int count = digit(x - 1);
-        int value = digit(x + 1);
-        if (twoDigits)
-            value = value < 0 || digit(x + 2) < 0 ? -1 : value * 10 + digit(x + 2);
-        if (count >= 1 && count <= kMaxCount && value >= 0 && range.contains(value))
-            m.set(std::size_t(tokenBit(count, value)));
-    }
-    if (bareNumbers) {
-        const std::string_view t(text.data(), std::size_t(text.size()));
-        for (int v = 0; v <= 15; ++v) {
-            const char pair[2] = {char('0' + v / 10), char('0' + v % 10)};
-            if (t.find(std::string_view(pair, 2)) != std::string_view::npos)
-                m.set(std::size_t(numberBit(v)));
-        }
-    }
-    return m;
-}
-
-// The tokens of a reference, as followSearch and combinationSearch build them. Nothing when a
-// token lies outside every text's reach (no row can hold it).
-std::optional<TokenMask> referenceTokens(const SearchRequest& r, const RefValues& ref,
-                                         bool combination) {
-    TokenMask need;
-    std::array<int, 16> counters{};
-    const ValueRange range = counterRange(r.intLei);
-    for (int p = 1; p <= kPositions; ++p) {
-        if (!combination && !r.bolPosSel[p - 1])
-            continue;
-        const int v = ref[p - 1];
-        if (!combination && r.intLei == Number) {
-            if (v < 0 || v > 15)
-                return std::nullopt;
-            need.set(std::size_t(numberBit(v)));
-        } else if (range.contains(v)) {
-            const int count = ++counters[v];
-            if (count > kMaxCount)
-                return std::nullopt;
-            need.set(std::size_t(tokenBit(count, v)));
-        } else if (!combination) {
-            return std::nullopt; // a count-0 token, which no code text holds
-        }
-    }
-    return need;
-}
-
-// A token set in two words, for the scans' inner loop.
-struct Tokens {
-    quint64 low = 0;
-    quint64 high = 0;
-    explicit Tokens(const TokenMask& m = {})
-        : low((m & TokenMask(~0ULL)).to_ullong()), high((m >> 64).to_ullong()) {}
-    bool holds(const Tokens& need) const {
-        return (low & need.low) == need.low && (high & need.high) == need.high;
-    }
-    int common(const Tokens& need) const {
-        return std::popcount(low & need.low) + std::popcount(high & need.high);
-    }
-};
-
 // What the scans read, per row of the snapshot as a follow draw, prepared once for all issues.
 struct Prepared {
     std::vector<Tokens> tokens;                         // free: those of the row's lists (listRow)
@@ -108,15 +26,11 @@ struct Prepared {
 };
 constexpr quint8 kOutside = 16;
 
-Prepared prepare(const HistorySnapshot& s, const SearchRequest& r, bool combination,
-                 const ValueRange& values) {
+Prepared prepare(const HistorySnapshot& s, const SearchRequest& r, const ValueRange& values) {
     Prepared p;
     const auto rows = std::size_t(s.rows());
     if (r.bolZyw) {
-        std::vector<Tokens> own(rows);
-        for (std::size_t i = 0; i < rows; ++i)
-            own[i] = Tokens(textTokens(s.text(HistorySnapshot::code(r.intLei), qsizetype(i)),
-                                       r.intLei, !combination && r.intLei == Number));
+        const auto& own = s.tokens(r.intLei);
         p.tokens.resize(rows);
         for (std::size_t i = 0; i < rows; ++i) {
             const qsizetype list = listRow(qsizetype(i), r);
@@ -202,7 +116,7 @@ runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
     if (combination)
         r.bolPosSel.fill(true);
     const ValueRange values = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
-    const Prepared prepared = prepare(s, r, combination, values);
+    const Prepared prepared = prepare(s, r, values);
     int ticked = 0;
     for (const bool t : r.bolPosSel)
         ticked += t ? 1 : 0;
@@ -233,8 +147,8 @@ runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
         BacktestRow row;
         row.issue = issue;
         std::array<qint64, kOutside + 1> tally{};
-        const auto tokens = r.bolZyw ? referenceTokens(r, ref, combination) : TokenMask();
-        const Tokens need(tokens.value_or(TokenMask()));
+        const auto tokens = r.bolZyw ? referenceTokens(r, ref, combination) : Tokens();
+        const Tokens need = tokens.value_or(Tokens());
         const bool none = !tokens; // a token no text holds: only an empty need matches
         const int wanted = combination ? k : ticked;
         for (qsizetype j = begin; j < end; ++j) {

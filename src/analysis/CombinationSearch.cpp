@@ -16,18 +16,12 @@ FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& re
         // their repetitions, are in the earlier draw: over all five positions the occurrence
         // counts enumerate the tokens 1Xv, 2Xv, ... A value no counter holds has no token, and no
         // group holding it can pass.
-        QByteArrayList tokens;
-        std::array<int, 16> counters{};
-        for (int p = 1; p <= kPositions; ++p) {
-            const int v = r.intRefVal[p - 1];
-            if (counterRange(r.intLei).contains(v))
-                tokens << freeToken(r.intLei, v, ++counters[v], true);
-        }
-        const TokenSet wanted(tokens);
-        const int column = HistorySnapshot::code(r.intLei);
+        // Five positions hold no count above five: every token has its bit.
+        const Tokens need = *referenceTokens(r, r.intRefVal, true);
+        const auto& held = s.tokens(r.intLei);
         for (qsizetype row = begin; row < end; ++row) {
             const qsizetype list = listRow(row, r);
-            if (list >= 0 && wanted.hits(s.text(column, list)) >= k)
+            if (list >= 0 && held[std::size_t(list)].common(need) >= k)
                 rows.push_back(row);
         }
     } else {

@@ -22,6 +22,31 @@ int TokenSet::hits(QByteArrayView text) const {
     return found;
 }
 
+std::optional<Tokens> referenceTokens(const SearchRequest& r, const RefValues& ref,
+                                      bool combination) {
+    TokenMask need;
+    std::array<int, 16> counters{};
+    const ValueRange range = counterRange(r.intLei);
+    for (int p = 1; p <= kPositions; ++p) {
+        if (!combination && !r.bolPosSel[p - 1])
+            continue;
+        const int v = ref[p - 1];
+        if (!combination && r.intLei == Number) {
+            if (v < 0 || v > 15)
+                return std::nullopt;
+            need.set(std::size_t(numberBit(v)));
+        } else if (range.contains(v)) {
+            const int count = ++counters[v];
+            if (count > kMaxTokenCount)
+                return std::nullopt;
+            need.set(std::size_t(tokenBit(count, v)));
+        } else if (!combination) {
+            return std::nullopt;
+        }
+    }
+    return Tokens(need);
+}
+
 QVector<int> searchColumns(const SearchRequest& r) {
     QVector<int> columns;
     if (r.listFollowDraws)

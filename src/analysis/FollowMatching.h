@@ -7,6 +7,7 @@
 #include <QByteArrayList>
 #include <QVector>
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +42,13 @@ private:
     QByteArrayList tokens_;
     std::vector<std::string_view> views_;
 };
+
+// The reference's tokens as bits: those of the ticked positions (every position for the
+// combination search, which skips values no counter holds), counted as the tokens of freeToken.
+// Nothing when a token has no bit (a count 0, or a number outside 0..15): only a substring test
+// then tells which texts hold it.
+std::optional<Tokens> referenceTokens(const SearchRequest& r, const RefValues& ref,
+                                      bool combination);
 
 // The attribute of the draw the lag before row at a position: 0 where there is none.
 inline int earlierValue(const HistorySnapshot& s, qsizetype row, int position1,

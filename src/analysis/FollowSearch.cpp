@@ -13,7 +13,16 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
             ticked << i;
     const auto [begin, end] = s.rowsBetween(r.startIssue, r.endIssue);
     std::vector<qsizetype> rows;
-    if (r.bolZyw) {
+    const auto need = r.bolZyw ? referenceTokens(r, r.intRefVal, false) : std::nullopt;
+    if (need) {
+        // No position asks nothing, not even an earlier draw.
+        const auto& held = s.tokens(r.intLei);
+        for (qsizetype row = begin; row < end; ++row) {
+            const qsizetype list = listRow(row, r);
+            if (ticked.isEmpty() || (list >= 0 && held[std::size_t(list)].holds(*need)))
+                rows.push_back(row);
+        }
+    } else if (r.bolZyw) {
         // Occurrence counts make repeated reference values need repeated values in the draw.
         std::array<int, 16> counters{};
         QByteArrayList tokens;

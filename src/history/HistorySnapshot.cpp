@@ -27,6 +27,8 @@ std::size_t HistorySnapshot::memoryBytes() const {
     std::size_t bytes = issues_.capacity() * sizeof(qint64) + arena_.capacity();
     for (const auto& c : columns_)
         bytes += c.capacity() * sizeof(qint32);
+    for (const auto& t : tokens_)
+        bytes += t.capacity() * sizeof(Tokens);
     return bytes;
 }
 
@@ -35,6 +37,8 @@ void HistorySnapshot::clear() {
     issues_.clear();
     for (auto& c : columns_)
         c = {};
+    for (auto& t : tokens_)
+        t = {};
     loaded_.reset();
     // Offset 0 stays unused: it stands for NULL.
     arena_.assign(1, '\0');
@@ -110,7 +114,10 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
             const int type = q.type(i);
             auto& cells = columns_[std::size_t(c)];
             if (isText(c)) {
-                cells.push_back(type == SQLITE_NULL ? kNullText : addText(q.utf8(i)));
+                const QByteArrayView text = type == SQLITE_NULL ? QByteArrayView() : q.utf8(i);
+                cells.push_back(type == SQLITE_NULL ? kNullText : addText(text));
+                if (c >= kCode)
+                    tokens_[std::size_t(c - kCode)].emplace_back(textTokens(text, c - kCode));
                 continue;
             }
             const qint64 v = type == SQLITE_INTEGER ? q.integer(i) : kNull;

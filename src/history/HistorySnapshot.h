@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CodeTokens.h"
 #include "DrawRecord.h"
 #include "StoreVersion.h"
 
@@ -68,6 +69,9 @@ public:
         return {arena_.data() + id + sizeof size, qsizetype(size)};
     }
 
+    // The tokens of each row's code text of the kind (textTokens), once the code column is held.
+    const std::vector<Tokens>& tokens(int kind) const { return tokens_[std::size_t(kind)]; }
+
     // Bytes held, for the benchmarks.
     std::size_t memoryBytes() const;
 
@@ -81,6 +85,7 @@ private:
     std::optional<StoreVersion> version_;
     std::vector<qint64> issues_;
     std::array<std::vector<qint32>, kColumns> columns_;
+    std::array<std::vector<Tokens>, kKindCount> tokens_;
     std::vector<char> arena_;
     std::bitset<kColumns> loaded_;
 };

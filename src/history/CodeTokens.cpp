@@ -1,0 +1,37 @@
+#include "CodeTokens.h"
+
+#include "AttributeKind.h"
+
+#include <string_view>
+
+namespace quorvex {
+
+TokenMask textTokens(QByteArrayView text, int kind) {
+    TokenMask m;
+    const bool twoDigits = kindUsesTwoDigits(kind);
+    const ValueRange range = counterRange(kind);
+    auto digit = [&](qsizetype at) {
+        return at < text.size() && text[at] >= '0' && text[at] <= '9' ? text[at] - '0' : -1;
+    };
+    for (qsizetype x = 1; x < text.size(); ++x) {
+        if (text[x] != 'X')
+            continue;
+        const int count = digit(x - 1);
+        int value = digit(x + 1);
+        if (twoDigits)
+            value = value < 0 || digit(x + 2) < 0 ? -1 : value * 10 + digit(x + 2);
+        if (count >= 1 && count <= kMaxTokenCount && value >= 0 && range.contains(value))
+            m.set(std::size_t(tokenBit(count, value)));
+    }
+    if (kind == Number) {
+        const std::string_view t(text.data(), std::size_t(text.size()));
+        for (int v = 0; v <= 15; ++v) {
+            const char pair[2] = {char('0' + v / 10), char('0' + v % 10)};
+            if (t.find(std::string_view(pair, 2)) != std::string_view::npos)
+                m.set(std::size_t(numberBit(v)));
+        }
+    }
+    return m;
+}
+
+} // namespace quorvex

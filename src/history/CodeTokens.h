@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include <bit>
+#include <bitset>
+
+namespace quorvex {
+
+// Every token a free-mode search can look for in a code text, as one bit: count c (1..5) with
+// value v (0..15), or, for the number kind, the two digits of v alone (found anywhere in the text).
+using TokenMask = std::bitset<96>;
+constexpr int kMaxTokenCount = 5;
+
+constexpr int tokenBit(int count, int value) {
+    return (count - 1) * 16 + value;
+}
+constexpr int numberBit(int value) {
+    return 80 + value;
+}
+
+// The tokens a code text of the kind holds, each exactly when a substring test finds it there;
+// the bare two-digit tokens only for the number kind.
+TokenMask textTokens(QByteArrayView text, int kind);
+
+// A token set in two words, for the searches' inner loops.
+struct Tokens {
+    quint64 low = 0;
+    quint64 high = 0;
+    Tokens() = default;
+    explicit Tokens(const TokenMask& m)
+        : low((m & TokenMask(~0ULL)).to_ullong()), high((m >> 64).to_ullong()) {}
+    bool holds(const Tokens& need) const {
+        return (low & need.low) == need.low && (high & need.high) == need.high;
+    }
+    int common(const Tokens& need) const {
+        return std::popcount(low & need.low) + std::popcount(high & need.high);
+    }
+};
+
+} // namespace quorvex
