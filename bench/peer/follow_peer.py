@@ -3,8 +3,9 @@
 
 Usage: follow_peer.py DATABASE [REQUESTS]
 
-Reads the draws of the history database once (not timed), then answers one request per JSON
-line of REQUESTS (standard input when absent) and prints one JSON line per answer:
+Reads the requests, one per JSON line of REQUESTS (standard input when absent), then the
+columns of the kinds they use once (not timed), then answers each request and prints one JSON
+line per answer:
 {"ms": time to answer, "cpuMs": its processor time, "followDraws": count, "lo": first value,
 "counts": [count per value]}.
 
@@ -29,11 +30,12 @@ NUMBER, ZODIAC, HEAD, TAIL, DIGIT_SUM, SEGMENT = range(KINDS)
 
 
 class History:
-    """The draws in issue order: per kind and row the five values as a tuple."""
+    """The draws in issue order: per kind read and row the five values as a tuple."""
 
-    def __init__(self, path):
+    def __init__(self, path, kinds=range(KINDS)):
+        kinds = sorted(set(kinds))
         columns = ",".join(
-            f"L{p}{letter}" for p in range(1, POSITIONS + 1) for letter in LETTERS
+            f"L{p}{LETTERS[kind]}" for kind in kinds for p in range(1, POSITIONS + 1)
         )
         # Read-only: the benchmark holds the database open in write-ahead mode.
         # A file URI, so that characters such as "?" or "%" in the path stay part of it.
@@ -44,11 +46,12 @@ class History:
         finally:
             db.close()
         self.issues = [row[0] for row in rows]
-        # values[kind][row] is the tuple of the five positions' values of that kind.
-        self.values = [
-            [tuple(row[1 + p * KINDS + kind] for p in range(POSITIONS)) for row in rows]
-            for kind in range(KINDS)
-        ]
+        # values[kind][row] is the tuple of the five positions' values of that kind; None for a
+        # kind not read.
+        self.values = [None] * KINDS
+        for at, kind in enumerate(kinds):
+            first = 1 + at * POSITIONS
+            self.values[kind] = [row[first:first + POSITIONS] for row in rows]
 
 
 def value_range(kind, sx_ini, ds_ini):
@@ -146,23 +149,23 @@ def main(argv):
     if len(argv) not in (2, 3):
         print("usage: follow_peer.py DATABASE [REQUESTS]", file=sys.stderr)
         return 2
+    source = open(argv[2], encoding="utf-8") if len(argv) == 3 else sys.stdin
+    with source:
+        requests = [json.loads(line) for line in source if line.strip()]
+    # Only the kinds the requests read, as a script written for them would.
+    kinds = {k for req in requests for k in (req["kind"], req["resultKind"])}
     try:
-        history = History(argv[1])
+        history = History(argv[1], kinds)
     except sqlite3.Error as e:
         print(f"follow_peer.py: cannot read the draws of {argv[1]}: {e}", file=sys.stderr)
         return 1
-    source = open(argv[2], encoding="utf-8") if len(argv) == 3 else sys.stdin
-    with source:
-        for line in source:
-            if not line.strip():
-                continue
-            req = json.loads(line)
-            started, cpu_started = time.perf_counter(), time.process_time()
-            follow_draws, lo, counts = answer(history, req)
-            ms = (time.perf_counter() - started) * 1000
-            cpu_ms = (time.process_time() - cpu_started) * 1000
-            print(json.dumps({"ms": ms, "cpuMs": cpu_ms, "followDraws": follow_draws, "lo": lo,
-                              "counts": counts}))
+    for req in requests:
+        started, cpu_started = time.perf_counter(), time.process_time()
+        follow_draws, lo, counts = answer(history, req)
+        ms = (time.perf_counter() - started) * 1000
+        cpu_ms = (time.process_time() - cpu_started) * 1000
+        print(json.dumps({"ms": ms, "cpuMs": cpu_ms, "followDraws": follow_draws, "lo": lo,
+                          "counts": counts}))
     return 0
 
 
