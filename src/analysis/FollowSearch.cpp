@@ -34,10 +34,9 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
             tokens << freeToken(r.intLei, v, count, false);
         }
         const TokenSet wanted(tokens);
-        const int column = HistorySnapshot::code(r.intLei);
         for (qsizetype row = begin; row < end; ++row) {
             const qsizetype list = listRow(row, r);
-            if ((list < 0 ? 0 : wanted.hits(s.text(column, list))) == ticked.size())
+            if ((list < 0 ? 0 : wanted.hits(s.codeText(r.intLei, list))) == ticked.size())
                 rows.push_back(row);
         }
     } else {

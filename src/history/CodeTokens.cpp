@@ -1,6 +1,7 @@
 #include "CodeTokens.h"
 
 #include "AttributeKind.h"
+#include "DrawRecord.h"
 
 #include <string_view>
 
@@ -32,6 +33,25 @@ TokenMask textTokens(QByteArrayView text, int kind) {
         }
     }
     return m;
+}
+
+Tokens valueTokens(int kind, const std::array<int, 5>& values) {
+    const ValueRange range = counterRange(kind);
+    const int widest = kindUsesTwoDigits(kind) ? 15 : 9;
+    std::array<int, 16> counters{};
+    TokenMask m;
+    for (const int v : values) {
+        if (!range.contains(v))
+            continue; // no piece in the text
+        // A piece whose value reads otherwise than it was written: the text's own reading.
+        if (v < 0 || v > widest)
+            return Tokens(textTokens(codeAsciiText(kind, values).bytes(), kind));
+        // Each piece is count, X, value: the value's digits are the only two side by side.
+        m.set(std::size_t(tokenBit(++counters[v], v)));
+        if (kind == Number)
+            m.set(std::size_t(numberBit(v)));
+    }
+    return Tokens(m);
 }
 
 } // namespace quorvex

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 
+#include <array>
 #include <bit>
 #include <bitset>
 
@@ -22,6 +23,11 @@ constexpr int numberBit(int value) {
 // The tokens a code text of the kind holds, each exactly when a substring test finds it there;
 // the bare two-digit tokens only for the number kind.
 TokenMask textTokens(QByteArrayView text, int kind);
+
+struct Tokens;
+// The tokens of the code text that a draw's five values of the kind give the draw after it
+// (codeAsciiText), worked out from the values without writing the text.
+Tokens valueTokens(int kind, const std::array<int, 5>& values);
 
 // A token set in two words, for the searches' inner loops.
 struct Tokens {

@@ -1,5 +1,6 @@
 #include "HistorySnapshot.h"
 
+#include "CheckVerdicts.h"
 #include "HistoryStore.h"
 #include "SqliteStatement.h"
 
@@ -8,6 +9,15 @@
 #include <algorithm>
 
 namespace quorvex {
+
+namespace {
+
+// Names the derivation rule: a version that writes code texts otherwise must not recall it.
+QString codesTopic(int kind) {
+    return QStringLiteral("codes1 %1").arg(kind);
+}
+
+} // namespace
 
 QString HistorySnapshot::columnName(int c) {
     if (c < kAttributes)
@@ -40,6 +50,7 @@ void HistorySnapshot::clear() {
     for (auto& t : tokens_)
         t = {};
     loaded_.reset();
+    derivedCodes_.reset();
     // Offset 0 stays unused: it stands for NULL.
     arena_.assign(1, '\0');
 }
@@ -65,18 +76,80 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
     }
     if (version_ != now)
         clear();
-    QVector<int> missing;
-    for (const int c : columns)
+    // A code text lies far into each row: reading it costs more than the five values it is made
+    // of. Once a file's stored texts were found to be exactly their derivation, they are derived;
+    // until then they are read and compared in the same pass.
+    std::optional<CheckVerdicts> verdicts;
+    QVector<int> missing, derived, compared;
+    auto want = [&](int c) {
         if (c >= 0 && c < kColumns && !loaded_.test(std::size_t(c)) && !missing.contains(c))
             missing << c;
-    if (version_ && missing.isEmpty())
+    };
+    for (const int c : columns) {
+        if (c < kCode || c >= kColumns || loaded_.test(std::size_t(c))) {
+            want(c);
+            continue;
+        }
+        const int kind = c - kCode;
+        for (int p = 1; p <= kPositions; ++p)
+            want(attribute(p, kind));
+        if (!verdicts)
+            verdicts.emplace(store.databasePath());
+        if (verdicts->recall(codesTopic(kind)) == QLatin1String("derived")) {
+            derived << kind;
+        } else {
+            compared << kind;
+            want(c);
+        }
+    }
+    if (version_ && missing.isEmpty() && derived.isEmpty())
         return true;
     if (!read(store, missing, error)) {
         clear();
         return false;
     }
     version_ = now;
+    for (const int kind : derived)
+        deriveTokens(kind);
+    for (const int kind : compared)
+        if (codesAreDerived(kind))
+            verdicts->remember(codesTopic(kind), QStringLiteral("derived"));
     return true;
+}
+
+QByteArray HistorySnapshot::derivedCode(int kind, qsizetype row) const {
+    std::array<int, kPositions> values{};
+    for (int p = 1; p <= kPositions; ++p)
+        values[p - 1] = value(attribute(p, kind), row);
+    return codeAsciiText(kind, values).bytes().toByteArray();
+}
+
+QByteArray HistorySnapshot::codeText(int kind, qsizetype row) const {
+    if (!derivedCodes_.test(std::size_t(kind)))
+        return text(code(kind), row).toByteArray();
+    return row == 0 ? QByteArray("") : derivedCode(kind, row - 1);
+}
+
+bool HistorySnapshot::codesAreDerived(int kind) const {
+    // A missing text and an empty one hold no token alike.
+    for (qsizetype row = 0; row < rows(); ++row)
+        if (text(code(kind), row) !=
+            (row == 0 ? QByteArrayView("") : QByteArrayView(derivedCode(kind, row - 1))))
+            return false;
+    return true;
+}
+
+void HistorySnapshot::deriveTokens(int kind) {
+    auto& tokens = tokens_[std::size_t(kind)];
+    tokens.assign(issues_.size(), Tokens());
+    for (std::size_t row = 1; row < issues_.size(); ++row) {
+        std::array<int, kPositions> values{};
+        for (int p = 1; p <= kPositions; ++p)
+            values[p - 1] = value(attribute(p, kind), qsizetype(row - 1));
+        tokens[row] = valueTokens(kind, values);
+    }
+    loaded_.set(std::size_t(code(kind)));
+    derivedCodes_.set(std::size_t(kind));
 }
 
 bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missing, QString* error) {

@@ -71,6 +71,9 @@ public:
 
     // The tokens of each row's code text of the kind (textTokens), once the code column is held.
     const std::vector<Tokens>& tokens(int kind) const { return tokens_[std::size_t(kind)]; }
+    // A row's code text of the kind, once the code column is held: as stored, or as derived from
+    // the draw before it when the stored texts were found to be exactly those.
+    QByteArray codeText(int kind, qsizetype row) const;
 
     // Bytes held, for the benchmarks.
     std::size_t memoryBytes() const;
@@ -81,6 +84,12 @@ private:
     void clear();
     qint32 addText(QByteArrayView text);
     bool read(const HistoryStore& store, const QVector<int>& missing, QString* error);
+    // The code text of the kind that row's values give the row after it.
+    QByteArray derivedCode(int kind, qsizetype row) const;
+    // Whether every stored code text of the kind is the one derived from the draw before it
+    // (the first row's empty); both columns held.
+    bool codesAreDerived(int kind) const;
+    void deriveTokens(int kind);
 
     std::optional<StoreVersion> version_;
     std::vector<qint64> issues_;
@@ -88,6 +97,7 @@ private:
     std::array<std::vector<Tokens>, kKindCount> tokens_;
     std::vector<char> arena_;
     std::bitset<kColumns> loaded_;
+    std::bitset<kKindCount> derivedCodes_; // code columns held as their derivation, not read
 };
 
 } // namespace quorvex

@@ -1,6 +1,7 @@
 // Searches on one kept snapshot, between random appends, deletes and imports through two
 // connections, against the answer worked out from the history as it stands; and what a search
 // leaves in the file: nothing.
+#include "FileFacts.h"
 #include "FollowOracle.h"
 #include "TestHistory.h"
 
@@ -22,7 +23,7 @@ using namespace quorvex::test;
 namespace {
 
 // The database file and its log, as bytes on disk.
-QByteArray fileHash(const QString& path) {
+QByteArray fileAndLogHash(const QString& path) {
     QCryptographicHash hash(QCryptographicHash::Sha256);
     for (const QString& name : {path, path + QStringLiteral("-wal")}) {
         QFile f(name);
@@ -77,10 +78,14 @@ QVector<double> expectedCounts(const SearchRequest& r, const QVector<QStringList
 class SearchSnapshotTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() { isolateCache(cache_.path()); }
     void agreesWithHistoryAsItStands_data();
     void agreesWithHistoryAsItStands();
     void sessionRefusesHistoryThatMovedOn();
     void foreignValueIsRefused();
+
+private:
+    QTemporaryDir cache_;
 };
 
 void SearchSnapshotTest::agreesWithHistoryAsItStands_data() {
@@ -129,19 +134,36 @@ void SearchSnapshotTest::agreesWithHistoryAsItStands() {
         // A tally alone reads less, and answers the same.
         r.listFollowDraws = rng.bounded(3) != 0;
         const int k = rng.bounded(3) == 0 ? 1 + rng.bounded(5) : 0;
-        const QByteArray before = fileHash(h.store().databasePath());
+        const QByteArray before = fileAndLogHash(h.store().databasePath());
         QVERIFY2(snapshot.refresh(h.store(), searchColumns(r), &error), qPrintable(error));
         const FollowResult got =
             k == 0 ? followSearch(snapshot, r) : combinationSearch(snapshot, r, k);
-        QCOMPARE(fileHash(h.store().databasePath()), before);
+        QCOMPARE(fileAndLogHash(h.store().databasePath()), before);
+        const QString what = QStringLiteral("step %1, k %2").arg(step).arg(k);
         const FollowResult want = expectedResult(view, r, [&](qsizetype earlier) {
             return k == 0 ? followMatches(view, r, earlier)
                           : combinationMatches(view, r, k, earlier);
         });
-        const QString what = QStringLiteral("step %1, k %2").arg(step).arg(k);
         QVERIFY2(got.matchRows == (r.listFollowDraws ? want.matchRows : QVector<QStringList>()),
                  qPrintable(what));
         QCOMPARE(got.followDraws, qint64(want.matchRows.size()));
+        if (rng.bounded(4) == 0) {
+            // The file at rest: a first read compares its code texts with their derivation and
+            // keeps the verdict, a second derives them instead of reading them.
+            QVERIFY(ageFile(h.store().databasePath()));
+            std::size_t held[2] = {};
+            for (int read = 0; read < 2; ++read) {
+                HistorySnapshot again;
+                QVERIFY2(again.refresh(h.store(), searchColumns(r), &error), qPrintable(error));
+                held[read] = again.memoryBytes();
+                const FollowResult same =
+                    k == 0 ? followSearch(again, r) : combinationSearch(again, r, k);
+                QVERIFY2(same.matchRows == got.matchRows && same.resultRows == got.resultRows,
+                         qPrintable(what + QStringLiteral(", read %1 at rest").arg(read)));
+            }
+            if (r.bolZyw)
+                QVERIFY2(held[1] < held[0], qPrintable(what));
+        }
         QVERIFY2(got.resultRows == want.resultRows, qPrintable(what));
         const QVector<double> expected = expectedCounts(r, want.matchRows);
         QCOMPARE(got.baseline.size(), expected.size());

@@ -1,3 +1,4 @@
+#include "FileFacts.h"
 #include "TestHistory.h"
 
 #include "history/CheckVerdicts.h"
@@ -25,14 +26,6 @@ private:
 
 namespace {
 
-// As if written an hour ago: only a settled file's verdicts are kept.
-void age(const QString& path) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                          QFileDevice::FileModificationTime));
-}
-
 void overwritePage(const QString& path, int page) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadWrite));
@@ -47,7 +40,7 @@ void overwritePage(const QString& path, int page) {
 } // namespace
 
 void CheckVerdictsTest::initTestCase() {
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache_.path()));
+    isolateCache(cache_.path());
     QVERIFY(CheckVerdicts::folder().startsWith(cache_.path()));
 }
 
@@ -68,7 +61,7 @@ void CheckVerdictsTest::verdictLastsWhileTheFileIsUnchanged() {
     h.appendMany(2013001, {{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}});
     const QString path = h.store().databasePath();
     if (then != "fresh")
-        age(path);
+        QVERIFY(ageFile(path));
     {
         const CheckVerdicts verdicts(path);
         QVERIFY(!verdicts.recall("pages"));
@@ -92,7 +85,7 @@ void CheckVerdictsTest::damageAfterAVerdictIsStillFound() {
     const QString folder = h.folder();
     const QString path = h.store().databasePath();
     h.store().close();
-    age(path);
+    QVERIFY(ageFile(path));
     QString error;
     {
         HistoryStore store;

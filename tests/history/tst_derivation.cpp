@@ -1,3 +1,4 @@
+#include "history/CodeTokens.h"
 #include "history/DrawRecord.h"
 #include "history/ZodiacTables.h"
 #include "TestHistory.h"
@@ -22,6 +23,7 @@ private slots:
     void outOfRangeValueHasNoPiece();
     void numberListBeyondTwoDigits();
     void firstRowHasEmptyTexts();
+    void tokensOfValuesAreThoseOfTheirText();
 };
 
 void DerivationTest::workedDrawAndTheRowAfterIt() {
@@ -179,6 +181,22 @@ void DerivationTest::firstRowHasEmptyTexts() {
     for (const char* c : {"txtHisLst", "txtHisLstHm", "txtHisLstSx", "txtHisLstTou", "txtHisLstWei",
                           "txtHisLstHe", "txtHisLstDs"})
         QCOMPARE(h.text(2013001, c), QString());
+}
+
+// The searches read a code text's tokens from the values it was written from: they must be the
+// tokens the text's own reading finds, for values of every kind, in range or not.
+void DerivationTest::tokensOfValuesAreThoseOfTheirText() {
+    QRandomGenerator rng(11);
+    for (int kind = 0; kind < kKindCount; ++kind)
+        for (int n = 0; n < 4000; ++n) {
+            std::array<int, kPositions> values{};
+            for (int& v : values)
+                v = rng.bounded(3) == 0 ? rng.bounded(-3, 120) : rng.bounded(0, 16);
+            const Tokens direct = valueTokens(kind, values);
+            const Tokens read(textTokens(codeAsciiText(kind, values).bytes(), kind));
+            QVERIFY2(direct.low == read.low && direct.high == read.high,
+                     qPrintable(codeText(kind, values)));
+        }
 }
 
 QTEST_GUILESS_MAIN(DerivationTest)

@@ -1,6 +1,7 @@
 #include "FileFacts.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -30,6 +31,17 @@ Numbers drawFor(int index) {
     for (int i = 0; i < 5; ++i)
         n[i] = (index * 7 + i * 4) % 15 + 1;
     return n;
+}
+
+bool ageFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadWrite) &&
+           f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                         QFileDevice::FileModificationTime);
+}
+
+void isolateCache(const QString& folder) {
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(folder));
 }
 
 } // namespace quorvex::test
