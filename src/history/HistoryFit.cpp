@@ -1,6 +1,7 @@
 #include "HistoryFit.h"
 
 #include "CheckVerdicts.h"
+#include "HistorySnapshot.h"
 #include "SqliteStatement.h"
 
 namespace quorvex {
@@ -70,20 +71,36 @@ std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const Value
     if (const auto known = verdicts.recall(fitTopic(bases)))
         if (const auto fit = fitFrom(*known))
             return fit;
+    // The numbers, zodiac and segment values first, then the other kinds and the code texts: the
+    // same pass tells whether each kind's stored code texts are the ones its values give the
+    // draw after them, so that the searches may work their tokens out from the values.
+    const std::array<int, kKindCount> kinds{Number, Zodiac, Segment, Head, Tail, DigitSum};
     QStringList columns{QStringLiteral("SQQH")};
-    for (const int kind : {Number, Zodiac, Segment})
+    for (const int kind : kinds)
         for (int i = 1; i <= kPositions; ++i)
             columns << attributeColumn(i, kind);
+    for (const int kind : kinds)
+        columns << codeColumn(kind);
+    constexpr int kFirstCode = 1 + kKindCount * kPositions;
     SqliteStatement q(store);
     HistoryFit fit;
     ZodiacYear zodiacYear;
+    std::array<bool, kKindCount> codesDerived;
+    codesDerived.fill(true);
+    std::array<std::array<int, kPositions>, kKindCount> before{}; // by the order of kinds
     const HistoryStore::ReadSnapshot pinned(store);
     if (q.prepare(QStringLiteral("SELECT %1 FROM Lishi").arg(columns.join(QLatin1Char(','))))) {
         while (q.next()) {
             const qint64 issue = q.integer(0);
-            Numbers numbers{};
-            for (int i = 0; i < kPositions; ++i)
-                numbers[i] = int(q.integer(1 + i));
+            for (int at = 0; at < kKindCount; ++at) {
+                // A missing text and an empty one hold no token alike; the first draw's is empty.
+                const AsciiText derived =
+                    fit.draws == 0 ? AsciiText() : codeAsciiText(kinds[at], before[at]);
+                codesDerived[at] = codesDerived[at] && q.utf8(kFirstCode + at) == derived.bytes();
+                for (int i = 0; i < kPositions; ++i)
+                    before[at][i] = int(q.integer(1 + at * kPositions + i));
+            }
+            const Numbers numbers = before[0];
             zodiacYear.followIssue(issue);
             const DrawAttributes a = deriveAttributes(numbers, zodiacYear, bases);
             bool zodiac = false, segment = false;
@@ -108,6 +125,9 @@ std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const Value
             *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
         return std::nullopt;
     }
+    for (int at = 0; at < kKindCount; ++at)
+        if (codesDerived[at])
+            verdicts.remember(HistorySnapshot::codesTopic(kinds[at]), QStringLiteral("derived"));
     verdicts.remember(fitTopic(bases), QStringLiteral("%1 %2 %3 %4 %5")
                                            .arg(fit.draws)
                                            .arg(fit.zodiacMisfits)

@@ -10,14 +10,9 @@
 
 namespace quorvex {
 
-namespace {
-
-// Names the derivation rule: a version that writes code texts otherwise must not recall it.
-QString codesTopic(int kind) {
+QString HistorySnapshot::codesTopic(int kind) {
     return QStringLiteral("codes1 %1").arg(kind);
 }
-
-} // namespace
 
 QString HistorySnapshot::columnName(int c) {
     if (c < kAttributes)

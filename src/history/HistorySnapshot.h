@@ -36,6 +36,10 @@ public:
     static int code(int kind) { return kCode + kind; }
     static bool isText(int column) { return column >= kTxtHisLst; }
     static QString columnName(int column);
+    // The verdict kept when a file's stored code texts of the kind are exactly the ones its
+    // values give (CheckVerdicts); named with the rule, so a version that writes them otherwise
+    // does not recall it.
+    static QString codesTopic(int kind);
 
     // Brings the snapshot to the history as it stands, holding at least the given columns; the
     // columns it lacks are read in one pass. Runs in one read transaction of the store (or the

@@ -3,9 +3,11 @@
 
 #include "history/CheckVerdicts.h"
 #include "history/HistoryFit.h"
+#include "history/HistorySnapshot.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +21,8 @@ private slots:
     void verdictLastsWhileTheFileIsUnchanged_data();
     void verdictLastsWhileTheFileIsUnchanged();
     void damageAfterAVerdictIsStillFound();
+    void fitCheckFindsWhichCodeTextsAreDerived_data();
+    void fitCheckFindsWhichCodeTextsAreDerived();
 
 private:
     QTemporaryDir cache_;
@@ -98,6 +102,35 @@ void CheckVerdictsTest::damageAfterAVerdictIsStillFound() {
     HistoryStore store;
     QVERIFY(!store.open(folder, &error, HistoryAccess::ReadOnly));
     QCOMPARE(store.openFailure(), HistoryOpenFailure::Damaged);
+}
+
+void CheckVerdictsTest::fitCheckFindsWhichCodeTextsAreDerived_data() {
+    QTest::addColumn<QString>("altered");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("as written") << "" << -1;
+    QTest::newRow("a tail text of a middle draw") << "txtHisLstWei" << int(Tail);
+    QTest::newRow("the first draw's number text") << "txtHisLstHm" << int(Number);
+}
+
+// The searches derive a kind's code texts once the fit check found every stored one to be its
+// derivation; one text written otherwise keeps that kind read as stored.
+void CheckVerdictsTest::fitCheckFindsWhichCodeTextsAreDerived() {
+    QFETCH(QString, altered);
+    QFETCH(int, kind);
+    TempHistory h;
+    h.appendMany(2013001,
+                 QVector<Numbers>{{1, 2, 3, 4, 5}, {6, 7, 8, 9, 10}, {11, 12, 13, 14, 15}});
+    if (!altered.isEmpty()) {
+        QSqlQuery q(h.store().database());
+        QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET %1 = '1X3 ' WHERE SQQH = %2")
+                           .arg(altered, kind == Number ? "2013001" : "2013002")));
+    }
+    QVERIFY(ageFile(h.store().databasePath()));
+    QString error;
+    QVERIFY2(checkHistoryFit(h.store(), {}, &error), qPrintable(error));
+    const CheckVerdicts verdicts(h.store().databasePath());
+    for (int k = 0; k < kKindCount; ++k)
+        QCOMPARE(verdicts.recall(HistorySnapshot::codesTopic(k)).has_value(), k != kind);
 }
 
 QTEST_GUILESS_MAIN(CheckVerdictsTest)
