@@ -30,6 +30,10 @@ std::optional<FollowResult> snapshotSearch(const HistoryStore& store, HistorySna
 std::optional<Measured> measureSearch(const BenchRequest& request, const MemoryHistory& memory,
                                       const HistoryStore& store, HistorySnapshot& snapshot);
 
+// Reads every column a search can read into the snapshot, so that what is timed next is the
+// search alone. False and the reason when the history cannot be read.
+bool loadEveryColumn(const HistoryStore& store, HistorySnapshot& snapshot, QString* error);
+
 // Poses the same requests to the Python peer on the same database file, checks that ours, the
 // peer and the pass agree on every one, and prints the medians with the ratios ours / peer
 // (goal at most 1.0, and the same in processor time, steadier on a busy machine) and ours / pass.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GridRows.h"
+
 #include <QStringList>
 #include <QVector>
 
@@ -11,7 +13,7 @@ namespace quorvex {
 // What the two result grids and the chart show after a search (ShowFollowResults).
 struct FollowResult {
     QStringList matchHeader; // the match grid: 期号, 第1码..第5码, 上期开奖 / 前期开奖
-    QVector<QStringList> matchRows;  // one per follow draw, in issue order
+    GridRows matchRows;      // one per follow draw, in issue order
     QStringList resultHeader;        // the result grid: 序号, 结果, 出现次数, 百分比
     QVector<QStringList> resultRows; // ranked by count, ties in ascending value
     struct Bar {

@@ -5,6 +5,7 @@
 #include "history/ZodiacTables.h"
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 
 namespace quorvex {
@@ -35,6 +36,34 @@ QString percentageText(qint64 count, qint64 denominator) {
         .arg(thousandths % 1000, 3, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+// The follow draws a match grid lists: per draw its issue, the result kind's five values and the
+// numbers of the draw it was matched through.
+struct ListedDraws {
+    QStringList names; // of the values of the kind's range
+    int kind = 0;
+    int sxIni = 0;
+    ValueRange values{0, -1};
+    std::vector<qint64> issues;
+    std::vector<std::array<int, kPositions>> drawn;
+    std::vector<std::pair<qint32, qint32>> earlier; // offset and size in texts
+    QByteArray texts;
+
+    QStringList row(qsizetype i) const {
+        QStringList cells;
+        cells.reserve(kPositions + 2);
+        cells << QString::number(issues[std::size_t(i)]);
+        for (const int v : drawn[std::size_t(i)])
+            cells << (values.contains(v) ? names[v - values.lo] : valueLabel(kind, v, sxIni));
+        const auto [at, size] = earlier[std::size_t(i)];
+        cells << QString::fromUtf8(texts.constData() + at, size);
+        return cells;
+    }
+};
+
+} // namespace
+
 FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
                                const SearchRequest& request) {
     const int kind = request.intXianshiLei;
@@ -55,34 +84,40 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
         names << valueLabel(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
     result.followIssues.reserve(qsizetype(rows.size()));
+    // What the match grid shows, kept as values: its texts are made for the rows shown.
+    auto listed = std::make_shared<ListedDraws>();
+    listed->names = names;
+    listed->kind = kind;
+    listed->sxIni = sxIni;
+    listed->values = values;
+    if (request.listFollowDraws) {
+        listed->issues.reserve(rows.size());
+        listed->drawn.reserve(rows.size());
+        listed->earlier.reserve(rows.size());
+    }
     for (const qsizetype row : rows) {
         result.followIssues.append(snapshot.issue(row));
-        if (!request.listFollowDraws) {
-            for (int i = 1; i <= kPositions; ++i) {
-                const int v = snapshot.value(HistorySnapshot::attribute(i, kind), row);
-                if (values.contains(v))
-                    ++counts[v - values.lo];
-            }
-            continue;
-        }
-        QStringList cells;
-        cells.reserve(kPositions + 2);
-        cells << QString::number(snapshot.issue(row));
+        std::array<int, kPositions> drawn{};
         for (int i = 1; i <= kPositions; ++i) {
             const int v = snapshot.value(HistorySnapshot::attribute(i, kind), row);
-            if (values.contains(v)) {
+            drawn[i - 1] = v;
+            if (values.contains(v))
                 ++counts[v - values.lo];
-                cells << names[v - values.lo];
-            } else {
-                cells << valueLabel(kind, v, sxIni);
-            }
         }
+        if (!request.listFollowDraws)
+            continue;
+        listed->issues.push_back(snapshot.issue(row));
+        listed->drawn.push_back(drawn);
         // The numbers of the draw the follow draw was matched through.
         const qsizetype list = listRow(row, request);
-        cells << (list < 0 ? QString()
-                           : QString::fromUtf8(snapshot.text(HistorySnapshot::kTxtHisLst, list)));
-        result.matchRows.append(std::move(cells));
+        const QByteArrayView text =
+            list < 0 ? QByteArrayView() : snapshot.text(HistorySnapshot::kTxtHisLst, list);
+        listed->earlier.push_back({qint32(listed->texts.size()), qint32(text.size())});
+        listed->texts.append(text);
     }
+    if (request.listFollowDraws)
+        result.matchRows = GridRows(qsizetype(listed->issues.size()),
+                                    [listed](qsizetype i) { return listed->row(i); });
     result.followDraws = qint64(rows.size());
     const qint64 denominator = result.followDraws * kPositions;
     for (int v = values.lo; v <= values.hi; ++v)

@@ -110,7 +110,7 @@ protected:
             if (!result)
                 return status;
             written = *grid_ == ExportedGrid::Matches
-                          ? exportGridSheet(*grid_, result->matchHeader, result->matchRows,
+                          ? exportGridSheet(*grid_, result->matchHeader, result->matchRows.all(),
                                             context.folder(), &error, file_)
                           : exportResultSheet(*result, context.folder(), &error, file_);
         }

@@ -269,7 +269,7 @@ int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context&
     Grid grid;
     if (options.matches) {
         grid.header = result->matchHeader;
-        grid.rows = QList<QStringList>(result->matchRows.begin(), result->matchRows.end());
+        grid.rows = result->matchRows.all();
     } else {
         const QVector<QStringList> rows =
             options.baseline ? resultRowsWithBaseline(*result) : result->resultRows;

@@ -165,7 +165,7 @@ void SearchSnapshotTest::agreesWithHistoryAsItStands() {
                 QVERIFY2(held[1] < held[0], qPrintable(what));
         }
         QVERIFY2(got.resultRows == want.resultRows, qPrintable(what));
-        const QVector<double> expected = expectedCounts(r, want.matchRows);
+        const QVector<double> expected = expectedCounts(r, want.matchRows.all());
         QCOMPARE(got.baseline.size(), expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i)
             QVERIFY2(std::abs(got.baseline[i].expected - expected[i]) < 1e-6, qPrintable(what));

@@ -334,7 +334,7 @@ void CliSearchTest::checkAgainstAnswer(const Question& q) {
     const QList<QStringList> rows = parseCsv(matches.out);
     QCOMPARE(rows.first(), (QStringList{"期号", "第1码", "第2码", "第3码", "第4码", "第5码",
                                         q.lag == 1 ? "上期开奖" : "前期开奖"}));
-    QCOMPARE(rows.mid(1), QList<QStringList>(expected.matchRows.begin(), expected.matchRows.end()));
+    QCOMPARE(rows.mid(1), expected.matchRows.all());
     // A question no draw answers would check little.
     QVERIFY2(expected.followDraws > 0, "no follow draw: choose another case");
 }

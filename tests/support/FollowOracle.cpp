@@ -95,6 +95,7 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
     const ValueRange range = kindRange(r.intXianshiLei, r.bases.sxIni, r.bases.dsIni);
     QVector<qint64> counts(range.count(), 0);
     FollowResult out;
+    QVector<QStringList> listed;
     for (qsizetype j = 0; j < rows.size(); ++j) {
         if (rows[j].issue < s || rows[j].issue > e)
             continue;
@@ -109,8 +110,9 @@ FollowResult expectedResult(const HistoryView& view, const SearchRequest& r,
                 ++counts[v - range.lo];
         }
         row << (earlier >= 0 ? numberList(rows[earlier].attributes.numbers()) : QString());
-        out.matchRows << row;
+        listed << row;
     }
+    out.matchRows = listed;
     QVector<int> order;
     for (int v = range.lo; v <= range.hi; ++v)
         order << v;

@@ -104,7 +104,7 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
         const TextGridModel* model = grid == ExportedGrid::Matches   ? matchModel_
                                      : grid == ExportedGrid::Results ? resultModel_
                                                                      : backtestModel_;
-        path = exportGridSheet(grid, model->header(), model->rows(), folder_, &error);
+        path = exportGridSheet(grid, model->header(), model->rows().all(), folder_, &error);
     }
     if (!path) {
         dialogs_->warning(kSheetTitle, error);

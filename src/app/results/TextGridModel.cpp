@@ -5,10 +5,12 @@ namespace quorvex {
 TextGridModel::TextGridModel(QStringList header, QObject* parent)
     : QAbstractTableModel(parent), header_(std::move(header)) {}
 
-void TextGridModel::setContents(const QStringList& header, const QVector<QStringList>& rows) {
+void TextGridModel::setContents(const QStringList& header, const GridRows& rows) {
     beginResetModel();
     header_ = header;
     rows_ = rows;
+    madeAt_ = -1;
+    made_.clear();
     endResetModel();
 }
 
@@ -33,7 +35,11 @@ QVariant TextGridModel::data(const QModelIndex& index, int role) const {
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return {};
-    return rows_[index.row()].value(index.column());
+    if (madeAt_ != index.row()) {
+        made_ = rows_[index.row()];
+        madeAt_ = index.row();
+    }
+    return made_.value(index.column());
 }
 
 QVariant TextGridModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/GridRows.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QVector>
@@ -12,12 +14,13 @@ class TextGridModel : public QAbstractTableModel {
 public:
     explicit TextGridModel(QStringList header, QObject* parent = nullptr);
 
-    void setContents(const QStringList& header, const QVector<QStringList>& rows);
-    void setRows(const QVector<QStringList>& rows) { setContents(header_, rows); }
+    // Rows made when shown: only the rows in view are ever made.
+    void setContents(const QStringList& header, const GridRows& rows);
+    void setRows(const GridRows& rows) { setContents(header_, rows); }
     // Tooltips of the heading, by column; an empty text for none. Kept until replaced.
     void setHeaderTips(const QStringList& tips);
     const QStringList& header() const { return header_; }
-    const QVector<QStringList>& rows() const { return rows_; }
+    const GridRows& rows() const { return rows_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -28,7 +31,10 @@ public:
 private:
     QStringList header_;
     QStringList headerTips_;
-    QVector<QStringList> rows_;
+    GridRows rows_;
+    // The row last made: a view asks for each cell of a row in turn.
+    mutable qsizetype madeAt_ = -1;
+    mutable QStringList made_;
 };
 
 } // namespace quorvex
