@@ -29,18 +29,22 @@ struct Tokens;
 // (codeAsciiText), worked out from the values without writing the text.
 Tokens valueTokens(int kind, const std::array<int, 5>& values);
 
-// A token set in two words, for the searches' inner loops.
+// A token set in three words (twelve bytes a row), for the searches' inner loops.
 struct Tokens {
-    quint64 low = 0;
-    quint64 high = 0;
+    std::array<quint32, 3> words{};
     Tokens() = default;
-    explicit Tokens(const TokenMask& m)
-        : low((m & TokenMask(~0ULL)).to_ullong()), high((m >> 64).to_ullong()) {}
+    explicit Tokens(const TokenMask& m) {
+        for (std::size_t w = 0; w < words.size(); ++w)
+            words[w] = quint32(((m >> (32 * w)) & TokenMask(0xffffffffULL)).to_ulong());
+    }
     bool holds(const Tokens& need) const {
-        return (low & need.low) == need.low && (high & need.high) == need.high;
+        return (words[0] & need.words[0]) == need.words[0] &&
+               (words[1] & need.words[1]) == need.words[1] &&
+               (words[2] & need.words[2]) == need.words[2];
     }
     int common(const Tokens& need) const {
-        return std::popcount(low & need.low) + std::popcount(high & need.high);
+        return std::popcount(words[0] & need.words[0]) + std::popcount(words[1] & need.words[1]) +
+               std::popcount(words[2] & need.words[2]);
     }
 };
 

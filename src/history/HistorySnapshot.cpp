@@ -32,6 +32,8 @@ std::size_t HistorySnapshot::memoryBytes() const {
     std::size_t bytes = issues_.capacity() * sizeof(qint64) + arena_.capacity();
     for (const auto& c : columns_)
         bytes += c.capacity() * sizeof(qint32);
+    for (const auto& c : narrow_)
+        bytes += c.capacity();
     for (const auto& t : tokens_)
         bytes += t.capacity() * sizeof(Tokens);
     return bytes;
@@ -41,6 +43,8 @@ void HistorySnapshot::clear() {
     version_.reset();
     issues_.clear();
     for (auto& c : columns_)
+        c = {};
+    for (auto& c : narrow_)
         c = {};
     for (auto& t : tokens_)
         t = {};
@@ -110,6 +114,21 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
         if (codesAreDerived(kind))
             verdicts->remember(codesTopic(kind), QStringLiteral("derived"));
     return true;
+}
+
+void HistorySnapshot::narrow(int c) {
+    auto& wide = columns_[std::size_t(c)];
+    const bool fits = std::all_of(wide.begin(), wide.end(), [](qint32 v) {
+        return v == kNull ||
+               (v >= std::numeric_limits<qint8>::min() && v <= std::numeric_limits<qint8>::max());
+    });
+    if (!fits)
+        return;
+    auto& cells = narrow_[std::size_t(c)];
+    cells.reserve(wide.size());
+    for (const qint32 v : wide)
+        cells.push_back(qint8(v == kNull ? 0 : v));
+    wide = {};
 }
 
 QByteArray HistorySnapshot::derivedCode(int kind, qsizetype row) const {
@@ -204,8 +223,11 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
         return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
     if (row != issues_.size())
         return fail(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
-    for (const int c : missing)
+    for (const int c : missing) {
         loaded_.set(std::size_t(c));
+        if (c < kAttributes)
+            narrow(c);
+    }
     return true;
 }
 

@@ -54,10 +54,13 @@ public:
     // The rows whose issue lies in [first, last]: [begin, end).
     std::pair<qsizetype, qsizetype> rowsBetween(qint64 first, qint64 last) const;
 
-    // An integer column's cells (kNull for NULL), or a text column's text ids.
-    const std::vector<qint32>& column(int c) const { return columns_[std::size_t(c)]; }
     // An integer cell as the grids show it: NULL is 0.
     int value(int c, qsizetype row) const {
+        if (c < kAttributes) {
+            const auto& narrow = narrow_[std::size_t(c)];
+            if (!narrow.empty())
+                return narrow[std::size_t(row)];
+        }
         const qint32 v = columns_[std::size_t(c)][std::size_t(row)];
         return v == kNull ? 0 : v;
     }
@@ -94,10 +97,15 @@ private:
     // (the first row's empty); both columns held.
     bool codesAreDerived(int kind) const;
     void deriveTokens(int kind);
+    // Moves an attribute column into narrow_ when its values allow.
+    void narrow(int c);
 
     std::optional<StoreVersion> version_;
     std::vector<qint64> issues_;
+    // Integer cells, or a text column's text ids; an attribute column whose values all fit a
+    // byte (as every one this program writes) is held in narrow_ instead.
     std::array<std::vector<qint32>, kColumns> columns_;
+    std::array<std::vector<qint8>, kAttributes> narrow_;
     std::array<std::vector<Tokens>, kKindCount> tokens_;
     std::vector<char> arena_;
     std::bitset<kColumns> loaded_;

@@ -82,6 +82,7 @@ private slots:
     void agreesWithHistoryAsItStands_data();
     void agreesWithHistoryAsItStands();
     void sessionRefusesHistoryThatMovedOn();
+    void valuesOfAnyWidthAreKept();
     void foreignValueIsRefused();
 
 private:
@@ -208,6 +209,37 @@ void SearchSnapshotTest::sessionRefusesHistoryThatMovedOn() {
         return followMatches(view, session.request(positions), at);
     });
     QCOMPARE(got->matchRows, want.matchRows);
+}
+
+// Values no byte holds, and none at all, as a file made elsewhere may store: tallied and listed
+// as stored (a missing one as 0), in the columns searched and in those tallied.
+void SearchSnapshotTest::valuesOfAnyWidthAreKept() {
+    TempHistory h;
+    h.appendMany(2013001, randomDraws(60, 4));
+    QSqlQuery q(h.store().database());
+    const QStringList values{"300", "-200", "NULL", "70000", "127", "-128"};
+    for (int i = 0; i < values.size(); ++i)
+        QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET L%1F = %2 WHERE SQQH = %3")
+                           .arg(1 + i % kPositions)
+                           .arg(values[i])
+                           .arg(2013005 + 7 * i)));
+    const HistoryView view = readHistoryView(h.store());
+    SearchRequest r = baseRequest();
+    r.bolZyw = false;
+    r.intLei = Tail;
+    r.intXianshiLei = Tail;
+    r.bolPosSel = {false, false, false, false, false}; // every draw follows
+    QString error;
+    const auto got = runFollowSearch(h.store(), r, &error);
+    QVERIFY2(got, qPrintable(error));
+    const FollowResult want =
+        expectedResult(view, r, [&](qsizetype at) { return followMatches(view, r, at); });
+    QCOMPARE(got->matchRows, want.matchRows);
+    QCOMPARE(got->resultRows, want.resultRows);
+    const QVector<QStringList> rows = got->matchRows.all();
+    QVERIFY(std::any_of(rows.begin(), rows.end(), [](const QStringList& row) {
+        return row.contains(QStringLiteral("70000"));
+    }));
 }
 
 // A value no search can compare came from elsewhere: the search says where.
