@@ -103,7 +103,7 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
     }
     if (version_ && missing.isEmpty() && derived.isEmpty())
         return true;
-    if (!read(store, missing, error)) {
+    if ((!version_ || !missing.isEmpty()) && !read(store, missing, error)) {
         clear();
         return false;
     }

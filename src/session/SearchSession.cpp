@@ -25,8 +25,10 @@ SearchSession::SearchSession(HistoryStore& store, HistorySnapshot& snapshot,
     : QObject(parent), store_(store), snapshot_(snapshot), settingsStore_(settings) {}
 
 SearchSession::~SearchSession() {
-    if (fitCheck_)
+    if (fitCheck_) {
         fitCheck_->wait();
+        delete fitCheck_;
+    }
 }
 
 QStringList SearchSession::loadSettings() {
