@@ -41,17 +41,18 @@ std::size_t HistorySnapshot::memoryBytes() const {
 
 void HistorySnapshot::clear() {
     version_.reset();
-    issues_.clear();
+    std::vector<qint64>().swap(issues_);
+    // Swapped with empty ones: assigning {} would keep what they held allocated.
     for (auto& c : columns_)
-        c = {};
+        std::vector<qint32>().swap(c);
     for (auto& c : narrow_)
-        c = {};
+        std::vector<qint8>().swap(c);
     for (auto& t : tokens_)
-        t = {};
+        std::vector<Tokens>().swap(t);
     loaded_.reset();
     derivedCodes_.reset();
     // Offset 0 stays unused: it stands for NULL.
-    arena_.assign(1, '\0');
+    std::vector<char>(1, '\0').swap(arena_);
 }
 
 qint32 HistorySnapshot::addText(QByteArrayView text) {
@@ -128,7 +129,7 @@ void HistorySnapshot::narrow(int c) {
     cells.reserve(wide.size());
     for (const qint32 v : wide)
         cells.push_back(qint8(v == kNull ? 0 : v));
-    wide = {};
+    std::vector<qint32>().swap(wide); // assigning {} would keep the capacity
 }
 
 QByteArray HistorySnapshot::derivedCode(int kind, qsizetype row) const {
