@@ -108,6 +108,21 @@ FirstFrame launchToFirstFrame(const QString& program, const QStringList& environ
         received.append(buffer, n);
     }
     const double ms = timer.nsecsElapsed() / 1e6;
+    // Whatever follows the line, until the program closes its end as it quits.
+    while (run.error.isEmpty()) {
+        const qint64 left = timeoutMs - timer.elapsed();
+        pollfd p{pipe[0], POLLIN, 0};
+        const int ready = left > 0 ? ::poll(&p, 1, int(left)) : 0;
+        if (ready < 0 && errno == EINTR)
+            continue;
+        char buffer[256];
+        const ssize_t n = ready > 0 ? ::read(pipe[0], buffer, sizeof buffer) : 0;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        received.append(buffer, n);
+    }
     ::close(pipe[0]);
 
     int status = 0;
@@ -117,7 +132,9 @@ FirstFrame launchToFirstFrame(const QString& program, const QStringList& environ
     else if (run.error.isEmpty() && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
         run.error = QStringLiteral("the program quit with status %1").arg(status);
     if (run.error.isEmpty()) {
-        run.line = QString::fromLocal8Bit(received.left(received.indexOf('\n')));
+        const QStringList lines = QString::fromLocal8Bit(received).split(QLatin1Char('\n'));
+        run.line = lines.value(0);
+        run.after = lines.mid(1).join(QLatin1Char('\n')).trimmed();
         run.ms = ms;
     }
     return run;

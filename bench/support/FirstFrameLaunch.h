@@ -8,6 +8,7 @@ namespace quorvex::bench {
 struct FirstFrame {
     double ms = -1; // from before fork to the window's line; negative when it failed
     QString line;   // what the window wrote, newline left off
+    QString after;  // what it wrote after that line, before it quit
     QString error;  // why it failed
 };
 

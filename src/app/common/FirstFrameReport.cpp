@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTableView>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <unistd.h>
@@ -33,18 +36,40 @@ bool FirstFrameReport::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FirstFrameReport::report() {
-    const QByteArray line = QByteArrayLiteral("first frame: ") +
-                            QByteArray::number(grid_->model()->rowCount()) +
-                            QByteArrayLiteral(" draws\n");
+    write(QByteArrayLiteral("first frame: ") + QByteArray::number(grid_->model()->rowCount()) +
+          QByteArrayLiteral(" draws\n"));
+    watchMs_ = qEnvironmentVariableIntValue("QUORVEX_WATCH_AFTER_MS");
+    if (watchMs_ <= 0)
+        return QCoreApplication::quit();
+    // A timer due every few milliseconds: a tick that comes late tells how long the event loop
+    // was held up.
+    auto* timer = new QTimer(this);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, &FirstFrameReport::tick);
+    watched_.start();
+    timer->start(2);
+}
+
+void FirstFrameReport::tick() {
+    const qint64 now = watched_.elapsed();
+    longestWait_ = std::max(longestWait_, now - lastTick_);
+    lastTick_ = now;
+    if (now < watchMs_)
+        return;
+    write(QByteArrayLiteral("longest wait after it: ") + QByteArray::number(longestWait_) +
+          QByteArrayLiteral(" ms\n"));
+    QCoreApplication::quit();
+}
+
+void FirstFrameReport::write(const QByteArray& line) {
     for (qsizetype written = 0; written < line.size();) {
         const ssize_t n = ::write(descriptor_, line.constData() + written, line.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            break; // nobody reads it: quitting is all that is left to do
+            return; // nobody reads it: quitting is all that is left to do
         written += n;
     }
-    QCoreApplication::quit();
 }
 
 } // namespace quorvex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <optional>
@@ -11,7 +12,9 @@ namespace quorvex {
 // QUORVEX_FIRST_FRAME_FD=N: once the window has painted its first frame, history grid filled,
 // the line "first frame: R draws" (R: the grid's rows) goes to file descriptor N and the program
 // quits. The start-up benchmark times the real program from exec to that line. Unset, nothing
-// of it is made.
+// of it is made. With QUORVEX_WATCH_AFTER_MS=T as well, the program first runs on for T ms and
+// then writes "longest wait after it: W ms": the longest the window's event loop was held up
+// after its first frame.
 class FirstFrameReport : public QObject {
     Q_OBJECT
 public:
@@ -25,10 +28,16 @@ protected:
 
 private:
     void report();
+    void write(const QByteArray& line);
+    void tick();
 
     QTableView* grid_;
     int descriptor_;
     bool painted_ = false;
+    int watchMs_ = 0;
+    QElapsedTimer watched_;
+    qint64 lastTick_ = 0;
+    qint64 longestWait_ = 0;
 };
 
 } // namespace quorvex
