@@ -76,23 +76,20 @@ bool run(const QTemporaryDir& tmp, int lines, double targetMs, int repeats) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return false;
         }
-        QElapsedTimer timer;
-        timer.start();
-        const ImportReport report = importHistoryFile(store, path, ValueBases{});
-        times << timer.nsecsElapsed() / 1e6;
-        if (!report.replaced || report.storedDraws != lines) {
+        // Into the empty history, then another history of as many draws: now the import
+        // replaces one, and keeps a copy of it first.
+        auto timedImport = [&](const QString& file, QVector<double>& into) {
+            QElapsedTimer timer;
+            timer.start();
+            const ImportReport report = importHistoryFile(store, file, ValueBases{});
+            into << timer.nsecsElapsed() / 1e6;
+            if (report.replaced && report.storedDraws == lines)
+                return true;
             std::fprintf(stderr, "import failed: %s\n", qPrintable(report.summary()));
             return false;
-        }
-        // Another history of as many draws: now the import replaces one, and keeps a copy of it
-        // first.
-        timer.restart();
-        const ImportReport again = importHistoryFile(store, otherPath, ValueBases{});
-        replacing << timer.nsecsElapsed() / 1e6;
-        if (!again.replaced || again.storedDraws != lines) {
-            std::fprintf(stderr, "replacing import failed: %s\n", qPrintable(again.summary()));
+        };
+        if (!timedImport(path, times) || !timedImport(otherPath, replacing))
             return false;
-        }
         if (!rows && (!(rows = bench::readWrittenRows(store)) || rows->rowCount != lines)) {
             std::fprintf(stderr, "cannot read the imported rows back\n");
             return false;
