@@ -10,7 +10,8 @@ HistoryChange::~HistoryChange() {
 }
 
 const LishiImage* HistoryChange::readBefore(QString* error) {
-    before_ = readLishiImage(store_, error);
+    // Its cells are not kept: only packed for the copy and hashed for the step.
+    before_ = readLishiDigest(store_, error);
     return before_ ? &*before_ : nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "LishiImage.h"
 
+#include "PredictedRows.h"
 #include "SqliteStatement.h"
 
 #include <QCryptographicHash>
@@ -7,125 +8,23 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
+#include <string>
 #include <zlib.h>
 
 namespace quorvex {
 
-// The bytes of an image: the magic line, then zlib (qCompress) of the header and the cells.
+// The bytes of an image: the magic line, then zlib (qCompress) of the header and the rows.
 // Header: the time taken (milliseconds since the epoch), the reason, the column names, the row
-// count. A cell is a tag byte, then for an integer its zigzag varint, for a real its eight bytes
-// little-endian, for a text or blob its length as a varint and its bytes. Varints are unsigned
-// LEB128.
+// count. The rows: in form 1 every cell (CellCoding.h), in form 2 what differs from what the
+// writers derive (PredictedRows.h). Form 1 stays readable: copies and steps of earlier versions
+// hold it.
 
 namespace {
 
-const QByteArray kMagic = QByteArrayLiteral("QUORVEX-LISHI 1\n");
-
-enum Tag : quint8 { Null = 0, Integer = 1, Real = 2, Text = 3, Blob = 4 };
-
-void putVarint(QByteArray& out, quint64 v) {
-    // Built aside and appended once: a history is millions of cells.
-    char bytes[10];
-    int n = 0;
-    while (v >= 0x80) {
-        bytes[n++] = char(v | 0x80);
-        v >>= 7;
-    }
-    bytes[n++] = char(v);
-    out.append(bytes, n);
-}
-
-void putInteger(QByteArray& out, qint64 v) {
-    putVarint(out, (quint64(v) << 1) ^ quint64(v >> 63));
-}
-
-void putBytes(QByteArray& out, QByteArrayView bytes) {
-    putVarint(out, quint64(bytes.size()));
-    out.append(bytes.data(), bytes.size());
-}
-
-// Reads what the writer above wrote; any read past the end or malformed value sets failed.
-class Reader {
-public:
-    explicit Reader(QByteArrayView data) : data_(data) {}
-    bool failed() const { return failed_; }
-    bool atEnd() const { return at_ == data_.size(); }
-
-    quint64 varint() {
-        quint64 v = 0;
-        for (int shift = 0; shift < 64; shift += 7) {
-            if (at_ >= data_.size())
-                break;
-            const auto byte = quint8(data_[at_++]);
-            v |= quint64(byte & 0x7f) << shift;
-            if (!(byte & 0x80))
-                return v;
-        }
-        failed_ = true;
-        return 0;
-    }
-    qint64 integer() {
-        const quint64 z = varint();
-        return qint64(z >> 1) ^ -qint64(z & 1);
-    }
-    QByteArrayView bytes(quint64 size) {
-        if (failed_ || size > quint64(data_.size() - at_)) {
-            failed_ = true;
-            return {};
-        }
-        const QByteArrayView out = data_.sliced(at_, qsizetype(size));
-        at_ += qsizetype(size);
-        return out;
-    }
-    QByteArrayView sized() { return bytes(varint()); }
-    qsizetype position() const { return at_; }
-    quint8 byte() {
-        const QByteArrayView b = bytes(1);
-        return b.isEmpty() ? 0 : quint8(b[0]);
-    }
-
-private:
-    QByteArrayView data_;
-    qsizetype at_ = 0;
-    bool failed_ = false;
-};
-
-// One cell as read back: the tag and its value.
-struct Cell {
-    quint8 tag = Null;
-    qint64 integer = 0;
-    double real = 0;
-    QByteArrayView bytes;
-};
-
-Cell readCell(Reader& in) {
-    Cell c;
-    c.tag = in.byte();
-    switch (c.tag) {
-    case Null:
-        break;
-    case Integer:
-        c.integer = in.integer();
-        break;
-    case Real: {
-        const QByteArrayView b = in.bytes(8);
-        quint64 bits = 0;
-        for (int i = 0; i < b.size(); ++i)
-            bits |= quint64(quint8(b[i])) << (8 * i);
-        std::memcpy(&c.real, &bits, sizeof bits);
-        break;
-    }
-    case Text:
-    case Blob:
-        c.bytes = in.sized();
-        break;
-    default:
-        // An unknown tag: mark the reader failed by reading past its end.
-        in.bytes(quint64(-1));
-    }
-    return c;
-}
+const QByteArray kMagic1 = QByteArrayLiteral("QUORVEX-LISHI 1\n");
+const QByteArray kMagic2 = QByteArrayLiteral("QUORVEX-LISHI 2\n");
 
 QString quoted(const QString& name) {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
@@ -147,6 +46,16 @@ std::array<int, kPositions + 1> drawColumnsAt(const QStringList& columns) {
     return out;
 }
 
+// What contentHash hashes before the cells.
+QByteArray hashHead(const QStringList& columns, qint64 rows) {
+    QByteArray head;
+    putVarint(head, quint64(columns.size()));
+    for (const QString& c : columns)
+        putBytes(head, c.toUtf8());
+    putVarint(head, quint64(rows));
+    return head;
+}
+
 } // namespace
 
 QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) const {
@@ -157,9 +66,12 @@ QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) co
     for (const QString& c : columns)
         putBytes(payload, c.toUtf8());
     putVarint(payload, quint64(rows));
-    payload += cells;
-    // Level 1: the cells are repetitive enough that more effort saves little and costs time.
-    return kMagic + qCompress(payload, 1);
+    // Cells that are not whole rows cannot be predicted: they are kept as they are.
+    const std::optional<QByteArray> predicted =
+        packedRows.isNull() ? encodePredictedRows(columns, cells, rows) : packedRows;
+    payload += predicted ? *predicted : cells;
+    // Level 1: more effort saves little and costs time.
+    return (predicted ? kMagic2 : kMagic1) + qCompress(payload, 1);
 }
 
 std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, QString* error,
@@ -169,12 +81,13 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
             *error = why;
         return std::nullopt;
     };
-    if (!bytes.startsWith(kMagic))
+    const bool predicted = bytes.startsWith(kMagic2);
+    if (!predicted && !bytes.startsWith(kMagic1))
         return fail(QStringLiteral("不是本程序保存的历史号码副本"));
     // qCompress's form: the plain size (four bytes, big-endian), then a zlib stream. zlib is
     // called directly so that a damaged stream is our message, not a library's line on stderr,
     // and the plain size is checked before anything is allocated for it.
-    const QByteArrayView packed = QByteArrayView(bytes).sliced(kMagic.size());
+    const QByteArrayView packed = QByteArrayView(bytes).sliced(kMagic1.size());
     if (packed.size() < 5)
         return fail(QStringLiteral("副本已损坏，无法解压"));
     const quint64 plainSize = (quint64(quint8(packed[0])) << 24) |
@@ -189,7 +102,7 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
                    uLong(packed.size() - 4)) != Z_OK ||
         got != plainSize)
         return fail(QStringLiteral("副本已损坏，无法解压"));
-    Reader in(payload);
+    CellReader in(payload);
     Read out;
     out.taken = QDateTime::fromMSecsSinceEpoch(in.integer());
     out.reason = QString::fromUtf8(in.sized());
@@ -203,6 +116,13 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
         return fail(QStringLiteral("副本已损坏（表头不完整）"));
     out.image.rows = qint64(rows);
 
+    if (predicted) {
+        if (!decodePredictedRows(out.image.columns, out.image.rows, in, kMaxPlainBytes,
+                                 &out.image.cells, &out.image.draws) ||
+            !in.atEnd())
+            return fail(QStringLiteral("副本已损坏（内容不完整）"));
+        return out;
+    }
     // Every cell is walked once: the structure is checked and the draws are read on the way.
     const qsizetype begin = in.position();
     const auto at = drawColumnsAt(out.image.columns);
@@ -211,7 +131,7 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
         DrawNumbers d;
         for (int c = 0; c < int(columnCount); ++c) {
             const Cell cell = readCell(in);
-            const qint64 v = cell.tag == Integer ? cell.integer : 0;
+            const qint64 v = cell.tag == IntegerCell ? cell.integer : 0;
             if (c == at[0])
                 d.issue = v;
             for (int i = 1; i <= kPositions; ++i)
@@ -227,13 +147,10 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
 }
 
 QByteArray LishiImage::contentHash() const {
+    if (!digest.isEmpty())
+        return digest;
     QCryptographicHash hash(QCryptographicHash::Blake2b_256);
-    QByteArray head;
-    putVarint(head, quint64(columns.size()));
-    for (const QString& c : columns)
-        putBytes(head, c.toUtf8());
-    putVarint(head, quint64(rows));
-    hash.addData(head);
+    hash.addData(hashHead(columns, rows));
     hash.addData(cells);
     return hash.result();
 }
@@ -287,10 +204,14 @@ std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* er
     return LishiImage::numbersHash(head->columns, draws);
 }
 
-std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
-                                         std::optional<qint64> fromIssue) {
+namespace {
+
+// Reads every row of Lishi in issue order (from fromIssue on when given) into image's columns,
+// rows and draws, handing each row's cells to take. False and the reason on any error.
+template <class Take>
+bool readRows(const HistoryStore& store, LishiImage& image, std::optional<qint64> fromIssue,
+              QString* error, Take take) {
     SqliteStatement q(store);
-    LishiImage image;
     const bool prepared =
         fromIssue ? q.prepare(QStringLiteral("SELECT * FROM Lishi WHERE SQQH >= ? ORDER BY SQQH"))
                   : q.prepare(QStringLiteral("SELECT * FROM Lishi ORDER BY SQQH"));
@@ -301,45 +222,29 @@ std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* err
         for (int c = 0; c < columns; ++c)
             image.columns << q.columnName(c);
         const auto at = drawColumnsAt(image.columns);
+        // A row is built aside and handed over whole: a history is millions of cells.
+        std::string row;
         while (q.next()) {
+            row.clear();
             for (int c = 0; c < columns; ++c) {
                 switch (q.type(c)) {
-                case SQLITE_INTEGER: {
-                    // Tag and zigzag varint in one append.
-                    const qint64 v = q.integer(c);
-                    quint64 z = (quint64(v) << 1) ^ quint64(v >> 63);
-                    char bytes[11] = {char(Integer)};
-                    int n = 1;
-                    while (z >= 0x80) {
-                        bytes[n++] = char(z | 0x80);
-                        z >>= 7;
-                    }
-                    bytes[n++] = char(z);
-                    image.cells.append(bytes, n);
+                case SQLITE_INTEGER:
+                    putIntegerCell(row, q.integer(c));
                     break;
-                }
-                case SQLITE_FLOAT: {
-                    const double v = q.real(c);
-                    quint64 bits = 0;
-                    std::memcpy(&bits, &v, sizeof bits);
-                    char bytes[9] = {char(Real)};
-                    for (int i = 0; i < 8; ++i)
-                        bytes[i + 1] = char(bits >> (8 * i));
-                    image.cells.append(bytes, sizeof bytes);
+                case SQLITE_FLOAT:
+                    putRealCell(row, q.real(c));
                     break;
-                }
                 case SQLITE_TEXT:
-                    image.cells.append(char(Text));
-                    putBytes(image.cells, q.utf8(c));
+                    putTextCell(row, TextCell, q.utf8(c));
                     break;
                 case SQLITE_BLOB:
-                    image.cells.append(char(Blob));
-                    putBytes(image.cells, q.blob(c));
+                    putTextCell(row, BlobCell, q.blob(c));
                     break;
                 default:
-                    image.cells.append(char(Null));
+                    putNullCell(row);
                 }
             }
+            take(QByteArrayView(row.data(), qsizetype(row.size())));
             DrawNumbers d;
             d.issue = at[0] < 0 ? 0 : q.integer(at[0]);
             for (int i = 1; i <= kPositions; ++i)
@@ -352,8 +257,55 @@ std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* err
     if (q.lastError().isValid()) {
         if (error)
             *error = QStringLiteral("无法读取历史号码：%1").arg(q.errorText());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
+                                         std::optional<qint64> fromIssue) {
+    LishiImage image;
+    if (!readRows(store, image, fromIssue, error,
+                  [&image](QByteArrayView row) { image.cells.append(row); }))
+        return std::nullopt;
+    return image;
+}
+
+std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* error) {
+    // The hash names the row count before the cells.
+    SqliteStatement count(store);
+    if (!count.prepare(QStringLiteral("SELECT COUNT(*) FROM Lishi")) || !count.next()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(count.errorText());
         return std::nullopt;
     }
+    const qint64 rows = count.integer(0);
+    LishiImage image;
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    std::unique_ptr<PredictedRowsWriter> packer;
+    bool whole = true;
+    const bool read = readRows(store, image, std::nullopt, error, [&](QByteArrayView row) {
+        if (!packer) {
+            hash.addData(hashHead(image.columns, rows));
+            packer = std::make_unique<PredictedRowsWriter>(image.columns);
+        }
+        hash.addData(row);
+        CellReader in(row);
+        whole = whole && packer->add(in) && in.atEnd();
+    });
+    if (!read)
+        return std::nullopt;
+    if (!whole || image.rows != rows) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：读出的行数与表中的不符");
+        return std::nullopt;
+    }
+    if (!packer)
+        hash.addData(hashHead(image.columns, rows));
+    image.digest = hash.result();
+    image.packedRows = packer ? packer->bytes() : QByteArray("");
     return image;
 }
 
@@ -368,7 +320,7 @@ namespace {
 std::optional<QVector<qsizetype>> rowStarts(const LishiImage& image) {
     QVector<qsizetype> starts{0};
     starts.reserve(image.rows + 1);
-    Reader in(image.cells);
+    CellReader in(image.cells);
     for (qint64 r = 0; r < image.rows; ++r) {
         for (qsizetype c = 0; c < image.columns.size(); ++c)
             readCell(in);
@@ -456,22 +408,22 @@ bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* erro
     if (!insert.prepare(QStringLiteral("INSERT INTO Lishi (%1) VALUES (%2)")
                             .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
         return fail(insert.errorText());
-    Reader in(image.cells);
+    CellReader in(image.cells);
     const int columns = int(image.columns.size());
     for (qint64 r = 0; r < image.rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             const Cell cell = readCell(in);
             switch (cell.tag) {
-            case Integer:
+            case IntegerCell:
                 insert.bind(c + 1, cell.integer);
                 break;
-            case Real:
+            case RealCell:
                 insert.bindReal(c + 1, cell.real);
                 break;
-            case Text:
+            case TextCell:
                 insert.bindUtf8(c + 1, cell.bytes);
                 break;
-            case Blob:
+            case BlobCell:
                 insert.bindBlob(c + 1, cell.bytes);
                 break;
             default:

@@ -20,6 +20,10 @@ struct LishiImage {
     qint64 rows = 0;
     QByteArray cells;           // the cells row after row, encoded (see LishiImage.cpp)
     QVector<DrawNumbers> draws; // issue and L1A..L5A of each row, in issue order
+    // Read by readLishiDigest, which keeps no cells: the rows as toBytes packs them, and the
+    // content hash. Null and empty otherwise.
+    QByteArray packedRows;
+    QByteArray digest;
 
     // The whole image as bytes, with when and why it was taken; fromBytes reads them back.
     QByteArray toBytes(const QDateTime& taken, const QString& reason) const;
@@ -28,6 +32,8 @@ struct LishiImage {
     static std::optional<Read> fromBytes(const QByteArray& bytes, QString* error,
                                          qint64 maxPlainBytes = kMaxPlainBytes);
     static constexpr qint64 kMaxPlainBytes = 512LL << 20;
+    // What the bytes of every form begin with.
+    static QByteArray magicPrefix() { return QByteArrayLiteral("QUORVEX-LISHI "); }
 
     // BLAKE2b-256 of the columns, the row count and every cell: equal hashes, equal histories.
     QByteArray contentHash() const;
@@ -47,6 +53,10 @@ struct LishiImage::Read {
 // the rows from fromIssue on when given.
 std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
                                          std::optional<qint64> fromIssue = std::nullopt);
+
+// The same without keeping the cells: what a copy of the history before a change needs (its
+// bytes, its hash, its draws) at a fraction of the memory. Runs inside the caller's transaction.
+std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* error);
 
 // LishiImage::numbersHash of the history as stored, reading only the issues and numbers.
 std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error);

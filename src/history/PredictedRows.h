@@ -1,0 +1,47 @@
+#pragma once
+
+#include "CellCoding.h"
+#include "DrawRecord.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+namespace quorvex {
+
+// The rows of Lishi kept as what differs from what this program's writers store. Each row is
+// its five numbers packed in nibbles and the value bases its attributes were derived under,
+// then only the cells that are not what the writers would have written from them (issue after
+// the one before, attributes of the draw's zodiac year, texts of the draw before, NULL or 0
+// elsewhere), each exactly as stored. A history this program wrote takes a few bytes a row;
+// any other, edited by hand or by another program, comes back cell for cell all the same.
+//
+// Packs rows one at a time, as a history is read.
+class PredictedRowsWriter {
+public:
+    explicit PredictedRowsWriter(const QStringList& columns);
+    ~PredictedRowsWriter();
+    // Packs the next row, its cells read from in; false when they are not a whole row.
+    bool add(CellReader& in);
+    QByteArray bytes() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The rows' cells in LishiImage's form, row after row; nothing when they are not `rows` whole
+// rows of `columns` cells.
+std::optional<QByteArray> encodePredictedRows(const QStringList& columns, QByteArrayView cells,
+                                              qint64 rows);
+
+// Reads `rows` rows written by encodePredictedRows from in, appending their cells in
+// LishiImage's form and each row's issue and numbers. False when the rows are damaged or their
+// cells would pass maxCellBytes.
+bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in,
+                         qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws);
+
+} // namespace quorvex
