@@ -25,8 +25,11 @@ QString copyText(const std::optional<HistoryCopy>& copy) {
     QJsonObject o;
     o[QStringLiteral("stem")] = copy->stem();
     o[QStringLiteral("draws")] = copy->draws;
-    o[QStringLiteral("textBytes")] = copy->textBytes;
-    o[QStringLiteral("textSum")] = QString::fromLatin1(copy->textSum.toHex());
+    // Copies of earlier versions also hold the draws as text, checked the same way.
+    if (!copy->textPath.isEmpty()) {
+        o[QStringLiteral("textBytes")] = copy->textBytes;
+        o[QStringLiteral("textSum")] = QString::fromLatin1(copy->textSum.toHex());
+    }
     o[QStringLiteral("undoBytes")] = copy->undoBytes;
     o[QStringLiteral("undoSum")] = QString::fromLatin1(copy->undoSum.toHex());
     o[QStringLiteral("plainBytes")] = copy->plainBytes;
@@ -40,6 +43,8 @@ std::optional<HistoryCopy> copyFrom(const QString& folder, const QString& text) 
     // A record that does not parse keeps no sizes or sums, so its copy is refused as altered.
     HistoryCopy copy = recordedCopy(folder, o.value(QStringLiteral("stem")).toString());
     copy.draws = o.value(QStringLiteral("draws")).toInt();
+    if (!o.contains(QStringLiteral("textBytes")))
+        copy.textPath.clear();
     copy.textBytes = qint64(o.value(QStringLiteral("textBytes")).toDouble(-1));
     copy.textSum = QByteArray::fromHex(o.value(QStringLiteral("textSum")).toString().toLatin1());
     copy.undoBytes = qint64(o.value(QStringLiteral("undoBytes")).toDouble(-1));
@@ -79,7 +84,9 @@ QStringList ChangeStep::files() const {
     QStringList out;
     for (const auto& copy : {before, after})
         if (copy)
-            out << copy->textPath << copy->undoPath;
+            for (const QString& path : {copy->textPath, copy->undoPath})
+                if (!path.isEmpty())
+                    out << path;
     return out;
 }
 

@@ -1,7 +1,5 @@
 #include "HistoryCopies.h"
 
-#include "HistoryTextFile.h"
-
 #include "history/DurableFile.h"
 
 #include <QCryptographicHash>
@@ -212,23 +210,14 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
         if (l.copy.taken == copy.taken)
             n = std::max(n, l.n + 1);
     const QString stem = QDir(folder).filePath(stemOf(copy.taken, n, copy.reason));
-    copy.textPath = stem + kTextSuffix;
     copy.undoPath = stem + kUndoSuffix;
     copy.draws = int(image.rows);
     if (!image.draws.isEmpty())
         copy.lastIssue = image.draws.last().issue;
 
-    // The .undo file last: a copy without it is only a history text file.
-    const QByteArray text = historyText(image.draws);
-    if (!writeFileDurably(copy.textPath, text, &why))
-        return fail(why);
     const QByteArray undo = image.toBytes(copy.taken, copy.reason);
-    if (!writeFileDurably(copy.undoPath, undo, &why)) {
-        QFile::remove(copy.textPath);
+    if (!writeFileDurably(copy.undoPath, undo, &why))
         return fail(why);
-    }
-    copy.textBytes = text.size();
-    copy.textSum = QCryptographicHash::hash(text, QCryptographicHash::Blake2b_256);
     copy.undoBytes = undo.size();
     copy.undoSum = QCryptographicHash::hash(undo, QCryptographicHash::Blake2b_256);
     copy.plainBytes = plainSizeOf(undo);
@@ -272,9 +261,8 @@ HistoryCopy recordedCopy(const QString& programFolder, const QString& stem) {
 }
 
 std::optional<LishiImage::Read> readRecordedCopy(const HistoryCopy& copy, QString* error) {
+    // The .txt beside a copy of an earlier version is not read: the .undo holds every field.
     QString why;
-    if (!readChecked(copy.textPath, copy.textBytes, copy.textSum, &why))
-        return *error = why, std::nullopt;
     const auto undo = readChecked(copy.undoPath, copy.undoBytes, copy.undoSum, &why);
     if (!undo)
         return *error = why, std::nullopt;

@@ -12,13 +12,12 @@
 namespace quorvex {
 
 // The copies of the whole history kept before every change that removes or replaces draws, in
-// the folder 历史号码 of the program's folder. A copy is two files of one name:
-//   替换前的历史号码-<yyyyMMdd>-<HHmmss>[-<n>]-<what>.txt   the draws as history lines, which the
-//                                                          text import reads like any history
-//   替换前的历史号码-<yyyyMMdd>-<HHmmss>[-<n>]-<what>.undo  every stored field (LishiImage), which
-//                                                          undo puts back exactly
-// n tells apart copies taken within one second. The .undo file is written last: without it the
-// .txt is a plain history file (as the import of earlier versions left them). The steps of the
+// the folder 历史号码 of the program's folder, one file each:
+//   替换前的历史号码-<yyyyMMdd>-<HHmmss>[-<n>]-<what>.undo   every stored field (LishiImage), which
+//                                                           undo puts back exactly and the text
+//                                                           import reads as history lines
+// n tells apart copies taken within one second. Earlier versions also wrote the draws beside it
+// as a .txt history file; those copies are listed and undone as before. The steps of the
 // history of changes (ChangeSteps.h) say which copies undo and redo use, and delete a copy with
 // its step; no other file of the folder is touched.
 
@@ -40,7 +39,7 @@ enum class CopyReason {
 QString copyReasonWord(CopyReason reason);
 
 struct HistoryCopy {
-    QString textPath; // the history lines
+    QString textPath; // the history lines, beside copies of earlier versions only
     QString undoPath; // every stored field; empty for a text-only copy
     QDateTime taken;
     QString reason; // the word of the name; empty for copies of earlier versions
@@ -60,8 +59,8 @@ struct HistoryCopy {
 // The copies in the folder, newest first, read from their names (nothing of their contents).
 QVector<HistoryCopy> listHistoryCopies(const QString& programFolder);
 
-// Keeps a copy of the history as the store's open write transaction reads it: both files are
-// written beside their names, synced, read back and renamed. Nothing and the reason when the copy
+// Keeps a copy of the history as the store's open write transaction reads it: the file is
+// written beside its name, synced and renamed. Nothing and the reason when the copy
 // could not be written whole (no file of it is left then): the change must not go on.
 std::optional<HistoryCopy> keepHistoryCopy(HistoryStore& store, CopyReason reason, QString* error);
 // The same with the history already read (in the same transaction).
@@ -76,7 +75,7 @@ std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString
 
 // The copy a step recorded, from its name and what was written.
 HistoryCopy recordedCopy(const QString& programFolder, const QString& stem);
-// Reads a recorded copy after checking both its files against what was written: each must be a
+// Reads a recorded copy after checking its .undo file against what was written: it must be a
 // regular file (no link, folder or FIFO) of the size and BLAKE2b-256 recorded, and the image must
 // unpack to the size recorded. Nothing and a reason naming the file otherwise.
 std::optional<LishiImage::Read> readRecordedCopy(const HistoryCopy& copy, QString* error);

@@ -6,6 +6,7 @@
 
 #include "history/DrawBulkWriter.h"
 #include "history/HistoryLine.h"
+#include "history/HistoryTextFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -118,6 +119,16 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
     if (data.isEmpty()) {
         out.error = QStringLiteral("文件是空的。");
         return out;
+    }
+    // A copy of the history (HistoryCopies.h) is read as the history lines it holds.
+    if (data.startsWith(LishiImage::magicPrefix())) {
+        QString why;
+        const auto copy = LishiImage::fromBytes(data, &why);
+        if (!copy) {
+            out.error = why + QStringLiteral("。");
+            return out;
+        }
+        return parseHistoryData(historyText(copy->image.draws));
     }
     QString text;
     if (!decodeText(data, &text)) {
@@ -401,7 +412,7 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
         break;
     }
     if (change.copy())
-        report.replacedHistoryFile = change.copy()->textPath;
+        report.replacedHistoryFile = change.copy()->undoPath;
     report.replacedDraws = int(before->rows);
     report.replaced = true;
     report.storedDraws = int(contents.draws.size());

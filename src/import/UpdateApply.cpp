@@ -77,7 +77,7 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
         if (cleared)
             *cleared = change.copy()->draws;
         if (copyFile)
-            *copyFile = change.copy()->textPath;
+            *copyFile = change.copy()->undoPath;
     }
     return true;
 }

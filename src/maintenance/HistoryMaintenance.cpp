@@ -116,7 +116,7 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     case HistoryChange::Outcome::Committed:
         break;
     }
-    report.copyFile = change.copy() ? change.copy()->textPath : QString();
+    report.copyFile = change.copy() ? change.copy()->undoPath : QString();
     report.changed = true;
     report.rebuilt = true;
     return report;
@@ -207,7 +207,7 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
         if (!store.deleteLastDraw(&why) || change.commitReplacing(stepName::eraseLast(), &why) !=
                                                HistoryChange::Outcome::Committed)
             return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last.issue).arg(why));
-        report.copyFile = change.copy()->textPath;
+        report.copyFile = change.copy()->undoPath;
         report.changed = true;
         report.removed.append(last);
         report.keptDraws = int(image->draws.size()) - 1;
@@ -232,7 +232,7 @@ MaintenanceReport clearHistory(HistoryStore& store) {
     if (!store.Delrec(&why) ||
         change.commitReplacing(stepName::clear(), &why) != HistoryChange::Outcome::Committed)
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));
-    report.copyFile = change.copy()->textPath;
+    report.copyFile = change.copy()->undoPath;
     report.changed = true;
     report.removed = image->draws;
     return report;

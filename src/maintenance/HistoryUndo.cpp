@@ -49,7 +49,7 @@ public:
                                  quotedStep(step_), why));
         report_.done = true;
         if (saved_)
-            report_.savedCopy = saved_->textPath;
+            report_.savedCopy = saved_->undoPath;
         return report_;
     }
 

@@ -313,8 +313,8 @@ void FrmMainEntryTest::importReplacesHistory() {
     // line left out asks with a warning, naming the line.
     QCOMPARE(dialogs.asked().size(), 3);
     QCOMPARE(dialogs.asked()[0].kind, QString("open"));
-    QCOMPARE(dialogs.asked()[0].text,
-             QDir(h.folder()).filePath("历史号码") + "|" + QString("文本文件 (*.txt)"));
+    QCOMPARE(dialogs.asked()[0].text, QDir(h.folder()).filePath("历史号码") + "|" +
+                                          QString("文本文件 (*.txt);;历史号码副本 (*.undo)"));
     QCOMPARE(dialogs.asked()[1].kind, QString("warning question"));
     QCOMPARE(dialogs.asked()[1].title, QString("读入历史"));
     for (const QString& part :

@@ -272,7 +272,7 @@ QString CliExportTest::makeTarget(const QString& kind) {
                    ? home_->filePath(kind)
                    : QString();
     if (kind == "copy") {
-        const QStringList names = QDir(copies).entryList({"*.txt"}, QDir::Files);
+        const QStringList names = QDir(copies).entryList({"*.undo"}, QDir::Files);
         return names.isEmpty() ? QString() : QDir(copies).filePath(names.first());
     }
     if (kind == "new file among copies")

@@ -101,7 +101,7 @@ void UndoTest::copiesAreHistoryFiles_data() {
         QTest::newRow(changeName(c)) << c;
 }
 
-// A change that removes or replaces draws keeps the history before it as a text file the import
+// A change that removes or replaces draws keeps the history before it as a copy the import
 // reads back, and its undo says which step it took back; a change that only adds keeps none.
 void UndoTest::copiesAreHistoryFiles() {
     QFETCH(Change, change);
@@ -115,7 +115,7 @@ void UndoTest::copiesAreHistoryFiles() {
     QVERIFY(runChange(change, h.store(), importFile).isEmpty());
     const QVector<HistoryCopy> copies = listHistoryCopies(h.folder());
     QCOMPARE(copies.size(), 1);
-    const HistoryFileContents text = readHistoryFile(copies.first().textPath);
+    const HistoryFileContents text = readHistoryFile(copies.first().undoPath);
     QVERIFY2(text.error.isEmpty() && text.problems.isEmpty(), qPrintable(text.error));
     QCOMPARE(text.draws.size(), typed.size());
     QCOMPARE(text.draws.last().issue, typed.last().first().toLongLong());
@@ -152,7 +152,7 @@ void UndoTest::newestThirtyStepsAreKept() {
     QDir dir(copyFolder(h));
     for (const QString& name : others)
         QVERIFY2(dir.exists(name), qPrintable(name));
-    QCOMPARE(dir.entryList(QDir::Files).size(), 2 * kStepsKept + others.size());
+    QCOMPARE(dir.entryList(QDir::Files).size(), kStepsKept + others.size());
     for (int i = 0; i < kStepsKept; ++i)
         QVERIFY(undoStep(h.store()).done);
     QVERIFY(undoStep(h.store()).nothing);

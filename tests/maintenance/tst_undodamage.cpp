@@ -48,14 +48,12 @@ void replaceCopyRecorded(HistoryStore& store, const QByteArray& undoBytes, bool 
 
 enum class Damage {
     UndoMissing,
-    TextMissing,
     UndoFolder,
     UndoFifo,
     UndoLink,
     UndoCut,
     UndoExtended,
     UndoAltered,
-    TextAltered,
     RowsAfterEnd,
     RowsMissing,
     LargerThanRecorded,
@@ -86,11 +84,10 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused_data() {
     QTest::addColumn<Damage>("damage");
     QTest::addColumn<QString>("reason");
     const std::pair<Damage, const char*> rows[] = {
-        {Damage::UndoMissing, "不见了"},         {Damage::TextMissing, "不见了"},
-        {Damage::UndoFolder, "不是普通文件"},    {Damage::UndoFifo, "不是普通文件"},
-        {Damage::UndoLink, "不是普通文件"},      {Damage::UndoCut, "被截短了"},
-        {Damage::UndoExtended, "被加长了"},      {Damage::UndoAltered, "内容被改动过"},
-        {Damage::TextAltered, "内容被改动过"},   {Damage::RowsAfterEnd, "内容不完整"},
+        {Damage::UndoMissing, "不见了"},         {Damage::UndoFolder, "不是普通文件"},
+        {Damage::UndoFifo, "不是普通文件"},      {Damage::UndoLink, "不是普通文件"},
+        {Damage::UndoCut, "被截短了"},           {Damage::UndoExtended, "被加长了"},
+        {Damage::UndoAltered, "内容被改动过"},   {Damage::RowsAfterEnd, "内容不完整"},
         {Damage::RowsMissing, "内容不完整"},     {Damage::LargerThanRecorded, "大小不对"},
         {Damage::ReplacedChanged, "另一个程序"}, {Damage::AddedChanged, "另一个程序"},
         {Damage::RedoCopyMissing, "不见了"},     {Damage::RedoAfterChange, "另一个程序"}};
@@ -117,7 +114,6 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
     const ChangeStep step = listSteps(h.store(), &why)->first();
     const QString undoPath =
         redo ? step.after->undoPath : step.before.value_or(HistoryCopy()).undoPath;
-    const QString textPath = step.before.value_or(HistoryCopy()).textPath;
     QSqlQuery q(h.store().database());
     auto flipByte = [](const QString& path) {
         QFile f(path);
@@ -131,9 +127,6 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
     case Damage::UndoMissing:
     case Damage::RedoCopyMissing:
         QVERIFY(QFile::remove(undoPath));
-        break;
-    case Damage::TextMissing:
-        QVERIFY(QFile::remove(textPath));
         break;
     case Damage::UndoFolder:
         QVERIFY(QFile::remove(undoPath) && QDir().mkdir(undoPath));
@@ -154,9 +147,6 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
     }
     case Damage::UndoAltered:
         flipByte(undoPath);
-        break;
-    case Damage::TextAltered:
-        flipByte(textPath);
         break;
     case Damage::RowsAfterEnd:
     case Damage::RowsMissing: {

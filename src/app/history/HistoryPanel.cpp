@@ -161,8 +161,10 @@ void HistoryPanel::cmdRdLst_Click() {
     const QString title = QStringLiteral("读入历史");
     const QString file =
         dialogs_->openFileName(title, QDir(store_.folder()).filePath(QStringLiteral("历史号码")),
-                               QStringLiteral("文本文件 (*.txt)"));
-    if (file.isEmpty() || !file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive))
+                               QStringLiteral("文本文件 (*.txt);;历史号码副本 (*.undo)"));
+    // A copy kept before a change is read as the history lines it holds.
+    if (file.isEmpty() || !(file.endsWith(QLatin1String("txt"), Qt::CaseInsensitive) ||
+                            file.endsWith(QLatin1String(".undo"), Qt::CaseInsensitive)))
         return;
     // The file is read first, so that the question can say what it replaces with what, and a
     // file with lines left out or holes is shown before anything changes.
