@@ -7,6 +7,7 @@
 //                                     QUORVEX_BENCH_LARGE=1), medians against the targets
 //   bench_import --write-sample FILE  writes the shipped synthetic sample history
 #include "BareInsert.h"
+#include "history/HistoryCopies.h"
 #include "history/HistoryLine.h"
 #include "history/HistoryStore.h"
 #include "import/TextImport.h"
@@ -15,6 +16,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -39,6 +41,26 @@ int writeSample(const QString& path) {
     }
     std::printf("%s: %d draws\n", qPrintable(path), int(draws.size()) - kSkipYears * 365);
     return 0;
+}
+
+// A figure of the process's memory from /proc (Linux), in MB: VmRSS now, VmHWM the peak since
+// the last resetPeakMemory.
+double memoryMb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
+}
+
+// Resets the peak to what the process holds now, and returns that.
+double resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+    return memoryMb("VmRSS:");
 }
 
 double median(QVector<double> v) {
@@ -67,6 +89,7 @@ bool run(const QTemporaryDir& tmp, int lines, double targetMs, int repeats) {
 
     // Import and floor take turns, so that a busy spell of the machine falls on both.
     QVector<double> times, replacing, floors;
+    double peakMb = 0, copyMb = 0;
     std::optional<bench::WrittenRows> rows;
     for (int r = 0; r < repeats; ++r) {
         QTemporaryDir folder;
@@ -88,8 +111,14 @@ bool run(const QTemporaryDir& tmp, int lines, double targetMs, int repeats) {
             std::fprintf(stderr, "import failed: %s\n", qPrintable(report.summary()));
             return false;
         };
-        if (!timedImport(path, times) || !timedImport(otherPath, replacing))
+        if (!timedImport(path, times))
             return false;
+        const double before = resetPeakMemory();
+        if (!timedImport(otherPath, replacing))
+            return false;
+        peakMb = std::max(peakMb, memoryMb("VmHWM:") - before);
+        for (const HistoryCopy& copy : listHistoryCopies(folder.path()))
+            copyMb = std::max(copyMb, QFileInfo(copy.undoPath).size() / 1048576.0);
         if (!rows && (!(rows = bench::readWrittenRows(store)) || rows->rowCount != lines)) {
             std::fprintf(stderr, "cannot read the imported rows back\n");
             return false;
@@ -106,9 +135,11 @@ bool run(const QTemporaryDir& tmp, int lines, double targetMs, int repeats) {
                 "bare insert of its rows %8.1f ms, ratio %.2f (goal <= 1.2) %s\n",
                 lines, m, targetMs, m <= targetMs ? "ok" : "SLOW", f, m / f,
                 m / f <= 1.2 ? "ok" : "SLOW");
-    std::printf("import %7d lines replacing a history of as many: median %8.1f ms, ratio to the "
-                "bare insert %.2f (goal <= 1.5) %s\n",
-                lines, rm, rm / f, rm / f <= 1.5 ? "ok" : "SLOW");
+    std::printf(
+        "import %7d lines replacing a history of as many: median %8.1f ms, ratio to the "
+        "bare insert %.2f (goal <= 1.5) %s; memory at its peak %.0f MB over the process's, copy "
+        "%.2f MB\n",
+        lines, rm, rm / f, rm / f <= 1.5 ? "ok" : "SLOW", peakMb, copyMb);
     return true;
 }
 
