@@ -21,28 +21,63 @@ double fiveOf(int n) {
     return c;
 }
 
-// P(longest run of misses < k) over the draws' miss chances q (q[0] unused). a[t] is the chance
-// that draw t came and no k misses ran before it (a[0]: the start); s the chance that no k
-// misses ran up to now, which loses at each draw the paths whose k-th miss in a row it is.
-double chanceBelow(const std::vector<double>& q, qsizetype k, std::vector<double>& a) {
-    const qsizetype n = qsizetype(q.size()) - 1;
+// P(longest run of misses >= k) over draws 1..n missing with chances q[t] (q[0] unused), whose
+// stretches of one chance are the runs. a[t] is the chance that draw t came with no k misses in
+// a row before it (a[0]: the start); s the chance that no k misses ran so far. Each draw loses
+// the paths whose k-th miss in a row it is. Inside a long stretch the chain soon settles into
+// losing the same share of s every draw; once that share holds for k draws (to 1e-13) the rest
+// of the stretch is taken in one step.
+double chanceAtLeast(const std::vector<AbsentRun>& runs, const std::vector<double>& q, qsizetype k,
+                     std::vector<double>& a, std::vector<double>& kept) {
     a[0] = 1;
-    double s = 1;
-    double window = 1; // product of q over the last k draws (fewer at the start)
-    for (qsizetype t = 1; t <= n; ++t) {
-        if (t <= k) {
-            window *= q[std::size_t(t)];
-        } else if (q[std::size_t(t)] != q[std::size_t(t - k)]) {
-            // Worked out afresh where the chances change, so no division drifts or meets 0.
-            window = 1;
-            for (qsizetype u = t - k + 1; u <= t; ++u)
-                window *= q[std::size_t(u)];
+    double s = 1, lost = 0;
+    double window = 1; // the product of q over draws t-k+1..t (fewer at the start)
+    qsizetype t = 0;
+    for (const AbsentRun& run : runs) {
+        const qsizetype start = t + 1, end = t + run.draws;
+        double lastShare = -1;
+        qsizetype steady = 0;
+        while (t < end) {
+            ++t;
+            const double miss = q[std::size_t(t)];
+            if (t <= k) {
+                window *= miss;
+            } else if (t - k + 1 == start) {
+                window = std::pow(miss, double(k)); // wholly inside the stretch: no drift kept
+            } else if (const double left = q[std::size_t(t - k)]; left != miss) {
+                if (left > 0) {
+                    window = window * miss / left;
+                } else {
+                    window = 1;
+                    for (qsizetype u = t - k + 1; u <= t; ++u)
+                        window *= q[std::size_t(u)];
+                }
+            }
+            a[std::size_t(t)] = (1 - miss) * s;
+            if (t < k)
+                continue;
+            const double loss = a[std::size_t(t - k)] * window;
+            const double share = s > 0 ? loss / s : 0;
+            s -= loss;
+            lost += loss;
+            if (t - k < start)
+                continue;
+            steady = std::abs(share - lastShare) <= 1e-13 * share ? steady + 1 : 0;
+            lastShare = share;
+            if (steady < k || end - t <= k)
+                continue;
+            const double drawsLeft = double(end - t);
+            const double factor = std::exp(drawsLeft * std::log1p(-share));
+            lost += s * -std::expm1(drawsLeft * std::log1p(-share));
+            s *= factor;
+            for (qsizetype j = 0; j < k; ++j)
+                kept[std::size_t(j)] = a[std::size_t(t - j)] * factor;
+            for (qsizetype j = 0; j < k; ++j)
+                a[std::size_t(end - j)] = kept[std::size_t(j)];
+            t = end;
         }
-        a[std::size_t(t)] = (1 - q[std::size_t(t)]) * s;
-        if (t >= k)
-            s -= a[std::size_t(t - k)] * window;
     }
-    return std::clamp(s, 0.0, 1.0);
+    return std::clamp(lost, 0.0, 1.0);
 }
 
 } // namespace
@@ -52,14 +87,23 @@ double absentChance(int m) {
 }
 
 double expectedLongestMissRun(const std::vector<AbsentRun>& runs) {
+    std::vector<AbsentRun> stretches;
     std::vector<double> q{1};
-    for (const AbsentRun& r : runs)
-        q.insert(q.end(), std::size_t(std::max<qint64>(0, r.draws)), r.chance);
+    for (const AbsentRun& r : runs) {
+        if (r.draws <= 0)
+            continue;
+        if (!stretches.empty() && stretches.back().chance == r.chance)
+            stretches.back().draws += r.draws;
+        else
+            stretches.push_back(r);
+        q.insert(q.end(), std::size_t(r.draws), r.chance);
+    }
     const qsizetype n = qsizetype(q.size()) - 1;
-    std::vector<double> a(q.size());
+    std::vector<double> a(q.size()), kept;
     double expected = 0;
     for (qsizetype k = 1; k <= n; ++k) {
-        const double atLeast = 1 - chanceBelow(q, k, a);
+        kept.resize(std::size_t(k));
+        const double atLeast = chanceAtLeast(stretches, q, k, a, kept);
         if (atLeast < 1e-12)
             break;
         expected += atLeast;

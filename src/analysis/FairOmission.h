@@ -23,7 +23,8 @@ struct AbsentRun {
 
 // The expected longest run of consecutive misses over the draws, each missing independently
 // with the chance of its stretch: the sum over k of P(longest >= k), each P from the chain of the
-// current run of misses, until it falls below 1e-12. Chances lie in (0, 1].
+// current run of misses, until it falls below 1e-12. Chances lie in [0, 1]. Exact to about 1e-13
+// relative: a chain that has settled inside a long stretch is carried to its end in one step.
 double expectedLongestMissRun(const std::vector<AbsentRun>& runs);
 
 struct FairValueFigures {

@@ -30,8 +30,20 @@ std::array<int, kPositions> TrendFigures::drawValues(qsizetype row) const {
     return out;
 }
 
+int TrendFigures::drawnCount(qsizetype row, int value) const {
+    const auto& values = drawn_[std::size_t(row)];
+    return int(std::count(values.begin(), values.end(), qint8(this->values.lo + value)));
+}
+
+qint64 TrendFigures::omission(qsizetype row, int value) const {
+    const auto& rows = cameAt_[std::size_t(value)];
+    const auto after = std::upper_bound(rows.begin(), rows.end(), qint32(row));
+    return after == rows.begin() ? row + 1 : row - *(after - 1);
+}
+
 std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
-                                         const TrendRequest& request, QString* error) {
+                                         const TrendRequest& request, QString* error,
+                                         ZodiacYear* knownYears) {
     TrendFigures f;
     f.kind = request.kind;
     f.bases = request.bases;
@@ -40,23 +52,38 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
     const auto [first, last] = snapshot.rowsBetween(request.firstIssue, request.lastIssue);
     const qsizetype rows = std::max<qsizetype>(0, last - first);
     f.issues.reserve(std::size_t(rows));
-    f.cells_.resize(std::size_t(rows * count));
     f.drawn_.resize(std::size_t(rows));
     f.summary.resize(count);
 
     // Only the zodiac changes with the year; its number table repeats every twelve years, so
     // each of the twelve is derived once however many years the range spans.
     const bool byYear = request.kind == Zodiac;
+    ZodiacYear ownYears;
+    ZodiacYear& years = knownYears ? *knownYears : ownYears;
     ZodiacYear zodiacYear;
     std::array<std::optional<NumberValues>, 12> tableOfCycle;
+    qint64 gregorianYear = 0; // of the row before
     NumberValues table{};
-    std::array<qint64, 16> gap{}, run{};
-    std::array<int, 16> drawn{};
+    // The summary moves only on the values a row gives; a value's omission in any row is
+    // the distance to the last row that gave it.
+    constexpr int kLanes = 16; // every kind has at most 16 values
+    std::array<qint32, kLanes> lastCame, run{};
+    lastCame.fill(-1);
+    std::array<qint64, kLanes> times{}, longestGap{}, longestRun{};
+    f.cameAt_.resize(std::size_t(count));
+    // Reserved, not touched: growing vectors would copy and fault in fresh pages again and again.
+    for (auto& rowsOfValue : f.cameAt_)
+        rowsOfValue.reserve(std::size_t(rows));
     for (qsizetype row = 0; row < rows; ++row) {
         const qint64 issue = snapshot.issue(first + row);
         f.issues.push_back(issue);
-        if (row == 0 || (byYear && zodiacYear.yearOfIssue(issue) != f.years.back().year)) {
-            const int year = zodiacYear.yearOfIssue(issue);
+        // Within a calendar year the zodiac year only steps up once, at the lunar new year: after
+        // that step the rest of the calendar year needs no look-up.
+        const bool settled = row > 0 && (!byYear || (issue / 1000 == f.years.back().year &&
+                                                     f.years.back().year == gregorianYear));
+        const int year = settled ? f.years.back().year : years.yearOfIssue(issue);
+        gregorianYear = issue / 1000;
+        if (row == 0 || year != f.years.back().year) {
             if (!f.years.empty())
                 f.years.back().end = row;
             f.years.push_back({row, rows, year});
@@ -67,7 +94,7 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
             }
             table = *cached;
         }
-        drawn.fill(0);
+        const auto here = qint32(row);
         unsigned seen = 0;
         for (int p = 1; p <= kPositions; ++p) {
             const int n = snapshot.value(HistorySnapshot::attribute(p, Number), first + row);
@@ -81,26 +108,24 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
             seen |= 1u << n;
             const int v = table[std::size_t(n)];
             f.drawn_[std::size_t(row)][p - 1] = qint8(v);
-            ++drawn[std::size_t(v - f.values.lo)];
-        }
-        qint32* cells = f.cells_.data() + row * count;
-        for (int i = 0; i < count; ++i) {
-            ValueTrend& s = f.summary[i];
-            if (drawn[std::size_t(i)] > 0) {
-                cells[i] = -drawn[std::size_t(i)];
-                ++s.times;
-                gap[std::size_t(i)] = 0;
-                s.longestRun = std::max(s.longestRun, ++run[std::size_t(i)]);
-            } else {
-                cells[i] = qint32(++gap[std::size_t(i)]);
-                run[std::size_t(i)] = 0;
-                s.longestOmission = std::max(s.longestOmission, gap[std::size_t(i)]);
-            }
+            const auto i = std::size_t(v - f.values.lo);
+            if (lastCame[i] == here) // the value again in the same draw
+                continue;
+            longestGap[i] = std::max<qint64>(longestGap[i], here - lastCame[i] - 1);
+            run[i] = lastCame[i] == here - 1 ? run[i] + 1 : 1;
+            longestRun[i] = std::max<qint64>(longestRun[i], run[i]);
+            ++times[i];
+            lastCame[i] = here;
+            f.cameAt_[i].push_back(here);
         }
     }
     for (int i = 0; i < count; ++i) {
+        const auto lane = std::size_t(i);
         ValueTrend& s = f.summary[i];
-        s.currentOmission = gap[std::size_t(i)];
+        s.times = times[lane];
+        s.currentOmission = rows - 1 - lastCame[lane];
+        s.longestOmission = std::max(longestGap[lane], s.currentOmission);
+        s.longestRun = longestRun[lane];
         s.meanOmission = double(rows - s.times) / double(s.times + 1);
     }
     return f;

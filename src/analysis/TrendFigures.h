@@ -62,30 +62,27 @@ public:
     qsizetype rows() const { return qsizetype(issues.size()); }
     int valueCount() const { return values.count(); }
     // How many of the row's five numbers have the value (0 when it did not come).
-    int drawnCount(qsizetype row, int value) const {
-        const qint32 c = cells_[std::size_t(row * valueCount() + value)];
-        return c < 0 ? -c : 0;
-    }
+    int drawnCount(qsizetype row, int value) const;
     // Draws since the value last came, counting this one (from the range's start before it
-    // first came); 0 in a draw that gave it.
-    qint64 omission(qsizetype row, int value) const {
-        const qint32 c = cells_[std::size_t(row * valueCount() + value)];
-        return c > 0 ? c : 0;
-    }
+    // first came); 0 in a draw that gave it. A search among the draws that gave it: the grid
+    // is worked out for the rows shown, not held whole.
+    qint64 omission(qsizetype row, int value) const;
     // The row's five values in position order.
     std::array<int, kPositions> drawValues(qsizetype row) const;
 
 private:
     friend std::optional<TrendFigures> trendFigures(const HistorySnapshot&, const TrendRequest&,
-                                                    QString*);
-    // Per row and value: -count where the value came, else the running omission.
-    std::vector<qint32> cells_;
-    std::vector<std::array<qint8, kPositions>> drawn_;
+                                                    QString*, ZodiacYear*);
+    std::vector<std::array<qint8, kPositions>> drawn_; // each row's values
+    std::vector<std::vector<qint32>> cameAt_;          // per value the rows that gave it
 };
 
 // The trend over the snapshot's rows in the request's range (the snapshot holds trendColumns()).
 // Nothing, with the reason, when a row of the range is not five different numbers of 1..15.
+// knownYears, when given, keeps the lunar new year cut-offs of the years met (worked out from
+// the calendar, tens of microseconds each) for the next trend of its owner.
 std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
-                                         const TrendRequest& request, QString* error);
+                                         const TrendRequest& request, QString* error,
+                                         ZodiacYear* knownYears = nullptr);
 
 } // namespace quorvex

@@ -561,7 +561,8 @@ Gated<TrendFigures> SearchSession::runTrend(int kind, const TrendRange& range) {
                              QStringLiteral("%1 至 %2 期之间没有开奖号码，无法统计走势。")
                                  .arg(request.firstIssue)
                                  .arg(request.lastIssue)};
-    auto figures = trendFigures(snapshot_, request, &error);
+    // The session's zodiac year keeps the cut-offs of the years met (asking it changes no year).
+    auto figures = trendFigures(snapshot_, request, &error, &zodiacYear_);
     if (!figures)
         return SearchRefusal{Kind::Unreadable, error};
     return std::move(*figures);

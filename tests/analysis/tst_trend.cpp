@@ -110,6 +110,8 @@ private slots:
     void refusalsSayWhy();
     void longestMissRunMatchesEveryPattern_data();
     void longestMissRunMatchesEveryPattern();
+    void longStretchesMatchTheChain_data();
+    void longStretchesMatchTheChain();
     void rareOmissionsAreRareUnderFairDraws();
 
 private:
@@ -318,6 +320,32 @@ void TrendTest::longestMissRunMatchesEveryPattern() {
     QVERIFY2(qAbs(expectedLongestMissRun(runs) - expected) < 1e-10,
              qPrintable(
                  QStringLiteral("%1 against %2").arg(expectedLongestMissRun(runs)).arg(expected)));
+}
+
+void TrendTest::longStretchesMatchTheChain_data() {
+    QTest::addColumn<QVector<qint64>>("draws");
+    QTest::addColumn<QVector<double>>("chances");
+    QTest::newRow("one chance") << QVector<qint64>{2500} << QVector<double>{2.0 / 3};
+    QTest::newRow("years of two chances")
+        << QVector<qint64>{900, 365, 1100, 40, 700}
+        << QVector<double>{2.0 / 3, 0.4286, 2.0 / 3, 0.4286, 0.2637};
+    QTest::newRow("rare misses") << QVector<qint64>{1500, 1500} << QVector<double>{0.04, 0.002};
+}
+
+// Long stretches of one chance, where the chain is carried to a stretch's end in one step.
+void TrendTest::longStretchesMatchTheChain() {
+    QFETCH(QVector<qint64>, draws);
+    QFETCH(QVector<double>, chances);
+    std::vector<AbsentRun> runs;
+    QVector<double> q;
+    for (qsizetype i = 0; i < draws.size(); ++i) {
+        runs.push_back({draws[i], chances[i]});
+        q << QVector<double>(draws[i], chances[i]);
+    }
+    const double chain = chainLongestMissRun(q);
+    QVERIFY2(
+        qAbs(expectedLongestMissRun(runs) - chain) < 1e-9,
+        qPrintable(QStringLiteral("%1 against %2").arg(expectedLongestMissRun(runs)).arg(chain)));
 }
 
 // Under fair draws, a chance of the current omission below 0.01 comes to at most about 1 % of
