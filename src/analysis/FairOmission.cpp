@@ -3,6 +3,7 @@
 #include "ChanceBaseline.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <optional>

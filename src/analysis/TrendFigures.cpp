@@ -31,8 +31,8 @@ std::array<int, kPositions> TrendFigures::drawValues(qsizetype row) const {
 }
 
 int TrendFigures::drawnCount(qsizetype row, int value) const {
-    const auto& values = drawn_[std::size_t(row)];
-    return int(std::count(values.begin(), values.end(), qint8(this->values.lo + value)));
+    const auto& drawn = drawn_[std::size_t(row)];
+    return int(std::count(drawn.begin(), drawn.end(), qint8(values.lo + value)));
 }
 
 qint64 TrendFigures::omission(qsizetype row, int value) const {

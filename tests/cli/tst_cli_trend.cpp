@@ -1,4 +1,5 @@
-// quorvex-cli trend: its options reach the core's trend, and its grids are the core's cells.
+// quorvex-cli trend: its options reach the core's trend, and its grids are the core's cells
+// (its refusals are in tst_cli_search's tables, its reading only in tst_cli_trust).
 #include "CliHome.h"
 
 #include "analysis/FairOmission.h"
@@ -17,8 +18,6 @@ class CliTrendTest : public QObject {
 private slots:
     void gridsAreTheCores_data();
     void gridsAreTheCores();
-    void badRequestsSayWhy_data();
-    void badRequestsSayWhy();
 };
 
 void CliTrendTest::gridsAreTheCores_data() {
@@ -82,43 +81,6 @@ void CliTrendTest::gridsAreTheCores() {
     // The table says what it covers before a summary, and is nothing but the grid otherwise.
     QCOMPARE(table.out,
              (summary ? trendSummaryCaption(*trend) + "\n" : QString()) + cli::formatTable(grid));
-}
-
-void CliTrendTest::badRequestsSayWhy_data() {
-    QTest::addColumn<QStringList>("options");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<bool>("stored"); // a history in the folder
-    QTest::newRow("unknown kind") << QStringList{"--kind", "colour"} << 2 << true;
-    QTest::newRow("kind 6") << QStringList{"--kind", "6"} << 2 << true;
-    QTest::newRow("last 0") << QStringList{"--last", "0"} << 2 << true;
-    QTest::newRow("last and a range") << QStringList{"--last", "5", "--to", "2001010"} << 2 << true;
-    QTest::newRow("range backwards")
-        << QStringList{"--from", "2001090", "--to", "2001010"} << 2 << true;
-    QTest::newRow("issue of six digits") << QStringList{"--from", "200101"} << 2 << true;
-    QTest::newRow("format") << QStringList{"--format", "xml"} << 2 << true;
-    QTest::newRow("argument") << QStringList{"2001010"} << 2 << true;
-    QTest::newRow("no draw in the range") << QStringList{"--from", "2005001"} << 2 << true;
-    QTest::newRow("no history") << QStringList{} << 1 << false;
-}
-
-// One line on stderr, nothing on stdout, and the history as it was.
-void CliTrendTest::badRequestsSayWhy() {
-    QFETCH(QStringList, options);
-    QFETCH(int, code);
-    QFETCH(bool, stored);
-    CliHome home;
-    QVERIFY(home.isValid());
-    if (stored)
-        QCOMPARE(home.run({"import", home.writeFile("h.txt", historyText(100, 2))}).code, 0);
-    const QByteArray before = !stored ? QByteArray() : home.run({"list"}).out.toUtf8();
-    const CliResult r = home.run(QStringList{"trend"} + options);
-    QCOMPARE(r.code, code);
-    QVERIFY(r.out.isEmpty());
-    QVERIFY2(r.err.startsWith("quorvex-cli: ") && r.err.count('\n') == 1, qPrintable(r.err));
-    if (!stored)
-        QVERIFY(!QFile::exists(home.databasePath()));
-    else
-        QCOMPARE(home.run({"list"}).out.toUtf8(), before);
 }
 
 QTEST_GUILESS_MAIN(CliTrendTest)
