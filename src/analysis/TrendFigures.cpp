@@ -1,6 +1,7 @@
 #include "TrendFigures.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace quorvex {
 
@@ -64,16 +65,11 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
     std::array<std::optional<NumberValues>, 12> tableOfCycle;
     qint64 gregorianYear = 0; // of the row before
     NumberValues table{};
-    // The summary moves only on the values a row gives; a value's omission in any row is
-    // the distance to the last row that gave it.
+    // First each row's values and the set of them as bits, then per value the rows that gave
+    // it, then the summary from those rows alone: tight passes with few branches.
     constexpr int kLanes = 16; // every kind has at most 16 values
-    std::array<qint32, kLanes> lastCame, run{};
-    lastCame.fill(-1);
-    std::array<qint64, kLanes> times{}, longestGap{}, longestRun{};
-    f.cameAt_.resize(std::size_t(count));
-    // Reserved, not touched: growing vectors would copy and fault in fresh pages again and again.
-    for (auto& rowsOfValue : f.cameAt_)
-        rowsOfValue.reserve(std::size_t(rows));
+    std::vector<quint16> cameIn(static_cast<std::size_t>(rows));
+    std::array<qint64, kLanes> times{};
     for (qsizetype row = 0; row < rows; ++row) {
         const qint64 issue = snapshot.issue(first + row);
         f.issues.push_back(issue);
@@ -94,8 +90,8 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
             }
             table = *cached;
         }
-        const auto here = qint32(row);
-        unsigned seen = 0;
+        unsigned seen = 0, came = 0;
+        auto& drawn = f.drawn_[std::size_t(row)];
         for (int p = 1; p <= kPositions; ++p) {
             const int n = snapshot.value(HistorySnapshot::attribute(p, Number), first + row);
             if (n < 1 || n > 15 || (seen & (1u << n))) {
@@ -107,25 +103,35 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
             }
             seen |= 1u << n;
             const int v = table[std::size_t(n)];
-            f.drawn_[std::size_t(row)][p - 1] = qint8(v);
-            const auto i = std::size_t(v - f.values.lo);
-            if (lastCame[i] == here) // the value again in the same draw
-                continue;
-            longestGap[i] = std::max<qint64>(longestGap[i], here - lastCame[i] - 1);
-            run[i] = lastCame[i] == here - 1 ? run[i] + 1 : 1;
-            longestRun[i] = std::max<qint64>(longestRun[i], run[i]);
-            ++times[i];
-            lastCame[i] = here;
-            f.cameAt_[i].push_back(here);
+            drawn[p - 1] = qint8(v);
+            came |= 1u << (v - f.values.lo);
         }
+        cameIn[std::size_t(row)] = quint16(came);
+        for (unsigned bits = came; bits; bits &= bits - 1)
+            ++times[std::size_t(std::countr_zero(bits))];
     }
+    f.cameAt_.resize(std::size_t(count));
+    std::array<qint32*, kLanes> next{};
     for (int i = 0; i < count; ++i) {
-        const auto lane = std::size_t(i);
+        f.cameAt_[std::size_t(i)].resize(std::size_t(times[std::size_t(i)]));
+        next[std::size_t(i)] = f.cameAt_[std::size_t(i)].data();
+    }
+    for (qsizetype row = 0; row < rows; ++row)
+        for (unsigned bits = cameIn[std::size_t(row)]; bits; bits &= bits - 1)
+            *next[std::size_t(std::countr_zero(bits))]++ = qint32(row);
+    for (int i = 0; i < count; ++i) {
+        const auto& cameAt = f.cameAt_[std::size_t(i)];
         ValueTrend& s = f.summary[i];
-        s.times = times[lane];
-        s.currentOmission = rows - 1 - lastCame[lane];
-        s.longestOmission = std::max(longestGap[lane], s.currentOmission);
-        s.longestRun = longestRun[lane];
+        qint64 before = -1, run = 0; // the row that last gave the value, and the run it ends
+        for (const qint32 row : cameAt) {
+            s.longestOmission = std::max(s.longestOmission, row - before - 1);
+            run = row == before + 1 ? run + 1 : 1;
+            s.longestRun = std::max(s.longestRun, run);
+            before = row;
+        }
+        s.times = qint64(cameAt.size());
+        s.currentOmission = rows - 1 - before;
+        s.longestOmission = std::max(s.longestOmission, s.currentOmission);
         s.meanOmission = double(rows - s.times) / double(s.times + 1);
     }
     return f;
