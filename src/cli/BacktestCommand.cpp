@@ -12,7 +12,7 @@ const QString kOptCombo = QStringLiteral("combo");
 const QString kOptLast = QStringLiteral("last");
 const QString kOptTop = QStringLiteral("top");
 const QString kOptSummary = QStringLiteral("summary");
-// --last and --top: more issues than any history holds, still an int.
+// --top: more values than any kind has, still an int.
 constexpr qint64 kMaxCount = 1000000;
 
 // How a search configuration would have done on every issue of a range, searched as of each.
@@ -63,15 +63,10 @@ protected:
         if (!top)
             return ExitUsage;
         top_ = int(*top);
-        if (parser.isSet(kOptLast)) {
-            const auto last = numberArgument(parser.value(kOptLast), QStringLiteral("--last"), 1,
-                                             kMaxCount, context);
-            if (!last)
-                return ExitUsage;
-            last_ = int(*last);
-            if (parser.isSet(QStringLiteral("from")) || parser.isSet(QStringLiteral("to")))
-                return context.usage(QStringLiteral("give --last N or --from and --to, not both"));
-        }
+        std::optional<qint64> last;
+        if (const int status = parseLastIssues(parser, context, &last); status != ExitSuccess)
+            return status;
+        last_ = int(last.value_or(0));
         summaryOnly_ = parser.isSet(kOptSummary);
         return options_.parse(parser, context, combo_ ? PositionUse::Ignored : PositionUse::Ticked);
     }

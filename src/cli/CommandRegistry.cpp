@@ -29,6 +29,7 @@ std::unique_ptr<Command> makeExportTextCommand();
 std::unique_ptr<Command> makeExportSheetCommand();
 std::unique_ptr<Command> makeUpdateCommand();
 std::unique_ptr<Command> makeBacktestCommand();
+std::unique_ptr<Command> makeTrendCommand();
 
 const std::vector<CommandFactory>& commandFactories() {
     // Adding a command: its file, its factory declaration above, and one line here.
@@ -52,6 +53,7 @@ const std::vector<CommandFactory>& commandFactories() {
         &makeExportSheetCommand,
         &makeUpdateCommand,
         &makeBacktestCommand,
+        &makeTrendCommand,
     };
     // clang-format on
     return factories;

@@ -22,6 +22,7 @@ const QString kOptFrom = QStringLiteral("from");
 const QString kOptTo = QStringLiteral("to");
 const QString kOptMatches = QStringLiteral("matches");
 const QString kOptBaseline = QStringLiteral("baseline");
+const QString kOptLast = QStringLiteral("last");
 
 const char* const kKindNames = "number|zodiac|head|tail|sum|segment";
 
@@ -104,10 +105,9 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
                                             "with --matches"));
     for (const auto& [option, target] :
          {std::pair{kOptKind, &kind}, std::pair{kOptResult, &resultKind}}) {
-        const auto parsed = parseKindOption(parser.value(option));
+        const auto parsed = kindOption(parser, option, context);
         if (!parsed)
-            return context.usage(QStringLiteral("--%1 takes %2 or 0..5, not '%3'")
-                                     .arg(option, QLatin1String(kKindNames), parser.value(option)));
+            return ExitUsage;
         *target = *parsed;
     }
 
@@ -153,18 +153,51 @@ int SearchOptions::parse(const QCommandLineParser& parser, Context& context, Pos
                                      .arg(parser.value(kOptValues)));
         typedValues = parts;
     }
-    for (const auto& [option, target] :
-         {std::pair{kOptVerify, &verify}, std::pair{kOptFrom, &from}, std::pair{kOptTo, &to}}) {
+    if (parser.isSet(kOptVerify)) {
+        verify =
+            issueArgument(parser.value(kOptVerify), QStringLiteral("--") + kOptVerify, context);
+        if (!verify)
+            return ExitUsage;
+    }
+    before = parser.isSet(kOptBefore);
+    return parseIssueBounds(parser, context, &from, &to);
+}
+
+std::optional<int> kindOption(const QCommandLineParser& parser, const QString& option,
+                              Context& context) {
+    const auto parsed = parseKindOption(parser.value(option));
+    if (!parsed)
+        context.usage(QStringLiteral("--%1 takes %2 or 0..5, not '%3'")
+                          .arg(option, QLatin1String(kKindNames), parser.value(option)));
+    return parsed;
+}
+
+int parseIssueBounds(const QCommandLineParser& parser, Context& context,
+                     std::optional<qint64>* from, std::optional<qint64>* to) {
+    for (const auto& [option, target] : {std::pair{kOptFrom, from}, std::pair{kOptTo, to}}) {
         if (!parser.isSet(option))
             continue;
         *target = issueArgument(parser.value(option), QStringLiteral("--") + option, context);
         if (!*target)
             return ExitUsage;
     }
-    before = parser.isSet(kOptBefore);
-    if (from && to && *from > *to)
-        return context.usage(
-            QStringLiteral("--from %1 comes after --to %2; nothing searched").arg(*from).arg(*to));
+    if (*from && *to && **from > **to)
+        return context.usage(QStringLiteral("--from %1 comes after --to %2; nothing searched")
+                                 .arg(**from)
+                                 .arg(**to));
+    return ExitSuccess;
+}
+
+int parseLastIssues(const QCommandLineParser& parser, Context& context,
+                    std::optional<qint64>* last) {
+    if (!parser.isSet(kOptLast))
+        return ExitSuccess;
+    // More issues than any history holds, still an int.
+    *last = numberArgument(parser.value(kOptLast), QStringLiteral("--last"), 1, 1000000, context);
+    if (!*last)
+        return ExitUsage;
+    if (parser.isSet(kOptFrom) || parser.isSet(kOptTo))
+        return context.usage(QStringLiteral("give --last N or --from and --to, not both"));
     return ExitSuccess;
 }
 

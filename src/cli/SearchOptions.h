@@ -36,6 +36,17 @@ struct SearchOptions {
     bool apply(SearchSession& session, QString* error) const;
 };
 
+// A kind named by the option (any case) or its index 0..5; nothing after the usage error.
+std::optional<int> kindOption(const QCommandLineParser& parser, const QString& option,
+                              Context& context);
+// --from and --to as issues, the first not after the second: the exit status of a usage error
+// (reported), or ExitSuccess.
+int parseIssueBounds(const QCommandLineParser& parser, Context& context,
+                     std::optional<qint64>* from, std::optional<qint64>* to);
+// --last N (1..1,000,000), which cannot go with --from or --to; unset when not given.
+int parseLastIssues(const QCommandLineParser& parser, Context& context,
+                    std::optional<qint64>* last);
+
 using SessionSearch = std::function<Gated<FollowResult>(SearchSession&, const SearchRequest&)>;
 
 // A refusal of the gate said on stderr: a bad request is bad usage (exit 2), anything else a

@@ -517,4 +517,55 @@ SearchSession::runBacktest(const SearchRequest& request, bool combination,
     return std::move(*result);
 }
 
+Gated<TrendFigures> SearchSession::runTrend(int kind, const TrendRange& range) {
+    using Kind = SearchRefusal::Kind;
+    if (span_.empty)
+        return SearchRefusal{
+            Kind::EmptyHistory,
+            QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
+    if (kind < 0 || kind >= kKindCount)
+        return SearchRefusal{Kind::BadRequest, QStringLiteral("走势的类别须是 0 至 5。")};
+    if (range.lastIssues && *range.lastIssues < 1)
+        return SearchRefusal{Kind::BadRequest, QStringLiteral("走势的期数须至少是 1。")};
+    if (range.from && range.to && *range.from > *range.to)
+        return SearchRefusal{Kind::BadRequest,
+                             QStringLiteral("走势的起始期号 %1 在截止期号 %2 之后。")
+                                 .arg(*range.from)
+                                 .arg(*range.to)};
+    QString error;
+    {
+        // The check and the read in one read of the file; the trend is worked out after it.
+        const HistoryStore::ReadSnapshot pinned(store_);
+        if (historyMovedOn())
+            return SearchRefusal{Kind::MovedOn,
+                                 QStringLiteral("历史号码刚被改动（例如被另一个程序），"
+                                                "请重新统计走势。")};
+        if (!snapshot_.refresh(store_, trendColumns(), &error))
+            return SearchRefusal{Kind::Unreadable, error};
+    }
+    const qsizetype rows = snapshot_.rows();
+    if (rows == 0)
+        return SearchRefusal{
+            Kind::EmptyHistory,
+            QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
+    TrendRequest request;
+    request.kind = kind;
+    request.bases = valueBases();
+    request.lastIssue = range.to.value_or(snapshot_.issue(rows - 1));
+    request.firstIssue = range.from.value_or(
+        range.lastIssues ? snapshot_.issue(std::max<qsizetype>(0, rows - *range.lastIssues))
+                         : snapshot_.issue(0));
+    const auto [first, last] = snapshot_.rowsBetween(request.firstIssue, request.lastIssue);
+    if (first >= last)
+        return SearchRefusal{Kind::BadRequest,
+                             QStringLiteral("%1 至 %2 期之间没有开奖号码，无法统计走势。")
+                                 .arg(request.firstIssue)
+                                 .arg(request.lastIssue)};
+    // The session's zodiac year keeps the cut-offs of the years met (asking it changes no year).
+    auto figures = trendFigures(snapshot_, request, &error, &zodiacYear_);
+    if (!figures)
+        return SearchRefusal{Kind::Unreadable, error};
+    return std::move(*figures);
+}
+
 } // namespace quorvex

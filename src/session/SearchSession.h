@@ -5,6 +5,7 @@
 #include "analysis/Backtest.h"
 #include "analysis/FollowResult.h"
 #include "analysis/SearchRequest.h"
+#include "analysis/TrendFigures.h"
 
 #include "history/HistoryFit.h"
 #include "history/HistorySnapshot.h"
@@ -146,6 +147,19 @@ public:
     Gated<BacktestResult> runBacktest(const SearchRequest& request, bool combination,
                                       const BacktestRange& range, int topK,
                                       const std::function<bool(qsizetype, qsizetype)>& progress);
+    // Which issues a trend covers: the last `lastIssues` of the history, or from..to, an end not
+    // given being the history's; the whole history when nothing is given.
+    struct TrendRange {
+        std::optional<qint64> lastIssues;
+        std::optional<qint64> from;
+        std::optional<qint64> to;
+    };
+    // The trend and omission of a kind over the range, each draw's values derived from its
+    // numbers under the settings' bases and its own zodiac year (stored attributes are not read,
+    // so values of other bases do not matter). Refused: an empty history, a kind outside 0..5, a
+    // range after its end or holding no draw, a history that moved on since historyChanged(), a
+    // history that cannot be read or holds a draw that is not five numbers of 1..15.
+    Gated<TrendFigures> runTrend(int kind, const TrendRange& range);
     // What in the stored history does not fit the bases, in one sentence; empty when it all fits
     // (or cannot be read, which the next run reports).
     QString misfitNote();

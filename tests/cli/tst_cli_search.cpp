@@ -475,6 +475,12 @@ void CliSearchTest::badOptionValuesExitTwo_data() {
     QTest::newRow("combo lag 0") << QStringList{"combo", "--lag", "0"};
     QTest::newRow("baseline with matches") << s + QStringList{"--baseline", "--matches"};
     QTest::newRow("baseline in a workbook") << QStringList{"export-sheet", "results", "--baseline"};
+    const QStringList t{"trend"};
+    QTest::newRow("trend kind") << t + QStringList{"--kind", "colour"};
+    QTest::newRow("trend last 0") << t + QStringList{"--last", "0"};
+    QTest::newRow("trend last and a range") << t + QStringList{"--last", "5", "--to", "2013010"};
+    QTest::newRow("trend backwards") << t + QStringList{"--from", "2013010", "--to", "2013001"};
+    QTest::newRow("trend after the history") << t + QStringList{"--from", "2030001"};
 }
 
 void CliSearchTest::badOptionValuesExitTwo() {
@@ -510,6 +516,7 @@ void CliSearchTest::emptyHistoryIsReported_data() {
         << QStringList{"search", "--result", "head", "--lag", "3"};
     QTest::newRow("verify") << QStringList{"search", "--verify", "2013010", "--result", "tail"};
     QTest::newRow("combo") << QStringList{"combo", "--k", "3", "--result", "segment"};
+    QTest::newRow("trend") << QStringList{"trend", "--summary"};
 }
 
 // Nothing to search is a failure the user is told about, not an empty tally.

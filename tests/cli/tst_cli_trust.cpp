@@ -322,6 +322,7 @@ void CliTrustTest::readOnlyHistoryIsReadAndNeverWritten() {
         {"search", "--kind", "tail", "--positions", "1,3", "--baseline"},
         {"search", "--mode", "fixed", "--lag", "3", "--matches"},
         {"combo", "--k", "2", "--kind", "zodiac", "--result", "zodiac"},
+        {"trend", "--kind", "zodiac", "--summary"},
         {"export-sheet", "results", "--output", QDir(home_->path()).filePath("r.xls")}};
     QList<Result> writable;
     for (const QStringList& read : reads) {

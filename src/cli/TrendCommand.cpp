@@ -1,0 +1,111 @@
+#include "SearchOptions.h"
+
+#include "analysis/FairOmission.h"
+#include "export/TrendGridTexts.h"
+
+namespace quorvex::cli {
+
+namespace {
+
+const QString kOptKind = QStringLiteral("kind");
+const QString kOptLast = QStringLiteral("last");
+const QString kOptFrom = QStringLiteral("from");
+const QString kOptTo = QStringLiteral("to");
+const QString kOptSummary = QStringLiteral("summary");
+
+// Which values of a kind came in each issue of a range and how long each has been missing, or
+// per value the summary beside what a fair draw gives.
+class TrendCommand : public DatabaseCommand {
+public:
+    QString name() const override { return QStringLiteral("trend"); }
+    QString summary() const override {
+        return QStringLiteral("Print the trend of a kind: each issue's values and omissions, or "
+                              "per value the summary against chance.");
+    }
+
+protected:
+    bool onlyReads() const override { return true; }
+    void addOptions(QCommandLineParser& parser) override {
+        addFormatOption(parser);
+        parser.addOptions({
+            {kOptKind,
+             QStringLiteral("Kind: number, zodiac, head, tail, sum, segment or 0..5 (default "
+                            "number)."),
+             QStringLiteral("KIND"), QStringLiteral("number")},
+            {kOptLast, QStringLiteral("The last N issues of the history (default: all)."),
+             QStringLiteral("N")},
+            {kOptFrom, QStringLiteral("First issue of the range (default: the first)."),
+             QStringLiteral("ISSUE")},
+            {kOptTo, QStringLiteral("Last issue of the range (default: the last)."),
+             QStringLiteral("ISSUE")},
+            {kOptSummary, QStringLiteral("Print one row per value: the counts and omissions, and "
+                                         "what a fair draw gives.")},
+        });
+    }
+
+    int checkArguments(const QCommandLineParser& parser, Context& context) override {
+        format_ = gridFormat(parser, context);
+        if (!format_)
+            return ExitUsage;
+        const auto kind = kindOption(parser, kOptKind, context);
+        if (!kind)
+            return ExitUsage;
+        kind_ = *kind;
+        if (const int status = parseLastIssues(parser, context, &range_.lastIssues);
+            status != ExitSuccess)
+            return status;
+        summaryOnly_ = parser.isSet(kOptSummary);
+        return parseIssueBounds(parser, context, &range_.from, &range_.to);
+    }
+
+    int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
+        SearchSession session(store, context.snapshot());
+        session.setSettings(context.settings());
+        QString error;
+        // A history written between the session's read and the trend's is read afresh.
+        for (int attempt = 0;; ++attempt) {
+            {
+                const HistoryStore::ReadSnapshot pinned(store);
+                if (!session.historyChanged(&error))
+                    return context.fail(error);
+            }
+            const auto trend = session.runTrend(kind_, range_);
+            if (trend)
+                return print(*trend, context);
+            if (!trend.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2)
+                return sayRefusal(context, trend.refusal());
+        }
+    }
+
+private:
+    int print(const TrendFigures& trend, Context& context) const {
+        Grid grid;
+        if (summaryOnly_) {
+            grid.header = trendSummaryHeader();
+            const auto rows = trendSummaryRows(trend, fairOmission(trend));
+            grid.rows = QList<QStringList>(rows.begin(), rows.end());
+            if (*format_ == GridFormat::Table)
+                context.out() << trendSummaryCaption(trend) << '\n';
+        } else {
+            grid.header = trendGridHeader(trend);
+            grid.rows.reserve(trend.rows());
+            for (qsizetype row = 0; row < trend.rows(); ++row)
+                grid.rows << trendGridRow(trend, row);
+        }
+        printGrid(context.out(), grid, *format_);
+        return ExitSuccess;
+    }
+
+    std::optional<GridFormat> format_;
+    int kind_ = Number;
+    SearchSession::TrendRange range_;
+    bool summaryOnly_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeTrendCommand() {
+    return std::make_unique<TrendCommand>();
+}
+
+} // namespace quorvex::cli
