@@ -112,11 +112,10 @@ double expectedLongestMissRun(const std::vector<AbsentRun>& runs) {
     return expected;
 }
 
-QVector<FairValueFigures> fairOmission(const TrendFigures& trend) {
-    const int count = trend.valueCount();
-    // m of each value in each span; the zodiac's repeats every twelve years.
+std::vector<QVector<int>> spanNumbersPerValue(const TrendFigures& trend) {
+    // The zodiac's repeats every twelve years.
     std::array<std::optional<QVector<int>>, 12> mOfCycle;
-    std::vector<const QVector<int>*> mOfSpan;
+    std::vector<QVector<int>> out;
     ZodiacYear zodiacYear;
     for (const YearSpan& span : trend.years) {
         auto& m = mOfCycle[std::size_t(((span.year % 12) + 12) % 12)];
@@ -124,8 +123,47 @@ QVector<FairValueFigures> fairOmission(const TrendFigures& trend) {
             zodiacYear.setYear(span.year);
             m = numbersPerValue(trend.kind, zodiacYear, trend.bases);
         }
-        mOfSpan.push_back(&*m);
+        out.push_back(*m);
     }
+    return out;
+}
+
+OmissionOdds::OmissionOdds(const TrendFigures& trend) : trend_(&trend) {
+    for (const QVector<int>& m : spanNumbersPerValue(trend)) {
+        std::vector<double> logs;
+        for (const int mv : m)
+            logs.push_back(std::log(absentChance(mv)));
+        logAbsent_.push_back(std::move(logs));
+    }
+}
+
+double OmissionOdds::chance(qsizetype row, int value) const {
+    qint64 left = trend_->omission(row, value);
+    const auto& years = trend_->years;
+    // The span of the row, then back through the spans the omission reaches.
+    auto span = std::upper_bound(years.begin(), years.end(), row,
+                                 [](qsizetype r, const YearSpan& s) { return r < s.begin; }) -
+                1;
+    double sum = 0;
+    for (qsizetype at = row; left > 0 && span >= years.begin(); --span) {
+        const qint64 draws = std::min<qint64>(left, at - span->begin + 1);
+        sum += double(draws) * logAbsent_[std::size_t(span - years.begin())][std::size_t(value)];
+        left -= draws;
+        at = span->begin - 1;
+    }
+    return std::exp(sum);
+}
+
+int OmissionOdds::band(qsizetype row, int value) const {
+    if (trend_->drawnCount(row, value) > 0)
+        return 0;
+    const double p = chance(row, value);
+    return p >= 0.1 ? 1 : p >= 0.01 ? 2 : 3;
+}
+
+QVector<FairValueFigures> fairOmission(const TrendFigures& trend) {
+    const int count = trend.valueCount();
+    const std::vector<QVector<int>> mOfSpan = spanNumbersPerValue(trend);
 
     using Pattern = std::vector<std::pair<qint64, int>>; // (draws, m), neighbours merged
     std::map<Pattern, double> longestOf;
@@ -135,7 +173,7 @@ QVector<FairValueFigures> fairOmission(const TrendFigures& trend) {
         Pattern pattern;
         for (std::size_t i = 0; i < trend.years.size(); ++i) {
             const qint64 draws = trend.years[i].end - trend.years[i].begin;
-            const int m = (*mOfSpan[i])[v];
+            const int m = mOfSpan[i][v];
             f.expectedTimes += double(draws) * (1 - absentChance(m));
             if (!pattern.empty() && pattern.back().second == m)
                 pattern.back().first += draws;

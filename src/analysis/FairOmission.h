@@ -35,6 +35,27 @@ struct FairValueFigures {
     double currentOmissionChance = 1;
 };
 
+// How many of the 15 numbers have each value (m, in value order) in each year span of the trend.
+std::vector<QVector<int>> spanNumbersPerValue(const TrendFigures& trend);
+
+// How unusual each cell of a trend is under a fair draw: the chance that the value stays away
+// as many draws in a row as it has at that row.
+class OmissionOdds {
+public:
+    // The trend must outlive it.
+    explicit OmissionOdds(const TrendFigures& trend);
+    // The product of the chances of missing the value over the draws of its running omission at
+    // the row; 1 where it came.
+    double chance(qsizetype row, int value) const;
+    // 0 where the value came; 1 for an omission a fair draw gives at least once in ten, 2 at
+    // least once in a hundred, 3 rarer.
+    int band(qsizetype row, int value) const;
+
+private:
+    const TrendFigures* trend_;
+    std::vector<std::vector<double>> logAbsent_; // per span, per value: log of missing it
+};
+
 // The figures of every value of the trend, in value order. Values whose chances are the same
 // in every draw share one computation of the expected longest omission.
 QVector<FairValueFigures> fairOmission(const TrendFigures& trend);

@@ -102,6 +102,14 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
                                 results_->resultGrid(), results_->resultModel());
     exportCommands_->watchBacktestGrid(results_->backtestPanel()->grid(),
                                        results_->backtestPanel()->model());
+    TrendPanel* trend = results_->trendPanel();
+    exportCommands_->watchTrendGrids(trend->grid(), trend->summaryGrid(), [trend] {
+        return std::make_pair(trend->sheetHeader(), trend->sheetRows());
+    });
+    connect(trend, &TrendPanel::wanted, this, &frmMain::showTrend);
+    // The search's range is the trend's when chosen.
+    connect(&session_, &SearchSession::startIssueChanged, trend, &TrendPanel::markStale);
+    connect(&session_, &SearchSession::endIssueChanged, trend, &TrendPanel::markStale);
     exportCommands_->watchChart(results_->chartView(), QStringLiteral("chart"),
                                 QStringLiteral("结果分布"));
     exportCommands_->watchChart(results_->backtestPanel()->chartView(),
@@ -249,11 +257,29 @@ void frmMain::setHistoryWritable(bool writable) {
 void frmMain::refreshAfterHistoryChange() {
     history_->AddHaoma();
     historyCommands_->refreshStepActions();
-    results_->markHistoryChanged();
     QString error;
     if (!session_.historyChanged(&error))
         dialogs_->warning(QStringLiteral("历史数据库"),
                           QStringLiteral("无法读取历史号码：%1").arg(error));
+    // After the session has taken the change: the trend shown is worked out again on it.
+    results_->markHistoryChanged();
+}
+
+void frmMain::showTrend() {
+    TrendPanel* page = results_->trendPanel();
+    std::optional<Gated<TrendFigures>> outcome;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        followOutsideChanges();
+        outcome.emplace(session_.runTrend(page->kind(),
+                                          page->range(session_.startIssue(), session_.endIssue())));
+        if (!outcome->refusedAs(SearchRefusal::Kind::MovedOn))
+            break;
+    }
+    // Said on the page: it is worked out whenever the page comes into view.
+    if (*outcome)
+        page->showTrend(std::move(**outcome));
+    else
+        page->showRefusal(outcome->refusal().text);
 }
 
 // ---------------------------------------------------------------------------------------------

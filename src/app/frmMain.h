@@ -68,6 +68,8 @@ public:
     // SetStartIssue, SeekRefDraw and LoadRefValues; the results shown are marked as those of
     // the history before.
     void refreshAfterHistoryChange();
+    // The trend page's kind and range worked out on the history as it stands, or why not.
+    void showTrend();
     // When anything else wrote the history since the window last read it (another program, a
     // second window): the same refresh. Runs on activation, before every search and when the
     // file changes.

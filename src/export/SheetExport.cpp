@@ -20,6 +20,8 @@ QString sheetFileName(ExportedGrid grid) {
         return QStringLiteral("Jieguo.xls");
     case ExportedGrid::Backtest:
         return QStringLiteral("Huice.xls");
+    case ExportedGrid::Trend:
+        return QStringLiteral("Zoushi.xls");
     }
     return {};
 }

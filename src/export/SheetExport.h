@@ -12,11 +12,11 @@
 namespace quorvex {
 
 // The grids that export to a workbook: the history MSFlexGrid1, the matches of the last search
-// MSFlexGrid2, its ranked results MSFlexGrid3, and the table of the last backtest.
-enum class ExportedGrid { History, Matches, Results, Backtest };
+// MSFlexGrid2, its ranked results MSFlexGrid3, the table of the last backtest and the trend.
+enum class ExportedGrid { History, Matches, Results, Backtest, Trend };
 
-// "lishi.xls", "Jiansuo.xls", "Jieguo.xls", "Huice.xls" (Office Open XML workbooks under these
-// names).
+// "lishi.xls", "Jiansuo.xls", "Jieguo.xls", "Huice.xls", "Zoushi.xls" (Office Open XML workbooks
+// under these names).
 QString sheetFileName(ExportedGrid grid);
 
 // mnuDcls and the grids' double clicks: a grid as it shows (heading row and rows of cell

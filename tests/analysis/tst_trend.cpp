@@ -163,6 +163,7 @@ void TrendTest::figuresMatchAPlainCount() {
     const ValueRange values = kindRange(kind, settings.SxIni, settings.DsIni);
     QCOMPARE(got->valueCount(), values.count());
     const QVector<FairValueFigures> fair = fairOmission(*got);
+    const OmissionOdds odds(*got);
 
     // Each draw derived on its own under its zodiac year; the chances of absence enumerated per
     // year.
@@ -195,6 +196,10 @@ void TrendTest::figuresMatchAPlainCount() {
             for (qsizetype b = r; b >= 0 && !came[b]; --b)
                 ++omission;
             QCOMPARE(got->omission(r, i), omission);
+            double missed = 1;
+            for (qsizetype b = r; b > r - omission; --b)
+                missed *= q[b];
+            QVERIFY(qAbs(odds.chance(r, i) - missed) <= 1e-12 * missed + 1e-300);
             longestOmission = std::max(longestOmission, omission);
             times += came[r];
             qint64 run = 0;

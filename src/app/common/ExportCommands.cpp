@@ -48,6 +48,14 @@ void ExportCommands::watchBacktestGrid(QTableView* grid, TextGridModel* model) {
     watchDoubleClicks(grid);
 }
 
+void ExportCommands::watchTrendGrids(QTableView* grid, QTableView* summary, SheetContents sheet) {
+    trendGrid_ = grid;
+    trendSummary_ = summary;
+    trendSheet_ = std::move(sheet);
+    watchDoubleClicks(grid);
+    watchDoubleClicks(summary);
+}
+
 void ExportCommands::watchDoubleClicks(QTableView* grid) {
     // A grid without rows still exports its heading.
     grid->viewport()->installEventFilter(this);
@@ -100,6 +108,9 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
     std::optional<QString> path;
     if (grid == ExportedGrid::History) {
         path = exportHistorySheet(store_, folder_, &error);
+    } else if (grid == ExportedGrid::Trend) {
+        const auto [header, rows] = trendSheet_();
+        path = exportGridSheet(grid, header, rows, folder_, &error);
     } else {
         const TextGridModel* model = grid == ExportedGrid::Matches   ? matchModel_
                                      : grid == ExportedGrid::Results ? resultModel_
@@ -147,6 +158,10 @@ void ExportCommands::backtestGrid_DblClick() {
     exportSheet(ExportedGrid::Backtest);
 }
 
+void ExportCommands::trendGrid_DblClick() {
+    exportSheet(ExportedGrid::Trend);
+}
+
 void ExportCommands::saveChart(QChartView* chart, PictureFormat format) {
     const auto watched = std::find_if(charts_.cbegin(), charts_.cend(),
                                       [chart](const WatchedChart& c) { return c.view == chart; });
@@ -173,7 +188,8 @@ void ExportCommands::saveChart(QChartView* chart, PictureFormat format) {
 bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        for (QTableView* grid : {MSFlexGrid1, MSFlexGrid2, MSFlexGrid3, backtestGrid_}) {
+        for (QTableView* grid :
+             {MSFlexGrid1, MSFlexGrid2, MSFlexGrid3, backtestGrid_, trendGrid_, trendSummary_}) {
             if (!grid ||
                 (watched != grid->viewport() && watched != grid->horizontalHeader()->viewport()))
                 continue;
@@ -183,8 +199,10 @@ bool ExportCommands::eventFilter(QObject* watched, QEvent* event) {
                 MSFlexGrid2_DblClick();
             else if (grid == MSFlexGrid3)
                 MSFlexGrid3_DblClick();
-            else
+            else if (grid == backtestGrid_)
                 backtestGrid_DblClick();
+            else
+                trendGrid_DblClick();
             // Not taken away: a double click on a column border still fits the column.
             break;
         }

@@ -8,6 +8,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QChartView;
 class QMenu;
 class QTableView;
@@ -31,6 +33,9 @@ public:
     void watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
                     QTableView* results, TextGridModel* resultModel);
     void watchBacktestGrid(QTableView* grid, TextGridModel* model);
+    // The trend page's grids; sheet gives the heading and the rows of the page as one sheet.
+    using SheetContents = std::function<std::pair<QStringList, QVector<QStringList>>()>;
+    void watchTrendGrids(QTableView* grid, QTableView* summary, SheetContents sheet);
     // The menu and its entries are named name + "Menu", name + "SavePng", name + "SaveSvg"; the
     // file offered is fileBase in the history's folder.
     void watchChart(QChartView* chart, const QString& name, const QString& fileBase);
@@ -41,6 +46,7 @@ public:
     void MSFlexGrid2_DblClick();
     void MSFlexGrid3_DblClick();
     void backtestGrid_DblClick();
+    void trendGrid_DblClick();
     void saveChart(QChartView* chart, PictureFormat format);
 
 signals:
@@ -69,6 +75,9 @@ private:
     TextGridModel* resultModel_ = nullptr;
     QTableView* backtestGrid_ = nullptr;
     TextGridModel* backtestModel_ = nullptr;
+    QTableView* trendGrid_ = nullptr;
+    QTableView* trendSummary_ = nullptr;
+    SheetContents trendSheet_;
     struct WatchedChart {
         QChartView* view;
         QMenu* menu;

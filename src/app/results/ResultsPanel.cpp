@@ -130,6 +130,8 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     backtest_ = new BacktestPanel;
     pages_->addTab(splitter, QStringLiteral("检索结果"));
     pages_->addTab(backtest_, QStringLiteral("回测结果"));
+    trend_ = new TrendPanel;
+    pages_->addTab(trend_, QStringLiteral("走势"));
     connect(pages_, &QTabWidget::currentChanged, this, &ResultsPanel::showOutdatedMark);
 }
 
@@ -200,6 +202,8 @@ void ResultsPanel::markHistoryChanged() {
     searchOutdated_ = hasResults_;
     backtestOutdated_ = backtest_->hasResults();
     showOutdatedMark();
+    // The trend is worked out again instead.
+    trend_->markStale();
 }
 
 void ResultsPanel::showOutdatedMark() {
@@ -207,7 +211,8 @@ void ResultsPanel::showOutdatedMark() {
     const bool onBacktest = pages_->currentWidget() == backtest_;
     outdated_->setText(onBacktest ? QStringLiteral("以下回测结果基于修改前的历史，请重新回测。")
                                   : QStringLiteral("以下结果基于修改前的历史，请重新检索。"));
-    outdated_->setVisible(onBacktest ? backtestOutdated_ : searchOutdated_);
+    outdated_->setVisible(pages_->currentWidget() != trend_ &&
+                          (onBacktest ? backtestOutdated_ : searchOutdated_));
 }
 
 bool ResultsPanel::showsOutdatedResults() const {

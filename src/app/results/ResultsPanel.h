@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/backtest/BacktestPanel.h"
+#include "app/trend/TrendPanel.h"
 #include "TextGridModel.h"
 
 #include "analysis/FollowResult.h"
@@ -15,10 +16,10 @@ class QTableView;
 
 namespace quorvex {
 
-// The right panel, two pages as tabs: the last search and the last backtest. The search's page
-// has the match grid (MSFlexGrid2) above, the result grid (MSFlexGrid3) and the chart of the
-// tally below. The chart stands beside the result grid when there is room, else the two share
-// the place as tabs; the result grid always keeps room for eight rows.
+// The right panel, three pages as tabs: the last search, the last backtest and the trend. The
+// search's page has the match grid (MSFlexGrid2) above, the result grid (MSFlexGrid3) and the chart
+// of the tally below. The chart stands beside the result grid when there is room, else the two
+// share the place as tabs; the result grid always keeps room for eight rows.
 class ResultsPanel : public QWidget {
     Q_OBJECT
 public:
@@ -41,9 +42,10 @@ public:
     QChartView* chartView() const { return chartView_; }
     // The tabs of the result grid and the chart on a narrow window; hidden on a wide one.
     QTabWidget* resultTabs() const { return resultTabs_; }
-    // The two pages: the search's and the backtest's.
+    // The pages: the search's, the backtest's and the trend's.
     QTabWidget* pages() const { return pages_; }
     BacktestPanel* backtestPanel() const { return backtest_; }
+    TrendPanel* trendPanel() const { return trend_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,6 +71,7 @@ private:
     QTabWidget* resultTabs_ = nullptr; // or as tabs
     QTabWidget* pages_ = nullptr;
     BacktestPanel* backtest_ = nullptr;
+    TrendPanel* trend_ = nullptr;
     bool hasResults_ = false;
     bool searchOutdated_ = false;
     bool backtestOutdated_ = false;
