@@ -246,6 +246,9 @@ void TrendTest::longestMissRunMatchesEveryPatternOrTheChain_data() {
     QTest::newRow("years of three chances")
         << QVector<qint64>{900, 365, 1100, 40, 700}
         << QVector<double>{2.0 / 3, 0.4286, 2.0 / 3, 0.4286, 0.2637};
+    QTest::newRow("passages met again")
+        << QVector<qint64>{600, 400, 600, 400, 600, 400, 30, 600}
+        << QVector<double>{2.0 / 3, 0.4286, 2.0 / 3, 0.4286, 2.0 / 3, 0.4286, 2.0 / 3, 0.4286};
     QTest::newRow("rare misses") << QVector<qint64>{1500, 1500} << QVector<double>{0.04, 0.002};
 }
 
