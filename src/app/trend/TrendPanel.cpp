@@ -174,25 +174,28 @@ void TrendPanel::ask() {
 }
 
 void TrendPanel::fitColumns() {
-    // The widest cells: the summary's names, the grid's texts as the first rows show them, and
-    // an omission as long as the range.
-    // The columns mean other values after a change of kind: fitted from narrow again.
-    for (int c = 0; c < model_->columnCount(); ++c)
-        grid_->setColumnWidth(c, grid_->horizontalHeader()->minimumSectionSize());
-    fitColumnsToContents(grid_, {}, 8);
-    const int digits = grid_->fontMetrics().horizontalAdvance(
-        QString::number(trend_ ? trend_->rows() : 0) + QStringLiteral("00"));
-    const QFontMetrics metrics = summary_->fontMetrics();
-    int nameWidth = 0;
-    for (const QString& name : trendSummaryHeader())
-        nameWidth = std::max(nameWidth, metrics.horizontalAdvance(name) + 16);
-    for (int c = 0; c < model_->columnCount(); ++c) {
-        int width = std::max(grid_->columnWidth(c), c >= TrendGridModel::kValueColumn ? digits : 0);
-        if (c == 0)
-            width = std::max(width, nameWidth);
+    // Worked out from the texts, not from the cells in view: the widest a column can hold is its
+    // heading, the first and the last row's text (draws read alike), an omission as long as the
+    // range, and the summary under it. A change of kind starts every column afresh.
+    const QFontMetrics metrics = grid_->fontMetrics();
+    constexpr int kPadding = 14;
+    const QStringList header = model_->header();
+    QList<QStringList> samples;
+    if (trend_ && trend_->rows() > 0)
+        samples << trendGridRow(*trend_, 0) << trendGridRow(*trend_, trend_->rows() - 1);
+    const QString longest = QString::number(trend_ ? trend_->rows() : 0);
+    for (int c = 0; c < header.size(); ++c) {
+        QStringList texts{header[c]};
+        for (const QStringList& row : std::as_const(samples))
+            texts << row.value(c);
+        if (c >= TrendGridModel::kValueColumn)
+            texts << longest;
         for (int f = 0; f < summaryModel_->rowCount(); ++f)
-            if (const QStandardItem* item = summaryModel_->item(f, c); item && c > 0)
-                width = std::max(width, metrics.horizontalAdvance(item->text()) + 12);
+            if (const QStandardItem* item = summaryModel_->item(f, c))
+                texts << item->text();
+        int width = 0;
+        for (const QString& text : std::as_const(texts))
+            width = std::max(width, metrics.horizontalAdvance(text) + kPadding);
         grid_->setColumnWidth(c, width);
         summary_->setColumnWidth(c, width);
     }
