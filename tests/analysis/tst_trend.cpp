@@ -3,6 +3,7 @@
 // chance of absence enumerated over the 3,003 possible draws.
 #include "analysis/FairOmission.h"
 #include "analysis/TrendFigures.h"
+#include "ChanceReference.h"
 #include "session/SearchSession.h"
 #include "TestHistory.h"
 
@@ -24,22 +25,15 @@ QVector<double> enumeratedAbsence(int kind, int year, const ValueBases& bases) {
     const ZodiacYear zodiac(year);
     const ValueRange range = kindRange(kind, bases.sxIni, bases.dsIni);
     QVector<int> without(range.count(), 0);
-    int draws = 0;
-    for (int a = 1; a <= 15; ++a)
-        for (int b = a + 1; b <= 15; ++b)
-            for (int c = b + 1; c <= 15; ++c)
-                for (int d = c + 1; d <= 15; ++d)
-                    for (int e = d + 1; e <= 15; ++e) {
-                        const auto values =
-                            deriveAttributes({a, b, c, d, e}, zodiac, bases).kindValues(kind);
-                        ++draws;
-                        for (int v = range.lo; v <= range.hi; ++v)
-                            without[v - range.lo] +=
-                                std::count(values.begin(), values.end(), v) == 0;
-                    }
+    const QVector<Numbers> draws = everyFairDraw();
+    for (const Numbers& draw : draws) {
+        const auto values = deriveAttributes(draw, zodiac, bases).kindValues(kind);
+        for (int v = range.lo; v <= range.hi; ++v)
+            without[v - range.lo] += std::count(values.begin(), values.end(), v) == 0;
+    }
     QVector<double> q;
     for (const int w : without)
-        q << double(w) / draws;
+        q << double(w) / double(draws.size());
     return q;
 }
 

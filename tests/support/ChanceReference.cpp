@@ -43,4 +43,15 @@ ChanceReference chanceReference(const HistoryView& view, const SearchRequest& r,
     return c;
 }
 
+QVector<Numbers> everyFairDraw() {
+    QVector<Numbers> draws;
+    for (int a = 1; a <= 15; ++a)
+        for (int b = a + 1; b <= 15; ++b)
+            for (int c = b + 1; c <= 15; ++c)
+                for (int d = c + 1; d <= 15; ++d)
+                    for (int e = d + 1; e <= 15; ++e)
+                        draws.append({a, b, c, d, e});
+    return draws;
+}
+
 } // namespace quorvex::test

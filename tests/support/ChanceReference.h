@@ -25,4 +25,8 @@ struct ChanceReference {
 ChanceReference chanceReference(const HistoryView& view, const SearchRequest& r,
                                 const FollowResult& result);
 
+// Every draw a fair draw can give, each set of five different numbers of 1..15 once, ascending:
+// the 3,003 of them.
+QVector<Numbers> everyFairDraw();
+
 } // namespace quorvex::test
