@@ -91,7 +91,10 @@ public:
         issue_ = issue;
         derived_ = numbers.has_value();
         if (numbers) {
-            zodiac_.followIssue(issue.value_or(0));
+            // Issues no writer stores (a damaged or edited cell) take the zodiac of issue 0:
+            // years far out of range are not worked out.
+            const bool plausible = issue && *issue >= 0 && *issue < 10'000'000'000LL;
+            zodiac_.followIssue(plausible ? *issue : 0);
             attributes_ = deriveAttributes(*numbers, zodiac_, basesOf(bases));
         }
     }
