@@ -14,6 +14,22 @@ namespace quorvex {
 
 namespace {
 
+#if defined(__GNUC__) && defined(__x86_64__)
+// Code run before (a library's vector routines) may leave the upper halves of the vector
+// registers in use; the plain SSE arithmetic of the chain then waits on them at every step, up
+// to ten times slower. Clearing them first (where the processor has them) keeps the loop at its
+// speed.
+__attribute__((target("avx"))) void clearUpperHalves() {
+    __builtin_ia32_vzeroupper();
+}
+void clearVectorState() {
+    if (__builtin_cpu_supports("avx"))
+        clearUpperHalves();
+}
+#else
+void clearVectorState() {}
+#endif
+
 double fiveOf(int n) {
     if (n < 5)
         return 0;
@@ -251,6 +267,7 @@ int OmissionOdds::band(qsizetype row, int value) const {
 }
 
 QVector<FairValueFigures> fairOmission(const TrendFigures& trend) {
+    clearVectorState();
     const int count = trend.valueCount();
     const std::vector<QVector<int>> mOfSpan = spanNumbersPerValue(trend);
 

@@ -519,10 +519,11 @@ SearchSession::runBacktest(const SearchRequest& request, bool combination,
 
 Gated<TrendFigures> SearchSession::runTrend(int kind, const TrendRange& range) {
     using Kind = SearchRefusal::Kind;
+    const SearchRefusal empty{
+        Kind::EmptyHistory,
+        QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
     if (span_.empty)
-        return SearchRefusal{
-            Kind::EmptyHistory,
-            QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
+        return empty;
     if (kind < 0 || kind >= kKindCount)
         return SearchRefusal{Kind::BadRequest, QStringLiteral("走势的类别须是 0 至 5。")};
     if (range.lastIssues && *range.lastIssues < 1)
@@ -545,9 +546,7 @@ Gated<TrendFigures> SearchSession::runTrend(int kind, const TrendRange& range) {
     }
     const qsizetype rows = snapshot_.rows();
     if (rows == 0)
-        return SearchRefusal{
-            Kind::EmptyHistory,
-            QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
+        return empty;
     TrendRequest request;
     request.kind = kind;
     request.bases = valueBases();
