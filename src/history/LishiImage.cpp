@@ -206,6 +206,106 @@ std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* er
 
 namespace {
 
+// One cell of the statement's current row, as the images hold it.
+void putCell(std::string& row, const SqliteStatement& q, int c) {
+    switch (q.type(c)) {
+    case SQLITE_INTEGER:
+        putIntegerCell(row, q.integer(c));
+        break;
+    case SQLITE_FLOAT:
+        putRealCell(row, q.real(c));
+        break;
+    case SQLITE_TEXT:
+        putTextCell(row, TextCell, q.utf8(c));
+        break;
+    case SQLITE_BLOB:
+        putTextCell(row, BlobCell, q.blob(c));
+        break;
+    default:
+        putNullCell(row);
+    }
+}
+
+// As readRows over the whole table, with the columns the writers leave NULL read only in the
+// rows where one is not: SQLite checks them, and most of a history's cells never reach this
+// program one by one. Nothing when the table cannot be read so (the caller reads it whole).
+template <class Take>
+std::optional<bool> readRowsLeavingNulls(const HistoryStore& store, LishiImage& image,
+                                         QString* error, Take take) {
+    SqliteStatement head(store);
+    if (!head.prepare(QStringLiteral("SELECT * FROM Lishi WHERE 0")))
+        return std::nullopt;
+    QStringList columns;
+    for (int c = 0; c < head.columnCount(); ++c)
+        columns << head.columnName(c);
+    const QVector<bool> leftNull = columnsLeftNull(columns);
+    QStringList dense, sparse;
+    QVector<int> denseAt(columns.size(), -1); // each column's place in the result, after two
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        if (leftNull[c]) {
+            sparse << quoted(columns[c]);
+        } else {
+            denseAt[c] = 2 + int(dense.size());
+            dense << quoted(columns[c]);
+        }
+    }
+    if (sparse.isEmpty())
+        return std::nullopt;
+    SqliteStatement q(store), whole(store);
+    if (!q.prepare(QStringLiteral("SELECT rowid, coalesce(%1, NULL) IS NOT NULL%2%3 FROM Lishi "
+                                  "ORDER BY SQQH")
+                       .arg(sparse.join(QLatin1Char(',')),
+                            dense.isEmpty() ? QString() : QStringLiteral(","),
+                            dense.join(QLatin1Char(',')))) ||
+        !whole.prepare(QStringLiteral("SELECT * FROM Lishi WHERE rowid = ?")) ||
+        whole.columnCount() != columns.size())
+        return std::nullopt;
+    image.columns = columns;
+    const auto at = drawColumnsAt(columns);
+    std::string row;
+    QString why;
+    while (why.isEmpty() && q.next()) {
+        row.clear();
+        DrawNumbers d;
+        if (q.integer(1) != 0) {
+            // A row with something where the writers leave NULL: read whole.
+            whole.bind(1, q.integer(0));
+            if (!whole.next()) {
+                why = whole.lastError().isValid() ? whole.errorText()
+                                                  : QStringLiteral("一行在读的时候不见了");
+                break;
+            }
+            for (int c = 0; c < columns.size(); ++c)
+                putCell(row, whole, c);
+            d.issue = at[0] < 0 ? 0 : whole.integer(at[0]);
+            for (int i = 1; i <= kPositions; ++i)
+                d.numbers[i - 1] = at[i] < 0 ? 0 : int(whole.integer(at[i]));
+            whole.reset();
+        } else {
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                if (denseAt[c] < 0)
+                    putNullCell(row);
+                else
+                    putCell(row, q, denseAt[c]);
+            }
+            d.issue = at[0] < 0 ? 0 : q.integer(denseAt[at[0]]);
+            for (int i = 1; i <= kPositions; ++i)
+                d.numbers[i - 1] = at[i] < 0 ? 0 : int(q.integer(denseAt[at[i]]));
+        }
+        take(QByteArrayView(row.data(), qsizetype(row.size())));
+        image.draws.append(d);
+        ++image.rows;
+    }
+    if (why.isEmpty() && q.lastError().isValid())
+        why = q.errorText();
+    if (!why.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("无法读取历史号码：%1").arg(why);
+        return false;
+    }
+    return true;
+}
+
 // Reads every row of Lishi in issue order (from fromIssue on when given) into image's columns,
 // rows and draws, handing each row's cells to take. False and the reason on any error.
 template <class Take>
@@ -226,24 +326,8 @@ bool readRows(const HistoryStore& store, LishiImage& image, std::optional<qint64
         std::string row;
         while (q.next()) {
             row.clear();
-            for (int c = 0; c < columns; ++c) {
-                switch (q.type(c)) {
-                case SQLITE_INTEGER:
-                    putIntegerCell(row, q.integer(c));
-                    break;
-                case SQLITE_FLOAT:
-                    putRealCell(row, q.real(c));
-                    break;
-                case SQLITE_TEXT:
-                    putTextCell(row, TextCell, q.utf8(c));
-                    break;
-                case SQLITE_BLOB:
-                    putTextCell(row, BlobCell, q.blob(c));
-                    break;
-                default:
-                    putNullCell(row);
-                }
-            }
+            for (int c = 0; c < columns; ++c)
+                putCell(row, q, c);
             take(QByteArrayView(row.data(), qsizetype(row.size())));
             DrawNumbers d;
             d.issue = at[0] < 0 ? 0 : q.integer(at[0]);
@@ -286,7 +370,7 @@ std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* er
     QCryptographicHash hash(QCryptographicHash::Blake2b_256);
     std::unique_ptr<PredictedRowsWriter> packer;
     bool whole = true;
-    const bool read = readRows(store, image, std::nullopt, error, [&](QByteArrayView row) {
+    auto take = [&](QByteArrayView row) {
         if (!packer) {
             hash.addData(hashHead(image.columns, rows));
             packer = std::make_unique<PredictedRowsWriter>(image.columns);
@@ -294,8 +378,11 @@ std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* er
         hash.addData(row);
         CellReader in(row);
         whole = whole && packer->add(in) && in.atEnd();
-    });
+    };
+    std::optional<bool> read = readRowsLeavingNulls(store, image, error, take);
     if (!read)
+        read = readRows(store, image, std::nullopt, error, take);
+    if (!*read)
         return std::nullopt;
     if (!whole || image.rows != rows) {
         if (error)

@@ -83,6 +83,7 @@ public:
     int issueColumn() const { return issueColumn_; }
     const std::array<int, kPositions>& numberColumns() const { return numberColumns_; }
     bool isAttribute(int c) const { return roles_[std::size_t(c)].role == Role::Attribute; }
+    bool leftNull(int c) const { return roles_[std::size_t(c)].role == Role::Other; }
     qint64 expectedIssue() const { return previous_.issue ? *previous_.issue + 1 : 0; }
 
     // Predicts the cells of a row with that issue (when an integer) and those numbers (when
@@ -109,13 +110,13 @@ public:
         const ColumnRole& r = roles_[std::size_t(c)];
         switch (r.role) {
         case Role::Issue:
-            return {IntegerCell, expectedIssue()};
+            return {IntegerCell, expectedIssue(), {}};
         case Role::NextIssue:
-            return issue_ ? Expected{IntegerCell, *issue_ + 1} : Expected{};
+            return issue_ ? Expected{IntegerCell, *issue_ + 1, {}} : Expected{};
         case Role::Zero:
-            return {IntegerCell, 0};
+            return {IntegerCell, 0, {}};
         case Role::Attribute:
-            return derived_ ? Expected{IntegerCell, attributes_.value[r.position - 1][r.kind]}
+            return derived_ ? Expected{IntegerCell, attributes_.value[r.position - 1][r.kind], {}}
                             : Expected{};
         case Role::NumberList:
         case Role::Code: {
@@ -197,6 +198,14 @@ private:
 };
 
 } // namespace
+
+QVector<bool> columnsLeftNull(const QStringList& columns) {
+    const RowPredictor p(columns);
+    QVector<bool> out;
+    for (int c = 0; c < p.columns(); ++c)
+        out << p.leftNull(c);
+    return out;
+}
 
 struct PredictedRowsWriter::State {
     explicit State(const QStringList& columns)

@@ -19,6 +19,10 @@ namespace quorvex {
 // elsewhere), each exactly as stored. A history this program wrote takes a few bytes a row;
 // any other, edited by hand or by another program, comes back cell for cell all the same.
 //
+// Which of the columns the writers leave NULL in every row (the comparison, lagged and working
+// columns, strQQH, and any column they do not know).
+QVector<bool> columnsLeftNull(const QStringList& columns);
+
 // Packs rows one at a time, as a history is read.
 class PredictedRowsWriter {
 public:
