@@ -58,6 +58,20 @@ QVector<QStringList> trendSummaryRows(const TrendFigures& trend,
     return rows;
 }
 
+QVector<QStringList> trendSummaryUnderGrid(const TrendFigures& trend,
+                                           const QVector<FairValueFigures>& fair) {
+    const QVector<QStringList> perValue = trendSummaryRows(trend, fair);
+    const QStringList names = trendSummaryHeader();
+    QVector<QStringList> rows;
+    for (qsizetype f = 1; f < names.size(); ++f) {
+        QStringList row{names[f], QString()};
+        for (const QStringList& value : perValue)
+            row << value[f];
+        rows << row;
+    }
+    return rows;
+}
+
 QString trendSummaryCaption(const TrendFigures& trend) {
     if (trend.rows() == 0)
         return QStringLiteral("%1走势：没有开奖。").arg(kindCaption(trend.kind));

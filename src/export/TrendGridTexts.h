@@ -20,6 +20,12 @@ QStringList trendGridRow(const TrendFigures& trend, qsizetype row);
 QStringList trendSummaryHeader();
 QVector<QStringList> trendSummaryRows(const TrendFigures& trend,
                                       const QVector<FairValueFigures>& fair);
+// The summary as it stands under the grid: one row per figure of trendSummaryHeader after 值 (its
+// name, an empty 开奖 cell, then each value's figure), so each value's figures fall under its
+// column.
+QVector<QStringList> trendSummaryUnderGrid(const TrendFigures& trend,
+                                           const QVector<FairValueFigures>& fair);
+
 // What the summary covers and what its chance columns mean, in one line.
 QString trendSummaryCaption(const TrendFigures& trend);
 

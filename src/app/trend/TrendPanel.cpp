@@ -122,19 +122,14 @@ void TrendPanel::showTrend(TrendFigures trend) {
     caption_->setText(caption.section(QStringLiteral("。"), 0, 0) + QStringLiteral("。"));
     caption_->setToolTip(caption);
 
-    // The summary, one row per figure and one column per value, under the grid's columns.
-    const QVector<QStringList> rows = trendSummaryRows(*trend_, fairOmission(*trend_));
-    const QStringList names = trendSummaryHeader();
+    // The summary, one row per figure, under the grid's columns.
+    summaryRows_ = trendSummaryUnderGrid(*trend_, fairOmission(*trend_));
     summaryModel_->clear();
-    summaryModel_->setRowCount(kSummaryFigures);
-    summaryModel_->setColumnCount(TrendGridModel::kValueColumn + int(rows.size()));
-    for (int f = 0; f < kSummaryFigures; ++f) {
-        for (int c = 0; c < summaryModel_->columnCount(); ++c) {
-            const int v = c - TrendGridModel::kValueColumn;
-            auto* item = new QStandardItem(c == 0  ? names.value(f + 1)
-                                           : v < 0 ? QString()
-                                                   : rows[v].value(f + 1));
-            if (v >= 0)
+    for (int f = 0; f < summaryRows_.size(); ++f) {
+        const QStringList& figures = summaryRows_[f];
+        for (int c = 0; c < figures.size(); ++c) {
+            auto* item = new QStandardItem(figures[c]);
+            if (c >= TrendGridModel::kValueColumn)
                 item->setTextAlignment(Qt::AlignCenter);
             if (f == kChanceRow)
                 item->setToolTip(kChanceTip);
@@ -150,6 +145,7 @@ void TrendPanel::showTrend(TrendFigures trend) {
 
 void TrendPanel::showRefusal(const QString& text) {
     trend_.reset();
+    summaryRows_.clear();
     model_->setContents({}, {});
     summaryModel_->clear();
     caption_->setText(text);
@@ -190,9 +186,8 @@ void TrendPanel::fitColumns() {
             texts << row.value(c);
         if (c >= TrendGridModel::kValueColumn)
             texts << longest;
-        for (int f = 0; f < summaryModel_->rowCount(); ++f)
-            if (const QStandardItem* item = summaryModel_->item(f, c))
-                texts << item->text();
+        for (const QStringList& figures : std::as_const(summaryRows_))
+            texts << figures.value(c);
         int width = 0;
         for (const QString& text : std::as_const(texts))
             width = std::max(width, metrics.horizontalAdvance(text) + kPadding);
@@ -207,17 +202,8 @@ QStringList TrendPanel::sheetHeader() const {
 
 QVector<QStringList> TrendPanel::sheetRows() const {
     QVector<QStringList> rows = model_->rows().all();
-    if (!trend_)
-        return rows;
-    rows << QStringList();
-    for (int f = 0; f < summaryModel_->rowCount(); ++f) {
-        QStringList row;
-        for (int c = 0; c < summaryModel_->columnCount(); ++c) {
-            const QStandardItem* item = summaryModel_->item(f, c);
-            row << (item ? item->text() : QString());
-        }
-        rows << row;
-    }
+    if (trend_)
+        rows << QStringList() << summaryRows_;
     return rows;
 }
 

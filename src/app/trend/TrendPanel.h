@@ -62,6 +62,7 @@ private:
     QStandardItemModel* summaryModel_ = nullptr;
     QTableView* summary_ = nullptr;
     std::shared_ptr<const TrendFigures> trend_;
+    QVector<QStringList> summaryRows_; // as the core words them, under the grid's columns
     bool stale_ = true;
 };
 
