@@ -26,13 +26,14 @@ FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& re
         }
     } else {
         // A group of k passes when all its positions agree: some group does when k positions do.
-        for (qsizetype row = begin; row < end; ++row) {
-            int agreeing = 0;
-            for (int p = 1; p <= kPositions; ++p)
-                agreeing += earlierValue(s, row, p, r) == r.intRefVal[p - 1] ? 1 : 0;
-            if (agreeing >= k)
-                rows.push_back(row);
-        }
+        if (!agreeingRows(s, r, {1, 2, 3, 4, 5}, k, begin, end, rows))
+            for (qsizetype row = begin; row < end; ++row) {
+                int agreeing = 0;
+                for (int p = 1; p <= kPositions; ++p)
+                    agreeing += earlierValue(s, row, p, r) == r.intRefVal[p - 1] ? 1 : 0;
+                if (agreeing >= k)
+                    rows.push_back(row);
+            }
     }
     FollowResult result = ShowFollowResults(s, rows, r);
     addBaseline(result, r);

@@ -1,5 +1,8 @@
 #include "FollowMatching.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace quorvex {
 
 QByteArray freeToken(int kind, int value, int count, bool numberWithCount) {
@@ -45,6 +48,44 @@ std::optional<Tokens> referenceTokens(const SearchRequest& r, const RefValues& r
         }
     }
     return Tokens(need);
+}
+
+bool agreeingRows(const HistorySnapshot& s, const SearchRequest& r, const QVector<int>& positions,
+                  int least, qsizetype begin, qsizetype end, std::vector<qsizetype>& rows) {
+    std::vector<std::pair<const qint8*, qint8>> columns;
+    int zeros = 0; // reference values that agree with the 0 of a draw before the history
+    for (const int p : positions) {
+        const qint8* column = s.narrowColumn(HistorySnapshot::attribute(p, r.intLei));
+        if (!column)
+            return false;
+        const int v = r.intRefVal[p - 1];
+        zeros += v == 0 ? 1 : 0;
+        // A value no byte holds agrees with no draw.
+        if (v >= std::numeric_limits<qint8>::min() && v <= std::numeric_limits<qint8>::max())
+            columns.emplace_back(column, qint8(v));
+    }
+    const qsizetype lag = r.lag();
+    qsizetype row = begin;
+    for (; row < end && row < lag; ++row)
+        if (zeros >= least)
+            rows.push_back(row);
+    // A block at a time, one column after another: each inner loop is a plain byte compare the
+    // compiler turns into vector instructions.
+    constexpr qsizetype kBlock = 512;
+    std::array<quint8, kBlock> agree;
+    for (; row < end; row += kBlock) {
+        const qsizetype n = std::min(kBlock, end - row);
+        std::fill_n(agree.begin(), n, quint8(0));
+        for (const auto& [column, v] : columns) {
+            const qint8* earlier = column + (row - lag);
+            for (qsizetype i = 0; i < n; ++i)
+                agree[std::size_t(i)] += earlier[i] == v ? 1 : 0;
+        }
+        for (qsizetype i = 0; i < n; ++i)
+            if (agree[std::size_t(i)] >= least)
+                rows.push_back(row + i);
+    }
+    return true;
 }
 
 QVector<int> searchColumns(const SearchRequest& r) {

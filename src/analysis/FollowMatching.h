@@ -57,6 +57,13 @@ inline int earlierValue(const HistorySnapshot& s, qsizetype row, int position1,
     return at < 0 ? 0 : s.value(HistorySnapshot::attribute(position1, r.intLei), at);
 }
 
+// Appends to rows, in order, each row of [begin, end) whose earlier draw agrees with the
+// reference at no fewer than `least` of the positions (1..5), as earlierValue compares them, with
+// whole byte columns compared at a time. False, adding nothing, when the snapshot does not hold
+// the search kind's columns as bytes.
+bool agreeingRows(const HistorySnapshot& s, const SearchRequest& r, const QVector<int>& positions,
+                  int least, qsizetype begin, qsizetype end, std::vector<qsizetype>& rows);
+
 // The snapshot columns a search of the request reads: the search kind's code texts (free) or
 // attributes (fixed), the result kind's attributes and txtHisLst.
 QVector<int> searchColumns(const SearchRequest& r);

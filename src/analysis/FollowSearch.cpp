@@ -39,7 +39,7 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
             if ((list < 0 ? 0 : wanted.hits(s.codeText(r.intLei, list))) == ticked.size())
                 rows.push_back(row);
         }
-    } else {
+    } else if (!agreeingRows(s, r, ticked, int(ticked.size()), begin, end, rows)) {
         for (qsizetype row = begin; row < end; ++row) {
             const bool all = std::all_of(ticked.begin(), ticked.end(), [&](int i) {
                 return earlierValue(s, row, i, r) == r.intRefVal[i - 1];

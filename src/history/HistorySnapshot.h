@@ -64,6 +64,12 @@ public:
         const qint32 v = columns_[std::size_t(c)][std::size_t(row)];
         return v == kNull ? 0 : v;
     }
+    // An attribute column as one byte a row (NULL as 0, as value() gives it), when every value
+    // it holds fits one; else nullptr.
+    const qint8* narrowColumn(int c) const {
+        return c < kAttributes && !narrow_[std::size_t(c)].empty() ? narrow_[std::size_t(c)].data()
+                                                                   : nullptr;
+    }
     // A text cell's UTF-8 bytes; NULL is a null view (an empty text is not null).
     QByteArrayView text(int c, qsizetype row) const {
         return textOf(columns_[std::size_t(c)][std::size_t(row)]);

@@ -127,16 +127,21 @@ int ZodiacYear::followIssue(qint64 issue) {
 }
 
 void ZodiacYear::setYear(int year) {
+    // Everything here turns with the year modulo 12: the twelve lists are made once, and a
+    // search that meets hundreds of zodiac years only rotates them.
+    static const std::array<QString, 12> kLists = [] {
+        std::array<QString, 12> lists;
+        for (int k = 0; k < 12; ++k)
+            lists[k] = strSxNumbers(k);
+        return lists;
+    }();
     year_ = year;
     for (int k = 0; k < 12; ++k)
-        lists_[k] = strSxNumbers(mod12(year - 1972 - k));
-    for (int n = 0; n < int(zodiacs_.size()); ++n) {
-        const QString needle = twoDigits(n);
-        int k = 0;
-        while (k <= 10 && !lists_[k].contains(needle))
-            ++k;
-        zodiacs_[n] = qint8(k);
-    }
+        lists_[k] = kLists[mod12(year - 1972 - k)];
+    // List k holds the numbers n of 1..49 with n - 1 = year - 1972 - k (mod 12); 00 is in none.
+    zodiacs_[0] = 11;
+    for (int n = 1; n < int(zodiacs_.size()); ++n)
+        zodiacs_[n] = qint8(std::min(mod12(year - 1972 - (n - 1)), 11));
 }
 
 } // namespace quorvex

@@ -82,6 +82,7 @@ private slots:
     void agreesWithHistoryAsItStands_data();
     void agreesWithHistoryAsItStands();
     void sessionRefusesHistoryThatMovedOn();
+    void valuesOfAnyWidthAreKept_data();
     void valuesOfAnyWidthAreKept();
     void foreignValueIsRefused();
 
@@ -211,34 +212,57 @@ void SearchSnapshotTest::sessionRefusesHistoryThatMovedOn() {
     QCOMPARE(got->matchRows, want.matchRows);
 }
 
-// Values no byte holds, and none at all, as a file made elsewhere may store: tallied and listed
-// as stored (a missing one as 0), in the columns searched and in those tallied.
+// Values no byte holds, and none at all, as a file made elsewhere may store: tallied, listed and
+// matched as stored (a missing one as 0), in the columns searched and in those tallied, whether
+// the column is compared a byte at a time or cell by cell.
+void SearchSnapshotTest::valuesOfAnyWidthAreKept_data() {
+    QTest::addColumn<QStringList>("stored"); // the tails of 2013005 and 2013006
+    QTest::addColumn<int>("k");              // -1: every draw; 0: positions 1, 3 and 4
+    QTest::addColumn<int>("lastReference");  // the reference at position 5
+    const QStringList bytes{"127", "-128", "NULL", "-128", "0"};
+    const QStringList wide{"300", "-200", "NULL", "70000", "127"};
+    QTest::newRow("bytes, every draw") << bytes << -1 << 0;
+    QTest::newRow("bytes, fixed") << bytes << 0 << 0;
+    QTest::newRow("bytes, four of five, one no byte holds") << bytes << 4 << 300;
+    QTest::newRow("bytes, five of five") << bytes << 5 << 0;
+    QTest::newRow("wide, every draw") << wide << -1 << 0;
+    QTest::newRow("wide, fixed") << wide << 0 << 0;
+    QTest::newRow("wide, two of five") << wide << 2 << -128;
+}
+
 void SearchSnapshotTest::valuesOfAnyWidthAreKept() {
+    QFETCH(QStringList, stored);
+    QFETCH(int, k);
+    QFETCH(int, lastReference);
     TempHistory h;
     h.appendMany(2013001, randomDraws(60, 4));
     QSqlQuery q(h.store().database());
-    const QStringList values{"300", "-200", "NULL", "70000", "127", "-128"};
-    for (int i = 0; i < values.size(); ++i)
-        QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET L%1F = %2 WHERE SQQH = %3")
-                           .arg(1 + i % kPositions)
-                           .arg(values[i])
-                           .arg(2013005 + 7 * i)));
+    for (int i = 0; i < kPositions; ++i)
+        QVERIFY(q.exec(QStringLiteral("UPDATE Lishi SET L%1F = %2 WHERE SQQH IN (2013005, 2013006)")
+                           .arg(i + 1)
+                           .arg(stored[i])));
     const HistoryView view = readHistoryView(h.store());
     SearchRequest r = baseRequest();
     r.bolZyw = false;
     r.intLei = Tail;
     r.intXianshiLei = Tail;
-    r.bolPosSel = {false, false, false, false, false}; // every draw follows
+    for (int i = 0; i < kPositions; ++i)
+        r.intRefVal[i] = stored[i] == QLatin1String("NULL") ? 0 : stored[i].toInt();
+    r.intRefVal[4] = lastReference;
+    r.bolPosSel = {k >= 0, false, k >= 0, k >= 0, false};
     QString error;
-    const auto got = runFollowSearch(h.store(), r, &error);
+    const auto got = k > 0 ? runCombinationSearch(h.store(), r, k, &error)
+                           : runFollowSearch(h.store(), r, &error);
     QVERIFY2(got, qPrintable(error));
-    const FollowResult want =
-        expectedResult(view, r, [&](qsizetype at) { return followMatches(view, r, at); });
+    const FollowResult want = expectedResult(view, r, [&](qsizetype at) {
+        return k > 0 ? combinationMatches(view, r, k, at) : followMatches(view, r, at);
+    });
     QCOMPARE(got->matchRows, want.matchRows);
     QCOMPARE(got->resultRows, want.resultRows);
+    // 2013006, the follow draw of 2013005, is found and lists its odd values as stored.
     const QVector<QStringList> rows = got->matchRows.all();
-    QVERIFY(std::any_of(rows.begin(), rows.end(), [](const QStringList& row) {
-        return row.contains(QStringLiteral("70000"));
+    QVERIFY(std::any_of(rows.begin(), rows.end(), [&](const QStringList& row) {
+        return row.first() == QLatin1String("2013006") && row.contains(stored[3]);
     }));
 }
 
