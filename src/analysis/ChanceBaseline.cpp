@@ -1,6 +1,7 @@
 #include "ChanceBaseline.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -22,24 +23,30 @@ QVector<int> numbersPerValue(int kind, const ZodiacYear& zodiacYear, const Value
 }
 
 FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int kind,
-                                        const ValueBases& bases) {
+                                        const ValueBases& bases, ZodiacYear* knownYears) {
     const int count = kindRange(kind, bases.sxIni, bases.dsIni).count();
     // Integer sums of m and m (15 - m) over the draws: mean = sum m / 3, variance =
     // sum m (15 - m) / 63, the per-draw formulas with their constants taken out.
     QVector<qint64> sumM(count, 0), sumMM(count, 0);
-    // Only the zodiac's m depends on the year, so the draws are counted per zodiac year first:
-    // a search may list half a million follow draws, in issue order.
-    ZodiacYear zodiacYear;
+    // Only the zodiac's m depends on the year, and only on the year modulo 12: the draws are
+    // counted per class of years first, as a search may list half a million follow draws. A
+    // year's cut-off is an astronomical reckoning, kept in knownYears for the next search.
+    ZodiacYear zodiacYear, ownYears;
+    ZodiacYear& years = knownYears ? *knownYears : ownYears;
     std::vector<std::pair<int, qint64>> drawsPerYear;
     if (kind != Zodiac) {
         drawsPerYear.emplace_back(zodiacYear.lngSxYear(), followIssues.size());
     } else {
+        std::array<std::pair<int, qint64>, 12> perClass{};
         for (const qint64 issue : followIssues) {
-            const int year = zodiacYear.yearOfIssue(issue);
-            if (drawsPerYear.empty() || drawsPerYear.back().first != year)
-                drawsPerYear.emplace_back(year, 0);
-            ++drawsPerYear.back().second;
+            const int year = years.yearOfIssue(issue);
+            auto& [some, draws] = perClass[std::size_t(((year % 12) + 12) % 12)];
+            some = year;
+            ++draws;
         }
+        for (const auto& c : perClass)
+            if (c.second > 0)
+                drawsPerYear.push_back(c);
     }
     for (const auto& [year, draws] : drawsPerYear) {
         if (year != zodiacYear.lngSxYear())
@@ -102,10 +109,10 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
     return out;
 }
 
-void addBaseline(FollowResult& result, const SearchRequest& request) {
-    result.baseline =
-        compareWithChance(result.bars, fairDrawExpectation(result.followIssues,
-                                                           request.intXianshiLei, request.bases));
+void addBaseline(FollowResult& result, const SearchRequest& request, ZodiacYear* knownYears) {
+    result.baseline = compareWithChance(
+        result.bars,
+        fairDrawExpectation(result.followIssues, request.intXianshiLei, request.bases, knownYears));
 }
 
 QString significantText(double value) {

@@ -27,8 +27,10 @@ struct FairDrawExpectation {
     QVector<double> mean;     // per value: the sum of the draws' means
     QVector<double> variance; // per value: the sum of the draws' variances
 };
+// knownYears, when given, keeps the zodiac cut-offs of the years met for the next call (asking it
+// changes none of its own year).
 FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int kind,
-                                        const ValueBases& bases);
+                                        const ValueBases& bases, ZodiacYear* knownYears = nullptr);
 
 // Holm's step-down correction over the p-values given; values without a p stay without one
 // and do not count towards the family.
@@ -40,7 +42,8 @@ QVector<FollowResult::Baseline> compareWithChance(const QVector<FollowResult::Ba
 
 // Sets the result's baseline: its bars against a fair draw for each of its follow draws, under
 // the request's result kind and bases.
-void addBaseline(FollowResult& result, const SearchRequest& request);
+void addBaseline(FollowResult& result, const SearchRequest& request,
+                 ZodiacYear* knownYears = nullptr);
 
 // The four columns the CLI, the result grid, its workbook and the chart's tooltips add, in this
 // order, each with one number form: expected and ratio with three decimals, the corrected p

@@ -6,7 +6,8 @@
 
 namespace quorvex {
 
-FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& request, int k) {
+FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& request, int k,
+                               ZodiacYear* knownYears) {
     SearchRequest r = request;
     r.bolPosSel.fill(true); // every position takes part
     const auto [begin, end] = s.rowsBetween(r.startIssue, r.endIssue);
@@ -35,8 +36,8 @@ FollowResult combinationSearch(const HistorySnapshot& s, const SearchRequest& re
                     rows.push_back(row);
             }
     }
-    FollowResult result = ShowFollowResults(s, rows, r);
-    addBaseline(result, r);
+    FollowResult result = ShowFollowResults(s, std::move(rows), r);
+    addBaseline(result, r, knownYears);
     return result;
 }
 

@@ -11,7 +11,7 @@ namespace quorvex {
 // at least one group of k positions out of the five (the ticked positions are not consulted),
 // tallied and compared with chance. k must have passed validateCombinedPositions; the snapshot
 // must hold searchColumns of the request.
-FollowResult combinationSearch(const HistorySnapshot& snapshot, const SearchRequest& request,
-                               int k);
+FollowResult combinationSearch(const HistorySnapshot& snapshot, const SearchRequest& request, int k,
+                               ZodiacYear* knownYears = nullptr);
 
 } // namespace quorvex

@@ -6,7 +6,8 @@
 
 namespace quorvex {
 
-FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
+FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r,
+                          ZodiacYear* knownYears) {
     QVector<int> ticked;
     for (int i = 1; i <= kPositions; ++i)
         if (r.bolPosSel[i - 1])
@@ -48,11 +49,11 @@ FollowResult followSearch(const HistorySnapshot& s, const SearchRequest& r) {
                 rows.push_back(row);
         }
     }
-    FollowResult result = ShowFollowResults(s, rows, r);
+    FollowResult result = ShowFollowResults(s, std::move(rows), r);
     // No position asks nothing of the draws: every one of the range is tallied.
     if (ticked.isEmpty())
         result.note = QStringLiteral("未勾选位置，范围内每期都计入");
-    addBaseline(result, r);
+    addBaseline(result, r, knownYears);
     return result;
 }
 

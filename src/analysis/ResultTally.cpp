@@ -5,6 +5,7 @@
 #include "history/ZodiacTables.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <numeric>
 
@@ -39,32 +40,35 @@ QString percentageText(qint64 count, qint64 denominator) {
 namespace {
 
 // The follow draws a match grid lists: per draw its issue, the result kind's five values and the
-// numbers of the draw it was matched through.
+// numbers of the draw it was matched through, read from the snapshot as it was searched.
 struct ListedDraws {
-    QStringList names; // of the values of the kind's range
-    int kind = 0;
-    int sxIni = 0;
+    HistorySnapshot snapshot;
+    std::vector<qsizetype> rows;
+    SearchRequest request; // its lag and result kind
+    QStringList names;     // of the values of the kind's range
     ValueRange values{0, -1};
-    std::vector<qint64> issues;
-    std::vector<std::array<int, kPositions>> drawn;
-    std::vector<std::pair<qint32, qint32>> earlier; // offset and size in texts
-    QByteArray texts;
 
     QStringList row(qsizetype i) const {
+        const qsizetype at = rows[std::size_t(i)];
+        const int kind = request.intXianshiLei;
         QStringList cells;
         cells.reserve(kPositions + 2);
-        cells << QString::number(issues[std::size_t(i)]);
-        for (const int v : drawn[std::size_t(i)])
-            cells << (values.contains(v) ? names[v - values.lo] : valueLabel(kind, v, sxIni));
-        const auto [at, size] = earlier[std::size_t(i)];
-        cells << QString::fromUtf8(texts.constData() + at, size);
+        cells << QString::number(snapshot.issue(at));
+        for (int p = 1; p <= kPositions; ++p) {
+            const int v = snapshot.value(HistorySnapshot::attribute(p, kind), at);
+            cells << (values.contains(v) ? names[v - values.lo]
+                                         : valueLabel(kind, v, request.bases.sxIni));
+        }
+        const qsizetype list = listRow(at, request);
+        cells << (list < 0 ? QString()
+                           : QString::fromUtf8(snapshot.text(HistorySnapshot::kTxtHisLst, list)));
         return cells;
     }
 };
 
 } // namespace
 
-FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
+FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsizetype> rows,
                                const SearchRequest& request) {
     const int kind = request.intXianshiLei;
     const int sxIni = request.bases.sxIni;
@@ -84,41 +88,34 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vecto
         names << valueLabel(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
     result.followIssues.reserve(qsizetype(rows.size()));
-    // What the match grid shows, kept as values: its texts are made for the rows shown.
-    auto listed = std::make_shared<ListedDraws>();
-    listed->names = names;
-    listed->kind = kind;
-    listed->sxIni = sxIni;
-    listed->values = values;
-    if (request.listFollowDraws) {
-        listed->issues.reserve(rows.size());
-        listed->drawn.reserve(rows.size());
-        listed->earlier.reserve(rows.size());
-    }
-    for (const qsizetype row : rows) {
+    for (const qsizetype row : rows)
         result.followIssues.append(snapshot.issue(row));
-        std::array<int, kPositions> drawn{};
-        for (int i = 1; i <= kPositions; ++i) {
-            const int v = snapshot.value(HistorySnapshot::attribute(i, kind), row);
-            drawn[i - 1] = v;
+    for (int p = 1; p <= kPositions; ++p) {
+        const int c = HistorySnapshot::attribute(p, kind);
+        if (const qint8* column = snapshot.narrowColumn(c)) {
+            // Bytes, so a value outside the range only has to be told apart from the rest.
+            std::array<qint64, 256> byByte{};
+            for (const qsizetype row : rows)
+                ++byByte[quint8(column[row])];
+            for (int v = values.lo; v <= values.hi; ++v)
+                if (v >= std::numeric_limits<qint8>::min() &&
+                    v <= std::numeric_limits<qint8>::max())
+                    counts[v - values.lo] += byByte[quint8(qint8(v))];
+            continue;
+        }
+        for (const qsizetype row : rows) {
+            const int v = snapshot.value(c, row);
             if (values.contains(v))
                 ++counts[v - values.lo];
         }
-        if (!request.listFollowDraws)
-            continue;
-        listed->issues.push_back(snapshot.issue(row));
-        listed->drawn.push_back(drawn);
-        // The numbers of the draw the follow draw was matched through.
-        const qsizetype list = listRow(row, request);
-        const QByteArrayView text =
-            list < 0 ? QByteArrayView() : snapshot.text(HistorySnapshot::kTxtHisLst, list);
-        listed->earlier.push_back({qint32(listed->texts.size()), qint32(text.size())});
-        listed->texts.append(text);
     }
-    if (request.listFollowDraws)
-        result.matchRows = GridRows(qsizetype(listed->issues.size()),
-                                    [listed](qsizetype i) { return listed->row(i); });
     result.followDraws = qint64(rows.size());
+    if (request.listFollowDraws) {
+        const auto listed = std::make_shared<const ListedDraws>(
+            ListedDraws{snapshot, std::move(rows), request, names, values});
+        result.matchRows = GridRows(qsizetype(listed->rows.size()),
+                                    [listed](qsizetype i) { return listed->row(i); });
+    }
     const qint64 denominator = result.followDraws * kPositions;
     for (int v = values.lo; v <= values.hi; ++v)
         result.bars.append({v, names[v - values.lo], counts[v - values.lo]});

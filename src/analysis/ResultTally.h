@@ -10,8 +10,9 @@
 namespace quorvex {
 
 // ShowFollowResults: lists the follow draws at the given rows of the snapshot (in issue
-// order), tallies the result kind over their five positions and ranks the values.
-FollowResult ShowFollowResults(const HistorySnapshot& snapshot, const std::vector<qsizetype>& rows,
+// order), tallies the result kind over their five positions and ranks the values. The listing
+// keeps the rows and a copy of the snapshot, and makes a row's texts when it is shown.
+FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsizetype> rows,
                                const SearchRequest& request);
 
 // The ranked order of a tally as the result grid shows it: by count, equal counts in ascending

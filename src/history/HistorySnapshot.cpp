@@ -23,46 +23,48 @@ QString HistorySnapshot::columnName(int c) {
 }
 
 std::pair<qsizetype, qsizetype> HistorySnapshot::rowsBetween(qint64 first, qint64 last) const {
-    const auto begin = std::lower_bound(issues_.begin(), issues_.end(), first);
-    const auto end = std::upper_bound(begin, issues_.end(), last);
-    return {begin - issues_.begin(), end - issues_.begin()};
+    if (!issues_)
+        return {0, 0};
+    const auto begin = std::lower_bound(issues_->begin(), issues_->end(), first);
+    const auto end = std::upper_bound(begin, issues_->end(), last);
+    return {begin - issues_->begin(), end - issues_->begin()};
 }
 
+namespace {
+
+template <typename T> std::size_t heldBytes(const std::shared_ptr<const std::vector<T>>& held) {
+    return held ? held->capacity() * sizeof(T) : 0;
+}
+
+// Appends a text as its size and bytes; returns its offset.
+qint32 addText(std::vector<char>& arena, QByteArrayView text) {
+    const auto id = qint32(arena.size());
+    const auto size = quint32(text.size());
+    arena.resize(arena.size() + sizeof size + text.size());
+    std::memcpy(arena.data() + id, &size, sizeof size);
+    if (size > 0)
+        std::memcpy(arena.data() + id + sizeof size, text.data(), size);
+    return id;
+}
+
+} // namespace
+
 std::size_t HistorySnapshot::memoryBytes() const {
-    std::size_t bytes = issues_.capacity() * sizeof(qint64) + arena_.capacity();
+    std::size_t bytes = heldBytes(issues_);
     for (const auto& c : columns_)
-        bytes += c.capacity() * sizeof(qint32);
+        bytes += heldBytes(c);
     for (const auto& c : narrow_)
-        bytes += c.capacity();
+        bytes += heldBytes(c);
     for (const auto& t : tokens_)
-        bytes += t.capacity() * sizeof(Tokens);
+        bytes += heldBytes(t);
+    for (const auto& a : arenas_)
+        bytes += heldBytes(a);
     return bytes;
 }
 
 void HistorySnapshot::clear() {
-    version_.reset();
-    std::vector<qint64>().swap(issues_);
-    // Swapped with empty ones: assigning {} would keep what they held allocated.
-    for (auto& c : columns_)
-        std::vector<qint32>().swap(c);
-    for (auto& c : narrow_)
-        std::vector<qint8>().swap(c);
-    for (auto& t : tokens_)
-        std::vector<Tokens>().swap(t);
-    loaded_.reset();
-    derivedCodes_.reset();
-    // Offset 0 stays unused: it stands for NULL.
-    std::vector<char>(1, '\0').swap(arena_);
-}
-
-qint32 HistorySnapshot::addText(QByteArrayView text) {
-    const auto id = qint32(arena_.size());
-    const auto size = quint32(text.size());
-    arena_.resize(arena_.size() + sizeof size + text.size());
-    std::memcpy(arena_.data() + id, &size, sizeof size);
-    if (size > 0)
-        std::memcpy(arena_.data() + id + sizeof size, text.data(), size);
-    return id;
+    // Dropped, not emptied: a copy may still hold them.
+    *this = HistorySnapshot();
 }
 
 bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& columns,
@@ -118,18 +120,19 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
 }
 
 void HistorySnapshot::narrow(int c) {
-    auto& wide = columns_[std::size_t(c)];
+    const auto& wide = *columns_[std::size_t(c)];
     const bool fits = std::all_of(wide.begin(), wide.end(), [](qint32 v) {
         return v == kNull ||
                (v >= std::numeric_limits<qint8>::min() && v <= std::numeric_limits<qint8>::max());
     });
     if (!fits)
         return;
-    auto& cells = narrow_[std::size_t(c)];
+    std::vector<qint8> cells;
     cells.reserve(wide.size());
     for (const qint32 v : wide)
         cells.push_back(qint8(v == kNull ? 0 : v));
-    std::vector<qint32>().swap(wide); // assigning {} would keep the capacity
+    narrow_[std::size_t(c)] = std::make_shared<const std::vector<qint8>>(std::move(cells));
+    columns_[std::size_t(c)].reset();
 }
 
 QByteArray HistorySnapshot::derivedCode(int kind, qsizetype row) const {
@@ -155,24 +158,32 @@ bool HistorySnapshot::codesAreDerived(int kind) const {
 }
 
 void HistorySnapshot::deriveTokens(int kind) {
-    auto& tokens = tokens_[std::size_t(kind)];
-    tokens.assign(issues_.size(), Tokens());
-    for (std::size_t row = 1; row < issues_.size(); ++row) {
+    std::vector<Tokens> tokens(static_cast<std::size_t>(rows()));
+    for (std::size_t row = 1; row < tokens.size(); ++row) {
         std::array<int, kPositions> values{};
         for (int p = 1; p <= kPositions; ++p)
             values[p - 1] = value(attribute(p, kind), qsizetype(row - 1));
         tokens[row] = valueTokens(kind, values);
     }
+    tokens_[std::size_t(kind)] = std::make_shared<const std::vector<Tokens>>(std::move(tokens));
     loaded_.set(std::size_t(code(kind)));
     derivedCodes_.set(std::size_t(kind));
 }
 
 bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missing, QString* error) {
     const bool fresh = !version_;
+    // Read into new columns and kept only when the read completes.
+    std::vector<qint64> issues;
+    const std::vector<qint64>& known = fresh || !issues_ ? issues : *issues_;
+    std::vector<std::vector<qint32>> cells(std::size_t(missing.size()));
+    std::vector<std::vector<char>> arenas(std::size_t(missing.size()));
+    std::vector<std::vector<Tokens>> tokens(std::size_t(missing.size()));
     QStringList names{QStringLiteral("SQQH")};
-    for (const int c : missing) {
-        names << columnName(c);
-        columns_[std::size_t(c)].reserve(fresh ? 0 : issues_.size());
+    for (qsizetype at = 0; at < missing.size(); ++at) {
+        names << columnName(missing[at]);
+        cells[std::size_t(at)].reserve(known.size());
+        if (isText(missing[at]))
+            arenas[std::size_t(at)].assign(1, '\0'); // offset 0 stands for NULL
     }
     auto fail = [&](const QString& why) {
         if (error)
@@ -191,21 +202,22 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
     while (q.next()) {
         const qint64 issue = q.integer(0);
         if (fresh)
-            issues_.push_back(issue);
+            issues.push_back(issue);
         // The same read transaction as the columns held: the same rows, or a fault.
-        else if (row >= issues_.size() || issues_[row] != issue)
+        else if (row >= known.size() || known[row] != issue)
             return stop(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
         ++row;
         for (qsizetype at = 0; at < missing.size(); ++at) {
             const int c = missing[at];
             const int i = int(at) + 1;
             const int type = q.type(i);
-            auto& cells = columns_[std::size_t(c)];
+            auto& column = cells[std::size_t(at)];
             if (isText(c)) {
                 const QByteArrayView text = type == SQLITE_NULL ? QByteArrayView() : q.utf8(i);
-                cells.push_back(type == SQLITE_NULL ? kNullText : addText(text));
+                column.push_back(type == SQLITE_NULL ? kNullText
+                                                     : addText(arenas[std::size_t(at)], text));
                 if (c >= kCode)
-                    tokens_[std::size_t(c - kCode)].emplace_back(textTokens(text, c - kCode));
+                    tokens[std::size_t(at)].emplace_back(textTokens(text, c - kCode));
                 continue;
             }
             const qint64 v = type == SQLITE_INTEGER ? q.integer(i) : kNull;
@@ -217,14 +229,25 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
                                            "请用历史号码文件重建历史数据库。")
                                 .arg(issue)
                                 .arg(columnName(c)));
-            cells.push_back(qint32(v));
+            column.push_back(qint32(v));
         }
     }
     if (q.lastError().isValid())
         return fail(QStringLiteral("读取历史号码失败：%1").arg(q.errorText()));
-    if (row != issues_.size())
+    if (row != known.size())
         return fail(QStringLiteral("读取历史号码时历史号码被改动，请重新检索。"));
-    for (const int c : missing) {
+    if (fresh)
+        issues_ = std::make_shared<const std::vector<qint64>>(std::move(issues));
+    for (qsizetype at = 0; at < missing.size(); ++at) {
+        const int c = missing[at];
+        columns_[std::size_t(c)] =
+            std::make_shared<const std::vector<qint32>>(std::move(cells[std::size_t(at)]));
+        if (isText(c))
+            arenas_[std::size_t(c - kTxtHisLst)] =
+                std::make_shared<const std::vector<char>>(std::move(arenas[std::size_t(at)]));
+        if (c >= kCode)
+            tokens_[std::size_t(c - kCode)] =
+                std::make_shared<const std::vector<Tokens>>(std::move(tokens[std::size_t(at)]));
         loaded_.set(std::size_t(c));
         if (c < kAttributes)
             narrow(c);

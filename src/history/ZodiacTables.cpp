@@ -110,13 +110,15 @@ int zodiacYearFromIssueText(const QString& text, const QDate& today) {
 
 int ZodiacYear::yearOfIssue(qint64 issue) {
     const int year = int(issue / 1000);
-    // From the newest: issues mostly come in order, so the year asked is the one added last.
-    auto known = std::find_if(cutoffs_.rbegin(), cutoffs_.rend(),
-                              [year](const auto& c) { return c.first == year; });
-    if (known != cutoffs_.rend())
-        return zodiacYearAt(issue, known->second);
-    cutoffs_.emplace_back(year, intSxCutoff(year));
-    return zodiacYearAt(issue, cutoffs_.back().second);
+    // Issues mostly come in order: the year asked is the one asked last.
+    if (lastCutoff_ < cutoffs_.size() && cutoffs_[lastCutoff_].first == year)
+        return zodiacYearAt(issue, cutoffs_[lastCutoff_].second);
+    const auto known = std::find_if(cutoffs_.begin(), cutoffs_.end(),
+                                    [year](const auto& c) { return c.first == year; });
+    lastCutoff_ = std::size_t(known - cutoffs_.begin());
+    if (known == cutoffs_.end())
+        cutoffs_.emplace_back(year, intSxCutoff(year));
+    return zodiacYearAt(issue, cutoffs_[lastCutoff_].second);
 }
 
 int ZodiacYear::followIssue(qint64 issue) {

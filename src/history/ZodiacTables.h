@@ -58,6 +58,7 @@ private:
     std::array<QString, 12> lists_;
     std::array<qint8, 50> zodiacs_{};          // the lists hold 01..49 only
     std::vector<std::pair<int, int>> cutoffs_; // (year, cut-off) of the years met
+    std::size_t lastCutoff_ = 0;               // the one asked last
 };
 
 } // namespace quorvex

@@ -477,13 +477,14 @@ std::optional<SearchRefusal> SearchSession::admit(const SearchRequest& request,
 Gated<FollowResult> SearchSession::runFollow(const SearchRequest& request) {
     if (auto refused = admit(request, 0))
         return *refused;
-    return followSearch(snapshot_, request);
+    // The session's zodiac year keeps the cut-offs of the years met, as for the trend.
+    return followSearch(snapshot_, request, &zodiacYear_);
 }
 
 Gated<FollowResult> SearchSession::runCombination(const SearchRequest& request) {
     if (auto refused = admit(request, s_.intZhWSetup))
         return *refused;
-    return combinationSearch(snapshot_, request, s_.intZhWSetup);
+    return combinationSearch(snapshot_, request, s_.intZhWSetup, &zodiacYear_);
 }
 
 Gated<BacktestResult>

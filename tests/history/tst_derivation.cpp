@@ -24,6 +24,9 @@ private slots:
     void numberListBeyondTwoDigits();
     void firstRowHasEmptyTexts();
     void tokensOfValuesAreThoseOfTheirText();
+
+private:
+    ZodiacYear kept_; // asked by every row of zodiacYearCutoff
 };
 
 void DerivationTest::workedDrawAndTheRowAfterIt() {
@@ -80,6 +83,9 @@ void DerivationTest::zodiacYearCutoff() {
     QCOMPARE(z.zodiacOf(1), zodiacOfOne);
     QCOMPARE(z.zodiacOf(13), zodiacOfOne);
     QCOMPARE(z.zodiacOf(2), (zodiacOfOne + 11) % 12);
+    // One kept across the rows answers alike, whatever the order of the years it is asked.
+    for (const qint64 asked : {issue, issue - 1000, issue + 3000, issue})
+        QCOMPARE(kept_.yearOfIssue(asked), zodiacYearOfIssue(asked));
 }
 
 void DerivationTest::cutoffIsTheDayOfTheLunarNewYear() {
