@@ -39,7 +39,9 @@ Tokens valueTokens(int kind, const std::array<int, 5>& values) {
     const ValueRange range = counterRange(kind);
     const int widest = kindUsesTwoDigits(kind) ? 15 : 9;
     std::array<int, 16> counters{};
-    TokenMask m;
+    // The bits set in the words directly: a snapshot works this out for every row it holds.
+    Tokens t;
+    auto set = [&t](int bit) { t.words[std::size_t(bit / 32)] |= quint32(1) << (bit % 32); };
     for (const int v : values) {
         if (!range.contains(v))
             continue; // no piece in the text
@@ -47,11 +49,11 @@ Tokens valueTokens(int kind, const std::array<int, 5>& values) {
         if (v < 0 || v > widest)
             return Tokens(textTokens(codeAsciiText(kind, values).bytes(), kind));
         // Each piece is count, X, value: the value's digits are the only two side by side.
-        m.set(std::size_t(tokenBit(++counters[v], v)));
+        set(tokenBit(++counters[v], v));
         if (kind == Number)
-            m.set(std::size_t(numberBit(v)));
+            set(numberBit(v));
     }
-    return Tokens(m);
+    return t;
 }
 
 } // namespace quorvex

@@ -119,22 +119,6 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
     return true;
 }
 
-void HistorySnapshot::narrow(int c) {
-    const auto& wide = *columns_[std::size_t(c)];
-    const bool fits = std::all_of(wide.begin(), wide.end(), [](qint32 v) {
-        return v == kNull ||
-               (v >= std::numeric_limits<qint8>::min() && v <= std::numeric_limits<qint8>::max());
-    });
-    if (!fits)
-        return;
-    std::vector<qint8> cells;
-    cells.reserve(wide.size());
-    for (const qint32 v : wide)
-        cells.push_back(qint8(v == kNull ? 0 : v));
-    narrow_[std::size_t(c)] = std::make_shared<const std::vector<qint8>>(std::move(cells));
-    columns_[std::size_t(c)].reset();
-}
-
 QByteArray HistorySnapshot::derivedCode(int kind, qsizetype row) const {
     std::array<int, kPositions> values{};
     for (int p = 1; p <= kPositions; ++p)
@@ -159,10 +143,15 @@ bool HistorySnapshot::codesAreDerived(int kind) const {
 
 void HistorySnapshot::deriveTokens(int kind) {
     std::vector<Tokens> tokens(static_cast<std::size_t>(rows()));
+    std::array<const qint8*, kPositions> bytes{};
+    for (int p = 1; p <= kPositions; ++p)
+        bytes[p - 1] = narrowColumn(attribute(p, kind));
+    const bool narrow = std::all_of(bytes.begin(), bytes.end(), [](const qint8* b) { return b; });
     for (std::size_t row = 1; row < tokens.size(); ++row) {
         std::array<int, kPositions> values{};
         for (int p = 1; p <= kPositions; ++p)
-            values[p - 1] = value(attribute(p, kind), qsizetype(row - 1));
+            values[p - 1] =
+                narrow ? bytes[p - 1][row - 1] : value(attribute(p, kind), qsizetype(row - 1));
         tokens[row] = valueTokens(kind, values);
     }
     tokens_[std::size_t(kind)] = std::make_shared<const std::vector<Tokens>>(std::move(tokens));
@@ -175,16 +164,23 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
     // Read into new columns and kept only when the read completes.
     std::vector<qint64> issues;
     const std::vector<qint64>& known = fresh || !issues_ ? issues : *issues_;
+    // An attribute is read into bytes (NULL as 0, which is all value() tells of it) until a
+    // value does not fit one; its cells are then widened once and read as they are.
     std::vector<std::vector<qint32>> cells(std::size_t(missing.size()));
+    std::vector<std::vector<qint8>> bytes(std::size_t(missing.size()));
     std::vector<std::vector<char>> arenas(std::size_t(missing.size()));
     std::vector<std::vector<Tokens>> tokens(std::size_t(missing.size()));
     QStringList names{QStringLiteral("SQQH")};
     for (qsizetype at = 0; at < missing.size(); ++at) {
         names << columnName(missing[at]);
-        cells[std::size_t(at)].reserve(known.size());
-        if (isText(missing[at]))
+        if (isText(missing[at])) {
+            cells[std::size_t(at)].reserve(known.size());
             arenas[std::size_t(at)].assign(1, '\0'); // offset 0 stands for NULL
+        } else {
+            bytes[std::size_t(at)].reserve(known.size());
+        }
     }
+    std::vector<char> wide(std::size_t(missing.size()), 0);
     auto fail = [&](const QString& why) {
         if (error)
             *error = why;
@@ -212,7 +208,7 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
             const int i = int(at) + 1;
             const int type = q.type(i);
             auto& column = cells[std::size_t(at)];
-            if (isText(c)) {
+            if (c >= kTxtHisLst) {
                 const QByteArrayView text = type == SQLITE_NULL ? QByteArrayView() : q.utf8(i);
                 column.push_back(type == SQLITE_NULL ? kNullText
                                                      : addText(arenas[std::size_t(at)], text));
@@ -229,6 +225,21 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
                                            "请用历史号码文件重建历史数据库。")
                                 .arg(issue)
                                 .arg(columnName(c)));
+            if (wide[std::size_t(at)]) {
+                column.push_back(qint32(v));
+                continue;
+            }
+            const qint64 byte = v == kNull ? 0 : v;
+            auto& narrow = bytes[std::size_t(at)];
+            if (byte >= std::numeric_limits<qint8>::min() &&
+                byte <= std::numeric_limits<qint8>::max()) {
+                narrow.push_back(qint8(byte));
+                continue;
+            }
+            wide[std::size_t(at)] = 1;
+            column.reserve(known.size());
+            column.assign(narrow.begin(), narrow.end());
+            std::vector<qint8>().swap(narrow);
             column.push_back(qint32(v));
         }
     }
@@ -240,6 +251,12 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
         issues_ = std::make_shared<const std::vector<qint64>>(std::move(issues));
     for (qsizetype at = 0; at < missing.size(); ++at) {
         const int c = missing[at];
+        loaded_.set(std::size_t(c));
+        if (c < kAttributes && !wide[std::size_t(at)]) {
+            narrow_[std::size_t(c)] =
+                std::make_shared<const std::vector<qint8>>(std::move(bytes[std::size_t(at)]));
+            continue;
+        }
         columns_[std::size_t(c)] =
             std::make_shared<const std::vector<qint32>>(std::move(cells[std::size_t(at)]));
         if (isText(c))
@@ -248,9 +265,6 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
         if (c >= kCode)
             tokens_[std::size_t(c - kCode)] =
                 std::make_shared<const std::vector<Tokens>>(std::move(tokens[std::size_t(at)]));
-        loaded_.set(std::size_t(c));
-        if (c < kAttributes)
-            narrow(c);
     }
     return true;
 }

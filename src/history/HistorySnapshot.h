@@ -106,8 +106,6 @@ private:
     // (the first row's empty); both columns held.
     bool codesAreDerived(int kind) const;
     void deriveTokens(int kind);
-    // Moves an attribute column into narrow_ when its values allow.
-    void narrow(int c);
 
     // Each column held, shared with the copies made since it was read.
     template <typename T> using Held = std::shared_ptr<const std::vector<T>>;
