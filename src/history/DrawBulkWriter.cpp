@@ -39,9 +39,11 @@ std::optional<DrawAttributes> DrawBulkWriter::append(qint64 issue, const Numbers
             statement_.bind(col++, qint64(a.value[i][k]));
     // An empty text (never NULL) stands for "no draw before this one".
     if (previous) {
-        statement_.bindUtf8(col++, numberListText(previous->numbers()).bytes());
+        texts_[0] = numberListText(previous->numbers());
         for (int k = 0; k < kKindCount; ++k)
-            statement_.bindUtf8(col++, codeAsciiText(k, previous->kindValues(k)).bytes());
+            texts_[std::size_t(k) + 1] = codeAsciiText(k, previous->kindValues(k));
+        for (const AsciiText& text : texts_)
+            statement_.bindUtf8Kept(col++, text.bytes());
     } else {
         for (int k = 0; k <= kKindCount; ++k)
             statement_.bindUtf8(col++, {});

@@ -22,6 +22,8 @@ public:
 
 private:
     SqliteStatement statement_;
+    // A row's texts, bound without a copy: they stay until the row is written.
+    std::array<AsciiText, kKindCount + 1> texts_;
 };
 
 } // namespace quorvex

@@ -1,5 +1,7 @@
 #include "HistoryChange.h"
 
+#include <algorithm>
+
 namespace quorvex {
 
 HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(store) {}
@@ -25,7 +27,8 @@ bool HistoryChange::keepCopy(CopyReason reason, QString* error) {
     return copy_.has_value();
 }
 
-HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, QString* error) {
+HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, QString* error,
+                                                      const QVector<DrawNumbers>* written) {
     if (!before_) {
         *error = QStringLiteral("没有先读出原有的历史号码");
         return Outcome::Failed;
@@ -34,10 +37,19 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     step.kind = StepKind::Replaced;
     step.name = stepName;
     step.beforeHash = before_->contentHash();
-    const auto numbers = readNumbersHash(store_, error);
-    if (!numbers)
-        return Outcome::Failed;
-    step.afterNumbers = *numbers;
+    // What was just written in ascending issues is what a read in issue order gives back.
+    const bool ascending = written && std::adjacent_find(written->begin(), written->end(),
+                                                         [](const auto& a, const auto& b) {
+                                                             return a.issue >= b.issue;
+                                                         }) == written->end();
+    if (ascending) {
+        step.afterNumbers = LishiImage::numbersHash(before_->columns, *written);
+    } else {
+        const auto numbers = readNumbersHash(store_, error);
+        if (!numbers)
+            return Outcome::Failed;
+        step.afterNumbers = *numbers;
+    }
     // The same issues and numbers as before (a rebuild, the same draws imported): only the whole
     // history tells whether anything changed.
     if (step.afterNumbers == before_->numbersHash()) {

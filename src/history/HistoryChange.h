@@ -37,8 +37,10 @@ public:
 
     enum class Outcome { Committed, Unchanged, Failed };
     // Ends a change that kept a copy: the history after it is read and recorded by its hash.
-    // A history that came out as it was is rolled back: Unchanged, no step.
-    Outcome commitReplacing(const QString& stepName, QString* error);
+    // A history that came out as it was is rolled back: Unchanged, no step. A caller that wrote
+    // the whole history itself may give what it wrote, in issue order, instead of its reading.
+    Outcome commitReplacing(const QString& stepName, QString* error,
+                            const QVector<DrawNumbers>* written = nullptr);
     // Ends a change that appended rows from the issue firstAdded on, and nothing else.
     Outcome commitAdding(const QString& stepName, qint64 firstAdded, QString* error);
 

@@ -93,6 +93,11 @@ void SqliteStatement::bindUtf8(int index, QByteArrayView utf8) {
     checkBind(sqlite3_bind_text(stmt_, index, data, int(utf8.size()), SQLITE_TRANSIENT));
 }
 
+void SqliteStatement::bindUtf8Kept(int index, QByteArrayView utf8) {
+    const char* data = utf8.data() ? utf8.data() : "";
+    checkBind(sqlite3_bind_text(stmt_, index, data, int(utf8.size()), SQLITE_STATIC));
+}
+
 qint64 SqliteStatement::changes() const {
     return db_ ? sqlite3_changes64(db_) : 0;
 }

@@ -39,6 +39,8 @@ public:
     void bind(int index, const QString& text); // a null QString binds NULL
     // UTF-8 bytes, copied; an empty view binds '' (never NULL), as an empty QString does.
     void bindUtf8(int index, QByteArrayView utf8);
+    // The same without the copy: the bytes must stay as they are until the next exec() or next().
+    void bindUtf8Kept(int index, QByteArrayView utf8);
     void bindNull(int index);
     void bindReal(int index, double value);
     // Bytes as a blob, copied; an empty view binds a blob of no bytes (never NULL).

@@ -401,7 +401,11 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
         return failed(why);
     if (!writeHistoryRows(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why))
         return failed(why);
-    switch (change.commitReplacing(stepName::import(path), &why)) {
+    QVector<DrawNumbers> written;
+    written.reserve(contents.draws.size());
+    for (const ImportedDraw& d : contents.draws)
+        written.append({d.issue, d.numbers});
+    switch (change.commitReplacing(stepName::import(path), &why, &written)) {
     case HistoryChange::Outcome::Failed:
         return failed(why);
     case HistoryChange::Outcome::Unchanged:
