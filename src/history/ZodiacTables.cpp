@@ -39,28 +39,41 @@ QString twoDigits(int n) {
 }
 } // namespace
 
-int lunarNewYearDay(int year) {
+struct LunarCalendars::Icu {
+    std::unique_ptr<icu::Calendar> chinese;
+    std::unique_ptr<icu::GregorianCalendar> gregorian;
+};
+
+LunarCalendars::LunarCalendars() = default;
+LunarCalendars::~LunarCalendars() = default;
+
+int LunarCalendars::newYearDay(int year) {
     for (const auto& [y, day] : kPublishedNewYearDays)
         if (y == year)
             return day;
+    UErrorCode status = U_ZERO_ERROR;
+    if (!icu_) {
+        auto made = std::make_unique<Icu>();
+        made->chinese.reset(icu::Calendar::createInstance(
+            icu::TimeZone::getGMT()->clone(), icu::Locale("en@calendar=chinese"), status));
+        made->gregorian =
+            std::make_unique<icu::GregorianCalendar>(icu::TimeZone::getGMT()->clone(), status);
+        if (U_FAILURE(status) || !made->chinese)
+            return 0;
+        icu_ = std::move(made);
+    }
     // The first day of the first (not leap) month of the Chinese year that begins in the
     // Gregorian year, read as a Gregorian day of the year. Both calendars count days in GMT, so
     // the day ICU works out for China is the day read back.
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::Calendar> chinese(icu::Calendar::createInstance(
-        icu::TimeZone::getGMT()->clone(), icu::Locale("en@calendar=chinese"), status));
-    if (U_FAILURE(status) || !chinese)
-        return 0;
-    chinese->clear();
+    icu::Calendar& chinese = *icu_->chinese;
+    chinese.clear();
     // ICU's extended Chinese year 2637 + Y begins in the Gregorian year Y.
-    chinese->set(UCAL_EXTENDED_YEAR, year + 2637);
-    chinese->set(UCAL_MONTH, 0);
-    chinese->set(UCAL_IS_LEAP_MONTH, 0);
-    chinese->set(UCAL_DATE, 1);
-    const UDate at = chinese->getTime(status);
-    icu::GregorianCalendar gregorian(icu::TimeZone::getGMT()->clone(), status);
-    if (U_FAILURE(status))
-        return 0;
+    chinese.set(UCAL_EXTENDED_YEAR, year + 2637);
+    chinese.set(UCAL_MONTH, 0);
+    chinese.set(UCAL_IS_LEAP_MONTH, 0);
+    chinese.set(UCAL_DATE, 1);
+    const UDate at = chinese.getTime(status);
+    icu::GregorianCalendar& gregorian = *icu_->gregorian;
     gregorian.setTime(at, status);
     const int gregorianYear = gregorian.get(UCAL_YEAR, status);
     const int day = gregorian.get(UCAL_DAY_OF_YEAR, status);
@@ -69,10 +82,20 @@ int lunarNewYearDay(int year) {
     return day;
 }
 
+int lunarNewYearDay(int year) {
+    LunarCalendars calendars;
+    return calendars.newYearDay(year);
+}
+
 int intSxCutoff(int year) {
+    LunarCalendars calendars;
+    return intSxCutoff(year, calendars);
+}
+
+int intSxCutoff(int year, LunarCalendars& calendars) {
     if (year < kFirstIssueYear || year > kLastIssueYear)
         return 0;
-    return lunarNewYearDay(year);
+    return calendars.newYearDay(year);
 }
 
 QString strSxNumbers(int k) {
@@ -117,7 +140,7 @@ int ZodiacYear::yearOfIssue(qint64 issue) {
                                     [year](const auto& c) { return c.first == year; });
     lastCutoff_ = std::size_t(known - cutoffs_.begin());
     if (known == cutoffs_.end())
-        cutoffs_.emplace_back(year, intSxCutoff(year));
+        cutoffs_.emplace_back(year, intSxCutoff(year, calendars_));
     return zodiacYearAt(issue, cutoffs_[lastCutoff_].second);
 }
 
