@@ -72,7 +72,9 @@ int countSkipped(const QVector<LineProblem>& problems) {
 struct Candidate {
     ImportedDraw draw;
     bool cut = false;
-    QString text;
+    // Where its line lies in the text: a problem's text is made only for a line that has one.
+    qsizetype at = 0;
+    qsizetype length = 0;
 };
 
 QString problemText(QStringView line) {
@@ -186,8 +188,10 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
                     f.number);
             continue;
         }
-        candidates.append(
-            {{*read.issue, p.numbers, lineNumber}, p.moreThanFive, problemText(line)});
+        candidates.append({{*read.issue, p.numbers, lineNumber},
+                           p.moreThanFive,
+                           line.data() - all.data(),
+                           line.size()});
     }
 
     if (nonBlank == 0) {
@@ -196,20 +200,23 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
     }
 
     // Ascending issues whatever the order of the lines; of a repeated issue the first line in
-    // the file is kept (the sort is stable).
-    std::stable_sort(
-        candidates.begin(), candidates.end(),
-        [](const Candidate& a, const Candidate& b) { return a.draw.issue < b.draw.issue; });
+    // the file is kept (the sort is stable). Most files are in order already.
+    const auto byIssue = [](const Candidate& a, const Candidate& b) {
+        return a.draw.issue < b.draw.issue;
+    };
+    if (!std::is_sorted(candidates.begin(), candidates.end(), byIssue))
+        std::stable_sort(candidates.begin(), candidates.end(), byIssue);
     out.draws.reserve(candidates.size());
     for (const Candidate& c : candidates) {
+        const auto text = [&] { return problemText(all.sliced(c.at, c.length)); };
         if (!out.draws.isEmpty() && out.draws.last().issue == c.draw.issue) {
             out.problems.append({c.draw.lineNumber, LineProblem::IssueRepeated, c.draw.issue,
-                                 out.draws.last().lineNumber, c.text});
+                                 out.draws.last().lineNumber, text()});
             continue;
         }
         out.draws.append(c.draw);
         if (c.cut)
-            out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0, c.text});
+            out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0, text()});
     }
     std::stable_sort(
         out.problems.begin(), out.problems.end(),
