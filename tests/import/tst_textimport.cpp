@@ -197,6 +197,8 @@ void TextImportTest::repeatedIssueKeepsTheFirstLine() {
     QCOMPARE(r.problems.size(), 1);
     QCOMPARE(r.problems[0].describe(),
              QString("第 3 行：期号 2013002 与第 1 行重复，保留了第 1 行"));
+    // The lines were sorted by issue: the problem still quotes its own line.
+    QCOMPARE(r.problems[0].text, QString("2013002 06 07 08 09 10"));
 }
 
 void TextImportTest::unusableFileLeavesHistoryUnchanged_data() {
