@@ -28,8 +28,8 @@ FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int
     // Integer sums of m and m (15 - m) over the draws: mean = sum m / 3, variance =
     // sum m (15 - m) / 63, the per-draw formulas with their constants taken out.
     QVector<qint64> sumM(count, 0), sumMM(count, 0);
-    // Only the zodiac's m depends on the year, and only on the year modulo 12: the draws are
-    // counted per class of years first, as a search may list half a million follow draws. A
+    // Only the zodiac's m depends on the year, and only on its place in the cycle: the draws are
+    // counted per place first, as a search may list half a million follow draws. A
     // year's cut-off is an astronomical reckoning, kept in knownYears for the next search.
     ZodiacYear zodiacYear, ownYears;
     ZodiacYear& years = knownYears ? *knownYears : ownYears;
@@ -40,7 +40,7 @@ FairDrawExpectation fairDrawExpectation(const QVector<qint64>& followIssues, int
         std::array<std::pair<int, qint64>, 12> perClass{};
         for (const qint64 issue : followIssues) {
             const int year = years.yearOfIssue(issue);
-            auto& [some, draws] = perClass[std::size_t(((year % 12) + 12) % 12)];
+            auto& [some, draws] = perClass[std::size_t(zodiacCycle(year))];
             some = year;
             ++draws;
         }

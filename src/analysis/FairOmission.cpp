@@ -223,7 +223,7 @@ std::vector<QVector<int>> spanNumbersPerValue(const TrendFigures& trend) {
     std::vector<QVector<int>> out;
     ZodiacYear zodiacYear;
     for (const YearSpan& span : trend.years) {
-        auto& m = mOfCycle[std::size_t(((span.year % 12) + 12) % 12)];
+        auto& m = mOfCycle[std::size_t(zodiacCycle(span.year))];
         if (!m) {
             zodiacYear.setYear(span.year);
             m = numbersPerValue(trend.kind, zodiacYear, trend.bases);

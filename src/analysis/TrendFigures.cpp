@@ -83,7 +83,7 @@ std::optional<TrendFigures> trendFigures(const HistorySnapshot& snapshot,
             if (!f.years.empty())
                 f.years.back().end = row;
             f.years.push_back({row, rows, year});
-            auto& cached = tableOfCycle[std::size_t(((year % 12) + 12) % 12)];
+            auto& cached = tableOfCycle[std::size_t(zodiacCycle(year))];
             if (!cached) {
                 zodiacYear.setYear(year);
                 cached = numberValues(request.kind, zodiacYear, request.bases);

@@ -208,7 +208,7 @@ bool HistorySnapshot::read(const HistoryStore& store, const QVector<int>& missin
             const int i = int(at) + 1;
             const int type = q.type(i);
             auto& column = cells[std::size_t(at)];
-            if (c >= kTxtHisLst) {
+            if (isText(c)) {
                 const QByteArrayView text = type == SQLITE_NULL ? QByteArrayView() : q.utf8(i);
                 column.push_back(type == SQLITE_NULL ? kNullText
                                                      : addText(arenas[std::size_t(at)], text));

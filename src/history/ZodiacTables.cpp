@@ -113,6 +113,10 @@ QString strSxName(int k) {
     return QString::fromUtf8(names[k]);
 }
 
+int zodiacCycle(int year) {
+    return mod12(year);
+}
+
 int zodiacYearOfIssue(qint64 issue) {
     return zodiacYearAt(issue, intSxCutoff(int(issue / 1000)));
 }

@@ -42,6 +42,10 @@ QString strSxNumbers(int k);
 // strSxName(k): 鼠 牛 虎 兔 龙 蛇 马 羊 猴 鸡 狗 猪.
 QString strSxName(int k);
 
+// A zodiac year's place in the twelve-year cycle (0..11): all that its number lists, and so the
+// zodiac of each number, depend on.
+int zodiacCycle(int year);
+
 // Zodiac year of an issue: its year, minus one up to the year's cut-off.
 int zodiacYearOfIssue(qint64 issue);
 
