@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The follow question answered in plain Python, as a yardstick for the searches.
 
 Usage: follow_peer.py DATABASE [REQUESTS]

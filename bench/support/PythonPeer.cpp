@@ -60,14 +60,12 @@ bool fail(QString* error, const QString& message) {
 std::optional<QVector<PeerAnswer>> runPythonPeer(const QString& script, const QString& databasePath,
                                                  const QVector<BenchRequest>& requests,
                                                  QString* error) {
-    // The system's interpreter first: a version manager's shim on PATH adds its own start-up to
-    // every run and would be timed as the peer's.
-    QString python =
+    // The system's interpreter only: a version manager's shim first on PATH adds its own
+    // start-up to every run, and it would be timed as the peer's.
+    const QString python =
         QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
-    if (python.isEmpty())
-        python = QStandardPaths::findExecutable(QStringLiteral("python3"));
     if (python.isEmpty()) {
-        fail(error, QStringLiteral("python3 not found (./build.sh bench installs it)"));
+        fail(error, QStringLiteral("/usr/bin/python3 not found (./build.sh bench installs it)"));
         return std::nullopt;
     }
     QTemporaryFile input;
