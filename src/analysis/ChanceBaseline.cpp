@@ -11,14 +11,10 @@ namespace quorvex {
 QVector<int> numbersPerValue(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases) {
     const ValueRange values = kindRange(kind, bases.sxIni, bases.dsIni);
     QVector<int> m(values.count(), 0);
-    // The numbers 1..15 in three draws of five, derived as any stored draw is.
-    for (int first = 1; first <= 15; first += kPositions) {
-        const DrawAttributes a = deriveAttributes(
-            {first, first + 1, first + 2, first + 3, first + 4}, zodiacYear, bases);
-        for (const int v : a.kindValues(kind))
-            if (values.contains(v))
-                ++m[v - values.lo];
-    }
+    const NumberValues table = numberValues(kind, zodiacYear, bases);
+    for (int n = 1; n <= 15; ++n)
+        if (values.contains(table[std::size_t(n)]))
+            ++m[table[std::size_t(n)] - values.lo];
     return m;
 }
 

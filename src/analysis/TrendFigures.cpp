@@ -12,18 +12,6 @@ QVector<int> trendColumns() {
     return columns;
 }
 
-NumberValues numberValues(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases) {
-    NumberValues table{};
-    // Derived as any stored draw is: the numbers 1..15 in three draws of five.
-    for (int first = 1; first <= 15; first += kPositions) {
-        const DrawAttributes a = deriveAttributes(
-            {first, first + 1, first + 2, first + 3, first + 4}, zodiacYear, bases);
-        for (int i = 0; i < kPositions; ++i)
-            table[std::size_t(first + i)] = qint8(a.value[i][kind]);
-    }
-    return table;
-}
-
 std::array<int, kPositions> TrendFigures::drawValues(qsizetype row) const {
     std::array<int, kPositions> out{};
     for (int i = 0; i < kPositions; ++i)

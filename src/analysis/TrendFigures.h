@@ -17,11 +17,6 @@ namespace quorvex {
 // the current bases and the draw's own zodiac year, whatever attributes are stored).
 QVector<int> trendColumns();
 
-// The value of a kind that each number 1..15 has in a zodiac year under the bases (index 0 is
-// unused). Every kind is a function of the number alone once year and bases are fixed.
-using NumberValues = std::array<qint8, 16>;
-NumberValues numberValues(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases);
-
 // The kind's values over the issues firstIssue..lastIssue.
 struct TrendRequest {
     int kind = Number;

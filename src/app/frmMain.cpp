@@ -267,14 +267,10 @@ void frmMain::refreshAfterHistoryChange() {
 
 void frmMain::showTrend() {
     TrendPanel* page = results_->trendPanel();
-    std::optional<Gated<TrendFigures>> outcome;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        followOutsideChanges();
-        outcome.emplace(session_.runTrend(page->kind(),
-                                          page->range(session_.startIssue(), session_.endIssue())));
-        if (!outcome->refusedAs(SearchRefusal::Kind::MovedOn))
-            break;
-    }
+    const auto outcome = untilCurrent<TrendFigures>([&]() -> std::optional<Gated<TrendFigures>> {
+        return session_.runTrend(page->kind(),
+                                 page->range(session_.startIssue(), session_.endIssue()));
+    });
     // Said on the page: it is worked out whenever the page comes into view.
     if (*outcome)
         page->showTrend(std::move(**outcome));
@@ -287,20 +283,28 @@ void frmMain::showTrend() {
 
 template <typename Result>
 std::optional<Gated<Result>>
-frmMain::onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run) {
+frmMain::untilCurrent(const std::function<std::optional<Gated<Result>>()>& attempt) {
     std::optional<Gated<Result>> outcome;
     // A history written meanwhile is shown first, so the run answers on it; a write between
     // the refresh and the run is caught by the run and the refresh runs again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int tries = 0; tries < 3; ++tries) {
         followOutsideChanges();
-        const auto request = options_->searchRequest();
-        if (!request)
-            return std::nullopt;
-        outcome.emplace(run(*request));
-        if (!outcome->refusedAs(SearchRefusal::Kind::MovedOn))
+        outcome = attempt();
+        if (!outcome || !outcome->refusedAs(SearchRefusal::Kind::MovedOn))
             break;
     }
     return outcome;
+}
+
+template <typename Result>
+std::optional<Gated<Result>>
+frmMain::onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run) {
+    return untilCurrent<Result>([&]() -> std::optional<Gated<Result>> {
+        const auto request = options_->searchRequest();
+        if (!request)
+            return std::nullopt;
+        return run(*request);
+    });
 }
 
 bool frmMain::answerRefusal(const QString& title, const SearchRefusal& refusal) {

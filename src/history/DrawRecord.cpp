@@ -40,6 +40,18 @@ DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiac
     return a;
 }
 
+NumberValues numberValues(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases) {
+    NumberValues table{};
+    // Derived as any stored draw is: the numbers 1..15 in three draws of five.
+    for (int first = 1; first <= 15; first += kPositions) {
+        const DrawAttributes a = deriveAttributes(
+            {first, first + 1, first + 2, first + 3, first + 4}, zodiacYear, bases);
+        for (int i = 0; i < kPositions; ++i)
+            table[std::size_t(first + i)] = qint8(a.value[i][kind]);
+    }
+    return table;
+}
+
 void AsciiText::appendDecimal(int n) {
     const auto end = std::to_chars(bytes_.data() + size_, bytes_.data() + bytes_.size(), n).ptr;
     size_ = end - bytes_.data();

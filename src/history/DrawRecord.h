@@ -60,6 +60,11 @@ struct DrawNumbers {
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,
                                 const ValueBases& bases);
 
+// The value of a kind that each number 1..15 has in a zodiac year under the bases (index 0 is
+// unused). Every kind is a function of the number alone once year and bases are fixed.
+using NumberValues = std::array<qint8, 16>;
+NumberValues numberValues(int kind, const ZodiacYear& zodiacYear, const ValueBases& bases);
+
 // A number list or code text as ASCII bytes, built without allocating: the writers of many
 // rows bind these directly. Holds the longest such text (five numbers of any int).
 class AsciiText {
