@@ -21,6 +21,8 @@ public:
     // The day of the year (1..366) of the lunar new year of a Gregorian year; 0 when it cannot
     // be worked out.
     int newYearDay(int year);
+    // The same reckoned by ICU, whatever the published calendar says.
+    int reckonedNewYearDay(int year);
 
 private:
     struct Icu;
