@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "ScriptedDialogs.h"
 #include "TestHistory.h"
+#include "WindowFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -43,14 +43,6 @@ private:
 
 namespace {
 
-std::unique_ptr<frmMain> openWindow(TempHistory& h, ScriptedDialogs& dialogs) {
-    auto w = std::make_unique<frmMain>(h.folder(), &dialogs);
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w.get()))
-        qFatal("window not shown");
-    return w;
-}
-
 // What the backtest page shows: the table's rows and the summary line.
 QPair<QVector<QStringList>, QString> shown(frmMain& w) {
     return {gridRows(child<QTableView>(w, "backtestGrid")),
@@ -104,11 +96,8 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
     QFETCH(bool, free);
     QFETCH(int, issues);
     QFETCH(int, topK);
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(150, 23 + searchKind));
-    ScriptedDialogs dialogs;
-    const auto window = openWindow(h, dialogs);
-    frmMain& w = *window;
+    WindowFixture f(2013001, randomDraws(150, 23 + searchKind), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     child<QRadioButton>(w, indexed("Option3", searchKind))->click();
     child<QRadioButton>(w, indexed("Option4", resultKind))->click();
     child<QRadioButton>(w, free ? "Option1_1" : "Option1_0")->click();
@@ -167,11 +156,10 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
 }
 
 void FrmMainBacktestTest::cancelKeepsThePreviousDisplay() {
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(600, 5));
-    ScriptedDialogs dialogs;
-    const auto window = openWindow(h, dialogs);
-    frmMain& w = *window;
+    WindowFixture f(2013001, randomDraws(600, 5), Shown::Exposed);
+    // Plain references, not bindings: the lambda below captures the window.
+    frmMain& w = f.w;
+    ScriptedDialogs& dialogs = f.dialogs;
     runBacktest(w, 30, 3, false);
     const auto before = shown(w);
     QCOMPARE(before.first.size(), 30);
@@ -205,11 +193,8 @@ void FrmMainBacktestTest::cancelKeepsThePreviousDisplay() {
 }
 
 void FrmMainBacktestTest::outdatedMarkSpeaksOfThePageShown() {
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(60, 9));
-    ScriptedDialogs dialogs;
-    const auto window = openWindow(h, dialogs);
-    frmMain& w = *window;
+    WindowFixture f(2013001, randomDraws(60, 9), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     child<QCheckBox>(w, "Check1_1")->setChecked(true);
     child<QPushButton>(w, "Command1")->click();
     runBacktest(w, 20, 3, false);
@@ -237,11 +222,8 @@ void FrmMainBacktestTest::refusedWithOneWarning_data() {
 void FrmMainBacktestTest::refusedWithOneWarning() {
     QFETCH(int, draws);
     QFETCH(int, tab);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(draws));
-    ScriptedDialogs dialogs;
-    const auto window = openWindow(h, dialogs);
-    frmMain& w = *window;
+    WindowFixture f(2013001, sampleDraws(draws), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     if (draws > 0)
         runBacktest(w, 20, 3, false);
     const auto before = shown(w);

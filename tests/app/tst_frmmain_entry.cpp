@@ -109,14 +109,9 @@ void FrmMainEntryTest::typedDrawIsStoredAsTyped() {
     QFETCH(QStringList, typed);
     QFETCH(Numbers, stored);
     QFETCH(int, questions);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(44));
     QCOMPARE(sampleDraws(44).last(), (Numbers{14, 2, 5, 8, 11}));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    WindowFixture f(2013001, sampleDraws(44), Shown::Active);
+    auto& [h, dialogs, w] = f;
     dialogs.answerQuestion(true);
     typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 0);
@@ -148,10 +143,8 @@ void FrmMainEntryTest::invalidDrawIsRefusedAndKept_data() {
 void FrmMainEntryTest::invalidDrawIsRefusedAndKept() {
     QFETCH(QStringList, typed);
     QFETCH(QString, reason);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(10));
+    auto& [h, dialogs, w] = f;
     typeDraw(w, typed);
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY2(dialogs.asked().last().text.contains(reason), qPrintable(dialogs.asked().last().text));
@@ -195,13 +188,8 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
     QFETCH(int, corrected);
     QFETCH(QString, keys);
     QFETCH(QVector<int>, stored);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     typeDraw(w, typed);
     QCOMPARE(dialogs.asked().size(), 1);
     QVERIFY2(dialogs.asked().last().text.contains(named), qPrintable(dialogs.asked().last().text));
@@ -226,13 +214,8 @@ void FrmMainEntryTest::refusedDrawCanBeCorrected() {
 }
 
 void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     typeDraw(w, {"01", "02", "03", "04", "05"});
     QCOMPARE(h.store().drawCount(), qint64(11));
     QCOMPARE(QApplication::focusWidget(), entryBox(w, 1));
@@ -254,10 +237,8 @@ void FrmMainEntryTest::clearingAfterStoreDoesNotStoreAgain() {
 
 // Another program added the issue the window was about to store.
 void FrmMainEntryTest::failedStoreKeepsTheBoxes() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(10));
+    auto& [h, dialogs, w] = f;
     h.append(2013011, {1, 2, 3, 4, 5});
     typeDraw(w, {"06", "07", "08", "09", "10"});
     QCOMPARE(dialogs.messages(), 1);
@@ -278,10 +259,8 @@ void FrmMainEntryTest::zodiacYearFollowsText1_data() {
 void FrmMainEntryTest::zodiacYearFollowsText1() {
     QFETCH(QString, text1);
     QFETCH(int, zodiacYear);
-    TempHistory h;
-    h.appendMany(2013050, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013050, sampleDraws(5));
+    auto& [h, dialogs, w] = f;
     if (!text1.isEmpty())
         child<QLineEdit>(w, "Text1")->setText(text1);
     typeDraw(w, {"01", "05", "09", "13", "15"});
@@ -295,16 +274,14 @@ void FrmMainEntryTest::zodiacYearFollowsText1() {
 }
 
 void FrmMainEntryTest::importReplacesHistory() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(12));
+    WindowFixture f(2013001, sampleDraws(12));
+    auto& [h, dialogs, w] = f;
     QTemporaryDir files;
     const QString path = writeFile(files, "new.TXT",
                                    "2020001 01 02 03 04 05 \r\n"
                                    "2020002 06 07 08 09 10 \r\n"
                                    "2020003 03 03 04 05 06 \r\n"
                                    "2020004 11 12 13 14 15 \r\n");
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
     dialogs.answerQuestion(true);
     dialogs.answerOpenFile(path);
     child<QPushButton>(w, "cmdRdLst")->click();
@@ -365,11 +342,9 @@ void FrmMainEntryTest::importThatChangesNothing() {
     QFETCH(QString, fileName);
     QFETCH(QByteArray, content);
     QFETCH(int, messages);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(12));
+    WindowFixture f(2013001, sampleDraws(12));
+    auto& [h, dialogs, w] = f;
     QTemporaryDir files;
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
     dialogs.answerQuestion(confirm);
     if (!fileName.isEmpty())
         dialogs.answerOpenFile(writeFile(files, fileName, content));

@@ -85,11 +85,8 @@ void FrmMainExportTest::init() {
 }
 
 void FrmMainExportTest::textExportWritesAndOpens() {
-    TempHistory h;
-    h.append(2013001, {3, 7, 9, 11, 14});
-    h.append(2013002, {15, 1, 10, 2, 12});
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, {{3, 7, 9, 11, 14}, {15, 1, 10, 2, 12}});
+    auto& [h, dialogs, w] = f;
     auto* button = child<QPushButton>(w, "Command4");
     QVERIFY(button->isEnabled());
     button->click();
@@ -119,12 +116,8 @@ void FrmMainExportTest::exportSaysWhereTheFileWent_data() {
 void FrmMainExportTest::exportSaysWhereTheFileWent() {
     QFETCH(QString, how);
     QFETCH(QString, file);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(30));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowFixture f(2013001, sampleDraws(30), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     const QString path = QDir(h.folder()).filePath(file);
     if (how == "Command4") {
         child<QPushButton>(w, how)->click();
@@ -163,8 +156,8 @@ void FrmMainExportTest::textExportRefused() {
     if (!emptyHistory)
         h.appendMany(2013001, sampleDraws(5));
     letOthersIn(h.folder());
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     const QStringList before = QDir(h.folder()).entryList(QDir::Files);
     {
         std::optional<ReadOnlyFolder> readOnly;
@@ -192,10 +185,8 @@ void FrmMainExportTest::exportOverTheHistoryRefused() {
     h.appendMany(2013001, sampleDraws(30));
     const QString path = QDir(h.folder()).filePath(file);
     QVERIFY(QFile::link(h.store().databasePath(), path));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowOn f(h.folder(), Shown::Exposed);
+    auto& [dialogs, w] = f;
     child<QPushButton>(w, "Command1")->click();
     const QStringList before = folderStates(h.folder());
     if (how == "Command4") {
@@ -322,13 +313,8 @@ void FrmMainExportTest::gridsExportAsTheyShow() {
     QFETCH(QString, file);
     QFETCH(QString, run);
     QFETCH(int, draws);
-    TempHistory h;
-    if (draws > 0)
-        h.appendMany(2013001, sampleDraws(draws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowFixture f(2013001, sampleDraws(draws), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     if (!run.isEmpty()) {
         child<QPushButton>(w, run)->click();
         QCOMPARE(dialogs.messages(), 0);
@@ -367,8 +353,8 @@ void FrmMainExportTest::sheetExportToUnwritableFolder() {
     TempHistory h;
     h.appendMany(2013001, sampleDraws(5));
     letOthersIn(h.folder());
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     {
         ReadOnlyFolder readOnly(h.folder());
         child<QAction>(w, "mnuDcls")->trigger();
@@ -418,13 +404,8 @@ void FrmMainExportTest::chartSavedAsPicture() {
     QFETCH(QString, typed);
     QFETCH(QString, written);
     QFETCH(bool, fromKeyboard);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(30));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    WindowFixture f(2013001, sampleDraws(30), Shown::Active);
+    auto& [h, dialogs, w] = f;
     const bool backtest = chart == "backtestChart";
     child<QPushButton>(w, backtest ? "backtestButton" : "Command1")->click();
     QCOMPARE(dialogs.messages(), 0);
@@ -472,10 +453,8 @@ void FrmMainExportTest::chartSavedAsPicture() {
 }
 
 void FrmMainExportTest::chartSaveCancelledWritesNothing() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(10));
+    auto& [h, dialogs, w] = f;
     const QStringList before = QDir(h.folder()).entryList(QDir::Files);
     child<QAction>(w, "chartSavePng")->trigger(); // no file chosen
     QCOMPARE(dialogs.count("save"), 1);

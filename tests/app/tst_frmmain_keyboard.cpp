@@ -41,12 +41,6 @@ private:
 
 namespace {
 
-void showActive(frmMain& w) {
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
 void focusOn(QWidget* widget) {
     widget->setFocus(Qt::OtherFocusReason);
     QTRY_VERIFY(widget->hasFocus());
@@ -65,11 +59,8 @@ void FrmMainKeyboardTest::init() {
 }
 
 void FrmMainKeyboardTest::opensInFirstEntryBox() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(5), Shown::Active);
+    auto& [h, dialogs, w] = f;
     QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "MaskEdBox1_1"));
     // The draw can be typed straight away, each box handing on to the next.
     QTest::keyClicks(QApplication::focusWidget(), "01");
@@ -90,13 +81,11 @@ void FrmMainKeyboardTest::tabLeavesEachGrid_data() {
 void FrmMainKeyboardTest::tabLeavesEachGrid() {
     QFETCH(QString, grid);
     QFETCH(QString, next);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(50));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(50));
+    auto& [h, dialogs, w] = f;
     QFETCH(int, width);
     w.resize(width, 700);
-    showActive(w);
+    showWindow(w, Shown::Active);
     child<QRadioButton>(w, "Option1_0")->click(); // fixed positions
     child<QPushButton>(w, "Command2")->click();   // some match rows to walk through
     QVERIFY(child<QTableView>(w, "MSFlexGrid2")->model()->rowCount() > 0);
@@ -124,9 +113,8 @@ void FrmMainKeyboardTest::rowsTabInOrder() {
     QFETCH(QString, from);
     QFETCH(QStringList, walked);
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
-    showActive(w);
+    WindowOn f(folder.path(), Shown::Active);
+    auto& [dialogs, w] = f;
     child<QTabBar>(w, "TabStrip1")->setCurrentIndex(tab);
     focusOn(child<QWidget>(w, from));
     QStringList steps;
@@ -148,11 +136,9 @@ void FrmMainKeyboardTest::accessKeysPressTheirButtons_data() {
 void FrmMainKeyboardTest::accessKeysPressTheirButtons() {
     QFETCH(int, key);
     QFETCH(QString, button);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(20));
-    ScriptedDialogs dialogs; // the import's question is cancelled
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    // The dialogs answer nothing: the import's question is cancelled.
+    WindowFixture f(2013001, sampleDraws(20), Shown::Active);
+    auto& [h, dialogs, w] = f;
     // The mouse rests away from every button.
     QCursor::setPos(w.mapToGlobal(QPoint(w.width() - 5, w.height() - 5)));
     QSignalSpy clicked(child<QPushButton>(w, button), &QPushButton::clicked);
@@ -170,9 +156,8 @@ void FrmMainKeyboardTest::accessKeysPressTheirButtons() {
 
 void FrmMainKeyboardTest::enterInCombinedPositionsKeepsTheList() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
-    showActive(w);
+    WindowOn f(folder.path(), Shown::Active);
+    auto& [dialogs, w] = f;
     auto* combo = child<QComboBox>(w, "Combo1");
     // The opened list marks the value shown.
     QCOMPARE(combo->currentIndex(), 1);
@@ -209,9 +194,8 @@ void FrmMainKeyboardTest::findJumpsToAnIssue() {
     TempHistory h;
     h.appendMany(2013001, sampleDraws(60));
     h.appendMany(2014001, sampleDraws(50));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowOn f(h.folder(), Shown::Active);
+    auto& [dialogs, w] = f;
     auto* grid = child<QTableView>(w, "MSFlexGrid1");
     if (fromGrid) {
         focusOn(grid);
@@ -251,11 +235,11 @@ void FrmMainKeyboardTest::fitsSmallScreen() {
     TempHistory h;
     const QString sample = QFINDTESTDATA("../../data/历史号码/模拟历史号码-示例.txt");
     QVERIFY(importHistoryFile(h.store(), sample, {}).replaced);
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     const QSize small(1024, 640);
     w.resize(small);
-    showActive(w);
+    showWindow(w, Shown::Active);
     if (run == "Command1") {
         child<QPushButton>(w, run)->click();
         QVERIFY(w.resultGridModel()->rowCount() == 15);

@@ -48,12 +48,6 @@ constexpr int kDraws = 100;
 const QString kDropPrompt =
     QStringLiteral("请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）");
 
-void showActive(frmMain& w) {
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
 QTableView* historyGrid(frmMain& w) {
     return child<QTableView>(w, "MSFlexGrid1");
 }
@@ -137,11 +131,8 @@ void FrmMainMaintenanceTest::deleteCommandsKeepTheRightDraws() {
     QFETCH(std::optional<QString>, answer);
     QFETCH(int, kept);
     QFETCH(int, messages);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(kDraws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(kDraws), Shown::Active);
+    auto& [h, dialogs, w] = f;
     child<QLineEdit>(w, "Text3_0")->setFocus();
     dialogs.answerInput(answer);
     child<QAction>(w, command)->trigger();
@@ -175,11 +166,8 @@ void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu_data() {
 
 void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu() {
     QFETCH(bool, fromMenu);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(kDraws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(kDraws), Shown::Active);
+    auto& [h, dialogs, w] = f;
     auto* button = child<QPushButton>(w, "Command3");
     QVERIFY(button->isEnabled());
     for (int times = 1; times <= 2; ++times) {
@@ -199,8 +187,8 @@ void FrmMainMaintenanceTest::eraseLastDrawFromButtonAndMenu() {
 
 void FrmMainMaintenanceTest::eraseOnEmptyHistoryChangesNothing() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     child<QPushButton>(w, "Command3")->click();
     QCOMPARE(dialogs.count("warning"), 0);
     QCOMPARE(dialogs.count("information"), 1);
@@ -215,10 +203,8 @@ void FrmMainMaintenanceTest::clearAsksFirst_data() {
 
 void FrmMainMaintenanceTest::clearAsksFirst() {
     QFETCH(bool, confirmed);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(kDraws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(kDraws));
+    auto& [h, dialogs, w] = f;
     dialogs.answerQuestion(confirmed);
     child<QAction>(w, "mnuClear")->trigger();
     QCOMPARE(dialogs.count("question"), 1);
@@ -246,11 +232,9 @@ void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed_data() {
 // the setting changed; later rebuilds (dropping the last issues) keep to it.
 void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed() {
     QFETCH(bool, agreed);
-    TempHistory h;
     const QVector<Numbers> draws = sampleDraws(20);
-    h.appendMany(2013001, draws);
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, draws);
+    auto& [h, dialogs, w] = f;
     QCOMPARE(h.integer(2013005, "L1H"), (draws[4][0] - 1) / 3 + 1);
     dialogs.answerQuestion(agreed);
     child<QAction>(w, "mnuDscs_0")->trigger(); // segment values 0..2
@@ -268,11 +252,8 @@ void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed() {
 // takes them back newest first, Ctrl+Y and Ctrl+Shift+Z make them again; the entries are named
 // after their steps, and each step is said in the status bar, not in a dialog.
 void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(kDraws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(kDraws), Shown::Active);
+    auto& [h, dialogs, w] = f;
     auto* undo = child<QAction>(w, "mnuUndo");
     auto* redo = child<QAction>(w, "mnuRedo");
     QVERIFY(!undo->isEnabled() && !redo->isEnabled());
@@ -333,8 +314,8 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
 void FrmMainMaintenanceTest::storedValuesOfAnotherBaseAreOffered() {
     TempHistory h;
     h.appendMany(2013101, sampleDraws(60), {0, 1});
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     QTRY_COMPARE(dialogs.count("question"), 1);
     QVERIFY(dialogs.asked().first().text.contains(QStringLiteral("重算")));
     child<QRadioButton>(w, "Option3_1")->click(); // search by zodiac
@@ -352,10 +333,8 @@ void FrmMainMaintenanceTest::storedValuesOfAnotherBaseAreOffered() {
 }
 
 void FrmMainMaintenanceTest::referenceDrawFollowsPreQi() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(kDraws));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(kDraws));
+    auto& [h, dialogs, w] = f;
     child<QRadioButton>(w, "Option1_2")->click(); // the N-th draw from the end, N = 2
     dialogs.answerInput(QStringLiteral("3"));
     child<QAction>(w, "mnuEszhzd")->trigger();
@@ -376,11 +355,8 @@ void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu_data() {
 void FrmMainMaintenanceTest::rightReleaseOnHistoryGridPopsUpMenu() {
     QFETCH(int, button);
     QFETCH(bool, pops);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     QWidget* viewport = historyGrid(w)->viewport();
     const QPoint at(30, 12);
     QTest::mousePress(viewport, Qt::MouseButton(button), {}, at);
@@ -424,11 +400,8 @@ void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow_data() {
 void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow() {
     QFETCH(QString, opened);
     QFETCH(QString, offered);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     QTableView* grid = historyGrid(w);
     auto* menu = child<QMenu>(w, "mnuLsgl");
     auto rightClick = [&](const QPoint& at) {
@@ -503,11 +476,8 @@ void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles() {
     QFETCH(QString, keys);
     QFETCH(QString, marked);
     QFETCH(QString, asked);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     // The Menu key on the history grid opens the menu without the mouse.
     QTableView* grid = historyGrid(w);
     grid->setFocus();
@@ -533,11 +503,8 @@ void FrmMainMaintenanceTest::sharedAccessKeyInMenuCycles() {
 }
 
 void FrmMainMaintenanceTest::historyMenuReachedFromMenuBar() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     // Alt alone marks the menu bar's first menu, Down opens it.
     QWidget* focus = QApplication::focusWidget();
     QTest::keyPress(focus, Qt::Key_Alt);
@@ -557,11 +524,8 @@ void FrmMainMaintenanceTest::sharedAccessKeyOnButtonsReachesBoth_data() {
 
 void FrmMainMaintenanceTest::sharedAccessKeyOnButtonsReachesBoth() {
     QFETCH(bool, onlineUpdateEnabled);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, sampleDraws(10), Shown::Active);
+    auto& [h, dialogs, w] = f;
     auto* online = child<QPushButton>(w, "Command21");
     auto* exportText = child<QPushButton>(w, "Command4");
     online->setEnabled(onlineUpdateEnabled);

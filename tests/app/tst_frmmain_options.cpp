@@ -55,10 +55,8 @@ void FrmMainOptionsTest::firstTabRestoresReferenceDraw_data() {
 void FrmMainOptionsTest::firstTabRestoresReferenceDraw() {
     QFETCH(int, kind);
     QFETCH(bool, changeKindOnOtherTab);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(12));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(12));
+    auto& [h, dialogs, w] = f;
 
     if (!changeKindOnOtherTab)
         select(w, QString("Option3_%1").arg(kind));
@@ -86,10 +84,8 @@ void FrmMainOptionsTest::firstTabRestoresReferenceDraw() {
 }
 
 void FrmMainOptionsTest::typedValuesRefuseLetters() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(5));
+    auto& [h, dialogs, w] = f;
     showTab(w, 1);
     QVERIFY(w.session().bolManual());
     auto* box = child<QLineEdit>(w, "Text22_1");
@@ -109,11 +105,9 @@ void FrmMainOptionsTest::typedValuesRefuseLetters() {
 }
 
 void FrmMainOptionsTest::previousNthDrawMovesReferenceAndStart() {
-    TempHistory h;
     const QVector<Numbers> draws = sampleDraws(10);
-    h.appendMany(2013001, draws);
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, draws);
+    auto& [h, dialogs, w] = f;
     auto* n = child<QLineEdit>(w, "MaskEdBox2");
     n->setText("3");
     leave(n);
@@ -152,8 +146,8 @@ void FrmMainOptionsTest::verificationTab() {
     TempHistory h;
     h.appendMany(2012355, sampleDraws(5));
     h.appendMany(2013001, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     child<QLineEdit>(w, "Text4")->setText(issue);
     child<QCheckBox>(w, "Check4")->setChecked(check4);
     showTab(w, 2);
@@ -176,10 +170,8 @@ void FrmMainOptionsTest::verificationTab() {
 }
 
 void FrmMainOptionsTest::check4WithoutIssueIsReported() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(5));
+    auto& [h, dialogs, w] = f;
     child<QLineEdit>(w, "Text4")->setText("abc");
     child<QCheckBox>(w, "Check4")->setChecked(true);
     QCOMPARE(dialogs.messages(), 1);
@@ -216,11 +208,8 @@ void FrmMainOptionsTest::typedVerificationIssueReloadsValues() {
     TempHistory h;
     h.appendMany(2012355, sampleDraws(5));
     h.appendMany(2013001, sampleDraws(5));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
+    WindowOn f(h.folder(), Shown::Active);
+    auto& [dialogs, w] = f;
     showTab(w, 2);
     auto* issue = child<QLineEdit>(w, "Text4");
     QCOMPARE(issue->text(), QString("2013005"));
@@ -250,8 +239,8 @@ void FrmMainOptionsTest::typedVerificationIssueReloadsValues() {
 void FrmMainOptionsTest::optionsPersistAcrossRestart() {
     QTemporaryDir folder;
     {
-        ScriptedDialogs dialogs;
-        frmMain w(folder.path(), &dialogs);
+        WindowOn f(folder.path());
+        auto& [dialogs, w] = f;
         select(w, "Option1_0");
         select(w, "Option1_2");
         select(w, "Option3_4");
@@ -261,8 +250,8 @@ void FrmMainOptionsTest::optionsPersistAcrossRestart() {
         QCOMPARE(rawSetting("intLei"), QString("4"));
         QCOMPARE(rawSetting("intXianshiLei"), QString("3"));
     }
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     QVERIFY(child<QRadioButton>(w, "Option1_0")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option3_4")->isChecked());
@@ -272,10 +261,8 @@ void FrmMainOptionsTest::optionsPersistAcrossRestart() {
 }
 
 void FrmMainOptionsTest::searchRequestReadsCurrentTabBoxes() {
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(6));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(6));
+    auto& [h, dialogs, w] = f;
     child<QCheckBox>(w, "Check1_1")->setChecked(true);
     child<QCheckBox>(w, "Check1_3")->setChecked(true);
     child<QCheckBox>(w, "Check11_2")->setChecked(true);

@@ -45,12 +45,6 @@ QLineEdit* entryBox(frmMain& w, int i) {
     return child<QLineEdit>(w, QString("MaskEdBox1_%1").arg(i));
 }
 
-void showActive(frmMain& w) {
-    w.show();
-    QApplication::setActiveWindow(&w);
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-}
-
 void tick(frmMain& w, const QList<int>& positions) {
     for (int i = 1; i <= 5; ++i)
         child<QCheckBox>(w, QString("Check1_%1").arg(i))->setChecked(positions.contains(i));
@@ -129,11 +123,8 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd_data() {
 // positions with a number tally.
 void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
     QFETCH(QList<int>, ticked);
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(60, 7));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, randomDraws(60, 7), Shown::Active);
+    auto& [h, dialogs, w] = f;
     QCOMPARE(text(w, "Text1"), QString("2013061"));
 
     entryBox(w, 1)->setFocus();
@@ -201,10 +192,8 @@ void FrmMainSearchTest::badInputLeavesGridsAsTheyWere_data() {
 void FrmMainSearchTest::badInputLeavesGridsAsTheyWere() {
     QFETCH(QString, box);
     QFETCH(QString, typed);
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(40, 3));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, randomDraws(40, 3));
+    auto& [h, dialogs, w] = f;
     tick(w, {2});
     child<QPushButton>(w, "Command1")->click();
     QCOMPARE(dialogs.messages(), 0);
@@ -230,11 +219,8 @@ void FrmMainSearchTest::badInputLeavesGridsAsTheyWere() {
 }
 
 void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(80, 21));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, randomDraws(80, 21), Shown::Active);
+    auto& [h, dialogs, w] = f;
     child<QRadioButton>(w, "Option3_3")->click(); // search by tail
     child<QRadioButton>(w, "Option4_1")->click(); // tally zodiacs
     tick(w, {4});                                 // not consulted
@@ -262,12 +248,9 @@ void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
 // The box always shows the number of positions the search will use: a stored value outside
 // 1..5 is named once and replaced, and digits outside 1..5 cannot be typed.
 void FrmMainSearchTest::combinationBoxShowsWhatIsUsed() {
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(30, 5));
     writeRawSetting("intZhWSetup", "7");
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, randomDraws(30, 5), Shown::Active);
+    auto& [h, dialogs, w] = f;
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY(dialogs.asked().last().text.contains("intZhWSetup=7"));
     auto* combo = child<QComboBox>(w, "Combo1");
@@ -295,8 +278,8 @@ void FrmMainSearchTest::importedHistoryIsSearchedWithItsRange() {
     for (int d = 0; d < draws.size(); ++d)
         file.write(QString("%1 %2\r\n").arg(2020001 + d).arg(numberList(draws[d])).toLatin1());
     file.close();
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     dialogs.answerQuestion(true);
     dialogs.answerOpenFile(file.fileName());
     child<QPushButton>(w, "cmdRdLst")->click();
@@ -311,10 +294,8 @@ void FrmMainSearchTest::importedHistoryIsSearchedWithItsRange() {
 // Another program appends while the window is open: the next search answers on the history as
 // it stands, the new draw its reference, without a refusal; the window also follows by itself.
 void FrmMainSearchTest::anotherProgramsAppendIsPickedUp() {
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(60, 12));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, randomDraws(60, 12));
+    auto& [h, dialogs, w] = f;
     tick(w, {1, 2});
     child<QPushButton>(w, "Command1")->click();
     QCOMPARE(text(w, "Text1"), QString("2013061"));
@@ -356,11 +337,8 @@ void FrmMainSearchTest::resultsOfAnOlderHistoryAreMarked_data() {
 
 void FrmMainSearchTest::resultsOfAnOlderHistoryAreMarked() {
     QFETCH(QString, change);
-    TempHistory h;
-    h.appendMany(2013001, randomDraws(40, 3));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    showActive(w);
+    WindowFixture f(2013001, randomDraws(40, 3), Shown::Active);
+    auto& [h, dialogs, w] = f;
     auto* notice = child<QLabel>(w, "outdatedResults");
     QVERIFY(!notice->isVisible());
     h.appendMany(2013041, randomDraws(1, 4)); // a change before any search shows: nothing
@@ -413,10 +391,10 @@ void FrmMainSearchTest::readOnlyHistoryIsSearchedAndLeftAsItWas() {
     const QByteArray before = file.readAll();
     file.close();
     const QStringList entries = QDir(h.folder()).entryList(QDir::Files);
-    ScriptedDialogs dialogs;
     {
         ReadOnlyFolder readOnly(h.folder());
-        frmMain w(h.folder(), &dialogs);
+        WindowOn f(h.folder());
+        auto& [dialogs, w] = f;
         QVERIFY2(w.historyStore().isReadOnly() || !readOnly.effective(),
                  qPrintable(dialogs.asked().isEmpty() ? QString() : dialogs.asked().last().text));
         dialogs.clear();

@@ -32,8 +32,8 @@ void FrmMainSettingsTest::init() {
 void FrmMainSettingsTest::everySettingSurvivesRestart() {
     QTemporaryDir folder;
     {
-        ScriptedDialogs dialogs;
-        frmMain w(folder.path(), &dialogs);
+        WindowOn f(folder.path());
+        auto& [dialogs, w] = f;
         child<QAction>(w, "mnuSxcs_0")->trigger();
         child<QAction>(w, "mnuDscs_0")->trigger();
         dialogs.answerInput(QString("9"));
@@ -50,8 +50,8 @@ void FrmMainSettingsTest::everySettingSurvivesRestart() {
         child<QRadioButton>(w, "Option4_1")->click();
         QCOMPARE(dialogs.messages(), 0);
     }
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     const Settings& s = w.session().settings();
     QCOMPARE(s.SxIni, 0);
     QCOMPARE(s.DsIni, 0);
@@ -72,8 +72,8 @@ void FrmMainSettingsTest::everySettingSurvivesRestart() {
 
 void FrmMainSettingsTest::zodiacBaseMenuMovesCheckMark() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     for (int round = 0; round < 2; ++round) {
         child<QAction>(w, "mnuSxcs_0")->trigger();
         QVERIFY(child<QAction>(w, "mnuSxcs_0")->isChecked());
@@ -104,8 +104,8 @@ void FrmMainSettingsTest::retentionYearsBox() {
     QFETCH(int, messages);
     QFETCH(int, stored);
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     for (const QString& a : answers)
         dialogs.answerInput(a == "<cancel>" ? std::nullopt : std::optional<QString>(a));
     child<QAction>(w, "mnuSetDay")->trigger();
@@ -149,10 +149,8 @@ void FrmMainSettingsTest::badBoxValuesAreRefused() {
     QFETCH(QString, box);
     QFETCH(QString, typed);
     QFETCH(QString, key);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(8));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(8));
+    auto& [h, dialogs, w] = f;
     child<QRadioButton>(w, "Option1_2")->click();
     const qsizetype reference = referencePosition(w);
     QWidget* control = child<QWidget>(w, box);
@@ -172,11 +170,9 @@ void FrmMainSettingsTest::badBoxValuesAreRefused() {
 }
 
 void FrmMainSettingsTest::leavingNBoxMovesReferenceDraw() {
-    TempHistory h;
     const QVector<Numbers> draws = sampleDraws(10);
-    h.appendMany(2013001, draws);
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, draws);
+    auto& [h, dialogs, w] = f;
     child<QRadioButton>(w, "Option1_2")->click();
     auto* n = child<QLineEdit>(w, "MaskEdBox2");
     n->setText("5");
@@ -214,12 +210,9 @@ void FrmMainSettingsTest::choiceIsStoredWhenMade() {
     TempHistory h;
     h.appendMany(2013001, sampleDraws(8));
     {
-        ScriptedDialogs dialogs;
-        auto w = std::make_unique<frmMain>(h.folder(), &dialogs);
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QWidget* control = child<QWidget>(*w, box);
+        WindowOn f(h.folder(), Shown::Active);
+        auto& [dialogs, w] = f;
+        QWidget* control = child<QWidget>(w, box);
         control->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(control->hasFocus());
         if (auto* line = qobject_cast<QLineEdit*>(control))
@@ -233,8 +226,8 @@ void FrmMainSettingsTest::choiceIsStoredWhenMade() {
         QCOMPARE(rawSetting(key), stored);
         QCOMPARE(dialogs.messages(), 0);
     }
-    ScriptedDialogs dialogs;
-    frmMain again(h.folder(), &dialogs);
+    WindowOn reopened(h.folder());
+    auto& [dialogs, again] = reopened;
     const Settings& s = again.session().settings();
     QCOMPARE(QString::number(key == "intPreQi" ? s.intPreQi : s.intZhWSetup), stored);
 }

@@ -51,8 +51,8 @@ void FrmMainStartupTest::init() {
 
 void FrmMainStartupTest::firstStartDefaults() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
 
     QCOMPARE(dialogs.asked().size(), 0);
     QVERIFY(QFileInfo::exists(folder.filePath("Quorvex.mdb")));
@@ -122,15 +122,11 @@ void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid_data() {
 void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid() {
     QFETCH(int, draws);
     QFETCH(bool, scrolled);
-    TempHistory h;
     const QVector<Numbers> numbers = sampleDraws(draws);
-    h.appendMany(2013001, numbers);
     const qint64 last = 2013001 + draws - 1;
 
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowFixture f(2013001, numbers, Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     QCOMPARE(dialogs.asked().size(), 0);
 
     QCOMPARE(text(w, "Text1"), QString::number(last + 1));
@@ -157,9 +153,6 @@ void FrmMainStartupTest::historyFillsIssueBoxesReferenceAndGrid() {
 }
 
 void FrmMainStartupTest::storedSettingsAreApplied() {
-    TempHistory h;
-    const QVector<Numbers> numbers = sampleDraws(10);
-    h.appendMany(2013001, numbers);
     writeRawSetting("bolZyw", "False");
     writeRawSetting("bolSq", "False");
     writeRawSetting("intPreQi", "3");
@@ -169,8 +162,8 @@ void FrmMainStartupTest::storedSettingsAreApplied() {
     writeRawSetting("DsIni", "0");
     writeRawSetting("intZhWSetup", "4");
 
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2013001, sampleDraws(10));
+    auto& [h, dialogs, w] = f;
     QVERIFY(child<QRadioButton>(w, "Option1_0")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option1_2")->isChecked());
     QVERIFY(child<QRadioButton>(w, "Option3_1")->isChecked());
@@ -224,9 +217,9 @@ void FrmMainStartupTest::damagedHistoryIsReportedAndNeverWritten() {
     QVERIFY(before.open(QIODevice::ReadOnly));
     const QByteArray bytes = before.readAll();
     before.close();
-    ScriptedDialogs dialogs;
     {
-        frmMain w(h.folder(), &dialogs);
+        WindowOn f(h.folder());
+        auto& [dialogs, w] = f;
         QCOMPARE(dialogs.messages(), 1);
         QVERIFY2(dialogs.asked().first().text.contains(path) &&
                      dialogs.asked().first().text.contains("已损坏"),
@@ -260,9 +253,9 @@ void FrmMainStartupTest::whatLiesAtTheHistoryPathIsKept() {
         QVERIFY(QDir().mkdir(path));
     const QStringList before =
         QDir(folder.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    ScriptedDialogs dialogs;
     {
-        frmMain w(folder.path(), &dialogs);
+        WindowOn f(folder.path());
+        auto& [dialogs, w] = f;
         QVERIFY(!w.isDatabaseOpen());
         QCOMPARE(dialogs.count("warning"), 1);
         QVERIFY2(dialogs.asked().last().text.contains(path),
@@ -307,8 +300,8 @@ void FrmMainStartupTest::invalidSettingsGiveOneMessage() {
     QTemporaryDir folder;
     writeRawSetting("intLei", "seven");
     writeRawSetting("bolSq", "perhaps");
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     QCOMPARE(dialogs.messages(), 1);
     QVERIFY(dialogs.asked().first().text.contains("intLei=seven"));
     QVERIFY(dialogs.asked().first().text.contains("bolSq=perhaps"));
@@ -331,12 +324,8 @@ void FrmMainStartupTest::wheelMovesFocusedGridOneRow() {
     QFETCH(int, startRow);
     QFETCH(int, delta);
     QFETCH(int, expectedRow);
-    TempHistory h;
-    h.appendMany(2013001, sampleDraws(120));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowFixture f(2013001, sampleDraws(120), Shown::Exposed);
+    auto& [h, dialogs, w] = f;
     QApplication::setActiveWindow(&w);
     auto* grid = child<QTableView>(w, "MSFlexGrid1");
     grid->setFocus();
@@ -353,10 +342,8 @@ void FrmMainStartupTest::wheelMovesFocusedGridOneRow() {
 
 void FrmMainStartupTest::command9PopsUpSettingsMenu() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WindowOn f(folder.path(), Shown::Exposed);
+    auto& [dialogs, w] = f;
     auto* menu = child<QMenu>(w, "mnuSetup");
     QVERIFY(!menu->isVisible());
     child<QPushButton>(w, "Command9")->click();

@@ -71,10 +71,8 @@ void FrmMainTrendTest::pageShowsTheCoreTrend_data() {
 void FrmMainTrendTest::pageShowsTheCoreTrend() {
     QFETCH(int, kind);
     QFETCH(bool, searchRange);
-    TempHistory h;
-    h.appendMany(2022300, sampleDraws(150));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2022300, sampleDraws(150));
+    auto& [h, dialogs, w] = f;
     TrendPanel* page = openTrendPage(w);
     child<QComboBox>(w, "trendKind")->setCurrentIndex(kind);
     child<QComboBox>(w, "trendRange")->setCurrentIndex(searchRange ? 0 : 1);
@@ -113,10 +111,8 @@ void FrmMainTrendTest::pageShowsTheCoreTrend() {
 }
 
 void FrmMainTrendTest::doubleClickExportsThePage() {
-    TempHistory h;
-    h.appendMany(2022300, sampleDraws(40));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(2022300, sampleDraws(40));
+    auto& [h, dialogs, w] = f;
     TrendPanel* page = openTrendPage(w);
     QTest::mouseDClick(page->grid()->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
     const QString path = QDir(h.folder()).filePath(QStringLiteral("Zoushi.xls"));
@@ -137,9 +133,8 @@ void FrmMainTrendTest::doubleClickExportsThePage() {
 }
 
 void FrmMainTrendTest::emptyHistoryIsSaidOnThePage() {
-    TempHistory h;
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f;
+    auto& [h, dialogs, w] = f;
     TrendPanel* page = openTrendPage(w);
     QVERIFY(child<QLabel>(w, "trendCaption")->text().contains(QStringLiteral("历史号码是空的")));
     QCOMPARE(page->grid()->model()->rowCount(), 0);

@@ -39,8 +39,8 @@ void FrmMainUpdateTest::updateAppendsAndRefreshesTheWindow() {
     TempHistory h;
     for (int s = 1; s <= 10; ++s)
         h.append(year_ * 1000 + s, listPageDraw(year_, s));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowOn f(h.folder());
+    auto& [dialogs, w] = f;
     dialogs.answerQuestion(true);
     child<QPushButton>(w, "Command21")->click();
     // While it runs, nothing else that changes the history can start.
@@ -64,10 +64,8 @@ void FrmMainUpdateTest::updateStoppedByAGapWarns() {
     server.setYear(year_, LoopbackHttpServer::page(
                               listPage(year_, 1, 15, 1, {{12, QStringLiteral("00 02 03 04 05")}})));
     writeRawSetting("strServer", server.baseAddress());
-    TempHistory h;
-    h.append(year_ * 1000 + 10, listPageDraw(year_, 10));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(year_ * 1000 + 10, {listPageDraw(year_, 10)});
+    auto& [h, dialogs, w] = f;
     dialogs.answerQuestion(true);
     child<QPushButton>(w, "Command21")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!w.onlineUpdate()->isRunning(), 20000);
@@ -79,10 +77,8 @@ void FrmMainUpdateTest::updateStoppedByAGapWarns() {
 }
 
 void FrmMainUpdateTest::withoutAddressNothingChanges() {
-    TempHistory h;
-    h.append(year_ * 1000 + 1, {1, 2, 3, 4, 5});
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(year_ * 1000 + 1, {{1, 2, 3, 4, 5}});
+    auto& [h, dialogs, w] = f;
     dialogs.answerQuestion(true);
     child<QPushButton>(w, "Command21")->click();
     QCOMPARE(dialogs.messages(), 1);
@@ -97,10 +93,8 @@ void FrmMainUpdateTest::withoutAddressNothingChanges() {
 void FrmMainUpdateTest::retentionIsSaidBeforeItHappens() {
     writeRawSetting("strServer", QStringLiteral("http://127.0.0.1:9"));
     writeRawSetting("IniSerchDay", QStringLiteral("3"));
-    TempHistory h;
-    h.appendMany((year_ - 6) * 1000 + 1, sampleDraws(12));
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f((year_ - 6) * 1000 + 1, sampleDraws(12));
+    auto& [h, dialogs, w] = f;
     dialogs.clear();
     child<QPushButton>(w, "Command21")->click();
     QCOMPARE(dialogs.count("question"), 1);
@@ -119,10 +113,8 @@ void FrmMainUpdateTest::cancelChangesNothing() {
     silent.kind = LoopbackHttpServer::Response::Silent;
     server.setYear(year_, silent);
     writeRawSetting("strServer", server.baseAddress());
-    TempHistory h;
-    h.append(year_ * 1000 + 1, {1, 2, 3, 4, 5});
-    ScriptedDialogs dialogs;
-    frmMain w(h.folder(), &dialogs);
+    WindowFixture f(year_ * 1000 + 1, {{1, 2, 3, 4, 5}});
+    auto& [h, dialogs, w] = f;
     dialogs.answerQuestion(true);
     child<QPushButton>(w, "Command21")->click();
     QVERIFY(w.onlineUpdate()->isRunning());
@@ -137,8 +129,8 @@ void FrmMainUpdateTest::cancelChangesNothing() {
 
 void FrmMainUpdateTest::serverAddressIsEditedAndChecked() {
     QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    frmMain w(folder.path(), &dialogs);
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
     // Not a web address: told, asked again; then a good one is stored.
     dialogs.answerInput(QStringLiteral("ftp://example.com"));
     dialogs.answerInput(QStringLiteral("https://results.example.com"));
