@@ -2,7 +2,7 @@
 
 namespace quorvex {
 
-std::optional<qint64> issueFromBox(const QString& text) {
+std::optional<qint64> issueFromTypedText(const QString& text) {
     bool ok = false;
     const qint64 v = text.trimmed().right(8).trimmed().toLongLong(&ok);
     if (!ok)

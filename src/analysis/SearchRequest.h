@@ -34,7 +34,7 @@ struct SearchRequest {
 };
 
 // The issue a typed text names: the number formed by its last 8 characters.
-std::optional<qint64> issueFromBox(const QString& text);
+std::optional<qint64> issueFromTypedText(const QString& text);
 
 // Checks what a search reads: the kinds, N, the issue range and typed reference values of the
 // ticked positions. A message for the user otherwise.

@@ -423,7 +423,7 @@ std::optional<SearchRequest> SearchOptionsPanel::searchRequest() {
         return session_.request(tickedPositions());
     std::array<qint64, 2> range{};
     for (int b = 0; b < 2; ++b) {
-        const auto issue = issueFromBox(Text3[b]->text());
+        const auto issue = issueFromTypedText(Text3[b]->text());
         if (!issue) {
             dialogs_->warning(QStringLiteral("检索"),
                               QStringLiteral("%1期号“%2”不是数字，请在检索起止期数中改正。")
