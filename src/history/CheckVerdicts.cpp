@@ -8,9 +8,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace quorvex {
 
@@ -33,32 +31,21 @@ QString CheckVerdicts::stateOf(const QString& path) {
     for (const char* beside : {"-journal", "-wal"})
         if (QFileInfo::exists(path + QLatin1String(beside)))
             return {};
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
+    // Only stat, never open: closing any descriptor of the file drops every lock this process
+    // holds on it, SQLite's included, and a check may run while a connection reads or writes.
+    // Every write moves the change time, which no one can set back: with the file's identity,
+    // size and modification time it tells a changed file from an unchanged one.
     struct stat st {};
-    unsigned char header[100];
-    const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                      ::pread(fd, header, sizeof header, 0) == ssize_t(sizeof header);
-    ::close(fd);
-    if (!read)
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
-    // The change counter and the version it is valid for: SQLite moves both on every commit.
-    auto word = [&](int at) {
-        return quint32(header[at]) << 24 | quint32(header[at + 1]) << 16 |
-               quint32(header[at + 2]) << 8 | quint32(header[at + 3]);
-    };
-    return QStringLiteral("%1 %2 %3 %4.%5 %6.%7 %8 %9")
+    return QStringLiteral("%1 %2 %3 %4.%5 %6.%7")
         .arg(st.st_dev)
         .arg(st.st_ino)
         .arg(st.st_size)
         .arg(st.st_mtim.tv_sec)
         .arg(st.st_mtim.tv_nsec)
         .arg(st.st_ctim.tv_sec)
-        .arg(st.st_ctim.tv_nsec)
-        .arg(word(24))
-        .arg(word(92));
+        .arg(st.st_ctim.tv_nsec);
 }
 
 QString CheckVerdicts::cacheFile() const {

@@ -8,8 +8,9 @@ namespace quorvex {
 
 // What a check that reads a whole history file found, kept per user for one state of that file,
 // so that a command reading the same unchanged file does not read it all again. A state is the
-// file's identity, size and times and SQLite's change counter in its header; a file beside it
-// (a journal or a write-ahead log) leaves the state unknown, and nothing is kept or recalled.
+// file's identity, size and times, as stat gives them (the file is never opened here); a file
+// beside it (a journal or a write-ahead log) leaves the state unknown, and nothing is kept or
+// recalled.
 class CheckVerdicts {
 public:
     // Notes the file's state now.

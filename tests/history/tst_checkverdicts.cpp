@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace quorvex;
 using namespace quorvex::test;
 
@@ -21,6 +25,7 @@ private slots:
     void verdictLastsWhileTheFileIsUnchanged_data();
     void verdictLastsWhileTheFileIsUnchanged();
     void damageAfterAVerdictIsStillFound();
+    void verdictsLeaveTheWritersLockHeld();
     void fitCheckFindsWhichCodeTextsAreDerived_data();
     void fitCheckFindsWhichCodeTextsAreDerived();
 
@@ -39,6 +44,25 @@ void overwritePage(const QString& path, int page) {
     f.flush();
     // The time put back: only the file's change time tells.
     QVERIFY(f.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+// Whether another process finds SQLite's reserved lock on the file taken: a writer holds it
+// from the start of its transaction.
+bool reservedForAnotherProcess(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = ::open(native.constData(), O_RDWR);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = 0x40000001; // SQLite's reserved byte
+        probe.l_len = 1;
+        _exit(fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -102,6 +126,23 @@ void CheckVerdictsTest::damageAfterAVerdictIsStillFound() {
     HistoryStore store;
     QVERIFY(!store.open(folder, &error, HistoryAccess::ReadOnly));
     QCOMPARE(store.openFailure(), HistoryOpenFailure::Damaged);
+}
+
+// A verdict is looked up and kept while connections read and write: the file's state must be
+// taken without opening it, since closing any descriptor of it drops this process's locks.
+void CheckVerdictsTest::verdictsLeaveTheWritersLockHeld() {
+    TempHistory h;
+    h.appendMany(2013001, {{1, 2, 3, 4, 5}});
+    const QString path = h.store().databasePath();
+    QVERIFY(ageFile(path));
+    QVERIFY(!reservedForAnotherProcess(path));
+    HistoryStore::Transaction writing(h.store());
+    QVERIFY(writing.begun());
+    QVERIFY(reservedForAnotherProcess(path));
+    const CheckVerdicts verdicts(path);
+    verdicts.remember("pages", "ok");
+    QCOMPARE(verdicts.recall("pages"), std::optional<QString>("ok"));
+    QVERIFY(reservedForAnotherProcess(path));
 }
 
 void CheckVerdictsTest::fitCheckFindsWhichCodeTextsAreDerived_data() {
