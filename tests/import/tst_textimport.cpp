@@ -232,6 +232,8 @@ void TextImportTest::unusableFileLeavesHistoryUnchanged_data() {
     QTest::newRow("missing file") << "missing" << QByteArray();
     QTest::newRow("folder") << "folder" << QByteArray();
     QTest::newRow("larger than the limit") << "oversized" << QByteArray();
+    QTest::newRow("the history database itself") << "database" << QByteArray();
+    QTest::newRow("a link to the history database") << "database link" << QByteArray();
 }
 
 void TextImportTest::unusableFileLeavesHistoryUnchanged() {
@@ -251,8 +253,15 @@ void TextImportTest::unusableFileLeavesHistoryUnchanged() {
         path = writeFile(dir, lines({"2013001 01 02 03 04 05"}));
         QFile f(path);
         QVERIFY(f.resize(kMaxHistoryFileBytes + 1)); // sparse: costs no disk
+    } else if (kind == "database") {
+        path = h.store().databasePath();
+    } else if (kind == "database link") {
+        path = dir.filePath("draws.txt");
+        QVERIFY(QFile::link(h.store().databasePath(), path));
     }
     const ImportReport r = importHistoryFile(h.store(), path, {});
+    if (kind.startsWith("database"))
+        QVERIFY2(r.error.contains(QStringLiteral("是历史数据库本身")), qPrintable(r.error));
 
     QVERIFY(!r.replaced);
     QVERIFY(r.error.contains(QStringLiteral("未作改动")));
