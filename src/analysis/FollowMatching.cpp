@@ -50,12 +50,13 @@ std::optional<Tokens> referenceTokens(const SearchRequest& r, const RefValues& r
     return Tokens(need);
 }
 
-bool agreeingRows(const HistorySnapshot& s, const SearchRequest& r, const QVector<int>& positions,
-                  int least, qsizetype begin, qsizetype end, std::vector<qsizetype>& rows) {
+bool agreeingRows(const SearchPlan& plan, const QVector<int>& positions, int least,
+                  std::vector<qsizetype>& rows) {
+    const SearchRequest& r = plan.request;
     std::vector<std::pair<const qint8*, qint8>> columns;
     int zeros = 0; // reference values that agree with the 0 of a draw before the history
     for (const int p : positions) {
-        const qint8* column = s.narrowColumn(HistorySnapshot::attribute(p, r.intLei));
+        const qint8* column = plan.searchBytes[std::size_t(p - 1)];
         if (!column)
             return false;
         const int v = r.intRefVal[p - 1];
@@ -65,7 +66,8 @@ bool agreeingRows(const HistorySnapshot& s, const SearchRequest& r, const QVecto
             columns.emplace_back(column, qint8(v));
     }
     const qsizetype lag = r.lag();
-    qsizetype row = begin;
+    const qsizetype end = plan.end;
+    qsizetype row = plan.begin;
     for (; row < end && row < lag; ++row)
         if (zeros >= least)
             rows.push_back(row);

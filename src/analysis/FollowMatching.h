@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SearchPlan.h"
 #include "SearchRequest.h"
 
 #include "history/HistorySnapshot.h"
@@ -57,12 +58,12 @@ inline int earlierValue(const HistorySnapshot& s, qsizetype row, int position1,
     return at < 0 ? 0 : s.value(HistorySnapshot::attribute(position1, r.intLei), at);
 }
 
-// Appends to rows, in order, each row of [begin, end) whose earlier draw agrees with the
+// Appends to rows, in order, each follow draw of the plan whose earlier draw agrees with the
 // reference at no fewer than `least` of the positions (1..5), as earlierValue compares them, with
-// whole byte columns compared at a time. False, adding nothing, when the snapshot does not hold
-// the search kind's columns as bytes.
-bool agreeingRows(const HistorySnapshot& s, const SearchRequest& r, const QVector<int>& positions,
-                  int least, qsizetype begin, qsizetype end, std::vector<qsizetype>& rows);
+// whole byte columns compared at a time. False, adding nothing, when a position's column is not
+// held as bytes.
+bool agreeingRows(const SearchPlan& plan, const QVector<int>& positions, int least,
+                  std::vector<qsizetype>& rows);
 
 // The snapshot columns a search of the request reads: the search kind's code texts (free) or
 // attributes (fixed), the result kind's attributes and txtHisLst.

@@ -68,11 +68,12 @@ struct ListedDraws {
 
 } // namespace
 
-FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsizetype> rows,
-                               const SearchRequest& request) {
+FollowResult ShowFollowResults(const SearchPlan& plan, std::vector<qsizetype> rows) {
+    const SearchRequest& request = plan.request;
+    const HistorySnapshot& snapshot = *plan.snapshot;
     const int kind = request.intXianshiLei;
-    const int sxIni = request.bases.sxIni;
-    const ValueRange values = kindRange(kind, sxIni, request.bases.dsIni);
+    const ValueRange values = plan.values;
+    const QStringList& names = plan.names;
 
     FollowResult result;
     result.matchHeader << QStringLiteral("期号");
@@ -82,17 +83,12 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsiz
     result.resultHeader = {QStringLiteral("序号"), QStringLiteral("结果"),
                            QStringLiteral("出现次数"), QStringLiteral("百分比")};
 
-    // Names are made once per value, not once per cell.
-    QStringList names;
-    for (int v = values.lo; v <= values.hi; ++v)
-        names << valueLabel(kind, v, sxIni);
     QVector<qint64> counts(values.count(), 0);
     result.followIssues.reserve(qsizetype(rows.size()));
     for (const qsizetype row : rows)
         result.followIssues.append(snapshot.issue(row));
     for (int p = 1; p <= kPositions; ++p) {
-        const int c = HistorySnapshot::attribute(p, kind);
-        if (const qint8* column = snapshot.narrowColumn(c)) {
+        if (const qint8* column = plan.resultBytes[std::size_t(p - 1)]) {
             // Bytes, so a value outside the range only has to be told apart from the rest.
             std::array<qint64, 256> byByte{};
             for (const qsizetype row : rows)
@@ -103,6 +99,7 @@ FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsiz
                     counts[v - values.lo] += byByte[quint8(qint8(v))];
             continue;
         }
+        const int c = HistorySnapshot::attribute(p, kind);
         for (const qsizetype row : rows) {
             const int v = snapshot.value(c, row);
             if (values.contains(v))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FollowResult.h"
+#include "SearchPlan.h"
 #include "SearchRequest.h"
 
 #include "history/HistorySnapshot.h"
@@ -9,11 +10,10 @@
 
 namespace quorvex {
 
-// ShowFollowResults: lists the follow draws at the given rows of the snapshot (in issue
+// ShowFollowResults: lists the follow draws at the given rows of the plan's snapshot (in issue
 // order), tallies the result kind over their five positions and ranks the values. The listing
 // keeps the rows and a copy of the snapshot, and makes a row's texts when it is shown.
-FollowResult ShowFollowResults(const HistorySnapshot& snapshot, std::vector<qsizetype> rows,
-                               const SearchRequest& request);
+FollowResult ShowFollowResults(const SearchPlan& plan, std::vector<qsizetype> rows);
 
 // The ranked order of a tally as the result grid shows it: by count, equal counts in ascending
 // value. counts[i] is the count of value lo + i; returns the values.
