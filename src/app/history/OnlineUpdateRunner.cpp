@@ -1,5 +1,7 @@
 #include "OnlineUpdateRunner.h"
 
+#include "history/HistoryChange.h"
+
 #include <QDate>
 #include <QProgressDialog>
 #include <QWidget>
@@ -37,8 +39,9 @@ void OnlineUpdateRunner::Command21_Click() {
     }
     if (s.strServer.isEmpty()) {
         delete update;
-        dialogs_->warning(title, QStringLiteral("还没有设置历史号码服务器的地址，历史号码未作改动。"
-                                                "请在“设置”菜单的“历史号码服务器地址”中填写。"));
+        dialogs_->warning(title,
+                          QStringLiteral("还没有设置历史号码服务器的地址，") + historyUnchanged() +
+                              QStringLiteral("请在“设置”菜单的“历史号码服务器地址”中填写。"));
         return;
     }
     update_ = update;
