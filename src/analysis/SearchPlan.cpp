@@ -19,14 +19,16 @@ SearchPlan planSearch(const HistorySnapshot& s, const SearchRequest& request, bo
     if (r.bolZyw) {
         p.rowTokens = &s.tokens(r.intLei);
         p.need = referenceTokens(r, r.intRefVal, combination);
-        // Occurrence counts make repeated reference values need repeated values in the draw.
-        std::array<int, 16> counters{};
-        for (const int i : p.need ? QVector<int>() : p.ticked) {
-            const int v = r.intRefVal[i - 1];
-            int count = 0;
-            if (r.intLei != Number && counterRange(r.intLei).contains(v))
-                count = ++counters[v];
-            p.wantedTokens << freeToken(r.intLei, v, count, false);
+        if (!p.need) {
+            // Occurrence counts make repeated reference values need repeated values in the draw.
+            std::array<int, 16> counters{};
+            for (const int i : p.ticked) {
+                const int v = r.intRefVal[i - 1];
+                int count = 0;
+                if (r.intLei != Number && counterRange(r.intLei).contains(v))
+                    count = ++counters[v];
+                p.wantedTokens << freeToken(r.intLei, v, count, false);
+            }
         }
     } else {
         for (int i = 1; i <= kPositions; ++i)
