@@ -80,7 +80,12 @@ protected:
         const UpdateReport& report = update.report();
         context.out() << report.summary() << '\n';
         if (report.outcome == UpdateReport::Outcome::Failed)
-            return context.fail(QStringLiteral("update failed, the history is unchanged"));
+            return context.fail(
+                QStringLiteral("update failed, the history is unchanged%1")
+                    .arg(options.serverAddress.trimmed().isEmpty()
+                             ? QStringLiteral("; give the results service's address with "
+                                              "--server URL or the setting strServer")
+                             : QString()));
         if (!report.stop)
             return ExitSuccess;
         if (report.stop->cause == UpdateStop::Cause::PageFailed) {

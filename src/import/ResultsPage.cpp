@@ -69,7 +69,7 @@ std::optional<QUrl> resultsPageUrl(const QString& baseAddress, int year, QString
     };
     QString base = baseAddress.trimmed();
     if (base.isEmpty())
-        return fail(QStringLiteral("没有设置开奖结果服务器的地址，请先在“设置”菜单中填写。"));
+        return fail(QStringLiteral("没有设置开奖结果服务器的地址。"));
     while (base.endsWith(QLatin1Char('/')))
         base.chop(1);
     const QUrl baseUrl(base, QUrl::StrictMode);

@@ -126,6 +126,9 @@ void CliUpdateTest::missingOrBadAddressChangesNothing() {
     QVERIFY(r.out.contains(QStringLiteral("地址")));
     QVERIFY(r.err.startsWith(QStringLiteral("quorvex-cli: ")));
     QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    // The remedy is the CLI's own: it has no menus.
+    QVERIFY(!r.out.contains(QStringLiteral("菜单")));
+    QCOMPARE(r.err.contains(QStringLiteral("--server")), arguments.size() == 1);
     QCOMPARE(issues(), QList<qint64>{2013040});
 }
 

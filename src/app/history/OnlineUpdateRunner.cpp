@@ -37,7 +37,7 @@ void OnlineUpdateRunner::Command21_Click() {
         delete update;
         return;
     }
-    if (s.strServer.isEmpty()) {
+    if (s.strServer.trimmed().isEmpty()) {
         delete update;
         dialogs_->warning(title,
                           QStringLiteral("还没有设置历史号码服务器的地址，") + historyUnchanged() +
