@@ -1,6 +1,7 @@
 #include "ExportTarget.h"
 
 #include "history/HistoryCopies.h"
+#include "history/HistoryFileAccess.h"
 #include "history/HistoryStore.h"
 
 #include <QDir>
@@ -20,22 +21,6 @@ namespace {
 
 // Linux gives up after as many links in one path.
 constexpr int kMaxLinks = 40;
-
-struct FileId {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-// The file path leads to, through its links; nothing when there is none.
-std::optional<FileId> fileId(const QString& path, mode_t* mode = nullptr) {
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    if (mode)
-        *mode = info.st_mode;
-    return FileId{info.st_dev, info.st_ino};
-}
 
 QString folderOf(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));

@@ -13,6 +13,15 @@
 
 namespace quorvex {
 
+std::optional<FileId> fileId(const QString& path, mode_t* mode) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    if (mode)
+        *mode = info.st_mode;
+    return FileId{info.st_dev, info.st_ino};
+}
+
 HistoryPath inspectHistoryPath(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     struct stat link {};

@@ -3,6 +3,9 @@
 #include <QSqlError>
 #include <QString>
 
+#include <optional>
+#include <sys/types.h>
+
 namespace quorvex {
 
 // How long a statement waits for another program's write to end before it gives up. Long
@@ -30,6 +33,16 @@ enum class HistoryOpenFailure {
 
 // What lies at the history's path, found without opening it (opening a pipe would wait for a
 // writer forever). problem: the message for the user when it cannot be a history.
+// A file as the system knows it, whatever path leads to it.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+// The file path leads to, through its links (stat only: the file is never opened); nothing when
+// there is none.
+std::optional<FileId> fileId(const QString& path, mode_t* mode = nullptr);
+
 struct HistoryPath {
     enum Kind { Missing, File, NotAFile };
     Kind kind = Missing;

@@ -2,6 +2,7 @@
 
 #include "history/DrawBulkWriter.h"
 #include "history/HistoryChange.h"
+#include "history/HistoryFileAccess.h"
 #include "history/HistoryLine.h"
 #include "history/HistoryTextFile.h"
 
@@ -11,7 +12,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace quorvex {
 
@@ -346,25 +346,12 @@ QString ImportPlan::faults(int listed) const {
     return out;
 }
 
-namespace {
-
-// Whether two paths name one file (links followed).
-bool sameFile(const QString& a, const QString& b) {
-    struct stat x {
-    }, y{};
-    return ::stat(QFile::encodeName(a).constData(), &x) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &y) == 0 && x.st_dev == y.st_dev &&
-           x.st_ino == y.st_ino;
-}
-
-} // namespace
-
 ImportPlan planImport(const HistoryStore& store, const QString& path) {
     ImportPlan plan;
     plan.path = path;
     // Not read at all: closing a descriptor of the history's file would drop the locks this
     // program's connections hold on it.
-    if (sameFile(path, store.databasePath())) {
+    if (const auto id = fileId(path); id && id == fileId(store.databasePath())) {
         plan.contents.error = QStringLiteral("%1 是历史数据库本身，不是历史号码文本文件。")
                                   .arg(QDir::toNativeSeparators(path));
         return plan;
