@@ -49,45 +49,32 @@ QString twoDigits(int n) {
 }
 } // namespace
 
-struct LunarCalendars::Icu {
-    std::unique_ptr<icu::Calendar> chinese;
-    std::unique_ptr<icu::GregorianCalendar> gregorian;
-};
-
-LunarCalendars::LunarCalendars() = default;
-LunarCalendars::~LunarCalendars() = default;
-
-int LunarCalendars::newYearDay(int year) {
+int lunarNewYearDay(int year) {
     const std::size_t published = std::size_t(year - kFirstPublishedYear);
     if (year >= kFirstPublishedYear && published < kPublishedNewYearDays.size())
         return kPublishedNewYearDays[published];
     return reckonedNewYearDay(year);
 }
 
-int LunarCalendars::reckonedNewYearDay(int year) {
-    UErrorCode status = U_ZERO_ERROR;
-    if (!icu_) {
-        auto made = std::make_unique<Icu>();
-        made->chinese.reset(icu::Calendar::createInstance(
-            icu::TimeZone::getGMT()->clone(), icu::Locale("en@calendar=chinese"), status));
-        made->gregorian =
-            std::make_unique<icu::GregorianCalendar>(icu::TimeZone::getGMT()->clone(), status);
-        if (U_FAILURE(status) || !made->chinese)
-            return 0;
-        icu_ = std::move(made);
-    }
+int reckonedNewYearDay(int year) {
     // The first day of the first (not leap) month of the Chinese year that begins in the
     // Gregorian year, read as a Gregorian day of the year. Both calendars count days in GMT, so
     // the day ICU works out for China is the day read back.
-    icu::Calendar& chinese = *icu_->chinese;
-    chinese.clear();
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Calendar> chinese(icu::Calendar::createInstance(
+        icu::TimeZone::getGMT()->clone(), icu::Locale("en@calendar=chinese"), status));
+    if (U_FAILURE(status) || !chinese)
+        return 0;
+    chinese->clear();
     // ICU's extended Chinese year 2637 + Y begins in the Gregorian year Y.
-    chinese.set(UCAL_EXTENDED_YEAR, year + 2637);
-    chinese.set(UCAL_MONTH, 0);
-    chinese.set(UCAL_IS_LEAP_MONTH, 0);
-    chinese.set(UCAL_DATE, 1);
-    const UDate at = chinese.getTime(status);
-    icu::GregorianCalendar& gregorian = *icu_->gregorian;
+    chinese->set(UCAL_EXTENDED_YEAR, year + 2637);
+    chinese->set(UCAL_MONTH, 0);
+    chinese->set(UCAL_IS_LEAP_MONTH, 0);
+    chinese->set(UCAL_DATE, 1);
+    const UDate at = chinese->getTime(status);
+    icu::GregorianCalendar gregorian(icu::TimeZone::getGMT()->clone(), status);
+    if (U_FAILURE(status))
+        return 0;
     gregorian.setTime(at, status);
     const int gregorianYear = gregorian.get(UCAL_YEAR, status);
     const int day = gregorian.get(UCAL_DAY_OF_YEAR, status);
@@ -96,20 +83,10 @@ int LunarCalendars::reckonedNewYearDay(int year) {
     return day;
 }
 
-int lunarNewYearDay(int year) {
-    LunarCalendars calendars;
-    return calendars.newYearDay(year);
-}
-
 int intSxCutoff(int year) {
-    LunarCalendars calendars;
-    return intSxCutoff(year, calendars);
-}
-
-int intSxCutoff(int year, LunarCalendars& calendars) {
     if (year < kFirstIssueYear || year > kLastIssueYear)
         return 0;
-    return calendars.newYearDay(year);
+    return lunarNewYearDay(year);
 }
 
 QString strSxNumbers(int k) {
@@ -158,7 +135,7 @@ int ZodiacYear::yearOfIssue(qint64 issue) {
                                     [year](const auto& c) { return c.first == year; });
     lastCutoff_ = std::size_t(known - cutoffs_.begin());
     if (known == cutoffs_.end())
-        cutoffs_.emplace_back(year, intSxCutoff(year, calendars_));
+        cutoffs_.emplace_back(year, intSxCutoff(year));
     return zodiacYearAt(issue, cutoffs_[lastCutoff_].second);
 }
 

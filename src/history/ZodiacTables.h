@@ -4,39 +4,20 @@
 #include <QString>
 
 #include <array>
-#include <memory>
 #include <vector>
 
 namespace quorvex {
 
-// ICU's Chinese and Gregorian calendars, made on first use and kept for the next years asked:
-// making them costs three times the reckoning of a year. A copy makes its own.
-class LunarCalendars {
-public:
-    LunarCalendars();
-    ~LunarCalendars();
-    LunarCalendars(const LunarCalendars&) : LunarCalendars() {}
-    LunarCalendars& operator=(const LunarCalendars&) { return *this; }
-
-    // The day of the year (1..366) of the lunar new year of a Gregorian year; 0 when it cannot
-    // be worked out.
-    int newYearDay(int year);
-    // The same reckoned by ICU, whatever the published calendar says.
-    int reckonedNewYearDay(int year);
-
-private:
-    struct Icu;
-    std::unique_ptr<Icu> icu_;
-};
-
-// The same, with calendars made for the one call. Tens of microseconds a call.
+// The day of the year (1..366) of the lunar new year of a Gregorian year: the published calendar
+// for 1901..2099, ICU's Chinese calendar for any other year; 0 when it cannot be worked out.
 int lunarNewYearDay(int year);
+// The same reckoned by ICU whatever the published calendar says. Tens of microseconds a call.
+int reckonedNewYearDay(int year);
 
 // The highest sequence number of year Y that still belongs to the previous zodiac year: the day
 // of the year of its lunar new year, for the years of seven-digit issues (1000..9999); 0 (no
 // cut-off) for any other year.
 int intSxCutoff(int year);
-int intSxCutoff(int year, LunarCalendars& calendars);
 
 // strSxNumbers(k): the two-digit numbers 01..49 congruent to k + 1 modulo 12, joined by "、".
 QString strSxNumbers(int k);
@@ -84,7 +65,6 @@ private:
     std::array<qint8, 50> zodiacs_{};          // the lists hold 01..49 only
     std::vector<std::pair<int, int>> cutoffs_; // (year, cut-off) of the years met
     std::size_t lastCutoff_ = 0;               // the one asked last
-    LunarCalendars calendars_;
 };
 
 } // namespace quorvex
