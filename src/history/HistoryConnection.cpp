@@ -194,8 +194,12 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
                    : missing(QStringLiteral("没有 Carcu 表"));
     // A writer keeps the table in memory: sized before anything is read, the pages read at
     // start-up stay there for the search that follows.
-    if (!readOnly_)
+    if (!readOnly_) {
         q.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+        // Draws are not secrets, and every change that removes them keeps a copy first: zeroing
+        // each freed page (this SQLite's default) would write a replaced history twice.
+        q.exec(QStringLiteral("PRAGMA secure_delete = FAST"));
+    }
     // Beside the reads only in rollback-journal mode: leaving write-ahead mode below writes the
     // file, which must wait for the verdict.
     if (check == PageCheckTiming::BesideReads && !readOnly_ &&
