@@ -231,11 +231,13 @@ bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFile
 bool markStep(HistoryStore& store, const ChangeStep& step, QString* error) {
     SqliteStatement q(store);
     if (q.prepare(QStringLiteral(
-            "UPDATE Buzhou SET undone = ?, afterCopy = ?, afterHash = ? WHERE id = ?"))) {
+            "UPDATE Buzhou SET undone = ?, afterCopy = ?, afterHash = ?, beforeHash = ? "
+            "WHERE id = ?"))) {
         q.bind(1, qint64(step.undone ? 1 : 0));
         q.bind(2, copyText(step.after));
         q.bindBlob(3, step.afterHash);
-        q.bind(4, step.id);
+        q.bindBlob(4, step.beforeHash);
+        q.bind(5, step.id);
         if (q.exec() && q.changes() == 1)
             return true;
     }

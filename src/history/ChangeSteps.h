@@ -41,7 +41,9 @@ struct ChangeStep {
     // copies of both; nothing where that history was empty or the copy is not taken yet. The
     // history after is hashed whole once the first undo has read it; until then (reading it all
     // would double the cost of an import) by its issues and numbers (LishiImage::numbersHash),
-    // unless those were the same before, where only the whole tells a change.
+    // unless those were the same before, where only the whole tells a change. The history
+    // before is hashed by the first undo, which reads its copy whole, where the change copied it
+    // from its issues and numbers alone (DerivedRowsMark.h).
     QByteArray beforeHash;
     QByteArray afterHash;
     QByteArray afterNumbers;
@@ -80,7 +82,7 @@ const ChangeStep* nextRedo(const QVector<ChangeStep>& steps);
 bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFiles, QString* error);
 
 // Inside an undo's or redo's write transaction: marks the step undone or not, with the copy of
-// the history after it when the undo just kept one.
+// the history after it when the undo just kept one, and the hashes it worked out.
 bool markStep(HistoryStore& store, const ChangeStep& step, QString* error);
 
 // Deletes files of steps that were dropped; a file already gone is no error.

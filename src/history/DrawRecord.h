@@ -55,6 +55,7 @@ struct StoredDraw {
 struct DrawNumbers {
     qint64 issue = 0;
     Numbers numbers{};
+    friend bool operator==(const DrawNumbers&, const DrawNumbers&) = default;
 };
 
 DrawAttributes deriveAttributes(const Numbers& numbers, const ZodiacYear& zodiacYear,

@@ -4,7 +4,10 @@
 
 namespace quorvex {
 
-HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(store) {}
+HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(store) {
+    if (transaction_.begun())
+        mark_ = readDerivedRowsMark(store_);
+}
 
 HistoryChange::~HistoryChange() {
     if (!committed_ && copy_)
@@ -12,8 +15,12 @@ HistoryChange::~HistoryChange() {
 }
 
 const LishiImage* HistoryChange::readBefore(QString* error) {
-    // Its cells are not kept: only packed for the copy and hashed for the step.
-    before_ = readLishiDigest(store_, error);
+    // Its cells are not kept: only packed for the copy and hashed for the step. Rows that
+    // contradict the mark are read cell by cell after all.
+    if (mark_.holds && mark_.bases)
+        before_ = readDerivedDigest(store_, *mark_.bases);
+    if (!before_)
+        before_ = readLishiDigest(store_, error);
     return before_ ? &*before_ : nullptr;
 }
 
@@ -36,7 +43,11 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     ChangeStep step;
     step.kind = StepKind::Replaced;
     step.name = stepName;
-    step.beforeHash = before_->contentHash();
+    // A history read from its issues and numbers is hashed by the first undo, which reads its
+    // copy whole: working out its cells here would cost as much as reading them.
+    const bool hashLater = before_->digest.isEmpty() && before_->cells.isEmpty();
+    if (!hashLater || before_->rows == 0)
+        step.beforeHash = before_->contentHash();
     // What was just written in ascending issues is what a read in issue order gives back.
     const bool ascending = written && std::adjacent_find(written->begin(), written->end(),
                                                          [](const auto& a, const auto& b) {
@@ -52,11 +63,14 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     }
     // The same issues and numbers as before (a rebuild, the same draws imported): only the whole
     // history tells whether anything changed.
-    if (step.afterNumbers == before_->numbersHash()) {
+    const bool sameNumbers =
+        ascending ? *written == before_->draws : step.afterNumbers == before_->numbersHash();
+    if (sameNumbers) {
         const auto after = readLishiImage(store_, error);
         if (!after)
             return Outcome::Failed;
         step.afterHash = after->contentHash();
+        step.beforeHash = before_->contentHash();
         if (step.afterHash == step.beforeHash)
             return Outcome::Unchanged;
     }
@@ -85,7 +99,10 @@ HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint
 HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
     step.taken = QDateTime::currentDateTime();
     QStringList obsolete;
-    if (!recordStep(store_, step, &obsolete, error) || !transaction_.commit(error))
+    if (!recordStep(store_, step, &obsolete, error))
+        return Outcome::Failed;
+    leaveDerivedRowsMark(store_, mark_, left_, bases_);
+    if (!transaction_.commit(error))
         return Outcome::Failed;
     committed_ = true;
     removeStepFiles(obsolete);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChangeSteps.h"
+#include "DerivedRowsMark.h"
 
 #include <QString>
 
@@ -27,13 +28,21 @@ public:
     bool begun() const { return transaction_.begun(); }
     QString beginError() const { return transaction_.beginError(); }
 
-    // For a change that removes or replaces draws, before it writes: reads the whole history.
-    // Nothing and the reason when it could not be read.
+    // For a change that removes or replaces draws, before it writes: reads the whole history,
+    // from its issues and numbers alone where the mark says the writers wrote it. Nothing and
+    // the reason when it could not be read.
     const LishiImage* readBefore(QString* error);
     // Then keeps the copy of what readBefore read (none for an empty history); false and the
     // reason when it could not be written whole (the change must not go on).
     bool keepCopy(CopyReason reason, QString* error);
     const std::optional<HistoryCopy>& copy() const { return copy_; }
+
+    // Says what the change did to the rows, before it commits: a history still written as the
+    // writers derive it keeps its mark (DerivedRowsMark.h). Unsaid, the mark goes.
+    void leaves(RowsLeft left, const ValueBases& bases = {}) {
+        left_ = left;
+        bases_ = bases;
+    }
 
     enum class Outcome { Committed, Unchanged, Failed };
     // Ends a change that kept a copy: the history after it is read and recorded by its hash.
@@ -49,6 +58,9 @@ private:
 
     HistoryStore& store_;
     HistoryStore::Transaction transaction_;
+    DerivedRowsMark mark_;
+    RowsLeft left_ = RowsLeft::Unknown;
+    ValueBases bases_;
     std::optional<LishiImage> before_;
     std::optional<HistoryCopy> copy_;
     bool committed_ = false;

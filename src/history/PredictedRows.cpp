@@ -306,6 +306,31 @@ std::optional<QByteArray> encodePredictedRows(const QStringList& columns, QByteA
     return writer.bytes();
 }
 
+QByteArray encodeDerivedRows(const QStringList& columns, const QVector<DrawNumbers>& draws,
+                             int bases) {
+    const RowPredictor p(columns);
+    std::string out;
+    out.reserve(std::size_t(draws.size()) * 5);
+    std::optional<qint64> previous;
+    for (const DrawNumbers& d : draws) {
+        out.push_back(char(1 | bases << 1));
+        const Numbers& v = d.numbers;
+        const char packed[3] = {char(v[0] | v[1] << 4), char(v[2] | v[3] << 4), char(v[4])};
+        out.append(packed, 3);
+        // Only an issue that does not follow the one before differs from the prediction.
+        const qint64 expected = previous ? *previous + 1 : 0;
+        if (p.issueColumn() < 0 || d.issue == expected) {
+            putVarint(out, 0);
+        } else {
+            putVarint(out, 1);
+            putVarint(out, quint64(p.issueColumn()));
+            putIntegerCell(out, d.issue);
+        }
+        previous = d.issue;
+    }
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
 bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in,
                          qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws) {
     RowPredictor p(columns);

@@ -42,6 +42,12 @@ private:
 std::optional<QByteArray> encodePredictedRows(const QStringList& columns, QByteArrayView cells,
                                               qint64 rows);
 
+// The same for rows known to stand exactly as the writers derive them from these issues and
+// numbers under one choice of bases (0..3, see DerivedRowsMark.h): no cell is read. The bytes
+// read back as the stored rows, though a reading of the cells may pack them otherwise.
+QByteArray encodeDerivedRows(const QStringList& columns, const QVector<DrawNumbers>& draws,
+                             int bases);
+
 // Reads `rows` rows written by encodePredictedRows from in, appending their cells in
 // LishiImage's form and each row's issue and numbers. False when the rows are damaged or their
 // cells would pass maxCellBytes.

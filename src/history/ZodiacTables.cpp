@@ -5,6 +5,7 @@
 #include <unicode/calendar.h>
 #include <unicode/gregocal.h>
 #include <unicode/timezone.h>
+#include <unicode/uversion.h>
 
 #include <algorithm>
 #include <memory>
@@ -87,6 +88,14 @@ int intSxCutoff(int year) {
     if (year < kFirstIssueYear || year > kLastIssueYear)
         return 0;
     return lunarNewYearDay(year);
+}
+
+QString cutoffReckonerVersion() {
+    UVersionInfo version;
+    u_getVersion(version);
+    char text[U_MAX_VERSION_STRING_LENGTH];
+    u_versionToString(version, text);
+    return QString::fromLatin1(text);
 }
 
 QString strSxNumbers(int k) {

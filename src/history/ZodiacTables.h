@@ -19,6 +19,10 @@ int reckonedNewYearDay(int year);
 // cut-off) for any other year.
 int intSxCutoff(int year);
 
+// The version of the ICU that reckons the cut-offs of the years outside the published calendar:
+// another version may put a new year a day off.
+QString cutoffReckonerVersion();
+
 // strSxNumbers(k): the two-digit numbers 01..49 congruent to k + 1 modulo 12, joined by "、".
 QString strSxNumbers(int k);
 

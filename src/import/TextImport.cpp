@@ -418,6 +418,7 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
     written.reserve(contents.draws.size());
     for (const ImportedDraw& d : contents.draws)
         written.append({d.issue, d.numbers});
+    change.leaves(RowsLeft::WrittenWhole, bases);
     switch (change.commitReplacing(stepName::import(path), &why, &written)) {
     case HistoryChange::Outcome::Failed:
         return failed(why);

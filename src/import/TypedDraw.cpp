@@ -17,6 +17,9 @@ std::optional<qint64> storeTypedDraw(HistoryStore& store, const Numbers& numbers
         store.appendAfterLast(numbers, issue, zodiacIssue, bases, zodiacYear, today, error);
     if (!stored)
         return std::nullopt;
+    // A draw whose zodiac comes from another issue is not what the writers derive from its own.
+    if (!zodiacIssue || *zodiacIssue == *stored)
+        change.leaves(RowsLeft::Appended, bases);
     QString why;
     if (change.commitAdding(stepName::typedDraw(*stored), *stored, &why) !=
         HistoryChange::Outcome::Committed) {

@@ -69,6 +69,7 @@ bool applyUpdate(HistoryStore& store, const UpdatePlan& plan, const QVector<Scan
     }
     // The retention and the draws after it are one step; draws only appended are another kind.
     const QString name = stepName::update(draws.first().issue, draws.last().issue);
+    change.leaves(plan.clearHistory ? RowsLeft::WrittenWhole : RowsLeft::Appended, bases);
     const auto outcome = plan.clearHistory ? change.commitReplacing(name, &why)
                                            : change.commitAdding(name, draws.first().issue, &why);
     if (outcome == HistoryChange::Outcome::Failed)

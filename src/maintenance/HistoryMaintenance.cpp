@@ -106,6 +106,7 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     report.keptDraws = int(kept.size());
     if (!kept.isEmpty())
         report.lastIssue = kept.last().issue;
+    change.leaves(RowsLeft::WrittenWhole, bases);
     switch (change.commitReplacing(stepName, &why)) {
     case HistoryChange::Outcome::Failed:
         return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
@@ -204,6 +205,7 @@ MaintenanceReport eraseLastDraw(HistoryStore& store) {
         const DrawNumbers last = image->draws.last();
         if (!change.keepCopy(CopyReason::EraseLast, &why))
             return failure(why + QStringLiteral("。"));
+        change.leaves(RowsLeft::EndRemoved);
         if (!store.deleteLastDraw(&why) || change.commitReplacing(stepName::eraseLast(), &why) !=
                                                HistoryChange::Outcome::Committed)
             return failure(QStringLiteral("无法删除第 %1 期：%2。").arg(last.issue).arg(why));
@@ -229,6 +231,7 @@ MaintenanceReport clearHistory(HistoryStore& store) {
         return report;
     if (!change.keepCopy(CopyReason::Clear, &why))
         return failure(why + QStringLiteral("。"));
+    change.leaves(RowsLeft::EndRemoved);
     if (!store.Delrec(&why) ||
         change.commitReplacing(stepName::clear(), &why) != HistoryChange::Outcome::Committed)
         return failure(QStringLiteral("无法清空历史号码：%1。").arg(why));

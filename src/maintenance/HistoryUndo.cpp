@@ -116,6 +116,8 @@ private:
         const auto target = copyOf(step_.before, step_.beforeHash, error);
         if (!target)
             return false;
+        if (step_.beforeHash.isEmpty())
+            step_.beforeHash = target->contentHash();
         // The history this undo replaces is what a redo puts back: kept once, on the first undo.
         if (!step_.after && now->rows > 0) {
             saved_ = keepHistoryCopy(store_.folder(), *now, CopyReason::Undo, &why);
@@ -159,7 +161,9 @@ private:
             image->cells.clear();
             image->draws.clear();
         }
-        if (image->contentHash() != hash)
+        // A copy the change took from issues and numbers alone has no hash yet: its file was
+        // checked against what was written.
+        if (!(copy && hash.isEmpty()) && image->contentHash() != hash)
             return *error = QStringLiteral("修改记录%1与它的副本不符，不能%2。")
                                 .arg(quotedStep(step_), verb),
                    std::nullopt;

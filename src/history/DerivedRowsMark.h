@@ -1,0 +1,52 @@
+#pragma once
+
+#include "DrawRecord.h"
+#include "LishiImage.h"
+
+#include <optional>
+
+namespace quorvex {
+
+// A mark kept in the history file (table Paisheng) that every row of Lishi stands exactly as
+// this program's writers derive it from its issue and numbers, under one choice of value bases.
+// A change that removes or replaces draws then copies the history from its issues and numbers
+// alone, instead of reading every cell.
+//
+// A mark belongs to one state of the file: it names SQLite's file change counter as the commit
+// that wrote it left it. Every later commit, by this program or any other, moves the counter,
+// so a mark that the next change did not carry forward is stale and ignored. A file in
+// write-ahead mode, where a commit need not move the counter, keeps no mark.
+struct DerivedRowsMark {
+    std::optional<quint32> counter; // the file's change counter now; none where it is no key
+    bool stored = false;            // the table holds a mark, stale or not
+    bool holds = false;             // it belongs to the file as it is now
+    std::optional<int> bases;       // a held mark's bases; none: no row was written since empty
+};
+
+// Inside a write transaction, before it writes anything.
+DerivedRowsMark readDerivedRowsMark(const HistoryStore& store);
+
+// The index of the bases (0..3) as the mark and the packed rows name them; none for bases the
+// writers do not derive under.
+std::optional<int> basesIndex(const ValueBases& bases);
+
+// What a change did to the rows, said before it commits.
+enum class RowsLeft {
+    Unknown,      // anything else: the mark goes
+    WrittenWhole, // every row written by the writers under the bases
+    Appended,     // rows appended by the writers under the bases, each from its own issue
+    EndRemoved    // rows removed from the end, nothing written
+};
+
+// Inside the change's write transaction, last before the commit: the mark the change leaves, or
+// none. A mark that cannot be written is only the cost of a full read next time.
+void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
+                          const ValueBases& bases);
+
+// The history a held mark speaks of, read from its issues and numbers: columns, rows, draws and
+// the packed rows of its copy (no cells and no digest; contentHash() works it out). Nothing when
+// it cannot be read so or its rows are not such as the writers store: the caller reads every
+// cell then.
+std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases);
+
+} // namespace quorvex
