@@ -56,6 +56,27 @@ QByteArray hashHead(const QStringList& columns, qint64 rows) {
     return head;
 }
 
+// qCompress's form (the plain size, four bytes big-endian, then a zlib stream) with the bytes
+// coded one by one, never matched against earlier ones. Any zlib stream reads back alike.
+QByteArray huffmanOnly(const QByteArray& plain) {
+    z_stream z{};
+    if (deflateInit2(&z, 1, Z_DEFLATED, MAX_WBITS, 8, Z_HUFFMAN_ONLY) != Z_OK)
+        return qCompress(plain, 1);
+    const uLong bound = deflateBound(&z, uLong(plain.size()));
+    QByteArray out(qsizetype(4 + bound), Qt::Uninitialized);
+    const quint32 size = quint32(plain.size());
+    for (int i = 0; i < 4; ++i)
+        out[i] = char(size >> (24 - 8 * i));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+    z.avail_in = uInt(plain.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data() + 4);
+    z.avail_out = uInt(bound);
+    const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+    out.resize(4 + qsizetype(z.total_out));
+    deflateEnd(&z);
+    return done ? out : qCompress(plain, 1);
+}
+
 } // namespace
 
 QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) const {
@@ -70,8 +91,11 @@ QByteArray LishiImage::toBytes(const QDateTime& taken, const QString& reason) co
     const std::optional<QByteArray> predicted =
         packedRows.isNull() ? encodePredictedRows(columns, cells, rows) : packedRows;
     payload += predicted ? *predicted : cells;
-    // Level 1: more effort saves little and costs time.
-    return (predicted ? kMagic2 : kMagic1) + qCompress(payload, 1);
+    // Level 1: more effort saves little and costs time. Rows that all re-derive are little but
+    // their numbers, near random: searching them for repeats costs twice the time for nothing.
+    const bool numbersOnly = predicted && payload.size() <= 8 * rows + 1024;
+    return (predicted ? kMagic2 : kMagic1) +
+           (numbersOnly ? huffmanOnly(payload) : qCompress(payload, 1));
 }
 
 std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, QString* error,
