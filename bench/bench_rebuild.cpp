@@ -30,6 +30,15 @@ bool run(const QTemporaryDir& tmp, int draws, int repeats) {
         return false;
     }
     file.close();
+    // Another history of as many draws: an import of the same draws again changes nothing.
+    const QString otherPath = tmp.filePath(QStringLiteral("other-%1.txt").arg(draws));
+    QFile other(otherPath);
+    if (!other.open(QIODevice::WriteOnly) ||
+        other.write(bench::syntheticHistoryText(bench::syntheticHistory(draws, 7))) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(otherPath));
+        return false;
+    }
+    other.close();
 
     QVector<double> imports, replacingImports, rebuilds, compactions, floors;
     std::optional<bench::WrittenRows> rows;
@@ -52,7 +61,7 @@ bool run(const QTemporaryDir& tmp, int draws, int repeats) {
         // The import as a user meets it: replacing a history (of the same size), which it first
         // saves, as the rebuild saves its backup.
         timer.restart();
-        const ImportReport replacing = importHistoryFile(store, path, ValueBases{});
+        const ImportReport replacing = importHistoryFile(store, otherPath, ValueBases{});
         replacingImports << timer.nsecsElapsed() / 1e6;
         if (!replacing.replaced) {
             std::fprintf(stderr, "import failed: %s\n", qPrintable(replacing.summary()));
