@@ -19,7 +19,9 @@ const LishiImage* HistoryChange::readBefore(QString* error) {
     // contradict the mark are read cell by cell after all.
     if (mark_.holds && mark_.bases)
         before_ = readDerivedDigest(store_, *mark_.bases);
-    if (!before_)
+    if (before_)
+        derivedUnder_ = mark_.bases;
+    else
         before_ = readLishiDigest(store_, error);
     return before_ ? &*before_ : nullptr;
 }
@@ -65,7 +67,14 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     // history tells whether anything changed.
     const bool sameNumbers =
         ascending ? *written == before_->draws : step.afterNumbers == before_->numbersHash();
-    if (sameNumbers) {
+    const auto newBases = basesIndex(bases_);
+    if (sameNumbers && derivedUnder_ && left_ == RowsLeft::WrittenWhole && newBases) {
+        // Both as the writers derive them from the same draws: the bases tell, as each draw's
+        // zodiac and segment move with them.
+        if (*newBases == *derivedUnder_ || before_->rows == 0)
+            return Outcome::Unchanged;
+        step.afterHash = LishiImage::derivedHash(before_->columns, before_->draws, *newBases);
+    } else if (sameNumbers) {
         const auto after = readLishiImage(store_, error);
         if (!after)
             return Outcome::Failed;

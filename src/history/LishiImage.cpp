@@ -191,6 +191,14 @@ QByteArray LishiImage::contentHash() const {
     return hash.result();
 }
 
+QByteArray LishiImage::derivedHash(const QStringList& columns, const QVector<DrawNumbers>& draws,
+                                   int bases) {
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    hash.addData(hashHead(columns, draws.size()));
+    deriveRowCells(columns, draws, bases, [&hash](QByteArrayView row) { hash.addData(row); });
+    return hash.result();
+}
+
 QByteArray LishiImage::numbersHash() const {
     return numbersHash(columns, draws);
 }

@@ -42,6 +42,9 @@ struct LishiImage {
     // readNumbersHash gives for the history this image holds, at a fraction of a full read.
     QByteArray numbersHash() const;
     static QByteArray numbersHash(const QStringList& columns, const QVector<DrawNumbers>& draws);
+    // contentHash() of the rows the writers derive from the draws under the bases (0..3).
+    static QByteArray derivedHash(const QStringList& columns, const QVector<DrawNumbers>& draws,
+                                  int bases);
 };
 
 struct LishiImage::Read {

@@ -148,6 +148,16 @@ public:
             putNullCell(out);
     }
 
+    // Every cell of the row predicted, with its own issue where the table keeps issues.
+    void writePredicted(std::string& out) const {
+        for (int c = 0; c < columns(); ++c) {
+            if (c == issueColumn_ && issue_)
+                putIntegerCell(out, *issue_);
+            else
+                writeExpected(c, out);
+        }
+    }
+
     // Takes a row as stored: the next is predicted from it.
     void advance(const std::vector<Cell>& row) {
         Previous p;
@@ -164,6 +174,32 @@ public:
                 ++have[r.kind];
             }
         }
+        take(p, have);
+    }
+
+    // The same for a row stored as predicted, without reading its cells back.
+    void advancePredicted() {
+        Previous p;
+        p.any = true;
+        p.issue = issue_;
+        std::array<int, kKindCount> have{};
+        for (const ColumnRole& r : roles_) {
+            if (r.role == Role::Attribute && derived_) {
+                p.values[r.kind][r.position - 1] = attributes_.value[r.position - 1][r.kind];
+                ++have[r.kind];
+            }
+        }
+        take(p, have);
+    }
+
+private:
+    struct Previous {
+        bool any = false;
+        std::optional<qint64> issue;
+        std::array<std::array<int, kPositions>, kKindCount> values{};
+    };
+
+    void take(const Previous& p, const std::array<int, kKindCount>& have) {
         previous_ = p;
         // The texts the writers put in the next row: the code text of each kind and the list of
         // numbers, where every value of the kind is an integer.
@@ -175,13 +211,6 @@ public:
                                                          : codeAsciiText(kind, p.values[kind]);
         }
     }
-
-private:
-    struct Previous {
-        bool any = false;
-        std::optional<qint64> issue;
-        std::array<std::array<int, kPositions>, kKindCount> values{};
-    };
 
     std::vector<ColumnRole> roles_;
     int issueColumn_ = -1;
@@ -329,6 +358,19 @@ QByteArray encodeDerivedRows(const QStringList& columns, const QVector<DrawNumbe
         previous = d.issue;
     }
     return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+void deriveRowCells(const QStringList& columns, const QVector<DrawNumbers>& draws, int bases,
+                    const std::function<void(QByteArrayView)>& take) {
+    RowPredictor p(columns);
+    std::string row;
+    for (const DrawNumbers& d : draws) {
+        p.predict(d.issue, d.numbers, bases);
+        row.clear();
+        p.writePredicted(row);
+        take(QByteArrayView(row.data(), qsizetype(row.size())));
+        p.advancePredicted();
+    }
 }
 
 bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in,

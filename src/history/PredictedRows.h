@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,6 +48,10 @@ std::optional<QByteArray> encodePredictedRows(const QStringList& columns, QByteA
 // read back as the stored rows, though a reading of the cells may pack them otherwise.
 QByteArray encodeDerivedRows(const QStringList& columns, const QVector<DrawNumbers>& draws,
                              int bases);
+
+// The cells of those rows in LishiImage's form, handed over one row at a time.
+void deriveRowCells(const QStringList& columns, const QVector<DrawNumbers>& draws, int bases,
+                    const std::function<void(QByteArrayView)>& take);
 
 // Reads `rows` rows written by encodePredictedRows from in, appending their cells in
 // LishiImage's form and each row's issue and numbers. False when the rows are damaged or their

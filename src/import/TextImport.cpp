@@ -274,6 +274,14 @@ HistoryFileContents readHistoryFile(const QString& path) {
     return out;
 }
 
+QVector<DrawNumbers> drawNumbersOf(const QVector<ImportedDraw>& draws) {
+    QVector<DrawNumbers> out;
+    out.reserve(draws.size());
+    for (const ImportedDraw& d : draws)
+        out.append({d.issue, d.numbers});
+    return out;
+}
+
 bool writeHistoryRows(HistoryStore& store, const QVector<ImportedDraw>& draws,
                       const ValueBases& bases, ZodiacYear& zodiacYear, QString* error) {
     if (!store.Delrec(error))
@@ -414,10 +422,7 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
         return failed(why);
     if (!writeHistoryRows(store, contents.draws, bases, zodiacYear ? *zodiacYear : local, &why))
         return failed(why);
-    QVector<DrawNumbers> written;
-    written.reserve(contents.draws.size());
-    for (const ImportedDraw& d : contents.draws)
-        written.append({d.issue, d.numbers});
+    const QVector<DrawNumbers> written = drawNumbersOf(contents.draws);
     change.leaves(RowsLeft::WrittenWhole, bases);
     switch (change.commitReplacing(stepName::import(path), &why, &written)) {
     case HistoryChange::Outcome::Failed:

@@ -59,6 +59,9 @@ HistoryFileContents readHistoryFile(const QString& path);
 // The same checks over the bytes of a file.
 HistoryFileContents parseHistoryData(const QByteArray& data);
 
+// The issues and numbers of the draws, as a history read back gives them.
+QVector<DrawNumbers> drawNumbersOf(const QVector<ImportedDraw>& draws);
+
 // Deletes every draw and stores draws (ascending, distinct issues) in their place, inside a
 // transaction the caller holds; the first draw has no draw before it.
 bool writeHistoryRows(HistoryStore& store, const QVector<ImportedDraw>& draws,

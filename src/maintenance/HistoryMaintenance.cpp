@@ -107,7 +107,8 @@ MaintenanceReport rebuildUnderLock(HistoryStore& store, const QString& folder,
     if (!kept.isEmpty())
         report.lastIssue = kept.last().issue;
     change.leaves(RowsLeft::WrittenWhole, bases);
-    switch (change.commitReplacing(stepName, &why)) {
+    const QVector<DrawNumbers> written = drawNumbersOf(*imported);
+    switch (change.commitReplacing(stepName, &why, &written)) {
     case HistoryChange::Outcome::Failed:
         return failure(QStringLiteral("无法保存重建的历史号码：%1。").arg(why));
     case HistoryChange::Outcome::Unchanged:

@@ -90,6 +90,7 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue() {
     QCOMPARE(derived->columns, read->columns);
     QCOMPARE(derived->draws, read->draws);
     QCOMPARE(derived->contentHash(), read->contentHash());
+    QCOMPARE(LishiImage::derivedHash(read->columns, read->draws, *mark.bases), read->contentHash());
 }
 
 // What the writers store for a fixed history, around the new years of 1954, 2027 and 2030 and
