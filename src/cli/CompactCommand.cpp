@@ -1,5 +1,7 @@
 #include "Command.h"
 
+#include "history/DerivedRowsMark.h"
+
 namespace quorvex::cli {
 
 namespace {
@@ -17,7 +19,7 @@ protected:
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
         QString error;
-        if (!store.CompactDb(&error))
+        if (!compactKeepingMark(store, &error))
             return context.fail(error);
         context.out() << store.drawCount() << " draws kept\n";
         return ExitSuccess;

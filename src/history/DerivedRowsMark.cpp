@@ -122,6 +122,32 @@ void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, Ro
                 .arg(after ? QString::number(*after) : QStringLiteral("NULL"), derivation()));
 }
 
+bool compactKeepingMark(HistoryStore& store, QString* error) {
+    DerivedRowsMark before;
+    {
+        // Read under the write lock and rolled back: nothing is written.
+        HistoryStore::Transaction t(store);
+        if (t.begun())
+            before = readDerivedRowsMark(store);
+    }
+    if (!store.CompactDb(error))
+        return false;
+    if (!before.holds)
+        return true;
+    HistoryStore::Transaction t(store);
+    if (!t.begun())
+        return true;
+    const DerivedRowsMark now = readDerivedRowsMark(store);
+    if (!now.counter || *now.counter != *before.counter + 1)
+        return true;
+    before.counter = now.counter;
+    leaveDerivedRowsMark(store, before, RowsLeft::EndRemoved, {});
+    // Not kept is only the cost of a full read next time.
+    QString ignored;
+    t.commit(&ignored);
+    return true;
+}
+
 std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases) {
     LishiImage image;
     SqliteStatement head(store);

@@ -43,6 +43,10 @@ enum class RowsLeft {
 void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
                           const ValueBases& bases);
 
+// HistoryStore::CompactDb, carrying a held mark over it: the compaction must be the one commit
+// between the reading before it and the one after, which the counter tells.
+bool compactKeepingMark(HistoryStore& store, QString* error);
+
 // The history a held mark speaks of, read from its issues and numbers: columns, rows, draws and
 // the packed rows of its copy (no cells and no digest; contentHash() works it out). Nothing when
 // it cannot be read so or its rows are not such as the writers store: the caller reads every

@@ -47,8 +47,7 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     step.name = stepName;
     // A history read from its issues and numbers is hashed by the first undo, which reads its
     // copy whole: working out its cells here would cost as much as reading them.
-    const bool hashLater = before_->digest.isEmpty() && before_->cells.isEmpty();
-    if (!hashLater || before_->rows == 0)
+    if (!derivedUnder_ || before_->rows == 0)
         step.beforeHash = before_->contentHash();
     // What was just written in ascending issues is what a read in issue order gives back.
     const bool ascending = written && std::adjacent_find(written->begin(), written->end(),

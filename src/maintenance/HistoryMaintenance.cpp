@@ -58,7 +58,7 @@ std::optional<QVector<ImportedDraw>> backupDraws(const QString& path,
 // Runs a compaction after a committed change: its failure leaves the change in place.
 void compactAfter(HistoryStore& store, MaintenanceReport& report) {
     QString why;
-    if (!store.CompactDb(&why))
+    if (!compactKeepingMark(store, &why))
         report.warning = QStringLiteral("历史号码已更改，但数据库未能压缩：%1").arg(why);
 }
 

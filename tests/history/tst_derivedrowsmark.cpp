@@ -41,6 +41,8 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue_data() {
     row("typed with another issue's zodiac", false, {"import", "typed elsewhere"}, false);
     row("cell edited by another program", false, {"import", "edited"}, false);
     row("a step undone", false, {"import", "typed", "undo"}, false);
+    row("last draw erased, file compacted", false, {"import", "erase"}, true);
+    row("compacted after another program's edit", false, {"import", "edited", "compact"}, false);
     row("never written whole", true, {"typed"}, false);
 }
 
@@ -70,6 +72,10 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue() {
             QSqlQuery q(h.store().database());
             if (!q.exec(QStringLiteral("UPDATE Lishi SET L2B = 99 WHERE SQQH = 2010005")))
                 why = q.lastError().text();
+        } else if (step == QLatin1String("erase")) {
+            why = runChange(Change::EraseLast, h.store(), importFile);
+        } else if (step == QLatin1String("compact")) {
+            compactKeepingMark(h.store(), &why);
         } else if (step == QLatin1String("undo")) {
             why = undoStep(h.store()).error;
         }
