@@ -80,6 +80,17 @@ bool run(HistoryStore& store, const QString& sql, qint64 value, QString* error) 
 
 } // namespace
 
+QByteArray derivedAfter(int bases) {
+    return QByteArray(1, char(bases));
+}
+
+std::optional<int> derivedAfterBases(const QByteArray& afterHash) {
+    // A hash is 32 bytes: one byte is a name.
+    if (afterHash.size() != 1 || quint8(afterHash[0]) > 3)
+        return std::nullopt;
+    return int(afterHash[0]);
+}
+
 QStringList ChangeStep::files() const {
     QStringList out;
     for (const auto& copy : {before, after})

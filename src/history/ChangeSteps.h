@@ -43,7 +43,9 @@ struct ChangeStep {
     // would double the cost of an import) by its issues and numbers (LishiImage::numbersHash),
     // unless those were the same before, where only the whole tells a change. The history
     // before is hashed by the first undo, which reads its copy whole, where the change copied it
-    // from its issues and numbers alone (DerivedRowsMark.h).
+    // from its issues and numbers alone (DerivedRowsMark.h). A history after that the writers
+    // derived whole from the same draws as before, under other bases, is named by those bases
+    // (derivedAfter) until the first undo hashes it.
     QByteArray beforeHash;
     QByteArray afterHash;
     QByteArray afterNumbers;
@@ -53,6 +55,10 @@ struct ChangeStep {
     // The files of its copies.
     QStringList files() const;
 };
+
+// An afterHash naming the bases (0..3) the writers derived the history after under, and back.
+QByteArray derivedAfter(int bases);
+std::optional<int> derivedAfterBases(const QByteArray& afterHash);
 
 // The names of the steps, one per kind of change.
 namespace stepName {

@@ -69,10 +69,10 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     const auto newBases = basesIndex(bases_);
     if (sameNumbers && derivedUnder_ && left_ == RowsLeft::WrittenWhole && newBases) {
         // Both as the writers derive them from the same draws: the bases tell, as each draw's
-        // zodiac and segment move with them.
+        // zodiac and segment move with them, and name the history after until an undo.
         if (*newBases == *derivedUnder_ || before_->rows == 0)
             return Outcome::Unchanged;
-        step.afterHash = LishiImage::derivedHash(before_->columns, before_->draws, *newBases);
+        step.afterHash = derivedAfter(*newBases);
     } else if (sameNumbers) {
         const auto after = readLishiImage(store_, error);
         if (!after)

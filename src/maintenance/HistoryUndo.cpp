@@ -109,8 +109,13 @@ private:
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         const QByteArray nowHash = now->contentHash();
-        if (step_.afterHash.isEmpty() ? now->numbersHash() != step_.afterNumbers
-                                      : nowHash != step_.afterHash)
+        const auto derivedUnder = derivedAfterBases(step_.afterHash);
+        const bool asLeft = step_.afterHash.isEmpty() ? now->numbersHash() == step_.afterNumbers
+                            : derivedUnder            ? now->numbersHash() == step_.afterNumbers &&
+                                                 LishiImage::derivedHash(now->columns, now->draws,
+                                                                         *derivedUnder) == nowHash
+                                           : nowHash == step_.afterHash;
+        if (!asLeft)
             return *error = changedElsewhere(), false;
         step_.afterHash = nowHash;
         const auto target = copyOf(step_.before, step_.beforeHash, error);

@@ -58,6 +58,7 @@ enum class Damage {
     RowsMissing,
     LargerThanRecorded,
     ReplacedChanged,
+    RebuiltChanged,
     AddedChanged,
     RedoCopyMissing,
     RedoAfterChange
@@ -89,8 +90,9 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused_data() {
         {Damage::UndoCut, "被截短了"},           {Damage::UndoExtended, "被加长了"},
         {Damage::UndoAltered, "内容被改动过"},   {Damage::RowsAfterEnd, "内容不完整"},
         {Damage::RowsMissing, "内容不完整"},     {Damage::LargerThanRecorded, "大小不对"},
-        {Damage::ReplacedChanged, "另一个程序"}, {Damage::AddedChanged, "另一个程序"},
-        {Damage::RedoCopyMissing, "不见了"},     {Damage::RedoAfterChange, "另一个程序"}};
+        {Damage::ReplacedChanged, "另一个程序"}, {Damage::RebuiltChanged, "另一个程序"},
+        {Damage::AddedChanged, "另一个程序"},    {Damage::RedoCopyMissing, "不见了"},
+        {Damage::RedoAfterChange, "另一个程序"}};
     for (const auto& [damage, reason] : rows)
         QTest::newRow(reason + QByteArray::number(int(damage))) << damage << QString(reason);
 }
@@ -103,10 +105,15 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
     TempHistory h;
     fillMixed(h, 10);
     QVERIFY(!eraseLastDraw(h.store()).failed());
-    if (damage == Damage::AddedChanged)
+    if (damage == Damage::AddedChanged) {
         QVERIFY(runChange(Change::Typed, h.store(), {}).isEmpty());
-    else
+    } else if (damage == Damage::RebuiltChanged) {
+        // Written whole, then rebuilt under other bases: the step names the history after by them.
+        QVERIFY(runChange(Change::Import, h.store(), writeImportFile(h.folder())).isEmpty());
+        QVERIFY(runChange(Change::Rebuild, h.store(), {}).isEmpty());
+    } else {
         QVERIFY(!eraseLastDraw(h.store()).failed());
+    }
     const bool redo = damage == Damage::RedoCopyMissing || damage == Damage::RedoAfterChange;
     if (redo)
         QVERIFY(undoStep(h.store()).done);
@@ -168,6 +175,9 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
     case Damage::ReplacedChanged:
     case Damage::RedoAfterChange:
         QVERIFY(q.exec("DELETE FROM Lishi WHERE SQQH = 2001001"));
+        break;
+    case Damage::RebuiltChanged:
+        QVERIFY(q.exec("UPDATE Lishi SET L2B = 99 WHERE SQQH = 2010005"));
         break;
     case Damage::AddedChanged:
         QVERIFY(q.exec("UPDATE Lishi SET bolOk = 1 WHERE SQQH = (SELECT MAX(SQQH) FROM Lishi)"));
