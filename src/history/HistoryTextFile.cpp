@@ -7,11 +7,24 @@
 namespace quorvex {
 
 QByteArray historyText(const QVector<DrawNumbers>& draws) {
-    QString text;
+    QByteArray text;
     text.reserve(draws.size() * 25);
-    for (const DrawNumbers& d : draws)
-        text += historyLine(d.issue, d.numbers) + historyLineEnd();
-    return text.toLatin1();
+    for (const DrawNumbers& d : draws) {
+        if (!historyLineCarries(d.issue)) {
+            text += (historyLine(d.issue, d.numbers) + historyLineEnd()).toLatin1();
+            continue;
+        }
+        // historyLine's bytes without a QString a line: a rebuild writes every draw so.
+        char issue[8];
+        qint64 v = d.issue;
+        for (int i = 6; i >= 0; --i, v /= 10)
+            issue[i] = char('0' + v % 10);
+        issue[7] = ' ';
+        text.append(issue, 8);
+        text.append(numberListText(d.numbers).bytes());
+        text.append("\r\n", 2);
+    }
+    return text;
 }
 
 bool writeHistoryTextFile(const QString& path, const QVector<DrawNumbers>& draws, QString* error) {

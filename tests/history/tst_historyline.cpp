@@ -1,4 +1,5 @@
 #include "history/HistoryLine.h"
+#include "history/HistoryTextFile.h"
 
 #include <QtTest>
 
@@ -38,6 +39,7 @@ void HistoryLineTest::writtenLineReadsBack() {
     std::copy(numbers.begin(), numbers.end(), n.begin());
     QCOMPARE(historyLine(issue, n), line);
     QCOMPARE(historyLine(issue, n).size(), 23);
+    QCOMPARE(historyText({{issue, n}}), (line + historyLineEnd()).toLatin1());
 
     const ParsedHistoryLine p = parseHistoryLine(line + historyLineEnd());
     QCOMPARE(p.issue, std::optional<qint64>(issue));
