@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
             if (figures.size() != bars.size())
                 return 1;
         }
-        std::printf("%7s comparison with chance: %.3f ms, %.1f %% of a search; goal <= 10 %%; "
+        std::printf("%7s comparison with chance: %.4f ms, %.1f %% of a search; goal <= 10 %%; "
                     "zodiac alone %.3f ms (first %.3f)\n",
                     "", median(chance), 100 * median(chance) / median(all), median(zodiac.mid(1)),
                     zodiac.first());
