@@ -38,13 +38,8 @@ std::optional<double> time(int repeats, const std::function<bool()>& run) {
 bool measure(int draws, int repeats) {
     QTemporaryDir tmp;
     const QString source = tmp.filePath(QStringLiteral("history.txt"));
-    QFile file(source);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(syntheticHistoryText(syntheticHistory(draws))) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(source));
+    if (!writeSyntheticHistoryFile(source, draws))
         return false;
-    }
-    file.close();
 
     HistoryStore store;
     QString error;

@@ -70,22 +70,11 @@ double median(QVector<double> v) {
 
 bool run(const QTemporaryDir& tmp, int lines, double targetMs, int repeats) {
     const QString path = tmp.filePath(QStringLiteral("history-%1.txt").arg(lines));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bench::syntheticHistoryText(bench::syntheticHistory(lines))) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    file.close();
     // Another history of as many draws, to replace the first.
     const QString otherPath = tmp.filePath(QStringLiteral("other-%1.txt").arg(lines));
-    QFile other(otherPath);
-    if (!other.open(QIODevice::WriteOnly) ||
-        other.write(bench::syntheticHistoryText(bench::syntheticHistory(lines, 7))) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(otherPath));
+    if (!bench::writeSyntheticHistoryFile(path, lines) ||
+        !bench::writeSyntheticHistoryFile(otherPath, lines, 7))
         return false;
-    }
-    other.close();
 
     // Import and floor take turns, so that a busy spell of the machine falls on both.
     QVector<double> times, replacing, floors;

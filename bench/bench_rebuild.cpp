@@ -23,22 +23,11 @@ namespace {
 
 bool run(const QTemporaryDir& tmp, int draws, int repeats) {
     const QString path = tmp.filePath(QStringLiteral("history-%1.txt").arg(draws));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bench::syntheticHistoryText(bench::syntheticHistory(draws))) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    file.close();
     // Another history of as many draws: an import of the same draws again changes nothing.
     const QString otherPath = tmp.filePath(QStringLiteral("other-%1.txt").arg(draws));
-    QFile other(otherPath);
-    if (!other.open(QIODevice::WriteOnly) ||
-        other.write(bench::syntheticHistoryText(bench::syntheticHistory(draws, 7))) < 0) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(otherPath));
+    if (!bench::writeSyntheticHistoryFile(path, draws) ||
+        !bench::writeSyntheticHistoryFile(otherPath, draws, 7))
         return false;
-    }
-    other.close();
 
     QVector<double> imports, replacingImports, rebuilds, compactions, floors;
     std::optional<bench::WrittenRows> rows;

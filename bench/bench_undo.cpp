@@ -52,12 +52,8 @@ int main(int argc, char** argv) {
     QStringList paths;
     for (quint32 seed : {1u, 2u}) {
         paths << tmp.filePath(QStringLiteral("history-%1.txt").arg(seed));
-        QFile file(paths.last());
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(bench::syntheticHistoryText(bench::syntheticHistory(kDraws, seed))) < 0) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(paths.last()));
+        if (!bench::writeSyntheticHistoryFile(paths.last(), kDraws, seed))
             return 1;
-        }
     }
     const QString& path = paths.first();
     HistoryStore store;

@@ -1,5 +1,9 @@
 #include "SyntheticHistory.h"
 
+#include <QFile>
+
+#include <cstdio>
+
 namespace quorvex::bench {
 
 QVector<SyntheticDraw> syntheticHistory(int count, quint32 seed) {
@@ -44,6 +48,15 @@ QByteArray syntheticHistoryText(const QVector<SyntheticDraw>& draws) {
         out += "\r\n";
     }
     return out;
+}
+
+bool writeSyntheticHistoryFile(const QString& path, int count, quint32 seed) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(syntheticHistoryText(syntheticHistory(count, seed))) >= 0 && file.flush())
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
 }
 
 } // namespace quorvex::bench

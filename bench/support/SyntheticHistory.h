@@ -19,4 +19,8 @@ QVector<SyntheticDraw> syntheticHistory(int count, quint32 seed = 20130045);
 // The draws as history text lines ("2013001 03 07 09 11 14 ", CR LF).
 QByteArray syntheticHistoryText(const QVector<SyntheticDraw>& draws);
 
+// Writes syntheticHistory(count, seed) as a history text file; false, said on stderr, when it
+// cannot.
+bool writeSyntheticHistoryFile(const QString& path, int count, quint32 seed = 20130045);
+
 } // namespace quorvex::bench
