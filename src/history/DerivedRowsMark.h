@@ -29,6 +29,9 @@ DerivedRowsMark readDerivedRowsMark(const HistoryStore& store);
 // The index of the bases (0..3) as the mark and the packed rows name them; none for bases the
 // writers do not derive under.
 std::optional<int> basesIndex(const ValueBases& bases);
+inline ValueBases basesOfIndex(int index) {
+    return {index & 1, index >> 1};
+}
 
 // What a change did to the rows, said before it commits.
 enum class RowsLeft {

@@ -142,7 +142,7 @@ std::optional<LishiImage::Read> LishiImage::fromBytes(const QByteArray& bytes, Q
 
     if (predicted) {
         if (!decodePredictedRows(out.image.columns, out.image.rows, in, kMaxPlainBytes,
-                                 &out.image.cells, &out.image.draws) ||
+                                 &out.image.cells, &out.image.draws, &out.image.derivedUnder) ||
             !in.atEnd())
             return fail(QStringLiteral("副本已损坏（内容不完整）"));
         return out;

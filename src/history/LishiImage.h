@@ -24,6 +24,8 @@ struct LishiImage {
     // content hash; by readDerivedDigest: the packed rows only. Null and empty otherwise.
     QByteArray packedRows;
     QByteArray digest;
+    // Set by fromBytes where every row stands as the writers derive it under these bases.
+    std::optional<int> derivedUnder;
 
     // The whole image as bytes, with when and why it was taken; fromBytes reads them back.
     QByteArray toBytes(const QDateTime& taken, const QString& reason) const;

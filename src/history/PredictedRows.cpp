@@ -374,7 +374,11 @@ void deriveRowCells(const QStringList& columns, const QVector<DrawNumbers>& draw
 }
 
 bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in,
-                         qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws) {
+                         qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws,
+                         std::optional<int>* derivedUnder) {
+    // Every row predicted whole under the same bases, but for an issue that does not follow.
+    bool derived = rows > 0;
+    int derivedBases = -1;
     RowPredictor p(columns);
     const int n = p.columns();
     std::vector<std::optional<QByteArrayView>> stored(static_cast<std::size_t>(n));
@@ -423,7 +427,16 @@ bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in
                     issue = value.integer;
             }
         }
-        p.predict(issue, numbers, head >> 1);
+        const int bases = head >> 1;
+        const int issueColumn = p.issueColumn();
+        const bool onlyIssueApart =
+            count == 0 ||
+            (count == 1 && issueColumn >= 0 && stored[std::size_t(issueColumn)] && issue &&
+             stored[std::size_t(issueColumn)]->size() == canonicalSize(Cell{IntegerCell, *issue}));
+        derived = derived && numbers && onlyIssueApart && issue && *issue >= 0 &&
+                  *issue < 10'000'000'000LL && (derivedBases < 0 || derivedBases == bases);
+        derivedBases = bases;
+        p.predict(issue, numbers, bases);
         whole.clear();
         for (int c = 0; c < n; ++c) {
             if (const auto& cell = stored[std::size_t(c)])
@@ -448,6 +461,8 @@ bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in
         draws->append(d);
         p.advance(row);
     }
+    if (derivedUnder)
+        *derivedUnder = derived ? std::optional<int>(derivedBases) : std::nullopt;
     return true;
 }
 

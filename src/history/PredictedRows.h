@@ -56,7 +56,10 @@ void deriveRowCells(const QStringList& columns, const QVector<DrawNumbers>& draw
 // Reads `rows` rows written by encodePredictedRows from in, appending their cells in
 // LishiImage's form and each row's issue and numbers. False when the rows are damaged or their
 // cells would pass maxCellBytes.
+// derivedUnder, when given, receives the bases every row was predicted whole under (as
+// encodeDerivedRows packs them), or nothing.
 bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in,
-                         qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws);
+                         qint64 maxCellBytes, QByteArray* cells, QVector<DrawNumbers>* draws,
+                         std::optional<int>* derivedUnder = nullptr);
 
 } // namespace quorvex

@@ -1,5 +1,6 @@
 #include "HistoryUndo.h"
 
+#include "history/DerivedRowsMark.h"
 #include "history/HistoryChange.h"
 
 #include "history/SqliteStatement.h"
@@ -24,6 +25,7 @@ public:
     UndoReport run() {
         if (!lock_.begun())
             return fail(QStringLiteral("无法写入历史数据库：%1。").arg(lock_.beginError()));
+        mark_ = readDerivedRowsMark(store_);
         QString why;
         const auto steps = readSteps(store_, &why, true);
         if (!steps)
@@ -43,6 +45,7 @@ public:
         if (!moved)
             return fail(why);
         step_.undone = !report_.redo;
+        leaveDerivedRowsMark(store_, mark_, left_, basesOfIndex(bases_));
         if (!markStep(store_, step_, &why) || !afterwards(&why) || !lock_.commit(&why))
             return fail(QStringLiteral("%1%2时出错：%3。")
                             .arg(report_.redo ? QStringLiteral("重做") : QStringLiteral("撤销"),
@@ -99,8 +102,10 @@ private:
                                 : now->columns == added->columns && now->cells == added->cells;
         if (!asLeft)
             return *error = changedElsewhere(), false;
-        return report_.redo ? insertLishiRows(store_, *added, error)
-                            : deleteFrom(step_.firstAdded, error);
+        if (report_.redo)
+            return insertLishiRows(store_, *added, error);
+        left_ = RowsLeft::EndRemoved;
+        return deleteFrom(step_.firstAdded, error);
     }
 
     bool undoReplaced(QString* error) {
@@ -130,7 +135,7 @@ private:
                 return *error = why + QStringLiteral("，没有撤销。"), false;
             step_.after = saved_;
         }
-        return rewriteLishiImage(store_, *now, *target, error);
+        return rewriteWith(*now, *target, error);
     }
 
     bool redoReplaced(QString* error) {
@@ -141,7 +146,7 @@ private:
         if (now->contentHash() != step_.beforeHash)
             return *error = changedElsewhere(), false;
         const auto target = copyOf(step_.after, step_.afterHash, error);
-        return target && rewriteLishiImage(store_, *now, *target, error);
+        return target && rewriteWith(*now, *target, error);
     }
 
     // The history a copy holds, checked against the hash the step recorded; an empty history
@@ -175,6 +180,15 @@ private:
         return image;
     }
 
+    // Puts the copy's history in place; one that stands as the writers derive it keeps the mark.
+    bool rewriteWith(const LishiImage& now, const LishiImage& target, QString* error) {
+        if (target.derivedUnder) {
+            left_ = RowsLeft::WrittenWhole;
+            bases_ = *target.derivedUnder;
+        }
+        return rewriteLishiImage(store_, now, target, error);
+    }
+
     bool deleteFrom(qint64 issue, QString* error) {
         SqliteStatement q(store_);
         if (q.prepare(QStringLiteral("DELETE FROM Lishi WHERE SQQH >= ?"))) {
@@ -205,6 +219,9 @@ private:
     ChangeStep step_;
     std::optional<HistoryCopy> saved_;
     UndoReport report_;
+    DerivedRowsMark mark_;
+    RowsLeft left_ = RowsLeft::Unknown;
+    int bases_ = 0;
 };
 
 } // namespace

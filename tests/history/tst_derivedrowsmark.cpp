@@ -40,7 +40,12 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue_data() {
     row("then typed under the first bases", false, {"import", "rebuild", "typed"}, false);
     row("typed with another issue's zodiac", false, {"import", "typed elsewhere"}, false);
     row("cell edited by another program", false, {"import", "edited"}, false);
-    row("a step undone", false, {"import", "typed", "undo"}, false);
+    row("a typed draw undone", false, {"import", "typed", "undo"}, true);
+    row("a rebuild undone", false, {"import", "rebuild", "undo"}, true);
+    row("a rebuild undone and redone", false, {"import", "rebuild", "undo", "redo"}, true);
+    row("an import over a mixed history undone", true, {"import", "undo"}, false);
+    row("an import over an edited cell undone", false, {"import", "edited", "import", "undo"},
+        false);
     row("last draw erased, file compacted", false, {"import", "erase"}, true);
     row("compacted after another program's edit", false, {"import", "edited", "compact"}, false);
     row("never written whole", true, {"typed"}, false);
@@ -78,6 +83,8 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue() {
             compactKeepingMark(h.store(), &why);
         } else if (step == QLatin1String("undo")) {
             why = undoStep(h.store()).error;
+        } else if (step == QLatin1String("redo")) {
+            why = redoStep(h.store()).error;
         }
         QVERIFY2(why.isEmpty(), qPrintable(step + QStringLiteral(": ") + why));
     }
