@@ -183,4 +183,27 @@ std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases
     return image;
 }
 
+bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& last, int bases) {
+    QVector<DrawNumbers> draws;
+    if (last)
+        draws << *last;
+    draws += rows.draws;
+    QByteArray cells;
+    qsizetype row = 0;
+    // The draw before is worked out too: the texts of the first appended row come from it.
+    deriveRowCells(rows.columns, draws, bases, [&](QByteArrayView cellsOfRow) {
+        if (row++ > 0 || !last)
+            cells.append(cellsOfRow);
+    });
+    return cells == rows.cells;
+}
+
+std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases) {
+    auto image = readDerivedDigest(store, bases);
+    if (image)
+        deriveRowCells(image->columns, image->draws, bases,
+                       [&image](QByteArrayView row) { image->cells.append(row); });
+    return image;
+}
+
 } // namespace quorvex

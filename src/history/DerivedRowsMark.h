@@ -50,10 +50,16 @@ void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, Ro
 // between the reading before it and the one after, which the counter tells.
 bool compactKeepingMark(HistoryStore& store, QString* error);
 
+// Whether the image's rows are, cell for cell, what the writers append under the bases after the
+// draw `last` (none: into an empty history) of a history the mark holds for.
+bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& last, int bases);
+
 // The history a held mark speaks of, read from its issues and numbers: columns, rows, draws and
 // the packed rows of its copy (no cells and no digest; contentHash() works it out). Nothing when
 // it cannot be read so or its rows are not such as the writers store: the caller reads every
 // cell then.
 std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases);
+// The same with every cell, worked out instead of read.
+std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases);
 
 } // namespace quorvex

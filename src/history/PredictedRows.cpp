@@ -432,7 +432,7 @@ bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in
         const bool onlyIssueApart =
             count == 0 ||
             (count == 1 && issueColumn >= 0 && stored[std::size_t(issueColumn)] && issue &&
-             stored[std::size_t(issueColumn)]->size() == canonicalSize(Cell{IntegerCell, *issue}));
+             stored[std::size_t(issueColumn)]->size() == canonicalSize(Cell{IntegerCell, *issue, 0, {}}));
         derived = derived && numbers && onlyIssueApart && issue && *issue >= 0 &&
                   *issue < 10'000'000'000LL && (derivedBases < 0 || derivedBases == bases);
         derivedBases = bases;
@@ -447,6 +447,12 @@ bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in
         if (cells->size() + qint64(whole.size()) > maxCellBytes)
             return false;
         cells->append(whole.data(), qsizetype(whole.size()));
+        if (count == 0) {
+            // Nothing kept apart: the row is its prediction, known without reading it back.
+            draws->append({issue.value_or(0), numbers.value_or(Numbers{})});
+            p.advancePredicted();
+            continue;
+        }
         CellReader back(QByteArrayView(whole.data(), qsizetype(whole.size())));
         for (int c = 0; c < n; ++c)
             row[std::size_t(c)] = readCell(back);

@@ -102,15 +102,29 @@ private:
                                 : now->columns == added->columns && now->cells == added->cells;
         if (!asLeft)
             return *error = changedElsewhere(), false;
-        if (report_.redo)
+        if (report_.redo) {
+            const auto last = store_.lastDraw(&why);
+            if (!why.isEmpty())
+                return *error = why + QStringLiteral("。"), false;
+            // The same columns as the table: what it adds beside them would be NULL.
+            if (mark_.holds && mark_.bases && added->columns == now->columns &&
+                appendsAsDerived(
+                    *added,
+                    last ? std::optional<DrawNumbers>({last->issue, last->attributes.numbers()})
+                         : std::nullopt,
+                    *mark_.bases)) {
+                left_ = RowsLeft::Appended;
+                bases_ = *mark_.bases;
+            }
             return insertLishiRows(store_, *added, error);
+        }
         left_ = RowsLeft::EndRemoved;
         return deleteFrom(step_.firstAdded, error);
     }
 
     bool undoReplaced(QString* error) {
         QString why;
-        const auto now = readLishiImage(store_, &why);
+        const auto now = readNow(&why);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         const QByteArray nowHash = now->contentHash();
@@ -140,7 +154,7 @@ private:
 
     bool redoReplaced(QString* error) {
         QString why;
-        const auto now = readLishiImage(store_, &why);
+        const auto now = readNow(&why);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         if (now->contentHash() != step_.beforeHash)
@@ -178,6 +192,15 @@ private:
                                 .arg(quotedStep(step_), verb),
                    std::nullopt;
         return image;
+    }
+
+    // The whole history as it stands: worked out from its issues and numbers where the mark
+    // holds, read cell by cell otherwise.
+    std::optional<LishiImage> readNow(QString* error) const {
+        std::optional<LishiImage> now;
+        if (mark_.holds && mark_.bases)
+            now = readDerivedImage(store_, *mark_.bases);
+        return now ? now : readLishiImage(store_, error);
     }
 
     // Puts the copy's history in place; one that stands as the writers derive it keeps the mark.

@@ -41,6 +41,9 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue_data() {
     row("typed with another issue's zodiac", false, {"import", "typed elsewhere"}, false);
     row("cell edited by another program", false, {"import", "edited"}, false);
     row("a typed draw undone", false, {"import", "typed", "undo"}, true);
+    row("a typed draw undone and redone", false, {"import", "typed", "undo", "redo"}, true);
+    row("a draw of another zodiac redone onto a marked history", false,
+        {"import", "typed elsewhere", "undo", "undo", "redo", "redo"}, false);
     row("a rebuild undone", false, {"import", "rebuild", "undo"}, true);
     row("a rebuild undone and redone", false, {"import", "rebuild", "undo", "redo"}, true);
     row("an import over a mixed history undone", true, {"import", "undo"}, false);
