@@ -432,7 +432,8 @@ bool decodePredictedRows(const QStringList& columns, qint64 rows, CellReader& in
         const bool onlyIssueApart =
             count == 0 ||
             (count == 1 && issueColumn >= 0 && stored[std::size_t(issueColumn)] && issue &&
-             stored[std::size_t(issueColumn)]->size() == canonicalSize(Cell{IntegerCell, *issue, 0, {}}));
+             stored[std::size_t(issueColumn)]->size() ==
+                 canonicalSize(Cell{IntegerCell, *issue, 0, {}}));
         derived = derived && numbers && onlyIssueApart && issue && *issue >= 0 &&
                   *issue < 10'000'000'000LL && (derivedBases < 0 || derivedBases == bases);
         derivedBases = bases;
