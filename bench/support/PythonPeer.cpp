@@ -1,10 +1,10 @@
 #include "PythonPeer.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryFile>
 
 namespace quorvex::bench {
@@ -62,9 +62,8 @@ std::optional<QVector<PeerAnswer>> runPythonPeer(const QString& script, const QS
                                                  QString* error) {
     // The system's interpreter only: a version manager's shim first on PATH adds its own
     // start-up to every run, and it would be timed as the peer's.
-    const QString python =
-        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
-    if (python.isEmpty()) {
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFileInfo(python).isExecutable()) {
         fail(error, QStringLiteral("/usr/bin/python3 not found (./build.sh bench installs it)"));
         return std::nullopt;
     }
