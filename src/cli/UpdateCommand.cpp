@@ -61,12 +61,19 @@ protected:
         options.bases = ValueBases{settings.SxIni, settings.DsIni};
         options.pageTimeoutMs = int(seconds_ * 1000);
 
+        const QString remedy = options.serverAddress.trimmed().isEmpty()
+                                   ? QStringLiteral("; give the results service's address with "
+                                                    "--server URL or the setting strServer")
+                                   : QString();
         // What the retention will do, said before anything is fetched.
         OnlineUpdate update(store, options);
         QString why;
         const auto notice = update.plan(&why);
-        if (!notice)
-            return context.fail(why);
+        const QString failed = QStringLiteral("update failed, the history is unchanged") + remedy;
+        if (!notice) {
+            context.out() << why << '\n';
+            return context.fail(failed);
+        }
         if (notice->replacesHistory) {
             context.out() << notice->sentence() << '\n';
             context.out().flush();
@@ -80,12 +87,7 @@ protected:
         const UpdateReport& report = update.report();
         context.out() << report.summary() << '\n';
         if (report.outcome == UpdateReport::Outcome::Failed)
-            return context.fail(
-                QStringLiteral("update failed, the history is unchanged%1")
-                    .arg(options.serverAddress.trimmed().isEmpty()
-                             ? QStringLiteral("; give the results service's address with "
-                                              "--server URL or the setting strServer")
-                             : QString()));
+            return context.fail(failed);
         if (!report.stop)
             return ExitSuccess;
         if (report.stop->cause == UpdateStop::Cause::PageFailed) {

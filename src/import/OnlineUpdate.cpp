@@ -68,6 +68,9 @@ bool OnlineUpdate::readPlan(QString* error) {
 }
 
 std::optional<RetentionNotice> OnlineUpdate::plan(QString* error) {
+    // An address no page can be asked at is refused before any retention is put to the user.
+    if (!resultsPageUrl(options_.serverAddress, options_.today.year(), error))
+        return std::nullopt;
     const HistoryStore::ReadSnapshot pinned(store_);
     if (!readPlan(error))
         return std::nullopt;

@@ -20,6 +20,7 @@ private slots:
     void retentionIsSaidBeforeItHappens();
     void cancelChangesNothing();
     void serverAddressIsEditedAndChecked();
+    void missingAddressIsSaidFirst();
 
 private:
     QTemporaryDir settingsDir_;
@@ -103,6 +104,19 @@ void FrmMainUpdateTest::retentionIsSaidBeforeItHappens() {
     QVERIFY2(asked.contains(QStringLiteral("12 期")) && asked.contains(QStringLiteral("副本")) &&
                  asked.contains(QString::number(year_ - 3)),
              qPrintable(asked));
+    QCOMPARE(h.store().drawCount(), qint64(12));
+}
+
+// Without an address nothing can be fetched: that is said at once, before any retention is put.
+void FrmMainUpdateTest::missingAddressIsSaidFirst() {
+    writeRawSetting("IniSerchDay", QStringLiteral("3"));
+    WindowFixture f((year_ - 6) * 1000 + 1, sampleDraws(12));
+    auto& [h, dialogs, w] = f;
+    dialogs.clear();
+    child<QPushButton>(w, "Command21")->click();
+    QCOMPARE(dialogs.count("question"), 0);
+    QCOMPARE(dialogs.count("warning"), 1);
+    QVERIFY(dialogs.asked().first().text.contains(QStringLiteral("服务器地址")));
     QCOMPARE(h.store().drawCount(), qint64(12));
 }
 

@@ -20,6 +20,13 @@ void OnlineUpdateRunner::Command21_Click() {
                                       "时间，网络不通或者我方服务器更新不及时可能都造"
                                       "成更新失败！");
     const Settings& s = session_.settings();
+    // Said before the question: no retention is put to the user for an update that cannot run.
+    if (s.strServer.trimmed().isEmpty()) {
+        dialogs_->warning(title,
+                          QStringLiteral("还没有设置历史号码服务器的地址，") + historyUnchanged() +
+                              QStringLiteral("请在“设置”菜单的“历史号码服务器地址”中填写。"));
+        return;
+    }
     OnlineUpdate::Options options;
     options.serverAddress = s.strServer;
     options.today = QDate::currentDate();
@@ -35,13 +42,6 @@ void OnlineUpdateRunner::Command21_Click() {
         question += QLatin1Char('\n') + notice->sentence();
     if (!dialogs_->question(title, question)) {
         delete update;
-        return;
-    }
-    if (s.strServer.trimmed().isEmpty()) {
-        delete update;
-        dialogs_->warning(title,
-                          QStringLiteral("还没有设置历史号码服务器的地址，") + historyUnchanged() +
-                              QStringLiteral("请在“设置”菜单的“历史号码服务器地址”中填写。"));
         return;
     }
     update_ = update;
