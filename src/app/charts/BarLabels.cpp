@@ -2,7 +2,6 @@
 
 #include "ChartStyle.h"
 
-
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBrush>
