@@ -180,6 +180,7 @@ std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases
         return std::nullopt;
     image.rows = image.draws.size();
     image.packedRows = encodeDerivedRows(image.columns, image.draws, bases);
+    image.derivedUnder = bases;
     return image;
 }
 

@@ -19,9 +19,7 @@ const LishiImage* HistoryChange::readBefore(QString* error) {
     // contradict the mark are read cell by cell after all.
     if (mark_.holds && mark_.bases)
         before_ = readDerivedDigest(store_, *mark_.bases);
-    if (before_)
-        derivedUnder_ = mark_.bases;
-    else
+    if (!before_)
         before_ = readLishiDigest(store_, error);
     return before_ ? &*before_ : nullptr;
 }
@@ -47,7 +45,8 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     step.name = stepName;
     // A history read from its issues and numbers is hashed by the first undo, which reads its
     // copy whole: working out its cells here would cost as much as reading them.
-    if (!derivedUnder_ || before_->rows == 0)
+    const std::optional<int> derivedUnder = before_->derivedUnder;
+    if (!derivedUnder || before_->rows == 0)
         step.beforeHash = before_->contentHash();
     // What was just written in ascending issues is what a read in issue order gives back.
     const bool ascending = written && std::adjacent_find(written->begin(), written->end(),
@@ -67,10 +66,10 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     const bool sameNumbers =
         ascending ? *written == before_->draws : step.afterNumbers == before_->numbersHash();
     const auto newBases = basesIndex(bases_);
-    if (sameNumbers && derivedUnder_ && left_ == RowsLeft::WrittenWhole && newBases) {
+    if (sameNumbers && derivedUnder && left_ == RowsLeft::WrittenWhole && newBases) {
         // Both as the writers derive them from the same draws: the bases tell, as each draw's
         // zodiac and segment move with them, and name the history after until an undo.
-        if (*newBases == *derivedUnder_ || before_->rows == 0)
+        if (*newBases == *derivedUnder || before_->rows == 0)
             return Outcome::Unchanged;
         step.afterHash = derivedAfter(*newBases);
     } else if (sameNumbers) {

@@ -59,7 +59,6 @@ private:
     HistoryStore& store_;
     HistoryStore::Transaction transaction_;
     DerivedRowsMark mark_;
-    std::optional<int> derivedUnder_; // the bases before_ was read as derived under
     RowsLeft left_ = RowsLeft::Unknown;
     ValueBases bases_;
     std::optional<LishiImage> before_;

@@ -175,19 +175,10 @@ QByteArray LishiImage::contentHash() const {
         return digest;
     QCryptographicHash hash(QCryptographicHash::Blake2b_256);
     hash.addData(hashHead(columns, rows));
-    if (cells.isEmpty() && rows > 0 && !packedRows.isNull()) {
-        // Read without its cells (readDerivedDigest): they are worked out from the packed rows.
-        QByteArray unpacked;
-        QVector<DrawNumbers> unused;
-        CellReader in(packedRows);
-        if (decodePredictedRows(columns, rows, in, kMaxPlainBytes, &unpacked, &unused) &&
-            in.atEnd())
-            hash.addData(unpacked);
-        else
-            return {};
-    } else {
-        hash.addData(cells);
-    }
+    // Read without its cells (readDerivedDigest): they are the writers' derivation.
+    if (cells.isEmpty() && rows > 0 && derivedUnder)
+        return derivedHash(columns, draws, *derivedUnder);
+    hash.addData(cells);
     return hash.result();
 }
 

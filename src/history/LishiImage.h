@@ -21,10 +21,12 @@ struct LishiImage {
     QByteArray cells;           // the cells row after row, encoded (see LishiImage.cpp)
     QVector<DrawNumbers> draws; // issue and L1A..L5A of each row, in issue order
     // Read by readLishiDigest, which keeps no cells: the rows as toBytes packs them, and the
-    // content hash; by readDerivedDigest: the packed rows only. Null and empty otherwise.
+    // content hash; by readDerivedDigest: the packed rows only (the cells are derivedUnder's).
+    // Null and empty otherwise.
     QByteArray packedRows;
     QByteArray digest;
-    // Set by fromBytes where every row stands as the writers derive it under these bases.
+    // The bases every row stands as the writers derive it under, where that is known: set by
+    // fromBytes from the packed rows, and by readDerivedDigest from the mark.
     std::optional<int> derivedUnder;
 
     // The whole image as bytes, with when and why it was taken; fromBytes reads them back.
@@ -38,7 +40,6 @@ struct LishiImage {
     static QByteArray magicPrefix() { return QByteArrayLiteral("QUORVEX-LISHI "); }
 
     // BLAKE2b-256 of the columns, the row count and every cell: equal hashes, equal histories.
-    // Empty only for packed rows that do not unpack, which no reading gives.
     QByteArray contentHash() const;
     // The same of the columns, the row count and each row's issue and numbers only: what
     // readNumbersHash gives for the history this image holds, at a fraction of a full read.
