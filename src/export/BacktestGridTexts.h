@@ -13,9 +13,9 @@ namespace quorvex {
 QStringList backtestGridHeader();
 QVector<QStringList> backtestGridRows(const BacktestResult& result, int resultKind, int sxIni);
 
-// Every option a backtest ran with, for the heading of its table: the search (the combination
-// search over combinedPositions, or free or fixed positions when 0), the positions it matched, the
-// draw matched through, the kinds, the bases, the first issue searched, K and the issues tried.
+// Every option a backtest ran with, for the heading of its table: the search and its mode (the
+// combination search over combinedPositions when not 0), the options every search names
+// (searchOptionTexts), the first issue searched, K and the issues tried.
 QString backtestCaption(const SearchRequest& request, int combinedPositions, int topK,
                         const BacktestResult& result);
 

@@ -193,6 +193,18 @@ void SearchSession::YSJS() {
     emit referenceValuesChanged(ReferenceSource::Verification);
 }
 
+ReferenceOrigin SearchSession::referenceOrigin() const {
+    switch (source_) {
+    case ReferenceSource::Typed:
+        return {ReferenceOrigin::Kind::Typed, std::nullopt};
+    case ReferenceSource::Verification:
+        return {ReferenceOrigin::Kind::Verification, verificationIssue_};
+    case ReferenceSource::LastDraws:
+        break;
+    }
+    return {ReferenceOrigin::Kind::Draw, referenceIssue()};
+}
+
 std::array<std::optional<QString>, kPositions> SearchSession::referenceTexts() const {
     std::array<std::optional<QString>, kPositions> texts;
     for (int i = 0; i < kPositions; ++i)

@@ -4,6 +4,7 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/FollowResult.h"
+#include "analysis/RunCaption.h"
 #include "analysis/SearchRequest.h"
 #include "analysis/TrendFigures.h"
 
@@ -111,6 +112,8 @@ public:
     std::optional<qint64> referenceIssue() const {
         return refDraw_ ? std::optional(refDraw_->issue) : std::nullopt;
     }
+    // Where the reference values of the next search come from, for its heading.
+    ReferenceOrigin referenceOrigin() const;
     bool bolManual() const { return bolManual_; }
     const RefValues& intRefVal() const { return intRefVal_; }
     // How each reference value is written; nothing where the shown text stays (a zodiac value

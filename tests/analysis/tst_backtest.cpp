@@ -5,10 +5,13 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/BacktestCurves.h"
+#include "analysis/RunCaption.h"
 #include "export/BacktestGridTexts.h"
 #include "session/SearchSession.h"
 
 #include <QRandomGenerator>
+
+#include <functional>
 #include <QtTest>
 
 using namespace quorvex;
@@ -124,6 +127,8 @@ private slots:
     void edgeCases();
     void captionNamesEveryOption_data();
     void captionNamesEveryOption();
+    void captionsTellRunsApartByEveryOption_data();
+    void captionsTellRunsApartByEveryOption();
     void curvesRunTheTotals();
 };
 
@@ -324,9 +329,16 @@ void BacktestTest::captionNamesEveryOption_data() {
                           "2013010–2013011 期");
     QTest::newRow("combination over 2")
         << true << 1 << 2 << 1 << true
-        << QStringLiteral("回测组合检索（2位）：全部5码，上期，搜索类型 号码，结果类型 生肖，"
-                          "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
-                          "2013010–2013011 期");
+        << QStringLiteral(
+               "回测组合检索（2位，自由位）：全部5码，上期，搜索类型 号码，结果类型 生肖，"
+               "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+               "2013010–2013011 期");
+    QTest::newRow("combination over 2, fixed")
+        << false << 1 << 2 << 1 << true
+        << QStringLiteral(
+               "回测组合检索（2位，固定位）：全部5码，上期，搜索类型 号码，结果类型 生肖，"
+               "生肖参数1~12，段数参数1~3，检索自 2013001 期起，取前 2 个，"
+               "2013010–2013011 期");
     QTest::newRow("follow, no position ticked")
         << true << 1 << 0 << 1 << false
         << QStringLiteral("回测检索（自由位）：未选位置，上期，搜索类型 号码，结果类型 生肖，"
@@ -355,6 +367,100 @@ void BacktestTest::captionNamesEveryOption() {
     result.rows[0].issue = 2013010;
     result.rows[1].issue = 2013011;
     QCOMPARE(backtestCaption(r, combined, 2, result), caption);
+}
+
+namespace {
+
+// One run as its headings see it: the search and where its reference came from, and for its
+// backtest K and the issues tried.
+struct CaptionedRun {
+    SearchRequest r;
+    int combined = 0;
+    ReferenceOrigin origin{ReferenceOrigin::Kind::Draw, 2013080};
+    int topK = 3;
+    qint64 firstTried = 2013050;
+    qint64 lastTried = 2013080;
+
+    CaptionedRun() {
+        r.bolPosSel = {true, false, true, false, false};
+        r.startIssue = 2013002;
+        r.endIssue = 2013080;
+        r.intRefVal = {1, 5, 9, 12, 15};
+    }
+    QString searchHeading() const {
+        FollowResult result;
+        result.followDraws = 40;
+        return searchCaption(r, combined, origin, result);
+    }
+    QString backtestHeading() const {
+        BacktestResult result;
+        result.rows.resize(2);
+        result.rows[0].issue = firstTried;
+        result.rows[1].issue = lastTried;
+        return backtestCaption(r, combined, topK, result);
+    }
+};
+using RunChange = std::function<void(CaptionedRun&)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(RunChange)
+
+void BacktestTest::captionsTellRunsApartByEveryOption_data() {
+    QTest::addColumn<int>("combined"); // of the run changed: 0 for the follow search
+    QTest::addColumn<RunChange>("change");
+    QTest::addColumn<bool>("search");   // the search's heading must differ
+    QTest::addColumn<bool>("backtest"); // the backtest's heading must differ
+    using Run = CaptionedRun;
+    const QList<std::tuple<const char*, RunChange, bool, bool>> changes{
+        {"fixed positions", [](Run& c) { c.r.bolZyw = false; }, true, true},
+        {"another position", [](Run& c) { c.r.bolPosSel[1] = true; }, true, true},
+        {"前3期", [](Run& c) { c.r.bolSq = false, c.r.intPreQi = 3; }, true, true},
+        {"search kind", [](Run& c) { c.r.intLei = 1; }, true, true},
+        {"result kind", [](Run& c) { c.r.intXianshiLei = 3; }, true, true},
+        {"zodiac base", [](Run& c) { c.r.bases.sxIni = 0; }, true, true},
+        {"segment base", [](Run& c) { c.r.bases.dsIni = 0; }, true, true},
+        {"first issue", [](Run& c) { c.r.startIssue = 2013003; }, true, true},
+        // The backtest searches up to each issue tried, whatever the range's end.
+        {"last issue", [](Run& c) { c.r.endIssue = 2013079; }, true, false},
+        {"reference values", [](Run& c) { c.r.intRefVal[4] = 14; }, true, false},
+        {"typed reference",
+         [](Run& c) {
+             c.origin = {ReferenceOrigin::Kind::Typed, {}};
+         },
+         true, false},
+        {"verified issue",
+         [](Run& c) {
+             c.origin = {ReferenceOrigin::Kind::Verification, 2013081};
+         },
+         true, false},
+        {"K", [](Run& c) { c.topK = 4; }, false, true},
+        {"issues tried", [](Run& c) { c.firstTried = 2013051; }, false, true},
+    };
+    for (int combined : {0, 2})
+        for (const auto& [name, change, search, backtest] : changes) {
+            // The combination search takes every position, whatever is ticked.
+            const bool positions = QByteArray(name) == "another position" && combined > 0;
+            QTest::addRow("%s, %s", combined ? "combination" : "follow", name)
+                << combined << change << (search && !positions) << (backtest && !positions);
+        }
+    QTest::newRow("combination, another number of positions")
+        << 2 << RunChange([](Run& c) { c.combined = 3; }) << true << true;
+    QTest::newRow("combination instead of follow")
+        << 0 << RunChange([](Run& c) { c.combined = 2; }) << true << true;
+}
+
+void BacktestTest::captionsTellRunsApartByEveryOption() {
+    QFETCH(int, combined);
+    QFETCH(RunChange, change);
+    QFETCH(bool, search);
+    QFETCH(bool, backtest);
+    CaptionedRun before;
+    before.combined = combined;
+    CaptionedRun after = before;
+    change(after);
+    QCOMPARE(after.searchHeading() != before.searchHeading(), search);
+    QCOMPARE(after.backtestHeading() != before.backtestHeading(), backtest);
 }
 
 // The chart's curves: running hits and expectation from a point before the first issue, the band
