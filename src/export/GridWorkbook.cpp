@@ -38,7 +38,7 @@ QString describe(lxw_error error) {
 
 // Writes the cells into a workbook at path; the workbook is freed in every case.
 bool writeCells(const QString& path, const QStringList& header, const QVector<QStringList>& rows,
-                QString* why) {
+                const SheetLayout& layout, QString* why) {
     const QByteArray fileName = QFile::encodeName(path);
     // Its lines on failure would stand beside the one message the caller gives.
     const MutedStderr muted;
@@ -53,21 +53,38 @@ bool writeCells(const QString& path, const QStringList& header, const QVector<QS
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, gridSheetName().toUtf8().constData());
     lxw_error failed = sheet ? LXW_NO_ERROR : LXW_ERROR_MEMORY_MALLOC_FAILED;
+    // The trend grid's colour for a drawn value, white on it.
+    lxw_format* marked = layout.form ? workbook_add_format(workbook) : nullptr;
+    if (marked) {
+        format_set_bold(marked);
+        format_set_bg_color(marked, 0xC0392B);
+        format_set_font_color(marked, LXW_COLOR_WHITE);
+    }
 
-    const auto writeRow = [&](lxw_row_t row, const QStringList& cells) {
+    const auto writeRow = [&](lxw_row_t row, const QStringList& cells, qsizetype gridRow) {
         for (qsizetype c = 0; c < header.size() && failed == LXW_NO_ERROR; ++c) {
             const QString& text = c < cells.size() ? cells[c] : QString();
             // An empty text stays an empty cell; libxlsxwriter writes no cell for it.
             if (text.isEmpty())
                 continue;
-            failed = worksheet_write_string(sheet, row, lxw_col_t(c), text.toUtf8().constData(),
-                                            nullptr);
+            const CellForm form =
+                gridRow >= 0 && layout.form ? layout.form(gridRow, c) : CellForm::Text;
+            bool number = false;
+            const double value = form == CellForm::Number ? text.toDouble(&number) : 0;
+            failed =
+                number ? worksheet_write_number(sheet, row, lxw_col_t(c), value, nullptr)
+                       : worksheet_write_string(sheet, row, lxw_col_t(c), text.toUtf8().constData(),
+                                                form == CellForm::Marked ? marked : nullptr);
         }
     };
+    lxw_row_t next = 0;
+    if (failed == LXW_NO_ERROR && !layout.title.isEmpty())
+        failed =
+            worksheet_write_string(sheet, next++, 0, layout.title.toUtf8().constData(), nullptr);
     if (failed == LXW_NO_ERROR)
-        writeRow(0, header);
+        writeRow(next++, header, -1);
     for (qsizetype r = 0; r < rows.size() && failed == LXW_NO_ERROR; ++r)
-        writeRow(lxw_row_t(r + 1), rows[r]);
+        writeRow(next++, rows[r], r);
 
     // Closing writes the file; it frees the workbook whether or not the cells went in.
     const lxw_error closed = workbook_close(workbook);
@@ -83,20 +100,22 @@ bool writeCells(const QString& path, const QStringList& header, const QVector<QS
 } // namespace
 
 bool writeGridWorkbook(const ExportTarget& target, const QStringList& header,
-                       const QVector<QStringList>& rows, QString* error) {
+                       const QVector<QStringList>& rows, QString* error,
+                       const SheetLayout& layout) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = QStringLiteral("无法写入文件 %1：%2").arg(target.path(), why);
         return false;
     };
-    if (rows.size() + 1 > kMaxSheetRows)
+    const qsizetype sheetRows = rows.size() + 1 + (layout.title.isEmpty() ? 0 : 1);
+    if (sheetRows > kMaxSheetRows)
         return fail(QStringLiteral("表格有 %1 行，一张工作表最多容纳 %2 行")
-                        .arg(rows.size() + 1)
+                        .arg(sheetRows)
                         .arg(kMaxSheetRows));
 
     ExportTemporary temporary(target);
     QString why;
-    if (!temporary.create(&why) || !writeCells(temporary.path(), header, rows, &why) ||
+    if (!temporary.create(&why) || !writeCells(temporary.path(), header, rows, layout, &why) ||
         !temporary.commit(&why))
         return fail(why);
     return true;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "analysis/FollowResult.h"
+#include "analysis/TrendFigures.h"
 #include "history/HistoryStore.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -32,6 +34,14 @@ std::optional<QString> exportGridSheet(ExportedGrid grid, const QStringList& hea
 // them.
 std::optional<QString> exportResultSheet(const FollowResult& result, const QString& folder,
                                          QString* error, const QString& file = QString());
+
+// The trend page to "Zoushi.xls" as above: a first row naming the kind, the issues and the day
+// written (today), then the trend grid (issues and omissions as numbers, each drawn value marked
+// as the grid shades it), an empty row and the summary under the grid's columns (its figures as
+// numbers).
+std::optional<QString> exportTrendSheet(const TrendFigures& trend, const QDate& today,
+                                        const QString& folder, QString* error,
+                                        const QString& file = QString());
 
 // The history grid read from the store, exported as above to "lishi.xls"; an empty history
 // gives the heading row alone.

@@ -1,10 +1,13 @@
 #include "FileFacts.h"
 #include "ReadOnlyFolder.h"
+#include "SearchOnStore.h"
 #include "TestHistory.h"
 #include "WorkbookReader.h"
 
 #include "export/GridWorkbook.h"
 #include "export/SheetExport.h"
+#include "export/TrendGridTexts.h"
+#include "history/AttributeKind.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +53,8 @@ private slots:
     void gridCellsLandOneRowAndColumnOn();
     void historyWorkbookHoldsTheHistoryGrid_data();
     void historyWorkbookHoldsTheHistoryGrid();
+    void trendWorkbookHoldsNumbersAsNumbers_data();
+    void trendWorkbookHoldsNumbersAsNumbers();
     void exportingAgainReplacesTheFile();
     void unwritableTargetIsReportedAndChangesNothing_data();
     void unwritableTargetIsReportedAndChangesNothing();
@@ -62,6 +67,7 @@ void SheetExportTest::fileNamesOfTheGrids() {
     QCOMPARE(sheetFileName(ExportedGrid::Matches), QStringLiteral("Jiansuo.xls"));
     QCOMPARE(sheetFileName(ExportedGrid::Results), QStringLiteral("Jieguo.xls"));
     QCOMPARE(sheetFileName(ExportedGrid::Backtest), QStringLiteral("Huice.xls"));
+    QCOMPARE(sheetFileName(ExportedGrid::Trend), QStringLiteral("Zoushi.xls"));
 }
 
 void SheetExportTest::gridCellsLandOneRowAndColumnOn_data() {
@@ -142,6 +148,73 @@ void SheetExportTest::historyWorkbookHoldsTheHistoryGrid() {
         expected << row;
     }
     QCOMPARE(sheetOf(*path), expected);
+}
+
+void SheetExportTest::trendWorkbookHoldsNumbersAsNumbers_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("numbers") << int(Number);
+    QTest::newRow("zodiac") << int(Zodiac);
+    QTest::newRow("tails") << int(Tail);
+}
+
+// Zoushi.xls: a row naming what it holds, the trend grid with its issues and omissions as numbers
+// and each drawn value marked, then the summary with its figures as numbers; every text as the
+// page shows it.
+void SheetExportTest::trendWorkbookHoldsNumbersAsNumbers() {
+    QFETCH(int, kind);
+    TempHistory h;
+    QVector<Numbers> draws;
+    for (int i = 0; i < 30; ++i)
+        draws << Numbers{1 + i % 15, 1 + (i + 4) % 15, 1 + (i + 8) % 15, 1 + (i + 11) % 15,
+                         1 + (i + 13) % 15};
+    h.appendMany(2013001, draws);
+    QString error;
+    const auto trend = trendOnStore(h.store(), kind, 2013001, 2013030, 0, &error);
+    QVERIFY2(trend, qPrintable(error));
+    const auto path = exportTrendSheet(*trend, QDate(2026, 12, 9), h.folder(), &error);
+    QVERIFY2(path, qPrintable(error));
+    QCOMPARE(*path, QDir(h.folder()).filePath(QStringLiteral("Zoushi.xls")));
+
+    QString why;
+    const auto cells = readSheetCells(*path, QStringLiteral("Sheet1"), &why);
+    QVERIFY2(cells, qPrintable(why));
+    QCOMPARE(cells->first().first(),
+             QStringLiteral("%1走势：第 2013001 至 2013030 期，共 30 期。导出于 2026-12-09。")
+                 .arg(kindCaption(kind)));
+    const QVector<QStringList> summary = trendSummaryUnderGrid(*trend, fairOmission(*trend));
+    QList<QStringList> expected{trendGridHeader(*trend)};
+    for (qsizetype r = 0; r < trend->rows(); ++r)
+        expected << trendGridRow(*trend, r);
+    expected << QStringList() << QList<QStringList>(summary.begin(), summary.end());
+    QCOMPARE(cells->size(), 1 + expected.size());
+
+    const auto forms = sheetCellForms(*path);
+    QVERIFY(forms);
+    QHash<QPair<int, int>, SheetCellForm> formAt;
+    for (const SheetCellForm& f : *forms)
+        formAt.insert({f.row, f.column}, f);
+    const int firstSummary = 2 + int(trend->rows()) + 1;
+    for (int r = 0; r < expected.size(); ++r) {
+        const int row = r + 1;
+        for (int c = 0; c < expected[r].size(); ++c) {
+            const QString& text = expected[r][c];
+            if (text.isEmpty())
+                continue;
+            const SheetCellForm form = formAt.value({row, c});
+            const bool drawn = row >= 2 && row < firstSummary - 1 && c >= 2 &&
+                               trend->drawnCount(row - 2, c - 2) > 0;
+            const bool number = row >= 2 && c != 1 && !drawn && !(row >= firstSummary && c == 0);
+            QVERIFY2(form.number == number && form.formatted == drawn,
+                     qPrintable(QStringLiteral("row %1 column %2: %3").arg(row).arg(c).arg(text)));
+            // A number reads back as its value: 0.4000 may come back as 0.4.
+            const QString read = cells->at(row).value(c);
+            if (number)
+                QVERIFY2(qAbs(read.toDouble() - text.toDouble()) <= 1e-9 * qAbs(text.toDouble()),
+                         qPrintable(read + " " + text));
+            else
+                QCOMPARE(read, text);
+        }
+    }
 }
 
 void SheetExportTest::exportingAgainReplacesTheFile() {

@@ -31,4 +31,14 @@ std::optional<FollowResult> runCombinationSearch(const HistoryStore& store, cons
     return run(store, r, k, error);
 }
 
+std::optional<TrendFigures> trendOnStore(const HistoryStore& store, int kind, qint64 from,
+                                         qint64 to, qsizetype last, QString* error) {
+    HistorySnapshot snapshot;
+    if (!snapshot.refresh(store, trendColumns(), error))
+        return std::nullopt;
+    if (last > 0 && last <= snapshot.rows())
+        from = snapshot.issue(snapshot.rows() - last), to = snapshot.issue(snapshot.rows() - 1);
+    return trendFigures(snapshot, {kind, ValueBases{}, from, to}, error);
+}
+
 } // namespace quorvex::test

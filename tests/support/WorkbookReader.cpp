@@ -97,4 +97,36 @@ int nonTextCellCount(const QString& path) {
     return reader.hasError() ? -1 : count;
 }
 
+std::optional<QList<SheetCellForm>> sheetCellForms(const QString& path) {
+    const auto xml =
+        runTool(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")}, nullptr);
+    if (!xml || xml->isEmpty())
+        return std::nullopt;
+    QXmlStreamReader reader(*xml);
+    QList<SheetCellForm> cells;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (!reader.isStartElement() || reader.name() != QLatin1String("c"))
+            continue;
+        const auto attributes = reader.attributes();
+        // A reference such as "AB12": letters for the column, digits for the row.
+        const QString ref = attributes.value(QLatin1String("r")).toString();
+        SheetCellForm cell;
+        qsizetype i = 0;
+        for (; i < ref.size() && ref[i].isLetter(); ++i)
+            cell.column = cell.column * 26 + (ref[i].unicode() - 'A' + 1);
+        cell.column -= 1;
+        cell.row = ref.mid(i).toInt() - 1;
+        const auto type = attributes.value(QLatin1String("t"));
+        cell.number = type.isEmpty() || type == QLatin1String("n");
+        const auto style = attributes.value(QLatin1String("s"));
+        cell.formatted = !style.isEmpty() && style != QLatin1String("0");
+        cells << cell;
+    }
+    if (reader.hasError())
+        return std::nullopt;
+    return cells;
+}
+
 } // namespace quorvex::test

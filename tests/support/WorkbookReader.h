@@ -20,6 +20,16 @@ std::optional<QList<QStringList>> readSheetCells(const QString& path, const QStr
 // -1 when the worksheet cannot be read.
 int nonTextCellCount(const QString& path);
 
+// How a cell of the first worksheet is stored: row and column from 0, whether it holds a number
+// (not a text) and whether it carries a format of its own.
+struct SheetCellForm {
+    int row = 0;
+    int column = 0;
+    bool number = false;
+    bool formatted = false;
+};
+std::optional<QList<SheetCellForm>> sheetCellForms(const QString& path);
+
 // RFC 4180 records: quoted fields, doubled quotes, LF or CR LF between records.
 QList<QStringList> parseCsv(const QString& text);
 
