@@ -19,8 +19,11 @@ struct GroupStore {
 constexpr qsizetype kMaxValueLength = 16;
 constexpr qsizetype kQuotedCharacters = 20;
 
-// Booleans are stored as True / False; a number also reads (0 is False).
-std::optional<bool> parseBool(const QString& text) {
+} // namespace
+
+std::optional<bool> settingBool(const QString& text) {
+    if (text.size() > kMaxValueLength)
+        return std::nullopt;
     const QString t = text.trimmed();
     if (t.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
         return true;
@@ -33,15 +36,13 @@ std::optional<bool> parseBool(const QString& text) {
     return std::nullopt;
 }
 
-QString quoted(const QString& key, const QString& text) {
+QString quotedSetting(const QString& key, const QString& text) {
     if (text.size() <= kQuotedCharacters)
         return QStringLiteral("%1=%2").arg(key, text);
     return QStringLiteral("%1=%2…（共 %3 个字符）")
         .arg(key, text.left(kQuotedCharacters))
         .arg(text.size());
 }
-
-} // namespace
 
 std::optional<int> settingNumber(const QString& text, SettingRange range) {
     if (text.size() > kMaxValueLength)
@@ -66,7 +67,7 @@ Settings SettingsStore::load(QStringList* problems) const {
     };
     auto refuse = [&](const char* key, const QString& text) {
         if (problems)
-            *problems << quoted(QString::fromLatin1(key), text);
+            *problems << quotedSetting(QString::fromLatin1(key), text);
     };
     auto readInt = [&](const char* key, int& target, SettingRange range) {
         if (const auto text = stored(key)) {
@@ -78,7 +79,7 @@ Settings SettingsStore::load(QStringList* problems) const {
     };
     auto readBool = [&](const char* key, bool& target) {
         if (const auto text = stored(key)) {
-            const auto v = text->size() <= kMaxValueLength ? parseBool(*text) : std::nullopt;
+            const auto v = settingBool(*text);
             if (v)
                 target = *v;
             else

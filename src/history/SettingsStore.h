@@ -38,6 +38,10 @@ constexpr SettingRange intZhWSetup{1, 5};
 
 // A whole number typed or stored as text, within range; nothing otherwise.
 std::optional<int> settingNumber(const QString& text, SettingRange range);
+// A boolean stored as text: True or False, or a number (0 is False); nothing otherwise.
+std::optional<bool> settingBool(const QString& text);
+// How a stored text that could not be used is named to the user: key=text, a long text cut.
+QString quotedSetting(const QString& key, const QString& text);
 
 // The per-user settings store: application Trelvane, group IniSetting, INI format.
 // Every setting is written the moment it changes.
