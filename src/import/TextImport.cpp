@@ -455,10 +455,13 @@ QString ImportReport::summary(int listedProblems) const {
     } else if (!replaced) {
         out = error;
     } else {
-        out = QStringLiteral("已读入 %1 期历史号码（第 %2 至 %3 期），原有历史号码已被替换。")
+        // Into an empty history nothing was replaced.
+        out = QStringLiteral("已读入 %1 期历史号码（第 %2 至 %3 期）%4")
                   .arg(storedDraws)
                   .arg(firstIssue)
-                  .arg(lastIssue);
+                  .arg(lastIssue)
+                  .arg(replacedDraws > 0 ? QStringLiteral("，原有历史号码已被替换。")
+                                         : QStringLiteral("。"));
         if (replacedDraws > 0)
             out += QStringLiteral("\n原有的 %1 期历史号码已保存在 %2，可以撤销这次读入。")
                        .arg(replacedDraws)

@@ -313,6 +313,8 @@ void TextImportTest::failureHalfWayLeavesHistoryUnchanged() {
     QVERIFY(q.exec(cleanup));
     const ImportReport again = importHistoryFile(h.store(), path, {});
     QVERIFY2(again.replaced, qPrintable(again.summary()));
+    QVERIFY2(again.summary().contains(QStringLiteral("原有历史号码已被替换")),
+             qPrintable(again.summary()));
     QCOMPARE(h.store().drawCount(), 3000);
 }
 
@@ -346,8 +348,10 @@ void TextImportTest::summaryNamesCountsAndFirstLines() {
     QVERIFY2(r.replaced, qPrintable(r.summary()));
     QCOMPARE(r.skippedLines(), 7);
     const QString s = r.summary();
-    QVERIFY2(s.startsWith(QStringLiteral("已读入 13 期历史号码（第 2013001 至 2013019 期）")),
+    // Into an empty history: nothing was there to be replaced.
+    QVERIFY2(s.startsWith(QStringLiteral("已读入 13 期历史号码（第 2013001 至 2013019 期）。")),
              qPrintable(s));
+    QVERIFY(!s.contains(QStringLiteral("替换")));
     QVERIFY(s.contains(QStringLiteral("有 7 行未读入")));
     QVERIFY(s.contains(QStringLiteral("第 2 行：只有 2 个两位数号码")));
     QVERIFY(s.contains(QStringLiteral("第 14 行：只有 2 个两位数号码")));
