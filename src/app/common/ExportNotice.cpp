@@ -21,21 +21,26 @@ ExportNotice::ExportNotice(QStatusBar* bar, Dialogs* dialogs)
     folderLink_->hide();
     bar_->addPermanentWidget(folderLink_);
     connect(folderLink_, &QLabel::linkActivated, this, &ExportNotice::openFolder);
-    // The link goes with the message it belongs to.
-    connect(bar_, &QStatusBar::messageChanged, folderLink_,
-            [this](const QString& message) { folderLink_->setVisible(!message.isEmpty()); });
+    // The link goes with the message it belongs to: the next message, whoever shows it, takes
+    // it away.
+    connect(bar_, &QStatusBar::messageChanged, folderLink_, [this](const QString& message) {
+        folderLink_->setVisible(!message.isEmpty() && message == message_);
+    });
+}
+
+void ExportNotice::say(const QString& message) {
+    message_ = message;
+    bar_->showMessage(message, kShownMs);
 }
 
 void ExportNotice::show(const QString& path) {
     path_ = path;
-    bar_->showMessage(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)), kShownMs);
+    say(QStringLiteral("已保存：%1").arg(QDir::toNativeSeparators(path)));
 }
 
 void ExportNotice::showUnopened(const QString& path) {
     path_ = path;
-    bar_->showMessage(
-        QStringLiteral("已保存：%1　（没有能打开它的程序）").arg(QDir::toNativeSeparators(path)),
-        kShownMs);
+    say(QStringLiteral("已保存：%1　（没有能打开它的程序）").arg(QDir::toNativeSeparators(path)));
 }
 
 void ExportNotice::openFolder() {

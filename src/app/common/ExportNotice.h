@@ -22,10 +22,13 @@ public:
     QLabel* folderLink() const { return folderLink_; }
 
 private:
+    void say(const QString& message);
+
     QStatusBar* bar_;
     Dialogs* dialogs_;
     QLabel* folderLink_;
     QString path_;
+    QString message_; // the status bar's message the link belongs to
 };
 
 } // namespace quorvex
