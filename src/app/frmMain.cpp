@@ -6,6 +6,9 @@
 #include "app/common/ExportCommands.h"
 #include "app/common/ExportNotice.h"
 #include "app/common/GridWheelScroller.h"
+#include "app/common/HelpMenu.h"
+#include "app/common/HistoryStepKeys.h"
+#include "app/common/WindowMemory.h"
 #include "app/common/WorkProgress.h"
 #include "app/history/HistoryCommands.h"
 
@@ -26,6 +29,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace quorvex {
@@ -103,10 +107,13 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     exportCommands_->watchBacktestGrid(results_->backtestPanel()->grid(),
                                        results_->backtestPanel()->model());
     TrendPanel* trend = results_->trendPanel();
-    exportCommands_->watchTrendGrids(trend->grid(), trend->summaryGrid(), [trend] {
-        return std::make_pair(trend->sheetHeader(), trend->sheetRows());
-    });
+    exportCommands_->watchTrendGrids(trend->grid(), trend->summaryGrid(),
+                                     [trend] { return trend->shownTrend(); });
     connect(trend, &TrendPanel::wanted, this, &frmMain::showTrend);
+    // The trend's values take the room of the search options while its page is shown: the page
+    // has choices of its own.
+    connect(results_->pages(), &QTabWidget::currentChanged, this,
+            [this, trend] { options_->setVisible(results_->pages()->currentWidget() != trend); });
     // The search's range is the trend's when chosen.
     connect(&session_, &SearchSession::startIssueChanged, trend, &TrendPanel::markStale);
     connect(&session_, &SearchSession::endIssueChanged, trend, &TrendPanel::markStale);
@@ -120,6 +127,8 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
     connect(exportCommands_, &ExportCommands::saved, exportNotice_, &ExportNotice::show);
     connect(exportCommands_, &ExportCommands::notOpened, exportNotice_,
             &ExportNotice::showUnopened);
+
+    memory_ = new WindowMemory(this, options_, results_);
 
     buildMenus();
     startUp();
@@ -159,15 +168,11 @@ void frmMain::buildMenus() {
     mnuLsgl->addSeparator();
     QAction* undo = add("mnuUndo", QString(), h, &HistoryCommands::mnuUndo_Click);
     QAction* redo = add("mnuRedo", QString(), h, &HistoryCommands::mnuRedo_Click);
+    // Anywhere in the window: no text box keeps these keys for its own typing.
     undo->setShortcut(QKeySequence::Undo);
     redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    // On the history grid and the hint that stands in it while the history is empty: Ctrl+Z in a
-    // text box undoes its typing.
-    for (QAction* a : {undo, redo}) {
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        history_->grid()->addAction(a);
-    }
+    new HistoryStepKeys(this);
     historyCommands_->setStepActions(undo, redo);
     connect(mnuLsgl, &QMenu::aboutToShow, historyCommands_, &HistoryCommands::refreshStepActions);
     maintenanceActions_ << add("mnuRebuild", QStringLiteral("按当前参数重算历史号码(&R)"), h,
@@ -176,13 +181,15 @@ void frmMain::buildMenus() {
 
     settingsMenu_ =
         new SettingsMenu(menuBar(), session_, dialogs_, historyCommands_, update_, this);
+    new HelpMenu(menuBar(), dialogs_, folder_, settings_.fileName(), this);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Start-up
 
 void frmMain::startUp() {
-    const QStringList problems = session_.loadSettings();
+    QStringList problems = session_.loadSettings();
+    memory_->restore(&problems);
     if (!problems.isEmpty())
         dialogs_->warning(QStringLiteral("设置"),
                           QStringLiteral("设置存储中有无法识别的值，已改用默认值：\n%1\n文件：%2")
@@ -324,28 +331,35 @@ bool frmMain::answerRefusal(const QString& title, const SearchRefusal& refusal) 
     return false;
 }
 
-void frmMain::runSearch(const QString& title, SearchRun run) {
+void frmMain::runSearch(const QString& title, SearchRun run, bool combination) {
     BusyCursor busy;
-    const auto outcome = onCurrentHistory<FollowResult>(
-        [&](const SearchRequest& request) { return (session_.*run)(request); });
+    SearchRequest used;
+    const auto outcome = onCurrentHistory<FollowResult>([&](const SearchRequest& request) {
+        used = request;
+        return (session_.*run)(request);
+    });
     busy.release();
     if (!outcome)
         return;
     if (!*outcome) {
         // After a rebuild of values of another base the search runs again.
         if (answerRefusal(title, outcome->refusal()))
-            runSearch(title, run);
+            runSearch(title, run, combination);
         return;
     }
-    results_->ShowFollowResults(**outcome, session_.settings().intXianshiLei);
+    const Settings& s = session_.settings();
+    results_->ShowFollowResults(
+        **outcome,
+        searchCaption(used, combination ? s.intZhWSetup : 0, session_.referenceOrigin(), **outcome),
+        s.intXianshiLei);
 }
 
 void frmMain::Command1_Click() {
-    runSearch(QStringLiteral("检索"), &SearchSession::runFollow);
+    runSearch(QStringLiteral("检索"), &SearchSession::runFollow, false);
 }
 
 void frmMain::Command2_Click() {
-    runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination);
+    runSearch(QStringLiteral("组合检索"), &SearchSession::runCombination, true);
 }
 
 void frmMain::runBacktest() {
@@ -418,6 +432,11 @@ void frmMain::watchHistoryFile() {
             fileWatcher_->addPath(path);
         outsideChange_->start();
     });
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    memory_->saveGeometry();
+    QMainWindow::closeEvent(event);
 }
 
 void frmMain::changeEvent(QEvent* event) {

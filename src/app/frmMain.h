@@ -28,6 +28,7 @@ class ExportNotice;
 class GridWheelScroller;
 class HistoryCommands;
 class SettingsMenu;
+class WindowMemory;
 
 // The main window: menus, start-up and the wiring of its three panels (history, search options,
 // results) to the search session and the history store, which make every decision.
@@ -86,6 +87,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
@@ -95,7 +97,7 @@ private:
     void startUp();
     // Command1 and Command2: the request from the boxes, the search, its grids or its message.
     using SearchRun = Gated<FollowResult> (SearchSession::*)(const SearchRequest&);
-    void runSearch(const QString& title, SearchRun run);
+    void runSearch(const QString& title, SearchRun run, bool combination);
     // Runs run on the request from the boxes, on the history as it stands, again when the
     // history moved on meanwhile. Nothing, with boxRefused set, when a box holds what cannot be
     // used (its message was shown).
@@ -142,6 +144,7 @@ private:
     QList<QAction*> maintenanceActions_;
     OnlineUpdateRunner* update_ = nullptr;
     SettingsMenu* settingsMenu_ = nullptr;
+    WindowMemory* memory_ = nullptr;
     int progressDelayMs_ = 500;
     bool backtestRunning_ = false;
 };

@@ -25,10 +25,12 @@ inline QVector<Numbers> sampleDraws(int count) {
     return draws;
 }
 
-// Writes raw texts into the settings store, as an earlier run or a hand edit would leave them.
-inline void writeRawSetting(const QString& key, const QString& text) {
+// Writes raw texts into the settings store, as an earlier run or a hand edit would leave them:
+// the searches' settings, or the window's own in group "Window".
+inline void writeRawSetting(const QString& key, const QString& text,
+                            const QString& group = QStringLiteral("IniSetting")) {
     QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane"));
-    s.beginGroup(QStringLiteral("IniSetting"));
+    s.beginGroup(group);
     s.setValue(key, text);
 }
 

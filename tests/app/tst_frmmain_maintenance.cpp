@@ -1,6 +1,7 @@
 #include "AppTestSupport.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -26,6 +27,8 @@ private slots:
     void baseChangeRebuildsWhenAgreed_data();
     void baseChangeRebuildsWhenAgreed();
     void ctrlZAndCtrlYWalkTheSteps();
+    void stepKeysStoreNoUntypedDraw_data();
+    void stepKeysStoreNoUntypedDraw();
     void storedValuesOfAnotherBaseAreOffered();
     void referenceDrawFollowsPreQi();
     void rightReleaseOnHistoryGridPopsUpMenu_data();
@@ -248,9 +251,10 @@ void FrmMainMaintenanceTest::baseChangeRebuildsWhenAgreed() {
         QCOMPARE(h.integer(2013001 + k, "L1H"), (draws[k][0] - 1) / 3 + (agreed ? 0 : 1));
 }
 
-// Alt+D, two typed draws and a clear: Ctrl+Z on the grid (or on the empty-history hint in it)
-// takes them back newest first, Ctrl+Y and Ctrl+Shift+Z make them again; the entries are named
-// after their steps, and each step is said in the status bar, not in a dialog.
+// Alt+D, two typed draws and a clear: Ctrl+Z takes them back newest first and Ctrl+Y and
+// Ctrl+Shift+Z make them again, pressed from any control of the window (a text box keeps no
+// undo of its own); the entries are named after their steps, and each step is said in the status
+// bar, not in a dialog.
 void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
     WindowFixture f(2013001, sampleDraws(kDraws), Shown::Active);
     auto& [h, dialogs, w] = f;
@@ -274,14 +278,30 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
     states << tableRows(h.store());
     QCOMPARE(undo->text(), QStringLiteral("撤销：清空(&U)"));
     dialogs.clear();
+    // Typed into, the find box would take Ctrl+Z back from its own typing.
+    QTest::keyClicks(child<QLineEdit>(w, "findIssue"), "9");
 
+    // Each key pressed where the focus is after focusing the next of these.
+    const QList<QWidget*> controls{historyGrid(w),
+                                   child<QLineEdit>(w, "MaskEdBox1_1"),
+                                   child<QLineEdit>(w, "Text3_0"),
+                                   child<QLineEdit>(w, "findIssue"),
+                                   child<QLineEdit>(w, "MaskEdBox2"),
+                                   child<QComboBox>(w, "Combo1"),
+                                   child<QWidget>(w, "backtestIssues"),
+                                   child<QPushButton>(w, "Command1")};
+    qsizetype pressed = 0;
+    auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QWidget* control = controls[pressed++ % controls.size()];
+        control->setFocus();
+        QTRY_VERIFY(control->hasFocus() || control->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
     const QStringList names{QStringLiteral("删除最后一期"), QStringLiteral("输入第 2013100 期"),
                             QStringLiteral("输入第 2013101 期"), QStringLiteral("清空")};
-    historyGrid(w)->setFocus();
-    QTRY_VERIFY(historyGrid(w)->hasFocus());
     for (qsizetype k = states.size() - 1; k > 0; --k) {
         QCOMPARE(undo->text(), QStringLiteral("撤销：%1(&U)").arg(names[k - 1]));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        press(Qt::Key_Z, Qt::ControlModifier);
         QVERIFY2(tableRows(h.store()) == states[k - 1], qPrintable(names[k - 1]));
         QVERIFY2(w.statusBar()->currentMessage().startsWith(
                      QStringLiteral("已撤销“%1”").arg(names[k - 1])),
@@ -292,21 +312,76 @@ void FrmMainMaintenanceTest::ctrlZAndCtrlYWalkTheSteps() {
         QCOMPARE(text(w, "Text3_1"), rows ? cell(historyGrid(w), rows - 1, 0) : QString());
     }
     QVERIFY(!undo->isEnabled());
+    // With no step left the key does nothing, in a box as anywhere.
+    press(Qt::Key_Z, Qt::ControlModifier);
+    press(Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(tableRows(h.store()), states.first());
     for (qsizetype k = 1; k < states.size(); ++k) {
         QCOMPARE(redo->text(), QStringLiteral("重做：%1(&Y)").arg(names[k - 1]));
-        QTest::keyClick(QApplication::focusWidget(), k % 2 ? Qt::Key_Y : Qt::Key_Z,
-                        k % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+        press(k % 2 ? Qt::Key_Y : Qt::Key_Z,
+              k % 2 ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY2(tableRows(h.store()) == states[k], qPrintable(names[k - 1]));
     }
     QVERIFY(!redo->isEnabled());
     QCOMPARE(text(w, "Text3_1"), QString()); // cleared again
     QCOMPARE(dialogs.asked().size(), 0);
-    // In a text box, Ctrl+Z is the box's own.
+    QCOMPARE(text(w, "findIssue"), QStringLiteral("9"));
+}
+
+void FrmMainMaintenanceTest::stepKeysStoreNoUntypedDraw_data() {
+    QTest::addColumn<QString>("before"); // what was done before the keys
+    QTest::newRow("a typed draw") << "typed";
+    QTest::newRow("undo from the menu") << "menu undo";
+    QTest::newRow("Alt+D") << "alt d";
+}
+
+// Whatever the entry boxes held before, Ctrl+Z pressed in them only walks back through the steps
+// and Ctrl+Y forward again: no draw is stored that was not typed as that draw, and the steps to
+// redo survive.
+void FrmMainMaintenanceTest::stepKeysStoreNoUntypedDraw() {
+    QFETCH(QString, before);
+    WindowFixture f(2013001, sampleDraws(20), Shown::Active);
+    auto& [h, dialogs, w] = f;
+    QVector<TableRows> states{tableRows(h.store())};
+    auto type = [&](const QString& digits) {
+        // Key by key where the focus is, as the boxes hand it on.
+        for (const QChar digit : digits)
+            QTest::keyClick(QApplication::focusWidget(), digit.toLatin1());
+        QTRY_COMPARE(tableRows(h.store()).size(), states.last().size() + 1);
+        states << tableRows(h.store());
+    };
+    type("1113020514");
+    if (before != "typed")
+        type("0306091215");
+    if (before == "menu undo") {
+        child<QAction>(w, "mnuUndo")->trigger();
+        states.removeLast(); // to be made again
+    } else if (before == "alt d") {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_D, Qt::AltModifier);
+        QTRY_COMPARE(tableRows(h.store()).size(), states.last().size() - 1);
+        states << tableRows(h.store());
+    }
     auto* box = child<QLineEdit>(w, "MaskEdBox1_1");
-    box->setFocus();
-    QTRY_VERIFY(box->hasFocus());
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(tableRows(h.store()), states.last());
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    for (int press = 0; press < 6; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY2(states.contains(tableRows(h.store())), qPrintable(QString::number(press)));
+    }
+    QCOMPARE(tableRows(h.store()), states.first());
+    for (int i = 1; i <= 5; ++i)
+        QCOMPARE(text(w, QStringLiteral("MaskEdBox1_%1").arg(i)), QString());
+    QCOMPARE(dialogs.count("question"), 0);
+    // Every step made since the start is made again, in order, and nothing else.
+    for (qsizetype k = 1; k < states.size(); ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(tableRows(h.store()), states[k]);
+    }
+    if (before == "menu undo") {
+        // The draw the menu took back comes back as typed.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(h.store().lastDraw()->attributes.numbers(), (Numbers{3, 6, 9, 12, 15}));
+    }
+    QVERIFY(!child<QAction>(w, "mnuRedo")->isEnabled());
 }
 
 // A history stored under the other zodiac base: the start offers the rebuild; refused, a zodiac
@@ -391,8 +466,9 @@ void FrmMainMaintenanceTest::deleteToOffersTheSelectedRow_data() {
                                                          << "2013003";
     QTest::newRow("menu bar after Ctrl+F") << "bar after find 005"
                                            << "2013005";
+    // A find that misses leaves the row chosen before it.
     QTest::newRow("menu bar after a find of no issue") << "bar after find 2030001"
-                                                       << "2013010";
+                                                       << "2013008";
     QTest::newRow("menu bar, nothing selected") << "bar"
                                                 << "2013010";
 }

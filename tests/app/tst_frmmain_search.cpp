@@ -170,10 +170,14 @@ void FrmMainSearchTest::typedDrawThenZodiacSearchEndToEnd() {
         QCOMPARE(results->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString(),
                  c < 4 ? QString() : baselineHeaderTips().at(c - 4));
     checkDisplay(w, expected, numberLabels());
-    const QString title = w.chartView()->chart()->title();
-    QVERIFY(title.contains("结果分布"));
-    // Only a search without a ticked position says that it tallied every draw.
-    QCOMPARE(title.contains("未勾选位置，范围内每期都计入"), ticked.isEmpty());
+    QVERIFY(w.chartView()->chart()->title().contains("结果分布"));
+    // The page's heading names the run: the core's caption of the request shown, which says
+    // when every draw was tallied.
+    FollowResult shown;
+    shown.followDraws = expected.matchRows.size();
+    shown.note = ticked.isEmpty() ? QStringLiteral("未勾选位置，范围内每期都计入") : QString();
+    QCOMPARE(child<QLabel>(w, "searchCaption")->text(),
+             searchCaption(request, 0, {ReferenceOrigin::Kind::Draw, 2013061}, shown));
     if (ticked.isEmpty())
         QCOMPARE(expected.matchRows.size(), request.endIssue - request.startIssue + 1);
 }
@@ -243,6 +247,9 @@ void FrmMainSearchTest::combinationSearchFillsGridsAndChart() {
     for (int k = 0; k < 12; ++k)
         zodiacNames << strSxName(k);
     checkDisplay(w, expected, zodiacNames);
+    QVERIFY(child<QLabel>(w, "searchCaption")
+                ->text()
+                .startsWith(QStringLiteral("组合检索（3位，自由位）：全部5码")));
 }
 
 // The box always shows the number of positions the search will use: a stored value outside

@@ -1,7 +1,10 @@
 #include "AppTestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
+#include <QTabWidget>
 
 using namespace quorvex;
 using namespace quorvex::test;
@@ -48,10 +51,37 @@ void FrmMainSettingsTest::everySettingSurvivesRestart() {
         child<QRadioButton>(w, "Option1_2")->click();
         child<QRadioButton>(w, "Option3_5")->click();
         child<QRadioButton>(w, "Option4_1")->click();
+        // The window's own choices: ticks on each tab, the backtest's and the trend's, the page.
+        for (const char* box : {"Check1_1", "Check1_3", "Check11_2", "Check1_15"})
+            child<QCheckBox>(w, box)->setChecked(true);
+        child<QSpinBox>(w, "backtestIssues")->setValue(300);
+        child<QSpinBox>(w, "backtestTopK")->setValue(5);
+        child<QCheckBox>(w, "backtestCombination")->setChecked(true);
+        child<QComboBox>(w, "trendKind")->setCurrentIndex(1);
+        child<QComboBox>(w, "trendRange")->setCurrentIndex(0);
+        child<QSpinBox>(w, "trendLast")->setValue(250);
+        w.resultsPanel()->pages()->setCurrentIndex(2);
+        w.resize(1100, 650);
+        w.close();
         QCOMPARE(dialogs.messages(), 0);
     }
     WindowOn f(folder.path());
     auto& [dialogs, w] = f;
+    QCOMPARE(dialogs.messages(), 0);
+    QCOMPARE(w.size(), QSize(1100, 650));
+    QCOMPARE(w.resultsPanel()->pages()->currentIndex(), 2);
+    QStringList ticked;
+    for (QCheckBox* box : w.findChildren<QCheckBox*>(QRegularExpression("^Check1")))
+        if (box->isChecked())
+            ticked << box->objectName();
+    ticked.sort();
+    QCOMPARE(ticked, (QStringList{"Check11_2", "Check1_1", "Check1_15", "Check1_3"}));
+    QCOMPARE(child<QSpinBox>(w, "backtestIssues")->value(), 300);
+    QCOMPARE(child<QSpinBox>(w, "backtestTopK")->value(), 5);
+    QVERIFY(child<QCheckBox>(w, "backtestCombination")->isChecked());
+    QCOMPARE(child<QComboBox>(w, "trendKind")->currentIndex(), 1);
+    QCOMPARE(child<QComboBox>(w, "trendRange")->currentIndex(), 0);
+    QCOMPARE(child<QSpinBox>(w, "trendLast")->value(), 250);
     const Settings& s = w.session().settings();
     QCOMPARE(s.SxIni, 0);
     QCOMPARE(s.DsIni, 0);

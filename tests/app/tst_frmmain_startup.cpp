@@ -1,6 +1,8 @@
 #include "app/common/GridWheelScroller.h"
 #include "AppTestSupport.h"
 
+#include <QSpinBox>
+
 #include <QLabel>
 
 #include <QAction>
@@ -300,13 +302,21 @@ void FrmMainStartupTest::invalidSettingsGiveOneMessage() {
     QTemporaryDir folder;
     writeRawSetting("intLei", "seven");
     writeRawSetting("bolSq", "perhaps");
+    // The window's own choices are named in the same message.
+    writeRawSetting("backtestTopK", "16", "Window");
+    writeRawSetting("ticks0", "1,6", "Window");
+    writeRawSetting("geometry", "not a window", "Window");
     WindowOn f(folder.path());
     auto& [dialogs, w] = f;
     QCOMPARE(dialogs.messages(), 1);
-    QVERIFY(dialogs.asked().first().text.contains("intLei=seven"));
-    QVERIFY(dialogs.asked().first().text.contains("bolSq=perhaps"));
+    const QString said = dialogs.asked().first().text;
+    for (const char* named : {"intLei=seven", "bolSq=perhaps", "Window/backtestTopK=16",
+                              "Window/ticks0=1,6", "Window/geometry"})
+        QVERIFY2(said.contains(named), qPrintable(said));
     QCOMPARE(w.session().settings().intLei, 0);
     QVERIFY(w.session().settings().bolSq);
+    QCOMPARE(child<QSpinBox>(w, "backtestTopK")->value(), 3);
+    QVERIFY(!child<QCheckBox>(w, "Check1_1")->isChecked());
 }
 
 void FrmMainStartupTest::wheelMovesFocusedGridOneRow_data() {

@@ -18,15 +18,61 @@ QColor expectedColor() {
     return QColor(0xf0, 0x8c, 0x1a);
 }
 
+QStringList titleLines(const QString& title, const QFont& font, double width) {
+    const QFontMetricsF metrics(font);
+    const auto fits = [&](const QString& line) { return metrics.horizontalAdvance(line) <= width; };
+    QStringList lines;
+    for (const QString& given : title.split(QLatin1Char('\n'))) {
+        QString rest = given;
+        while (!fits(rest)) {
+            // The longest head that fits, ending where a line may break; at least one character.
+            qsizetype cut = 1;
+            while (cut < rest.size() && fits(rest.left(cut + 1)))
+                ++cut;
+            qsizetype at = cut;
+            while (at > 0 && !QStringLiteral("，。；、 ").contains(rest.at(at - 1)) &&
+                   rest.at(at) != QChar(u'（'))
+                --at;
+            if (at == 0)
+                at = cut;
+            lines << rest.left(at).trimmed();
+            rest = rest.mid(at).trimmed();
+        }
+        lines << rest;
+    }
+    return lines;
+}
+
+namespace {
+
+// The title's room: the chart less its margins and the title's own text margin each side.
+void wrapTitle(QChart* chart, const QString& title) {
+    const double width =
+        chart->size().width() - chart->margins().left() - chart->margins().right() - 16;
+    if (width <= 0)
+        return;
+    QStringList lines = titleLines(title, chart->titleFont(), width);
+    for (QString& line : lines)
+        line = line.toHtmlEscaped();
+    // The title is rich text: the chart lays out its lines and keeps room for them all.
+    const QString wrapped = lines.join(QStringLiteral("<br>"));
+    if (chart->title() != wrapped)
+        chart->setTitle(wrapped);
+}
+
+} // namespace
+
 QChart* newChart(const QString& title, double titleScale) {
     auto* chart = new QChart;
-    chart->setTitle(title);
     QFont titleFont = chart->titleFont();
     titleFont.setPointSizeF(titleFont.pointSizeF() * titleScale);
     titleFont.setBold(true);
     chart->setTitleFont(titleFont);
+    chart->setTitle(title.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->setAnimationOptions(QChart::NoAnimation);
+    QObject::connect(chart, &QGraphicsWidget::geometryChanged, chart,
+                     [chart, title] { wrapTitle(chart, title); });
     return chart;
 }
 

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 class QChart;
 class QChartView;
@@ -17,8 +18,13 @@ namespace quorvex {
 QColor countedColor();
 QColor expectedColor();
 
-// A chart with its title in bold (scaled by titleScale), small margins and no animation.
+// A chart with its title in bold (scaled by titleScale), small margins and no animation. The
+// title stays whole at every size: it is wrapped again whenever the chart is resized.
 QChart* newChart(const QString& title, double titleScale = 1.0);
+// The lines of a title as wide as width at most in font: broken after a comma, a stop or an
+// opening bracket where that is enough, else between any two characters; explicit line breaks
+// ("\n") are kept.
+QStringList titleLines(const QString& title, const QFont& font, double width);
 // The small font of labels and legends: four fifths of base, never under 6 points.
 QFont smallFont(const QFont& base);
 

@@ -104,10 +104,10 @@ QString baselineSummary(const FollowResult& result) {
 
 void showResultChart(QChartView* view, const FollowResult& result, int resultKind) {
     QChart* chart =
-        newChart(QStringLiteral("结果分布（%1，%2 期%3）")
+        // How the draws were chosen is said in the page's caption, which has the room.
+        newChart(QStringLiteral("结果分布（%1，%2 期）")
                      .arg(kindCaption(resultKind))
-                     .arg(result.followDraws)
-                     .arg(result.note.isEmpty() ? QString() : QStringLiteral("，") + result.note),
+                     .arg(result.followDraws),
                  1.1);
 
     auto* set = new QBarSet(QStringLiteral("出现次数"));

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QContextMenuEvent>
+#include <QDate>
 #include <QDir>
 #include <QHeaderView>
 #include <QMenu>
@@ -48,10 +49,10 @@ void ExportCommands::watchBacktestGrid(QTableView* grid, TextGridModel* model) {
     watchDoubleClicks(grid);
 }
 
-void ExportCommands::watchTrendGrids(QTableView* grid, QTableView* summary, SheetContents sheet) {
+void ExportCommands::watchTrendGrids(QTableView* grid, QTableView* summary, ShownTrend shown) {
     trendGrid_ = grid;
     trendSummary_ = summary;
-    trendSheet_ = std::move(sheet);
+    trendShown_ = std::move(shown);
     watchDoubleClicks(grid);
     watchDoubleClicks(summary);
 }
@@ -109,8 +110,12 @@ void ExportCommands::exportSheet(ExportedGrid grid) {
     if (grid == ExportedGrid::History) {
         path = exportHistorySheet(store_, folder_, &error);
     } else if (grid == ExportedGrid::Trend) {
-        const auto [header, rows] = trendSheet_();
-        path = exportGridSheet(grid, header, rows, folder_, &error);
+        const auto trend = trendShown_();
+        if (!trend) {
+            dialogs_->warning(kSheetTitle, QStringLiteral("走势页上没有走势，没有导出表格。"));
+            return;
+        }
+        path = exportTrendSheet(*trend, QDate::currentDate(), folder_, &error);
     } else {
         const TextGridModel* model = grid == ExportedGrid::Matches   ? matchModel_
                                      : grid == ExportedGrid::Results ? resultModel_

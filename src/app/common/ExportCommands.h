@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class QChartView;
 class QMenu;
@@ -33,9 +34,9 @@ public:
     void watchGrids(QTableView* history, QTableView* matches, TextGridModel* matchModel,
                     QTableView* results, TextGridModel* resultModel);
     void watchBacktestGrid(QTableView* grid, TextGridModel* model);
-    // The trend page's grids; sheet gives the heading and the rows of the page as one sheet.
-    using SheetContents = std::function<std::pair<QStringList, QVector<QStringList>>()>;
-    void watchTrendGrids(QTableView* grid, QTableView* summary, SheetContents sheet);
+    // The trend page's grids; shown gives the trend they show, if any.
+    using ShownTrend = std::function<std::shared_ptr<const TrendFigures>()>;
+    void watchTrendGrids(QTableView* grid, QTableView* summary, ShownTrend shown);
     // The menu and its entries are named name + "Menu", name + "SavePng", name + "SaveSvg"; the
     // file offered is fileBase in the history's folder.
     void watchChart(QChartView* chart, const QString& name, const QString& fileBase);
@@ -77,7 +78,7 @@ private:
     TextGridModel* backtestModel_ = nullptr;
     QTableView* trendGrid_ = nullptr;
     QTableView* trendSummary_ = nullptr;
-    SheetContents trendSheet_;
+    ShownTrend trendShown_;
     struct WatchedChart {
         QChartView* view;
         QMenu* menu;

@@ -40,10 +40,17 @@ SettingsMenu::SettingsMenu(QMenuBar* bar, SearchSession& session, Dialogs* dialo
     menu_->addSeparator();
     QMenu* order = menu_->addMenu(QStringLiteral("生肖取值设置(&Z)"));
     order->setObjectName(QStringLiteral("mnuSxsetupMenu"));
+    // Kept as it always stood, and said to do nothing where it is pointed at.
+    const QString orderTip =
+        QStringLiteral("这两项不改变任何设置或结果：生肖总按开奖年份和“生肖参数设置”取值。");
+    menu_->setToolTipsVisible(true);
+    order->setToolTipsVisible(true);
+    order->menuAction()->setToolTip(orderTip);
     for (int i = 0; i < 2; ++i) {
         QAction* a = order->addAction(i == 0 ? QStringLiteral("生肖数字按顺序取值")
                                              : QStringLiteral("生肖数字按年龄取值"));
         a->setObjectName(indexed("mnuSxsetup", i));
+        a->setToolTip(orderTip);
         a->setEnabled(false); // has no effect on anything
     }
     menu_->addSeparator();

@@ -24,7 +24,7 @@ const QString kClearTitle = QStringLiteral("确认清空");
 const QString kDeleteTitle = QStringLiteral("删除期数");
 const QString kClearQuestion =
     QStringLiteral("确定要清空所有的历史号码吗？\n清空前会先保存一份历史号码的副本；"
-                   "清空后可以用 历史管理 → 撤销（在历史列表上按 Ctrl+Z）恢复。");
+                   "清空后可以用 历史管理 → 撤销（Ctrl+Z）恢复。");
 
 bool answeredSomething(const std::optional<QString>& answer) {
     return answer && !answer->trimmed().isEmpty();
@@ -130,13 +130,16 @@ void HistoryCommands::takeStep(bool redo) {
         dialogs_->warning(redo ? QStringLiteral("重做") : QStringLiteral("撤销"), report.message());
     else
         emit said(report.message());
-    // Ctrl+Z pressed again goes on undoing: the focus stays on the grid (or the hint in it) instead
-    // of moving to the entry boxes as after the other commands.
+    // The keys work from every control, so the focus stays where they were pressed instead of
+    // moving to the entry boxes as after the other commands; on the grid, a hint that went with
+    // the empty history hands it to the grid.
     QPointer<QWidget> focus = QApplication::focusWidget();
     emit commandDone(report.done);
     refreshStepActions();
-    if (grid_ && focus && (focus == grid_ || grid_->isAncestorOf(focus)))
-        (focus->isVisible() ? focus.data() : grid_)->setFocus(Qt::OtherFocusReason);
+    if (focus && grid_ && grid_->isAncestorOf(focus) && !focus->isVisible())
+        focus = grid_;
+    if (focus && focus->isVisible() && focus->isEnabled())
+        focus->setFocus(Qt::OtherFocusReason);
 }
 
 void HistoryCommands::setStepActions(QAction* undo, QAction* redo) {

@@ -33,8 +33,8 @@ public:
     // the last N issues (counted on issue numbers).
     void mnuDlzd_Click();
     void mnuEszhzd_Click();
-    // 撤销：<step> (Ctrl+Z on the history grid) and 重做：<step> (Ctrl+Y, Ctrl+Shift+Z): one step
-    // of the history of changes back or forward, said in the status bar.
+    // 撤销：<step> (Ctrl+Z anywhere in the window) and 重做：<step> (Ctrl+Y, Ctrl+Shift+Z): one
+    // step of the history of changes back or forward, said in the status bar.
     void mnuUndo_Click();
     void mnuRedo_Click();
     // The two entries above: named after the steps they take, enabled while there is one and

@@ -281,8 +281,10 @@ void HistoryPanel::storeEnteredDraw() {
         return;
     }
     bolEntryDone = true;
+    // Emptied by setText, which also forgets the typing: clear() would keep it for a box's own
+    // undo to bring back.
     for (int i = 1; i <= 5; ++i)
-        MaskEdBox1[i]->clear();
+        MaskEdBox1[i]->setText(QString());
     MaskEdBox1[1]->setFocus(Qt::OtherFocusReason);
     MaskEdBox1[1]->setCursorPosition(0);
     emit historyChanged();

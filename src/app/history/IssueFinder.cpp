@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QScrollBar>
 #include <QTableView>
 
 namespace quorvex {
@@ -52,13 +53,31 @@ void IssueFinder::activate() {
     box_->selectAll();
 }
 
+void IssueFinder::remember() {
+    const QModelIndex current = grid_->currentIndex();
+    origin_ = Origin{grid_->verticalScrollBar()->value(), current,
+                     current.isValid() && grid_->selectionModel()->isSelected(current)};
+}
+
+void IssueFinder::restore() {
+    if (!origin_)
+        return;
+    grid_->selectionModel()->clear();
+    if (origin_->current.isValid())
+        grid_->selectionModel()->setCurrentIndex(
+            origin_->current, origin_->selected ? QItemSelectionModel::ClearAndSelect
+                                                : QItemSelectionModel::NoUpdate);
+    grid_->verticalScrollBar()->setValue(origin_->top);
+}
+
 void IssueFinder::find(const QString& typed) {
+    if (!origin_)
+        remember();
     const int row = issueRow(model_->draws(), typed);
     result_->setText(row < 0 && !typed.isEmpty() ? QStringLiteral("没有这一期") : QString());
     if (row < 0) {
         // A row left from the digits typed before would pass for the issue found.
-        if (!typed.isEmpty())
-            grid_->selectionModel()->clear();
+        restore();
         return;
     }
     const QModelIndex at = model_->index(row, 0);
@@ -68,6 +87,9 @@ void IssueFinder::find(const QString& typed) {
 }
 
 bool IssueFinder::eventFilter(QObject* watched, QEvent* event) {
+    // The find ends when the box is left; the next one starts from where the grid then stands.
+    if (watched == box_ && event->type() == QEvent::FocusOut)
+        origin_.reset();
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);

@@ -2,7 +2,10 @@
 
 #include "history/DrawRecord.h"
 
+#include <QPersistentModelIndex>
 #include <QWidget>
+
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -18,8 +21,9 @@ class HistoryGridModel;
 int issueRow(const QVector<DrawNumbers>& draws, const QString& typed);
 
 // The find box under the history grid: Ctrl+F, or digits typed while the grid has the focus,
-// bring the user here; each digit jumps the grid to the issue found (no row stays selected when
-// none is), Enter or Esc goes back to the grid on it.
+// bring the user here; each digit jumps the grid to the issue found, Enter or Esc goes back to
+// the grid on it. While nothing is found (or the box is emptied) the grid stands where it stood
+// before the find began, its row as it was.
 class IssueFinder : public QWidget {
     Q_OBJECT
 public:
@@ -39,11 +43,20 @@ protected:
 
 private:
     void find(const QString& typed);
+    // Where the grid stood when the find began, and putting it back.
+    void remember();
+    void restore();
 
     QTableView* grid_;
     const HistoryGridModel* model_;
     QLineEdit* box_;
     QLabel* result_;
+    struct Origin {
+        int top = 0; // the vertical scroll bar's value
+        QPersistentModelIndex current;
+        bool selected = false;
+    };
+    std::optional<Origin> origin_; // while a find goes on
 };
 
 } // namespace quorvex

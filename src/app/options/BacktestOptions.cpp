@@ -49,6 +49,15 @@ BacktestOptions::BacktestOptions(QWidget* parent) : QGroupBox(QStringLiteral("å›
     setTabOrder(issues_, topK_);
     setTabOrder(topK_, combination_);
     setTabOrder(combination_, button_);
+    connect(issues_, &QSpinBox::valueChanged, this, &BacktestOptions::changed);
+    connect(topK_, &QSpinBox::valueChanged, this, &BacktestOptions::changed);
+    connect(combination_, &QCheckBox::toggled, this, &BacktestOptions::changed);
+}
+
+void BacktestOptions::setChoices(int issues, int topK, bool combination) {
+    issues_->setValue(issues);
+    topK_->setValue(topK);
+    combination_->setChecked(combination);
 }
 
 int BacktestOptions::issues() const {

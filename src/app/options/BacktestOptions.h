@@ -20,9 +20,15 @@ public:
     int issues() const;
     int topK() const;
     bool combination() const;
+    // Puts choices made in an earlier run back.
+    void setChoices(int issues, int topK, bool combination);
     QPushButton* button() const { return button_; }
     // Where Tab enters the row.
     QWidget* firstControl() const;
+
+signals:
+    // Any of the three choices changed.
+    void changed();
 
 private:
     QSpinBox* issues_ = nullptr;

@@ -87,6 +87,12 @@ SearchOptionsPanel::SearchOptionsPanel(SearchSession& session, Dialogs* dialogs,
     Option2[5] = makeRadio("Option2", 5, QStringLiteral("顺序码"));
     Option2[4] = makeRadio("Option2", 4, QStringLiteral("落地码"));
     Option2[5]->setChecked(true);
+    // A choice that changes nothing says so where it is pointed at.
+    const QString orderTip =
+        QStringLiteral("顺序码与落地码不改变任何检索结果：各位总按开奖顺序（第1码到第5码）比较。");
+    for (QWidget* w : {static_cast<QWidget*>(orderFrame), static_cast<QWidget*>(Option2[5]),
+                       static_cast<QWidget*>(Option2[4])})
+        w->setToolTip(orderTip);
     orderLayout->addWidget(Option2[5]);
     orderLayout->addWidget(Option2[4]);
 
@@ -200,6 +206,7 @@ QWidget* SearchOptionsPanel::buildReferenceTabs() {
                 check->setObjectName(indexed("Check1", index));
                 Check1[index] = check;
             }
+            connect(check, &QCheckBox::toggled, this, &SearchOptionsPanel::ticksChanged);
             text->setAlignment(Qt::AlignCenter);
             grid->addWidget(text, 0, i - 1, Qt::AlignHCenter);
             grid->addWidget(check, 1, i - 1, Qt::AlignHCenter);
@@ -398,16 +405,26 @@ bool SearchOptionsPanel::Combo1_LostFocus() {
     return true;
 }
 
+QCheckBox* SearchOptionsPanel::positionBox(int tab, int position) const {
+    return tab == 1 ? Check11[position] : tab == 0 ? Check1[position] : Check1[position + 10];
+}
+
 std::array<bool, kPositions> SearchOptionsPanel::tickedPositions() const {
-    std::array<bool, kPositions> ticked{};
-    for (int i = 1; i <= 5; ++i) {
-        const QCheckBox* box = session_.referenceSource() == ReferenceSource::Typed ? Check11[i]
-                               : session_.referenceSource() == ReferenceSource::LastDraws
-                                   ? Check1[i]
-                                   : Check1[i + 10];
-        ticked[i - 1] = box->isChecked();
-    }
-    return ticked;
+    return ticks()[int(session_.referenceSource())];
+}
+
+SearchOptionsPanel::Ticks SearchOptionsPanel::ticks() const {
+    Ticks ticks{};
+    for (int tab = 0; tab < 3; ++tab)
+        for (int i = 1; i <= 5; ++i)
+            ticks[tab][i - 1] = positionBox(tab, i)->isChecked();
+    return ticks;
+}
+
+void SearchOptionsPanel::setTicks(const Ticks& ticks) {
+    for (int tab = 0; tab < 3; ++tab)
+        for (int i = 1; i <= 5; ++i)
+            positionBox(tab, i)->setChecked(ticks[tab][i - 1]);
 }
 
 std::optional<SearchRequest> SearchOptionsPanel::searchRequest() {

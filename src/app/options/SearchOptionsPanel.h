@@ -37,6 +37,11 @@ public:
     // what cannot be used.
     std::optional<SearchRequest> searchRequest();
 
+    // The positions ticked on each reference tab (自动历史位, 手动输入号, 验证指定期).
+    using Ticks = std::array<std::array<bool, kPositions>, 3>;
+    Ticks ticks() const;
+    void setTicks(const Ticks& ticks);
+
     QPushButton* followButton() const { return Command1; }
     QPushButton* combinationButton() const { return Command2; }
     BacktestOptions* backtestOptions() const { return backtest_; }
@@ -51,11 +56,16 @@ public:
     bool MaskEdBox2_LostFocus();
     bool Combo1_LostFocus();
 
+signals:
+    // A position box of a tab was ticked or cleared.
+    void ticksChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QWidget* buildReferenceTabs();
+    QCheckBox* positionBox(int tab, int position) const;
     QWidget* buildSearchRow();
     void showReferenceValues(ReferenceSource shownOn);
     void showCombinedPositions();

@@ -95,7 +95,8 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     chartView_ = new QChartView(emptyChart);
     chartView_->setObjectName(QStringLiteral("chartView"));
     chartView_->setRenderHint(QPainter::Antialiasing);
-    chartView_->setMinimumSize(150, 150);
+    // Room for a title wrapped to two lines over a plot whose every count label shows.
+    chartView_->setMinimumSize(150, 170);
     chartView_->setFocusPolicy(Qt::NoFocus);
     chartArea_ = new QWidget;
     auto* chartLayout = new QVBoxLayout(chartArea_);
@@ -127,8 +128,20 @@ ResultsPanel::ResultsPanel(QWidget* parent) : QWidget(parent) {
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
 
+    // The search's page: what the search shown ran with, over its grids.
+    auto* searchPage = new QWidget;
+    auto* searchLayout = new QVBoxLayout(searchPage);
+    searchLayout->setContentsMargins(0, 0, 0, 0);
+    searchLayout->setSpacing(2);
+    searchCaption_ = new QLabel(QStringLiteral("还没有检索：选好检索选项，按“检索”或“组合检索”。"));
+    searchCaption_->setObjectName(QStringLiteral("searchCaption"));
+    searchCaption_->setWordWrap(true);
+    searchCaption_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    searchLayout->addWidget(searchCaption_);
+    searchLayout->addWidget(splitter, 1);
+
     backtest_ = new BacktestPanel;
-    pages_->addTab(splitter, QStringLiteral("检索结果"));
+    pages_->addTab(searchPage, QStringLiteral("检索结果"));
     pages_->addTab(backtest_, QStringLiteral("回测结果"));
     trend_ = new TrendPanel;
     pages_->addTab(trend_, QStringLiteral("走势"));
@@ -164,7 +177,9 @@ void ResultsPanel::fitResultGrid() {
     }
 }
 
-void ResultsPanel::ShowFollowResults(const FollowResult& result, int resultKind) {
+void ResultsPanel::ShowFollowResults(const FollowResult& result, const QString& caption,
+                                     int resultKind) {
+    searchCaption_->setText(caption);
     // Filled while hidden, so the grids repaint once. Columns grow to their contents and keep a
     // width the user gave them.
     MSFlexGrid2->setUpdatesEnabled(false);

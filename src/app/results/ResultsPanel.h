@@ -25,8 +25,8 @@ class ResultsPanel : public QWidget {
 public:
     explicit ResultsPanel(QWidget* parent = nullptr);
 
-    // ShowFollowResults: the grids and the chart of a finished search.
-    void ShowFollowResults(const FollowResult& result, int resultKind);
+    // ShowFollowResults: the grids and the chart of a finished search, under its caption.
+    void ShowFollowResults(const FollowResult& result, const QString& caption, int resultKind);
     // A finished backtest, on its page.
     void showBacktest(const BacktestResult& result, const QString& caption, int resultKind,
                       int sxIni);
@@ -62,6 +62,7 @@ private:
     QTableView* MSFlexGrid2 = nullptr;
     QTableView* MSFlexGrid3 = nullptr;
     QChartView* chartView_ = nullptr;
+    QLabel* searchCaption_ = nullptr;   // every option the search shown ran with
     QLabel* baselineSummary_ = nullptr; // how many values differ from chance beyond noise
     QLabel* outdated_ = nullptr;        // the results belong to the history before a change
     QWidget* resultsArea_ = nullptr;    // below the match grid

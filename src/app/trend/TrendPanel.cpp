@@ -1,6 +1,7 @@
 #include "TrendPanel.h"
 
 #include "app/common/Controls.h"
+#include "app/results/FrozenColumns.h"
 
 #include "export/TrendGridTexts.h"
 
@@ -82,6 +83,9 @@ TrendPanel::TrendPanel(QWidget* parent) : QWidget(parent) {
     summary_->setFixedHeight(kSummaryFigures * summary_->verticalHeader()->defaultSectionSize() +
                              2 * summary_->frameWidth());
     v->addWidget(summary_);
+    // On a narrow window the values scroll; the issue and the draw stay in view.
+    new FrozenColumns(grid_, TrendGridModel::kValueColumn);
+    new FrozenColumns(summary_, TrendGridModel::kValueColumn);
     // The summary's columns stand under the grid's and scroll with them.
     connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged,
             summary_->horizontalScrollBar(), &QScrollBar::setValue);
@@ -94,11 +98,28 @@ TrendPanel::TrendPanel(QWidget* parent) : QWidget(parent) {
         ask();
     });
     connect(last_, &QSpinBox::valueChanged, this, &TrendPanel::ask);
+    for (QComboBox* box : {kind_, rangeChoice_})
+        connect(box, &QComboBox::currentIndexChanged, this, &TrendPanel::choicesChanged);
+    connect(last_, &QSpinBox::valueChanged, this, &TrendPanel::choicesChanged);
     showRefusal(QStringLiteral("还没有走势。"));
 }
 
 int TrendPanel::kind() const {
     return kind_->currentIndex();
+}
+
+bool TrendPanel::lastIssues() const {
+    return rangeChoice_->currentIndex() == 1;
+}
+
+int TrendPanel::lastCount() const {
+    return last_->value();
+}
+
+void TrendPanel::setChoices(int kind, bool lastIssues, int last) {
+    kind_->setCurrentIndex(kind);
+    rangeChoice_->setCurrentIndex(lastIssues ? 1 : 0);
+    last_->setValue(last);
 }
 
 SearchSession::TrendRange TrendPanel::range(std::optional<qint64> start,
@@ -170,21 +191,25 @@ void TrendPanel::ask() {
 }
 
 void TrendPanel::fitColumns() {
-    // Worked out from the texts, not from the cells in view: the widest a column can hold is its
-    // heading, the first and the last row's text (draws read alike), an omission as long as the
-    // range, and the summary under it. A change of kind starts every column afresh.
+    // Worked out from every text a column can hold, not from the rows in view, so no width
+    // changes with the range: its heading, a seven-digit issue, a draw of the kind's widest
+    // value five times, an omission as long as the range, and the summary under it.
     const QFontMetrics metrics = grid_->fontMetrics();
-    constexpr int kPadding = 14;
+    constexpr int kPadding = 10;
     const QStringList header = model_->header();
-    QList<QStringList> samples;
-    if (trend_ && trend_->rows() > 0)
-        samples << trendGridRow(*trend_, 0) << trendGridRow(*trend_, trend_->rows() - 1);
+    QString widestValue;
+    for (int c = TrendGridModel::kValueColumn; c < header.size(); ++c)
+        if (metrics.horizontalAdvance(header[c]) > metrics.horizontalAdvance(widestValue))
+            widestValue = header[c];
+    const QString widestDraw = QStringList(kPositions, widestValue).join(QLatin1Char(' '));
     const QString longest = QString::number(trend_ ? trend_->rows() : 0);
     for (int c = 0; c < header.size(); ++c) {
         QStringList texts{header[c]};
-        for (const QStringList& row : std::as_const(samples))
-            texts << row.value(c);
-        if (c >= TrendGridModel::kValueColumn)
+        if (c == 0)
+            texts << QStringLiteral("0000000");
+        else if (c == 1)
+            texts << widestDraw;
+        else
             texts << longest;
         for (const QStringList& figures : std::as_const(summaryRows_))
             texts << figures.value(c);
@@ -194,17 +219,6 @@ void TrendPanel::fitColumns() {
         grid_->setColumnWidth(c, width);
         summary_->setColumnWidth(c, width);
     }
-}
-
-QStringList TrendPanel::sheetHeader() const {
-    return model_->header();
-}
-
-QVector<QStringList> TrendPanel::sheetRows() const {
-    QVector<QStringList> rows = model_->rows().all();
-    if (trend_)
-        rows << QStringList() << summaryRows_;
-    return rows;
 }
 
 } // namespace quorvex

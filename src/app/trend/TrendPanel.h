@@ -25,6 +25,11 @@ public:
     explicit TrendPanel(QWidget* parent = nullptr);
 
     int kind() const;
+    // The last lastCount() issues, else the search's range.
+    bool lastIssues() const;
+    int lastCount() const;
+    // Puts choices made in an earlier run back.
+    void setChoices(int kind, bool lastIssues, int last);
     // The range chosen, the search's being start..end.
     SearchSession::TrendRange range(std::optional<qint64> start, std::optional<qint64> end) const;
 
@@ -38,13 +43,14 @@ public:
     QTableView* grid() const { return grid_; }
     QTableView* summaryGrid() const { return summary_; }
     TrendGridModel* model() const { return model_; }
-    // What the page shows as one sheet: the grid, an empty row, then the summary rows.
-    QStringList sheetHeader() const;
-    QVector<QStringList> sheetRows() const;
+    // The trend shown; nothing while the page says why there is none.
+    std::shared_ptr<const TrendFigures> shownTrend() const { return trend_; }
 
 signals:
     // The trend to show should be worked out (again).
     void wanted();
+    // The kind or the range was chosen.
+    void choicesChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
