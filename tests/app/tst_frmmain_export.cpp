@@ -140,7 +140,8 @@ void FrmMainExportTest::exportSaysWhereTheFileWent() {
     emit link->linkActivated("folder");
     QCOMPARE(dialogs.opened().last(), QFileInfo(path).absolutePath());
     QCOMPARE(dialogs.count("warning"), 1); // no program for folders: said
-    w.statusBar()->clearMessage();
+    // The link goes with the next message, whoever shows it.
+    w.statusBar()->showMessage(QStringLiteral("已撤销“输入第 2013006 期”"));
     QVERIFY(!link->isVisible());
 }
 
@@ -447,8 +448,12 @@ void FrmMainExportTest::chartSavedAsPicture() {
         QVERIFY(svg.startsWith("<?xml") || svg.startsWith("<svg"));
         QVERIFY(svg.contains("<svg"));
         QVERIFY(svg.trimmed().endsWith("</svg>"));
-        // The chart's title is drawn as text, not as pixels.
+        // The chart's title is drawn as text, not as pixels, and names the drawing whole.
         QVERIFY(QString::fromUtf8(svg).contains(view->chart()->title().left(4)));
+        const QString title = backtest ? QStringLiteral("累计命中与随机期望")
+                                       : QStringLiteral("结果分布（号码，29 期）");
+        QVERIFY2(QString::fromUtf8(svg).contains("<title>" + title + "</title>"),
+                 qPrintable(QString::fromUtf8(svg.left(600))));
     }
 }
 

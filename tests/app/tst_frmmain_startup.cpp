@@ -1,20 +1,22 @@
 #include "app/common/GridWheelScroller.h"
 #include "AppTestSupport.h"
 
-#include <QSpinBox>
-
-#include <QLabel>
+#include "history/ProgramFolder.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSqlQuery>
 #include <QtEndian>
+#include <QTextBrowser>
 #include <QWheelEvent>
 
 #include <sys/stat.h>
@@ -36,6 +38,7 @@ private slots:
     void whatLiesAtTheHistoryPathIsKept_data();
     void whatLiesAtTheHistoryPathIsKept();
     void invalidSettingsGiveOneMessage();
+    void helpSaysWhatAndWhere();
     void wheelMovesFocusedGridOneRow_data();
     void wheelMovesFocusedGridOneRow();
     void command9PopsUpSettingsMenu();
@@ -317,6 +320,32 @@ void FrmMainStartupTest::invalidSettingsGiveOneMessage() {
     QVERIFY(w.session().settings().bolSq);
     QCOMPARE(child<QSpinBox>(w, "backtestTopK")->value(), 3);
     QVERIFY(!child<QCheckBox>(w, "Check1_1")->isChecked());
+}
+
+// 帮助: the manual inside the program, 关于 with the version, the licence and the paths; the
+// choices that change nothing say so where they are pointed at.
+void FrmMainStartupTest::helpSaysWhatAndWhere() {
+    QTemporaryDir folder;
+    WindowOn f(folder.path());
+    auto& [dialogs, w] = f;
+    child<QAction>(w, "mnuManual")->trigger();
+    auto* manual = child<QTextBrowser>(w, "manualText");
+    QTRY_VERIFY(manual->isVisible());
+    const QString text = manual->toPlainText();
+    for (const char* topic :
+         {"输入最新一期", "Ctrl+Z", "检索", "组合检索", "回测", "走势", "导出", "设置", "关于"})
+        QVERIFY2(text.contains(QString::fromUtf8(topic)), topic);
+    QVERIFY(!text.contains("http"));
+    child<QAction>(w, "mnuAbout")->trigger();
+    QCOMPARE(dialogs.count("information"), 1);
+    const QString about = dialogs.asked().last().text;
+    for (const QString& said :
+         {programVersion(), QStringLiteral("版权所有"),
+          QDir::toNativeSeparators(QDir(folder.path()).filePath("Quorvex.mdb")),
+          QDir::toNativeSeparators(QDir(folder.path()).filePath(QStringLiteral("历史号码")))})
+        QVERIFY2(about.contains(said), qPrintable(about));
+    QVERIFY(child<QGroupBox>(w, "frameNumberOrder")->toolTip().contains("不改变任何检索结果"));
+    QVERIFY(child<QMenu>(w, "mnuSxsetupMenu")->menuAction()->toolTip().contains("不改变"));
 }
 
 void FrmMainStartupTest::wheelMovesFocusedGridOneRow_data() {

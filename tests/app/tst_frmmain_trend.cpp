@@ -7,6 +7,8 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -23,6 +25,8 @@ private slots:
     void pageShowsTheCoreTrend_data();
     void pageShowsTheCoreTrend();
     void doubleClickExportsThePage();
+    void pageFitsTheWindow_data();
+    void pageFitsTheWindow();
     void emptyHistoryIsSaidOnThePage();
 
 private:
@@ -122,6 +126,49 @@ void FrmMainTrendTest::doubleClickExportsThePage() {
         cells->first().first().startsWith(QStringLiteral("号码走势：第 2022300 至 2022339 期")));
     QCOMPARE(cells->at(1), trendGridHeader(*page->shownTrend()));
     QCOMPARE(cells->size(), 1 + 1 + 40 + 1 + 8);
+}
+
+void FrmMainTrendTest::pageFitsTheWindow_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("numbers, 1366x768") << int(Number) << QSize(1366, 738) << false;
+    QTest::newRow("zodiac, 1366x768") << int(Zodiac) << QSize(1366, 738) << false;
+    QTest::newRow("numbers, 1024x640") << int(Number) << QSize(1024, 610) << true;
+}
+
+// While the page is shown the search options make room for it: at 1366x768 every value of the
+// kind is in view; narrower, the values scroll while the issue and the draw stay. The draw's
+// column keeps its width whatever the range.
+void FrmMainTrendTest::pageFitsTheWindow() {
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    QFETCH(bool, scrolls);
+    WindowFixture f(2022300, sampleDraws(150));
+    auto& [h, dialogs, w] = f;
+    w.resize(size);
+    TrendPanel* page = openTrendPage(w);
+    child<QComboBox>(w, "trendKind")->setCurrentIndex(kind);
+    QTableView* grid = page->grid();
+    QTRY_VERIFY(grid->model()->rowCount() == 100);
+    auto* options = w.findChild<SearchOptionsPanel*>();
+    QVERIFY(!options->isVisible());
+    QApplication::processEvents();
+    QTRY_COMPARE(grid->horizontalScrollBar()->isVisible(), scrolls);
+    if (scrolls) {
+        grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
+        auto* frozen = child<QTableView>(w, "trendGridFrozen");
+        QTRY_VERIFY(frozen->isVisible());
+        QVERIFY(!frozen->isColumnHidden(1) && frozen->isColumnHidden(2));
+    }
+    const int drawWidth = grid->columnWidth(1);
+    for (qsizetype row = 0; row < grid->model()->rowCount(); ++row)
+        QVERIFY(grid->fontMetrics().horizontalAdvance(cell(grid, int(row), 1)) < drawWidth);
+    child<QSpinBox>(w, "trendLast")->setValue(7);
+    QTRY_COMPARE(grid->model()->rowCount(), 7);
+    QCOMPARE(grid->columnWidth(1), drawWidth);
+    w.resultsPanel()->pages()->setCurrentIndex(0);
+    QVERIFY(options->isVisible());
 }
 
 void FrmMainTrendTest::emptyHistoryIsSaidOnThePage() {

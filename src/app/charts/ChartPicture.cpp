@@ -3,9 +3,11 @@
 #include "export/ExportTemporary.h"
 
 #include <QBuffer>
+#include <QChart>
 #include <QChartView>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <QTextDocumentFragment>
 
 namespace quorvex {
 
@@ -18,7 +20,9 @@ QByteArray svgOf(QChartView* view) {
     svg.setOutputDevice(&buffer);
     svg.setSize(view->size());
     svg.setViewBox(QRect(QPoint(0, 0), view->size()));
-    svg.setTitle(QStringLiteral("结果分布"));
+    // The drawing's title is the chart's, its lines joined.
+    QString title = QTextDocumentFragment::fromHtml(view->chart()->title()).toPlainText();
+    svg.setTitle(title.remove(QChar::LineSeparator).remove(QLatin1Char('\n')));
     QPainter painter(&svg);
     // The scene, not the widget: the chart's shapes and texts stay drawings, not pixels.
     view->scene()->render(&painter, QRectF(QPointF(0, 0), view->size()), view->sceneRect());
