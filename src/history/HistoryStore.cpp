@@ -1,6 +1,7 @@
 #include "HistoryStore.h"
 
 #include "DrawBulkWriter.h"
+#include "HistoryLine.h"
 #include "HistorySchema.h"
 #include "SqliteStatement.h"
 
@@ -150,12 +151,28 @@ qint64 HistoryStore::nextIssue(const QDate& today) const {
     return qint64(today.year()) * 1000 + 1;
 }
 
+namespace {
+
+// Issues have seven digits at most: no draw is stored past 9999999, which no history text
+// line could carry.
+QString pastLastIssue(qint64 last) {
+    return QStringLiteral("最后一期是第 %1 期：期号最多七位数字（到 9999999），没有下一期。")
+        .arg(last);
+}
+
+} // namespace
+
 std::optional<qint64> HistoryStore::nextIssue(const QDate& today, QString* error) const {
     QString why;
     const auto last = lastDraw(&why);
     if (!why.isEmpty()) {
         if (error)
             *error = QStringLiteral("无法读取历史号码：%1").arg(why);
+        return std::nullopt;
+    }
+    if (last && !historyLineCarries(last->issue + 1)) {
+        if (error)
+            *error = pastLastIssue(last->issue);
         return std::nullopt;
     }
     return last ? last->issue + 1 : qint64(today.year()) * 1000 + 1;
@@ -219,6 +236,10 @@ std::optional<qint64> HistoryStore::appendAfterLast(const Numbers& numbers,
     const qint64 stored = issue      ? *issue
                           : previous ? previous->issue + 1
                                      : qint64(today.year()) * 1000 + 1;
+    if (!historyLineCarries(stored))
+        return fail(previous && !issue
+                        ? pastLastIssue(previous->issue) + QStringLiteral("未保存。")
+                        : QStringLiteral("期号 %1 不是七位以内的期号，未保存。").arg(stored));
     std::optional<DrawAttributes> previousAttributes;
     if (previous)
         previousAttributes = previous->attributes;
@@ -300,8 +321,14 @@ HistoryStore::Transaction::Transaction(HistoryStore& store) : store_(store), db_
 }
 
 HistoryStore::Transaction::~Transaction() {
-    if (begun_ && !done_)
-        db_.rollback();
+    rollback();
+}
+
+bool HistoryStore::Transaction::rollback() {
+    if (!begun_ || done_)
+        return true;
+    done_ = true;
+    return db_.rollback();
 }
 
 bool HistoryStore::Transaction::commit(QString* error) {

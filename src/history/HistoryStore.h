@@ -107,6 +107,9 @@ public:
         // Why begin failed: read-only, damaged or busy.
         QString beginError() const { return beginError_; }
         bool commit(QString* error);
+        // Rolls back what was written, now; true once nothing of it stands (also when nothing
+        // was begun or it was committed).
+        bool rollback();
 
     private:
         HistoryStore& store_;

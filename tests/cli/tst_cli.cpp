@@ -213,6 +213,17 @@ void CliTest::nextIssue() {
     QCOMPARE(r.out, QString::number(QDate::currentDate().year() * 1000 + 1) + "\n");
     QCOMPARE(cli({"append", "--issue", "2013365", "1", "2", "3", "4", "5"}).code, 0);
     QCOMPARE(cli({"next-issue"}).out, QString("2013366\n"));
+    // Seven digits at most: after 9999999 there is no next issue to print or store.
+    QCOMPARE(cli({"append", "--issue", "9999999", "1", "2", "3", "4", "5"}).code, 0);
+    for (const QStringList& args :
+         {QStringList{"next-issue"}, QStringList{"append", "6", "7", "8", "9", "10"}}) {
+        r = cli(args);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith("quorvex-cli: ") && r.err.contains("9999999") &&
+                     r.err.count('\n') == 1,
+                 qPrintable(r.err));
+    }
+    QCOMPARE(storedCount(), 2);
 }
 
 void CliTest::numbersAndDatesTakeOneForm_data() {
