@@ -217,7 +217,8 @@ void frmMain::startUp() {
         QString readError;
         // A history the user may read but not write is still shown; only writing is refused.
         if ((failure == HistoryOpenFailure::ReadOnlyFile ||
-             failure == HistoryOpenFailure::ReadOnlyFolder) &&
+             failure == HistoryOpenFailure::ReadOnlyFolder ||
+             failure == HistoryOpenFailure::Link) &&
             store_.open(folder_, &readError, HistoryAccess::ReadOnly)) {
             dialogs_->warning(QStringLiteral("历史数据库"),
                               error + QStringLiteral("\n历史号码以只读方式打开：可以查看和检索，"

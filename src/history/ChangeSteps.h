@@ -33,7 +33,9 @@ struct ChangeStep {
     bool undone = false;
     StepKind kind = StepKind::Added;
 
-    // Added: the first issue the step appended, and its rows (LishiImage bytes).
+    // Added: the first issue the step appended, and its rows (LishiImage bytes); beforeHash is
+    // then the numbers hash (LishiImage::numbersHash) of the rows it appended after (empty in
+    // steps of earlier versions).
     qint64 firstAdded = 0;
     QByteArray added;
 

@@ -1,11 +1,12 @@
 #include "CheckVerdicts.h"
 
+#include "DurableFile.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
@@ -93,10 +94,8 @@ void CheckVerdicts::remember(const QString& topic, const QString& verdict) const
     lines << topic + QLatin1Char('\t') + verdict;
     if (!QDir().mkpath(folder()))
         return;
-    QSaveFile f(cacheFile());
-    if (f.open(QIODevice::WriteOnly) &&
-        f.write((lines.join(QLatin1Char('\n')) + '\n').toUtf8()) > 0)
-        f.commit();
+    // As every file of ours: fresh, renamed into place, never through a link.
+    writeFileDurably(cacheFile(), (lines.join(QLatin1Char('\n')) + '\n').toUtf8(), nullptr);
 }
 
 } // namespace quorvex

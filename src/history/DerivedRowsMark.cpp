@@ -199,12 +199,4 @@ bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& 
     return cells == rows.cells;
 }
 
-std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases) {
-    auto image = readDerivedDigest(store, bases);
-    if (image)
-        deriveRowCells(image->columns, image->draws, bases,
-                       [&image](QByteArrayView row) { image->cells.append(row); });
-    return image;
-}
-
 } // namespace quorvex

@@ -59,7 +59,5 @@ bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& 
 // it cannot be read so or its rows are not such as the writers store: the caller reads every
 // cell then.
 std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases);
-// The same with every cell, worked out instead of read.
-std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases);
 
 } // namespace quorvex

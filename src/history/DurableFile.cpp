@@ -2,10 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvex {
@@ -22,7 +24,76 @@ bool syncFolderOf(const QString& path) {
     return ok;
 }
 
+// Why the system refused, in the user's words.
+QString systemError(int error) {
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("超出了磁盘配额");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入的权限");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        return QStringLiteral("系统错误 %1").arg(error);
+    }
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+QByteArray readBack(const QByteArray& name, qsizetype expected) {
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QByteArray bytes;
+    bytes.resize(expected + 1); // one more: a longer file shows
+    qsizetype done = 0;
+    for (ssize_t n = 0; done < bytes.size(); done += n) {
+        n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            n = 0;
+            continue;
+        }
+        if (n <= 0)
+            break;
+    }
+    ::close(fd);
+    bytes.truncate(done);
+    return bytes;
+}
+
 } // namespace
+
+QString notOursToWrite(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("%1 是一个链接（指向 %2），程序不经链接写入")
+            .arg(path, QFile::symLinkTarget(path));
+    const QString what = S_ISDIR(info.st_mode)    ? QStringLiteral("文件夹")
+                         : S_ISFIFO(info.st_mode) ? QStringLiteral("命名管道")
+                         : S_ISSOCK(info.st_mode) ? QStringLiteral("套接字")
+                                                  : QStringLiteral("设备");
+    return QStringLiteral("%1 是一个%2，不是普通文件").arg(path, what);
+}
 
 bool syncFile(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
@@ -49,22 +120,44 @@ bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* err
             *error = QStringLiteral("无法写入文件 %1：%2").arg(path, why);
         return false;
     };
-    {
-        // QSaveFile writes beside the target and renames over it only when every byte is out.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return fail(file.errorString());
-        if (file.write(bytes) != bytes.size() || !file.flush())
-            return fail(file.errorString());
-        // fsync before the rename: QSaveFile's commit only renames.
-        if (::fsync(file.handle()) != 0)
-            return fail(QStringLiteral("无法写到磁盘"));
-        if (!file.commit())
-            return fail(file.errorString());
+    if (const QString refusal = notOursToWrite(path); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal + QStringLiteral("，没有写入");
+        return false;
     }
+    // A fresh file of a name of its own beside the target: nothing there is opened, followed or
+    // written into; the rename then replaces whatever name stands at the target, never its file.
+    const QByteArray name = QFile::encodeName(path);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary =
+            name + '.' +
+            QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0') +
+            ".tmp";
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0644);
+        if (fd < 0 && errno != EEXIST)
+            return fail(systemError(errno));
+    }
+    if (fd < 0)
+        return fail(QStringLiteral("无法在文件夹中创建文件"));
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    auto abandon = [&](const QString& why) {
+        ::unlink(temporary.constData());
+        return fail(why);
+    };
+    if (!written)
+        return abandon(QStringLiteral("无法写到磁盘（%1）").arg(systemError(writeError)));
+    // Checked again just before: a link put there meanwhile is refused, not replaced.
+    if (const QString refusal = notOursToWrite(path); !refusal.isEmpty())
+        return abandon(refusal);
+    if (std::rename(temporary.constData(), name.constData()) != 0)
+        return abandon(systemError(errno));
     syncFolderOf(path);
-    QFile back(path);
-    if (!back.open(QIODevice::ReadOnly) || back.readAll() != bytes)
+    if (readBack(name, bytes.size()) != bytes)
         return fail(QStringLiteral("写入后读回的内容不一致"));
     return true;
 }

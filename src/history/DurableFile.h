@@ -14,8 +14,13 @@ bool syncFile(const QString& path);
 // Renames from over to and syncs the folder, so the new name survives a power cut.
 bool renameDurably(const QString& from, const QString& to, QString* error);
 
+// Why path may not be written: a link, a folder, a pipe, a socket or a device stands there
+// (named in the message); empty for a regular file or nothing.
+QString notOursToWrite(const QString& path);
+
 // Writes bytes to path as above and reads them back; on failure the old file (if any) is
-// untouched, nothing is left beside it, and error says why.
+// untouched, nothing is left beside it, and error says why. The bytes go to a fresh file that is
+// renamed over path: a link at path is refused (notOursToWrite), never written through.
 bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* error);
 
 } // namespace quorvex

@@ -10,7 +10,9 @@ HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(
 }
 
 HistoryChange::~HistoryChange() {
-    if (!committed_ && copy_)
+    // The copy goes only once the history stands whole as it was: after the rollback, never
+    // before it, and not when the rollback failed.
+    if (!committed_ && copy_ && transaction_.rollback())
         discardHistoryCopy(*copy_);
 }
 
@@ -65,8 +67,12 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
     // history tells whether anything changed.
     const bool sameNumbers =
         ascending ? *written == before_->draws : step.afterNumbers == before_->numbersHash();
+    // The history after is recorded so that undo can tell any later change of any cell: by its
+    // hash, or, where the writers derived every row, by its numbers and the bases they derived
+    // them under (the undo then checks every cell against that derivation).
     const auto newBases = basesIndex(bases_);
-    if (sameNumbers && derivedUnder && left_ == RowsLeft::WrittenWhole && newBases) {
+    const bool writtenWhole = left_ == RowsLeft::WrittenWhole && newBases;
+    if (sameNumbers && derivedUnder && writtenWhole) {
         // Both as the writers derive them from the same draws: the bases tell, as each draw's
         // zodiac and segment move with them, and name the history after until an undo.
         if (*newBases == *derivedUnder || before_->rows == 0)
@@ -80,6 +86,16 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
         step.beforeHash = before_->contentHash();
         if (step.afterHash == step.beforeHash)
             return Outcome::Unchanged;
+    } else if (writtenWhole) {
+        step.afterHash = derivedAfter(*newBases);
+    } else if (left_ == RowsLeft::EndRemoved && derivedUnder) {
+        // Rows removed from the end of a history the writers derived: the rest stays so.
+        step.afterHash = derivedAfter(*derivedUnder);
+    } else {
+        const auto after = readLishiImage(store_, error);
+        if (!after)
+            return Outcome::Failed;
+        step.afterHash = after->contentHash();
     }
     step.before = copy_;
     return commit(step, error);
@@ -100,6 +116,11 @@ HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint
     step.name = stepName;
     step.firstAdded = firstAdded;
     step.added = added->toBytes(QDateTime::currentDateTime(), stepName);
+    // The rows it appended after, by their issues and numbers: undo and redo check them.
+    const auto before = readNumbersHash(store_, error, firstAdded);
+    if (!before)
+        return Outcome::Failed;
+    step.beforeHash = *before;
     return commit(step, error);
 }
 

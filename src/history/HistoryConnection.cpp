@@ -78,6 +78,15 @@ bool HistoryConnection::open(const QString& folder, QString* error, HistoryAcces
     const HistoryPath at = inspectHistoryPath(path);
     if (at.kind == HistoryPath::NotAFile)
         return refuse(HistoryOpenFailure::NotAFile, at.problem, error);
+    // Written through a link, the history and its copies would part: the copies stand beside the
+    // link, the history elsewhere.
+    if (at.link && access == HistoryAccess::ReadWrite)
+        return refuse(
+            HistoryOpenFailure::Link,
+            QStringLiteral("历史数据库 %1 是一个链接（指向 %2）：程序不经链接改动历史号码，"
+                           "未作任何改动。")
+                .arg(path, QFile::symLinkTarget(path)),
+            error);
     if (at.kind == HistoryPath::Missing) {
         if (access == HistoryAccess::ReadOnly)
             return refuse(HistoryOpenFailure::Missing,
@@ -97,7 +106,7 @@ bool HistoryConnection::open(const QString& folder, QString* error, HistoryAcces
         return isOpen();
     // A reader cannot roll an interrupted write back; one that may write the file does so first.
     QString why;
-    if (folderIsWritable(folder_) && fileIsWritable(path) &&
+    if (!at.link && folderIsWritable(folder_) && fileIsWritable(path) &&
         recoverInterruptedWrite(path, connectionName_ + QStringLiteral("-recover"), &why)) {
         openFailure_ = HistoryOpenFailure::None;
         return openConnection(path, access, check, error);

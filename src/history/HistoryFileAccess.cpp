@@ -35,7 +35,7 @@ HistoryPath inspectHistoryPath(const QString& path) {
                     "未作任何改动。")
                     .arg(path, QFile::symLinkTarget(path))};
     if (S_ISREG(target.st_mode))
-        return {HistoryPath::File, {}};
+        return {HistoryPath::File, {}, S_ISLNK(link.st_mode)};
     const QString what = S_ISDIR(target.st_mode)    ? QStringLiteral("文件夹")
                          : S_ISFIFO(target.st_mode) ? QStringLiteral("命名管道")
                          : S_ISSOCK(target.st_mode) ? QStringLiteral("套接字")

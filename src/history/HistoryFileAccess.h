@@ -25,6 +25,7 @@ enum class HistoryOpenFailure {
     ReadOnlyFolder, // the folder is read-only: no journal can be made beside the file
     Missing,        // read-only access to a folder without a history
     NotAFile,       // a dangling link, a folder, a pipe or a device where the file should be
+    Link,           // a link to a file: read through it, never written through it
     Interrupted,    // an interrupted write must be rolled back first, and cannot be here
     NotAHistory,
     Damaged,
@@ -47,6 +48,7 @@ struct HistoryPath {
     enum Kind { Missing, File, NotAFile };
     Kind kind = Missing;
     QString problem;
+    bool link = false; // a File reached through a link
 };
 HistoryPath inspectHistoryPath(const QString& path);
 

@@ -221,7 +221,8 @@ QByteArray LishiImage::numbersHash(const QStringList& columns, const QVector<Dra
     return hash.result();
 }
 
-std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error) {
+std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error,
+                                          std::optional<qint64> beforeIssue) {
     // The columns as a full read names them; then the six that hold issues and numbers.
     const auto head = readLishiImage(store, error, std::numeric_limits<qint64>::max());
     if (!head)
@@ -232,8 +233,9 @@ std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* er
         wanted << (c < 0 ? QStringLiteral("0") : quoted(head->columns[c]));
     SqliteStatement q(store);
     QVector<DrawNumbers> draws;
-    if (q.prepare(QStringLiteral("SELECT %1 FROM Lishi ORDER BY SQQH")
+    if (q.prepare(QStringLiteral("SELECT %1 FROM Lishi WHERE SQQH < ? ORDER BY SQQH")
                       .arg(wanted.join(QLatin1Char(','))))) {
+        q.bind(1, beforeIssue.value_or(std::numeric_limits<qint64>::max()));
         while (q.next()) {
             DrawNumbers& d = draws.emplaceBack();
             d.issue = q.integer(0);

@@ -65,8 +65,10 @@ std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* err
 // bytes, its hash, its draws) at a fraction of the memory. Runs inside the caller's transaction.
 std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* error);
 
-// LishiImage::numbersHash of the history as stored, reading only the issues and numbers.
-std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error);
+// LishiImage::numbersHash of the history as stored, reading only the issues and numbers; of its
+// rows before beforeIssue only when given.
+std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error,
+                                          std::optional<qint64> beforeIssue = std::nullopt);
 
 // Replaces every row of Lishi with the image's rows, cell for cell. Use inside a
 // HistoryStore::Transaction. A column of the image the table does not have is refused

@@ -58,7 +58,8 @@ public:
 
 private:
     UndoReport fail(const QString& why) {
-        if (saved_)
+        // The copy this undo kept goes once nothing of it stands, not before.
+        if (saved_ && lock_.rollback())
             discardHistoryCopy(*saved_);
         saved_.reset();
         report_.error = why + historyUnchanged();
@@ -97,9 +98,15 @@ private:
         const auto now = readLishiImage(store_, &why, step_.firstAdded);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
-        const bool asLeft = report_.redo
-                                ? now->rows == 0
-                                : now->columns == added->columns && now->cells == added->cells;
+        bool asLeft = report_.redo ? now->rows == 0
+                                   : now->columns == added->columns && now->cells == added->cells;
+        // And the rows before them are those it appended after.
+        if (asLeft && !step_.beforeHash.isEmpty()) {
+            const auto before = readNumbersHash(store_, &why, step_.firstAdded);
+            if (!before)
+                return *error = why + QStringLiteral("。"), false;
+            asLeft = *before == step_.beforeHash;
+        }
         if (!asLeft)
             return *error = changedElsewhere(), false;
         if (report_.redo) {
@@ -129,6 +136,7 @@ private:
             return *error = why + QStringLiteral("。"), false;
         const QByteArray nowHash = now->contentHash();
         const auto derivedUnder = derivedAfterBases(step_.afterHash);
+        // Steps of earlier versions may name the history after by its numbers alone.
         const bool asLeft = step_.afterHash.isEmpty() ? now->numbersHash() == step_.afterNumbers
                             : derivedUnder            ? now->numbersHash() == step_.afterNumbers &&
                                                  LishiImage::derivedHash(now->columns, now->draws,
@@ -194,13 +202,10 @@ private:
         return image;
     }
 
-    // The whole history as it stands: worked out from its issues and numbers where the mark
-    // holds, read cell by cell otherwise.
+    // The whole history as it stands, every cell read: what another program changed in any cell
+    // must show in its hash before anything is written over it.
     std::optional<LishiImage> readNow(QString* error) const {
-        std::optional<LishiImage> now;
-        if (mark_.holds && mark_.bases)
-            now = readDerivedImage(store_, *mark_.bases);
-        return now ? now : readLishiImage(store_, error);
+        return readLishiImage(store_, error);
     }
 
     // Puts the copy's history in place; one that stands as the writers derive it keeps the mark.

@@ -1,4 +1,5 @@
 #include "CliProcess.h"
+#include "FileFacts.h"
 #include "HistoryFileQueries.h"
 #include <QDir>
 #include <QFile>
@@ -8,10 +9,13 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 using Result = quorvex::test::CliResult;
 using quorvex::test::queryHistoryFile;
+using quorvex::test::readAll;
 using quorvex::test::storedField;
 
 const QStringList kDraws{"2013041 03 07 09 11 14", "2013042 03 07 09 11 14",
@@ -29,6 +33,7 @@ private slots:
     void badUsageChangesNothing_data();
     void badUsageChangesNothing();
     void rebuildUsesTheStoredBases();
+    void failedRebuildExitsOneAndKeepsTheHistory_data();
     void failedRebuildExitsOneAndKeepsTheHistory();
     void undoAndRedoWalkEveryCommand();
     void searchOnValuesOfOtherBasesIsRefused_data();
@@ -165,9 +170,43 @@ void CliMaintenanceTest::rebuildUsesTheStoredBases() {
     QCOMPARE(field(2013043, "txtHisLstDs").toString(), QStringLiteral("1X0 1X2 2X2 1X3 1X4 "));
 }
 
+void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory_data() {
+    QTest::addColumn<QString>("backup"); // what stands where the backup lsbf.txt is written
+    QTest::newRow("a folder") << "folder";
+    QTest::newRow("a pipe") << "pipe";
+    QTest::newRow("a link to the history") << "history";
+    QTest::newRow("a link to a copy") << "copy";
+    QTest::newRow("a link to a file outside") << "outside";
+}
+
+// A backup that cannot be written as a file of its own stops the change: the command names it in
+// one line, and the history, its steps, its copies and whatever a link leads to stay as they were.
 void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory() {
-    const QVariant before = field(2013045, "txtHisLstSx");
-    QVERIFY(QDir(folder_).mkdir(QStringLiteral("lsbf.txt")));
+    QFETCH(QString, backup);
+    const QString lsbf = QDir(folder_).filePath(QStringLiteral("lsbf.txt"));
+    const QDir copies(QDir(folder_).filePath(QStringLiteral("历史号码")));
+    QString target;
+    if (backup == "copy") {
+        QCOMPARE(cli({"delete-last"}).code, 0);
+        QCOMPARE(cli({"undo"}).code, 0);
+        target = copies.filePath(copies.entryList({"*.undo"}).value(0));
+    } else if (backup == "history") {
+        target = QDir(folder_).filePath(QStringLiteral("Quorvex.mdb"));
+    } else if (backup == "outside") {
+        target = home_->filePath(QStringLiteral("mine.txt"));
+        QFile mine(target);
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine\n") == 5);
+    }
+    if (backup == "folder")
+        QVERIFY(QDir(folder_).mkdir(QStringLiteral("lsbf.txt")));
+    else if (backup == "pipe")
+        QCOMPARE(::mkfifo(QFile::encodeName(lsbf).constData(), 0666), 0);
+    else
+        QVERIFY(QFile::link(target, lsbf));
+    const QByteArray targetBytes = backup == "history" ? QByteArray() : readAll(target);
+    const QStringList dumped = dump();
+    const QString steps = cli({"undo", "--list"}).out;
+    const QStringList files = copies.entryList(QDir::Files | QDir::Hidden);
     QFile ini(home_->filePath(QStringLiteral("config/Trelvane.ini")));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[IniSetting]\nSxIni=0\n");
@@ -178,10 +217,17 @@ void CliMaintenanceTest::failedRebuildExitsOneAndKeepsTheHistory() {
         const Result r = cli(args);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QString());
-        QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")), qPrintable(r.err));
-        QVERIFY2(r.err.contains(QStringLiteral("未作改动")), qPrintable(r.err));
-        QCOMPARE(stored(), kDraws);
-        QCOMPARE(field(2013045, "txtHisLstSx"), before);
+        QVERIFY2(r.err.startsWith(QStringLiteral("quorvex-cli: ")) && r.err.count('\n') == 1 &&
+                     r.err.contains(QStringLiteral("lsbf.txt")) &&
+                     r.err.contains(QStringLiteral("未作改动")),
+                 qPrintable(r.err));
+        QCOMPARE(dump(), dumped);
+        QCOMPARE(cli({"undo", "--list"}).out, steps);
+        QCOMPARE(copies.entryList(QDir::Files | QDir::Hidden), files);
+        if (!targetBytes.isEmpty())
+            QCOMPARE(readAll(target), targetBytes);
+        QCOMPARE(QDir(folder_).entryList({"lsbf.txt.*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 }
 

@@ -96,26 +96,40 @@ void CliPathsTest::readsLeaveWhatIsThere() {
 void CliPathsTest::writesNeverReplaceWhatIsThere_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("command");
-    for (const QString& kind : kKinds.mid(1)) {
+    for (const QString& kind : kKinds.mid(1) + QStringList{"link to a history"}) {
         QTest::newRow(qPrintable(kind + ": append"))
             << kind << QStringList{"append", "1", "2", "3", "4", "5"};
         QTest::newRow(qPrintable(kind + ": import")) << kind << QStringList{"import", "h.txt"};
         QTest::newRow(qPrintable(kind + ": compact")) << kind << QStringList{"compact"};
     }
+    QTest::newRow("link to a history: undo") << "link to a history" << QStringList{"undo"};
 }
 
 void CliPathsTest::writesNeverReplaceWhatIsThere() {
     QFETCH(QString, kind);
     QFETCH(QStringList, command);
     CliHome home;
-    QVERIFY(home.isValid() && place(home, kind));
+    QVERIFY(home.isValid());
+    // A history of its own, with a step, moved out of the folder and linked to: the history and
+    // the copies beside the link would part if it were written through.
+    const QString real = QDir(home.path()).filePath("real.mdb");
+    if (kind == "link to a history") {
+        QCOMPARE(home.run({"import", home.writeFile("first.txt", historyText(20, 3))}).code, 0);
+        QVERIFY(QFile::rename(home.databasePath(), real) && QFile::link(real, home.databasePath()));
+    }
+    QVERIFY(place(home, kind));
     if (command.first() == "import")
         command.last() = home.writeFile("h.txt", historyText(10, 1));
     const QStringList before = folderState(home);
+    const QByteArray realBytes = readAll(real);
     const CliResult r = home.run(command);
     QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains("Quorvex.mdb"), qPrintable(r.err));
+    QVERIFY2(r.err.contains("Quorvex.mdb") && r.err.count('\n') == 1, qPrintable(r.err));
     QCOMPARE(folderState(home), before);
+    QCOMPARE(readAll(real), realBytes);
+    // Read through the link, it answers.
+    if (kind == "link to a history")
+        QCOMPARE(home.run({"list"}).code, 0);
 }
 
 // An import killed at a random moment may leave its journal behind. A reader that may write

@@ -74,6 +74,8 @@ private slots:
     void initTestCase();
     void damagedOrOutdatedStepIsRefused_data();
     void damagedOrOutdatedStepIsRefused();
+    void outsideEditIsRefused_data();
+    void outsideEditIsRefused();
 };
 
 void UndoDamageTest::initTestCase() {
@@ -203,6 +205,56 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
                  qPrintable(r.message()));
     QCOMPARE(tableRows(h.store()), before);
     QCOMPARE(everything(), state);
+}
+
+void UndoDamageTest::outsideEditIsRefused_data() {
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QString>("edit"); // SQL; %1 is an issue the step left standing
+    QTest::addColumn<bool>("redo");    // the edit falls between an undo and its redo
+    const QStringList cells{"UPDATE Lishi SET L2B = L2B + 1 WHERE SQQH = %1",
+                            "UPDATE Lishi SET txtHisLstSx = 'x' WHERE SQQH = %1",
+                            "UPDATE Lishi SET QQH = 7 WHERE SQQH = %1",
+                            "UPDATE Lishi SET strQQH = 'edited' WHERE SQQH = %1",
+                            "UPDATE Lishi SET bolOk = 1 WHERE SQQH = %1",
+                            "UPDATE Lishi SET L4H = NULL WHERE SQQH = %1",
+                            "UPDATE Lishi SET SQQH = SQQH + 500 WHERE SQQH = %1"};
+    for (const Change change : {Change::Import, Change::EraseLast, Change::DropLast})
+        for (const bool redo : {false, true})
+            for (qsizetype e = 0; e < cells.size(); ++e)
+                QTest::addRow("%s, %s %lld", changeName(change), redo ? "redo" : "undo",
+                              qlonglong(e))
+                    << change << cells[e] << redo;
+    // An appending step: the rows it appended after keep their issues and numbers.
+    for (const bool redo : {false, true})
+        QTest::addRow("typed, %s, an earlier issue renumbered", redo ? "redo" : "undo")
+            << Change::Typed << QString("UPDATE Lishi SET SQQH = SQQH - 900000 WHERE SQQH = %1")
+            << redo;
+}
+
+// Another program's edit of any cell after a step (or after its undo) is never written over:
+// undo (or redo) refuses and changes nothing.
+void UndoDamageTest::outsideEditIsRefused() {
+    QFETCH(Change, change);
+    QFETCH(QString, edit);
+    QFETCH(bool, redo);
+    TempHistory h;
+    fillMixed(h, 12);
+    const QString file = writeImportFile(h.folder());
+    QVERIFY(runChange(Change::Import, h.store(), file).isEmpty());
+    if (change != Change::Import)
+        QVERIFY(runChange(change, h.store(), file).isEmpty());
+    if (redo)
+        QVERIFY(undoStep(h.store()).done);
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec("SELECT MIN(SQQH) FROM Lishi") && q.next());
+    QVERIFY(q.exec(edit.arg(q.value(0).toLongLong())) && q.numRowsAffected() == 1);
+    const TableRows before = tableRows(h.store());
+    const int steps = stepCount(h.store());
+    const UndoReport r = redo ? redoStep(h.store()) : undoStep(h.store());
+    QVERIFY2(!r.done && r.message().contains(QStringLiteral("另一个程序")),
+             qPrintable(r.message()));
+    QCOMPARE(tableRows(h.store()), before);
+    QCOMPARE(stepCount(h.store()), steps);
 }
 
 QTEST_GUILESS_MAIN(UndoDamageTest)
