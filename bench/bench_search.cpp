@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 
@@ -122,9 +121,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read the history: %s\n", qPrintable(error));
             return 1;
         }
-        // As a window holds it: the history at rest, its code texts compared on the first read
-        // and derived on the next.
-        QThread::msleep(2100);
+        // As a window holds it: its code texts compared on the first read and derived on the next.
         double held[2] = {};
         for (double& bytes : held) {
             HistorySnapshot fresh;

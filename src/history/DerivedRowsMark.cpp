@@ -1,5 +1,7 @@
 #include "DerivedRowsMark.h"
 
+#include "CheckVerdicts.h"
+#include "CommittedVerdicts.h"
 #include "PredictedRows.h"
 #include "SqliteStatement.h"
 #include "ZodiacTables.h"
@@ -16,25 +18,6 @@ namespace {
 // holds nothing.
 QString derivation() {
     return QStringLiteral("1 ICU %1").arg(cutoffReckonerVersion());
-}
-
-// SQLite's file change counter, read through SQLite's own handle of the file: opening the file
-// beside it would drop the locks this process holds. None unless the file is in rollback-journal
-// mode, where every commit moves it.
-std::optional<quint32> fileChangeCounter(const HistoryStore& store) {
-    sqlite3* db = sqliteHandle(store);
-    sqlite3_file* file = nullptr;
-    if (!db || sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-        !file || !file->pMethods)
-        return std::nullopt;
-    unsigned char head[28];
-    if (file->pMethods->xRead(file, head, int(sizeof head), 0) != SQLITE_OK)
-        return std::nullopt;
-    // The file format's write and read versions: 1 for a rollback journal, 2 for write-ahead.
-    if (head[18] != 1 || head[19] != 1)
-        return std::nullopt;
-    return quint32(head[24]) << 24 | quint32(head[25]) << 16 | quint32(head[26]) << 8 |
-           quint32(head[27]);
 }
 
 bool hasMarkTable(const HistoryStore& store) {
@@ -79,11 +62,16 @@ DerivedRowsMark readDerivedRowsMark(const HistoryStore& store) {
     // Only one mark is ever written: anything else is no mark.
     if (rows != 1 || q.lastError().isValid())
         mark.holds = false;
+    // And it is believed only where this program's own commit left the file so: a record kept
+    // outside the file, for its exact state, which nothing written into the file can forge.
+    if (mark.holds)
+        mark.holds =
+            CheckVerdicts(store).recall(derivedRowsTopic()) == derivedRowsVerdict(mark.bases);
     return mark;
 }
 
-void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
-                          const ValueBases& bases) {
+LeftMark leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
+                              const ValueBases& bases) {
     const auto index = basesIndex(bases);
     bool keep = false;
     std::optional<int> after;
@@ -108,43 +96,69 @@ void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, Ro
     if (!keep || !before.counter) {
         if (before.stored)
             run(store, QStringLiteral("DELETE FROM Paisheng"));
-        return;
+        return {};
     }
     // The commit moves the counter by one: the mark names the file as this change leaves it.
     const quint32 counter = *before.counter + 1;
-    run(store, QStringLiteral("CREATE TABLE IF NOT EXISTS Paisheng (counter INTEGER NOT NULL, "
-                              "bases INTEGER, derivation TEXT NOT NULL)")) &&
+    LeftMark leftMark;
+    leftMark.kept =
+        run(store, QStringLiteral("CREATE TABLE IF NOT EXISTS Paisheng (counter INTEGER NOT NULL, "
+                                  "bases INTEGER, derivation TEXT NOT NULL)")) &&
         run(store, QStringLiteral("DELETE FROM Paisheng")) &&
         run(store,
             QStringLiteral("INSERT INTO Paisheng (counter, bases, derivation) "
                            "VALUES (%1, %2, '%3')")
                 .arg(counter)
                 .arg(after ? QString::number(*after) : QStringLiteral("NULL"), derivation()));
+    leftMark.bases = after;
+    return leftMark;
+}
+
+QString derivedRowsTopic() {
+    return QStringLiteral("rows1");
+}
+
+QString derivedRowsVerdict(const std::optional<int>& bases) {
+    return QStringLiteral("derived %1").arg(bases ? QString::number(*bases) : QStringLiteral("-"));
 }
 
 bool compactKeepingMark(HistoryStore& store, QString* error) {
     DerivedRowsMark before;
+    QMap<QString, QString> verdicts;
     {
         // Read under the write lock and rolled back: nothing is written.
         HistoryStore::Transaction t(store);
-        if (t.begun())
+        if (t.begun()) {
             before = readDerivedRowsMark(store);
+            verdicts = CheckVerdicts(store).all();
+        }
     }
     if (!store.CompactDb(error))
         return false;
-    if (!before.holds)
-        return true;
     HistoryStore::Transaction t(store);
-    if (!t.begun())
+    if (!t.begun() || !before.counter)
         return true;
-    const DerivedRowsMark now = readDerivedRowsMark(store);
-    if (!now.counter || *now.counter != *before.counter + 1)
+    const auto counter = fileChangeCounter(store);
+    // The compaction must be the one commit since the reading before it.
+    if (!counter || *counter != *before.counter + 1)
         return true;
-    before.counter = now.counter;
-    leaveDerivedRowsMark(store, before, RowsLeft::EndRemoved, {});
-    // Not kept is only the cost of a full read next time.
-    QString ignored;
-    t.commit(&ignored);
+    CommittedChange same;
+    same.sameRows = true;
+    quint32 committed = *counter;
+    if (before.holds) {
+        before.counter = counter;
+        const LeftMark left = leaveDerivedRowsMark(store, before, RowsLeft::EndRemoved, {});
+        // Not kept is only the cost of a full read next time.
+        QString ignored;
+        if (!t.commit(&ignored))
+            return true;
+        committed = *counter + 1;
+        if (left.kept)
+            same.mark = left.bases;
+    } else {
+        t.rollback();
+    }
+    carryVerdicts(store, verdicts, committed, same);
     return true;
 }
 
@@ -197,6 +211,14 @@ bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& 
             cells.append(cellsOfRow);
     });
     return cells == rows.cells;
+}
+
+std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases) {
+    auto image = readDerivedDigest(store, bases);
+    if (image)
+        deriveRowCells(image->columns, image->draws, bases,
+                       [&image](QByteArrayView row) { image->cells.append(row); });
+    return image;
 }
 
 } // namespace quorvex

@@ -15,7 +15,10 @@ namespace quorvex {
 // A mark belongs to one state of the file: it names SQLite's file change counter as the commit
 // that wrote it left it. Every later commit, by this program or any other, moves the counter,
 // so a mark that the next change did not carry forward is stale and ignored. A file in
-// write-ahead mode, where a commit need not move the counter, keeps no mark.
+// write-ahead mode, where a commit need not move the counter, keeps no mark. Since another
+// program could write a mark, or set the counter back, along with an edit, the mark is believed
+// only where a record kept outside the file says that this program's own commit left the file in
+// exactly its present state (identity, size, times and counter).
 struct DerivedRowsMark {
     std::optional<quint32> counter; // the file's change counter now; none where it is no key
     bool stored = false;            // the table holds a mark, stale or not
@@ -42,9 +45,17 @@ enum class RowsLeft {
 };
 
 // Inside the change's write transaction, last before the commit: the mark the change leaves, or
-// none. A mark that cannot be written is only the cost of a full read next time.
-void leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
-                          const ValueBases& bases);
+// none. A mark that cannot be written is only the cost of a full read next time. What it left is
+// then confirmed outside the file for the state the commit leaves (CommittedVerdicts.h).
+struct LeftMark {
+    bool kept = false;
+    std::optional<int> bases;
+};
+LeftMark leaveDerivedRowsMark(HistoryStore& store, const DerivedRowsMark& before, RowsLeft left,
+                              const ValueBases& bases);
+// The confirmation of a mark, kept as a verdict of the file (CheckVerdicts).
+QString derivedRowsTopic();
+QString derivedRowsVerdict(const std::optional<int>& bases);
 
 // HistoryStore::CompactDb, carrying a held mark over it: the compaction must be the one commit
 // between the reading before it and the one after, which the counter tells.
@@ -59,5 +70,8 @@ bool appendsAsDerived(const LishiImage& rows, const std::optional<DrawNumbers>& 
 // it cannot be read so or its rows are not such as the writers store: the caller reads every
 // cell then.
 std::optional<LishiImage> readDerivedDigest(const HistoryStore& store, int bases);
+// The same with every cell, worked out instead of read: exactly the cells stored, where the mark
+// holds, since nothing but this program's own commit has written the file since.
+std::optional<LishiImage> readDerivedImage(const HistoryStore& store, int bases);
 
 } // namespace quorvex

@@ -114,7 +114,9 @@ bool renameDurably(const QString& from, const QString& to, QString* error) {
     return true;
 }
 
-bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* error) {
+namespace {
+
+bool writeFresh(const QString& path, const QByteArray& bytes, bool durably, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = QStringLiteral("无法写入文件 %1：%2").arg(path, why);
@@ -142,7 +144,7 @@ bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* err
     }
     if (fd < 0)
         return fail(QStringLiteral("无法在文件夹中创建文件"));
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, bytes) && (!durably || ::fsync(fd) == 0);
     const int writeError = errno;
     ::close(fd);
     auto abandon = [&](const QString& why) {
@@ -156,10 +158,22 @@ bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* err
         return abandon(refusal);
     if (std::rename(temporary.constData(), name.constData()) != 0)
         return abandon(systemError(errno));
+    if (!durably)
+        return true;
     syncFolderOf(path);
     if (readBack(name, bytes.size()) != bytes)
         return fail(QStringLiteral("写入后读回的内容不一致"));
     return true;
+}
+
+} // namespace
+
+bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* error) {
+    return writeFresh(path, bytes, true, error);
+}
+
+bool writeFileFresh(const QString& path, const QByteArray& bytes, QString* error) {
+    return writeFresh(path, bytes, false, error);
 }
 
 } // namespace quorvex

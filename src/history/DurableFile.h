@@ -23,4 +23,8 @@ QString notOursToWrite(const QString& path);
 // renamed over path: a link at path is refused (notOursToWrite), never written through.
 bool writeFileDurably(const QString& path, const QByteArray& bytes, QString* error);
 
+// The same for a file that only saves work (a cache): fresh and renamed into place, never written
+// through a link, but neither synced nor read back.
+bool writeFileFresh(const QString& path, const QByteArray& bytes, QString* error);
+
 } // namespace quorvex

@@ -1,12 +1,16 @@
 #include "HistoryChange.h"
 
+#include "CheckVerdicts.h"
+
 #include <algorithm>
 
 namespace quorvex {
 
 HistoryChange::HistoryChange(HistoryStore& store) : store_(store), transaction_(store) {
-    if (transaction_.begun())
+    if (transaction_.begun()) {
         mark_ = readDerivedRowsMark(store_);
+        verdictsBefore_ = CheckVerdicts(store_).all();
+    }
 }
 
 HistoryChange::~HistoryChange() {
@@ -98,6 +102,8 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
         step.afterHash = after->contentHash();
     }
     step.before = copy_;
+    if (written)
+        carried_.rowsWritten = written->size();
     return commit(step, error);
 }
 
@@ -121,6 +127,7 @@ HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint
     if (!before)
         return Outcome::Failed;
     step.beforeHash = *before;
+    carried_.rowsAppended = added->rows;
     return commit(step, error);
 }
 
@@ -129,11 +136,18 @@ HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
     QStringList obsolete;
     if (!recordStep(store_, step, &obsolete, error))
         return Outcome::Failed;
-    leaveDerivedRowsMark(store_, mark_, left_, bases_);
+    const LeftMark left = leaveDerivedRowsMark(store_, mark_, left_, bases_);
     if (!transaction_.commit(error))
         return Outcome::Failed;
     committed_ = true;
     removeStepFiles(obsolete);
+    if (mark_.counter) {
+        carried_.left = left_;
+        carried_.bases = basesIndex(bases_);
+        if (left.kept)
+            carried_.mark = left.bases;
+        carryVerdicts(store_, verdictsBefore_, *mark_.counter + 1, carried_);
+    }
     return Outcome::Committed;
 }
 

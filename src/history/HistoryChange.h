@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChangeSteps.h"
+#include "CommittedVerdicts.h"
 #include "DerivedRowsMark.h"
 
 #include <QString>
@@ -64,6 +65,9 @@ private:
     std::optional<LishiImage> before_;
     std::optional<HistoryCopy> copy_;
     bool committed_ = false;
+    // The whole-file verdicts before the change, and what it carries over them.
+    QMap<QString, QString> verdictsBefore_;
+    CommittedChange carried_;
 };
 
 } // namespace quorvex

@@ -15,9 +15,7 @@
 
 namespace quorvex {
 
-namespace {
-const QString kPagesTopic = QStringLiteral("pages");
-} // namespace
+namespace {} // namespace
 
 HistoryConnection::HistoryConnection()
     : connectionName_(QStringLiteral("history-") + QUuid::createUuid().toString(QUuid::Id128)) {}
@@ -215,8 +213,8 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
         q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next() &&
         q.value(0).toString() == QLatin1String("delete")) {
         q.finish();
-        const CheckVerdicts verdicts(path);
-        if (verdicts.recall(kPagesTopic) != QLatin1String("ok")) {
+        const CheckVerdicts verdicts(*this);
+        if (verdicts.recall(pagesTopic()) != QLatin1String("ok")) {
             pageCheck_ = std::make_unique<BackgroundPageCheck>(path);
             pageCheckVerdicts_ = std::make_unique<CheckVerdicts>(verdicts);
         }
@@ -253,8 +251,8 @@ bool HistoryConnection::checkPages(QString* error) {
     // Every page of the file, without the slower cross-check of indexes against rows: about
     // 0.1 s for 100,000 draws. A file that fails is never written. A file unchanged since it
     // passed is not read again.
-    const CheckVerdicts verdicts(databasePath());
-    if (verdicts.recall(kPagesTopic) == QLatin1String("ok"))
+    const CheckVerdicts verdicts(*this);
+    if (verdicts.recall(pagesTopic()) == QLatin1String("ok"))
         return true;
     QSqlQuery q(db_);
     q.setForwardOnly(true);
@@ -268,7 +266,7 @@ bool HistoryConnection::checkPages(QString* error) {
     }
     const bool passed = pageVerdict(problems, q.lastError(), error);
     if (passed)
-        verdicts.remember(kPagesTopic, QStringLiteral("ok"));
+        verdicts.remember(pagesTopic(), QStringLiteral("ok"));
     return passed;
 }
 
@@ -294,7 +292,7 @@ bool HistoryConnection::finishPageCheck(QString* error) {
     const auto verdicts = std::move(pageCheckVerdicts_);
     const bool passed = pageVerdict(found.problems, found.failure, error);
     if (passed && verdicts)
-        verdicts->remember(kPagesTopic, QStringLiteral("ok"));
+        verdicts->remember(pagesTopic(), QStringLiteral("ok"));
     return passed;
 }
 

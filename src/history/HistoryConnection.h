@@ -22,6 +22,8 @@ enum class PageCheckTiming { BeforeOpen, BesideReads };
 class HistoryConnection {
 public:
     static QString databaseFileName() { return QStringLiteral("Quorvex.mdb"); }
+    // The topic of the page check's verdict (CheckVerdicts): "ok" when every page was sound.
+    static QString pagesTopic() { return QStringLiteral("pages"); }
     // Left behind by earlier versions, which compacted through a copy; removed when found.
     static QString compactFileName() { return QStringLiteral("QuorvexTmp.mdb"); }
 

@@ -31,19 +31,21 @@ QString HistoryFit::describe(const ValueBases& bases) const {
            QStringLiteral("。");
 }
 
-namespace {
-
 // Names the derivation rules with the bases: a version whose zodiac cut-offs differ must not
 // recall this one's verdicts.
-QString fitTopic(const ValueBases& bases) {
+QString historyFitTopic(const ValueBases& bases) {
     return QStringLiteral("fit1 %1 %2").arg(bases.sxIni).arg(bases.dsIni);
 }
+
+namespace {
 
 QString issueText(const std::optional<qint64>& issue) {
     return issue ? QString::number(*issue) : QStringLiteral("-");
 }
 
-std::optional<HistoryFit> fitFrom(const QString& verdict) {
+} // namespace
+
+std::optional<HistoryFit> historyFitFrom(const QString& verdict) {
     const QStringList parts = verdict.split(QLatin1Char(' '));
     if (parts.size() != 5)
         return std::nullopt;
@@ -62,14 +64,20 @@ std::optional<HistoryFit> fitFrom(const QString& verdict) {
     return fit;
 }
 
-} // namespace
+QString historyFitVerdict(const HistoryFit& fit) {
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(fit.draws)
+        .arg(fit.zodiacMisfits)
+        .arg(fit.segmentMisfits)
+        .arg(issueText(fit.firstZodiacMisfit), issueText(fit.firstSegmentMisfit));
+}
 
 std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const ValueBases& bases,
                                           QString* error) {
     // A file unchanged since it was last checked under these bases is not read again.
-    const CheckVerdicts verdicts(store.databasePath());
-    if (const auto known = verdicts.recall(fitTopic(bases)))
-        if (const auto fit = fitFrom(*known))
+    const CheckVerdicts verdicts(store);
+    if (const auto known = verdicts.recall(historyFitTopic(bases)))
+        if (const auto fit = historyFitFrom(*known))
             return fit;
     // The numbers, zodiac and segment values first, then the other kinds and the code texts: the
     // same pass tells whether each kind's stored code texts are the ones its values give the
@@ -128,12 +136,7 @@ std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const Value
     for (int at = 0; at < kKindCount; ++at)
         if (codesDerived[at])
             verdicts.remember(HistorySnapshot::codesTopic(kinds[at]), QStringLiteral("derived"));
-    verdicts.remember(fitTopic(bases), QStringLiteral("%1 %2 %3 %4 %5")
-                                           .arg(fit.draws)
-                                           .arg(fit.zodiacMisfits)
-                                           .arg(fit.segmentMisfits)
-                                           .arg(issueText(fit.firstZodiacMisfit),
-                                                issueText(fit.firstSegmentMisfit)));
+    verdicts.remember(historyFitTopic(bases), historyFitVerdict(fit));
     return fit;
 }
 

@@ -27,6 +27,11 @@ struct HistoryFit {
     QString describe(const ValueBases& bases) const;
 };
 
+// A fit as a verdict kept for the file (CheckVerdicts), under its topic, and read back.
+QString historyFitTopic(const ValueBases& bases);
+QString historyFitVerdict(const HistoryFit& fit);
+std::optional<HistoryFit> historyFitFrom(const QString& verdict);
+
 // Reads the numbers, zodiac and segment values of every draw (one pass, 16 columns) and
 // derives them afresh. Nothing and the reason when the history cannot be read.
 std::optional<HistoryFit> checkHistoryFit(const HistoryStore& store, const ValueBases& bases,

@@ -96,7 +96,7 @@ bool HistorySnapshot::refresh(const HistoryStore& store, const QVector<int>& col
         for (int p = 1; p <= kPositions; ++p)
             want(attribute(p, kind));
         if (!verdicts)
-            verdicts.emplace(store.databasePath());
+            verdicts.emplace(store);
         if (verdicts->recall(codesTopic(kind)) == QLatin1String("derived")) {
             derived << kind;
         } else {

@@ -7,6 +7,22 @@
 
 namespace quorvex {
 
+std::optional<quint32> fileChangeCounter(const HistoryConnection& store) {
+    sqlite3* db = sqliteHandle(store);
+    sqlite3_file* file = nullptr;
+    if (!db || sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        return std::nullopt;
+    unsigned char head[28];
+    if (file->pMethods->xRead(file, head, int(sizeof head), 0) != SQLITE_OK)
+        return std::nullopt;
+    // The file format's write and read versions: 1 for a rollback journal, 2 for write-ahead.
+    if (head[18] != 1 || head[19] != 1)
+        return std::nullopt;
+    return quint32(head[24]) << 24 | quint32(head[25]) << 16 | quint32(head[26]) << 8 |
+           quint32(head[27]);
+}
+
 sqlite3* sqliteHandle(const HistoryConnection& store) {
     const QSqlDatabase db = store.database();
     if (!db.isOpen() || !db.driver())

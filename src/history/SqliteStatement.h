@@ -14,6 +14,11 @@ namespace quorvex {
 // SQLite's own connection behind the store; null when the store is not open on SQLite.
 sqlite3* sqliteHandle(const HistoryConnection& store);
 
+// SQLite's file change counter, read through SQLite's own handle of the file (opening the file
+// beside it would drop the locks this process holds). None unless the file is in rollback-journal
+// mode, where every commit moves it.
+std::optional<quint32> fileChangeCounter(const HistoryConnection& store);
+
 // The program calls SQLite's C API on the Qt driver's connection: both must be one library.
 // The message for the user when the library linked here is not the one the driver runs; nothing
 // when they agree.

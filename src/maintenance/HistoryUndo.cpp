@@ -1,5 +1,7 @@
 #include "HistoryUndo.h"
 
+#include "history/CheckVerdicts.h"
+#include "history/CommittedVerdicts.h"
 #include "history/DerivedRowsMark.h"
 #include "history/HistoryChange.h"
 
@@ -26,6 +28,7 @@ public:
         if (!lock_.begun())
             return fail(QStringLiteral("无法写入历史数据库：%1。").arg(lock_.beginError()));
         mark_ = readDerivedRowsMark(store_);
+        verdictsBefore_ = CheckVerdicts(store_).all();
         QString why;
         const auto steps = readSteps(store_, &why, true);
         if (!steps)
@@ -45,12 +48,19 @@ public:
         if (!moved)
             return fail(why);
         step_.undone = !report_.redo;
-        leaveDerivedRowsMark(store_, mark_, left_, basesOfIndex(bases_));
+        const LeftMark left = leaveDerivedRowsMark(store_, mark_, left_, basesOfIndex(bases_));
         if (!markStep(store_, step_, &why) || !afterwards(&why) || !lock_.commit(&why))
             return fail(QStringLiteral("%1%2时出错：%3。")
                             .arg(report_.redo ? QStringLiteral("重做") : QStringLiteral("撤销"),
                                  quotedStep(step_), why));
         report_.done = true;
+        if (mark_.counter) {
+            carried_.left = left_;
+            carried_.bases = bases_;
+            if (left.kept)
+                carried_.mark = left.bases;
+            carryVerdicts(store_, verdictsBefore_, *mark_.counter + 1, carried_);
+        }
         if (saved_)
             report_.savedCopy = saved_->undoPath;
         return report_;
@@ -122,6 +132,7 @@ private:
                     *mark_.bases)) {
                 left_ = RowsLeft::Appended;
                 bases_ = *mark_.bases;
+                carried_.rowsAppended = added->rows;
             }
             return insertLishiRows(store_, *added, error);
         }
@@ -137,11 +148,15 @@ private:
         const QByteArray nowHash = now->contentHash();
         const auto derivedUnder = derivedAfterBases(step_.afterHash);
         // Steps of earlier versions may name the history after by its numbers alone.
+        // A history worked out under the same bases is their derivation by its making.
+        const auto derivedAsLeft = [&] {
+            return now->numbersHash() == step_.afterNumbers &&
+                   (now->derivedUnder == derivedUnder ||
+                    LishiImage::derivedHash(now->columns, now->draws, *derivedUnder) == nowHash);
+        };
         const bool asLeft = step_.afterHash.isEmpty() ? now->numbersHash() == step_.afterNumbers
-                            : derivedUnder            ? now->numbersHash() == step_.afterNumbers &&
-                                                 LishiImage::derivedHash(now->columns, now->draws,
-                                                                         *derivedUnder) == nowHash
-                                           : nowHash == step_.afterHash;
+                            : derivedUnder            ? derivedAsLeft()
+                                                      : nowHash == step_.afterHash;
         if (!asLeft)
             return *error = changedElsewhere(), false;
         step_.afterHash = nowHash;
@@ -202,10 +217,15 @@ private:
         return image;
     }
 
-    // The whole history as it stands, every cell read: what another program changed in any cell
-    // must show in its hash before anything is written over it.
+    // The whole history as it stands, every cell: what another program changed in any cell must
+    // show in its hash before anything is written over it. Worked out from the issues and
+    // numbers where the mark holds: its record outside the file says that nothing but this
+    // program's own commit wrote the file since, so the cells are exactly those derived.
     std::optional<LishiImage> readNow(QString* error) const {
-        return readLishiImage(store_, error);
+        std::optional<LishiImage> now;
+        if (mark_.holds && mark_.bases)
+            now = readDerivedImage(store_, *mark_.bases);
+        return now ? now : readLishiImage(store_, error);
     }
 
     // Puts the copy's history in place; one that stands as the writers derive it keeps the mark.
@@ -213,6 +233,7 @@ private:
         if (target.derivedUnder) {
             left_ = RowsLeft::WrittenWhole;
             bases_ = *target.derivedUnder;
+            carried_.rowsWritten = target.rows;
         }
         return rewriteLishiImage(store_, now, target, error);
     }
@@ -250,6 +271,8 @@ private:
     DerivedRowsMark mark_;
     RowsLeft left_ = RowsLeft::Unknown;
     int bases_ = 0;
+    QMap<QString, QString> verdictsBefore_;
+    CommittedChange carried_;
 };
 
 } // namespace

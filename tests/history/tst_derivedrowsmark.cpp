@@ -6,11 +6,34 @@
 #include "import/TypedDraw.h"
 #include "maintenance/HistoryUndo.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QtTest>
 
 using namespace quorvex;
 using namespace quorvex::test;
+
+namespace {
+
+// Another program's edit of a derived cell, made to look as if the mark still held: the mark
+// names the counter the edit's commit leaves, or the file's counter is written back as it was.
+void forge(TempHistory& h, bool intoTheMark) {
+    const QString path = h.store().databasePath();
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(24));
+    const QByteArray counter = file.read(4);
+    QSqlQuery q(h.store().database());
+    QVERIFY(q.exec("BEGIN IMMEDIATE"));
+    QVERIFY(q.exec("UPDATE Lishi SET L2B = 99 WHERE SQQH = 2010005"));
+    if (intoTheMark)
+        QVERIFY(q.exec("UPDATE Paisheng SET counter = counter + 1"));
+    QVERIFY(q.exec("COMMIT"));
+    if (!intoTheMark)
+        QVERIFY(file.seek(24) && file.write(counter) == 4 && file.flush());
+}
+
+} // namespace
 
 class DerivedRowsMarkTest : public QObject {
     Q_OBJECT
@@ -19,6 +42,8 @@ private slots:
     void markHoldsOnlyWhileTrue_data();
     void markHoldsOnlyWhileTrue();
     void writersStoreWhatTheMarkNames();
+    void forgedMarkNeverHidesAnEdit_data();
+    void forgedMarkNeverHidesAnEdit();
 };
 
 void DerivedRowsMarkTest::initTestCase() {
@@ -40,6 +65,9 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue_data() {
     row("then typed under the first bases", false, {"import", "rebuild", "typed"}, false);
     row("typed with another issue's zodiac", false, {"import", "typed elsewhere"}, false);
     row("cell edited by another program", false, {"import", "edited"}, false);
+    // What another program can write into the file alone cannot make the mark hold.
+    row("an edit that names the next counter in the mark", false, {"import", "forged"}, false);
+    row("an edit with the file's counter put back", false, {"import", "counter put back"}, false);
     row("a typed draw undone", false, {"import", "typed", "undo"}, true);
     row("a typed draw undone and redone", false, {"import", "typed", "undo", "redo"}, true);
     row("a draw of another zodiac redone onto a marked history", false,
@@ -80,6 +108,8 @@ void DerivedRowsMarkTest::markHoldsOnlyWhileTrue() {
             QSqlQuery q(h.store().database());
             if (!q.exec(QStringLiteral("UPDATE Lishi SET L2B = 99 WHERE SQQH = 2010005")))
                 why = q.lastError().text();
+        } else if (step == QLatin1String("forged") || step == QLatin1String("counter put back")) {
+            forge(h, step == QLatin1String("forged"));
         } else if (step == QLatin1String("erase")) {
             why = runChange(Change::EraseLast, h.store(), importFile);
         } else if (step == QLatin1String("compact")) {
@@ -132,6 +162,29 @@ void DerivedRowsMarkTest::writersStoreWhatTheMarkNames() {
     QVERIFY2(image, qPrintable(why));
     QCOMPARE(image->contentHash().toHex(),
              QByteArray("42d13af8e611d99a45636672b9282d30ebb443b5505b9a2c9679515632121eba"));
+}
+
+void DerivedRowsMarkTest::forgedMarkNeverHidesAnEdit_data() {
+    QTest::addColumn<bool>("intoTheMark");
+    QTest::newRow("the next counter written into the mark") << true;
+    QTest::newRow("the file's counter put back") << false;
+}
+
+// An import over a history whose mark another program forged keeps the edited cell in its copy:
+// its undo brings the edit back.
+void DerivedRowsMarkTest::forgedMarkNeverHidesAnEdit() {
+    QFETCH(bool, intoTheMark);
+    TempHistory h;
+    const QString importFile = writeImportFile(h.folder());
+    QVERIFY(runChange(Change::Import, h.store(), importFile).isEmpty());
+    forge(h, intoTheMark);
+    const TableRows edited = tableRows(h.store());
+    // A rebuild under other bases replaces every derived cell, the edited one too.
+    QVERIFY(runChange(Change::Rebuild, h.store(), importFile).isEmpty());
+    QVERIFY(tableRows(h.store()) != edited);
+    const UndoReport undone = undoStep(h.store());
+    QVERIFY2(undone.done, qPrintable(undone.error));
+    QCOMPARE(tableRows(h.store()), edited);
 }
 
 QTEST_GUILESS_MAIN(DerivedRowsMarkTest)
