@@ -20,6 +20,11 @@ ParsedHistoryLine parseHistoryLine(QStringView line) {
     line = line.trimmed();
 
     qsizetype pos = 0;
+    qsizetype leading = 0;
+    while (leading < line.size() && isDigit(line[leading]))
+        ++leading;
+    if (leading >= 3 && leading < kIssueLength)
+        out.shortIssue = line.first(leading).toLongLong();
     if (line.size() >= kIssueLength) {
         bool allDigits = true;
         for (qsizetype i = 0; i < kIssueLength && allDigits; ++i)

@@ -27,6 +27,9 @@ struct ParsedHistoryLine {
     Numbers numbers{};           // the first `count` are valid
     bool moreThanFive = false;   // further digit pairs were ignored
     bool issueRunsOn = false;    // an eighth digit follows the seven: no issue can be trusted
+    // Three to six digits lead the line (their value): read as numbers, as every run of
+    // digits is, but perhaps an issue with digits missing, which a line that gives no draw names.
+    std::optional<qint64> shortIssue;
 };
 
 // Reads one line tolerantly: surrounding blanks go; seven leading digits are the issue and the

@@ -63,9 +63,9 @@ QString problemList(const QVector<LineProblem>& problems, int listed) {
     return out;
 }
 
+// Every line with a problem is left out.
 int countSkipped(const QVector<LineProblem>& problems) {
-    return int(std::count_if(problems.begin(), problems.end(),
-                             [](const LineProblem& p) { return p.skipsLine(); }));
+    return int(problems.size());
 }
 
 struct Candidate {
@@ -100,9 +100,11 @@ QString LineProblem::describe() const {
         return line +
                QStringLiteral("期号 %1 与第 %2 行重复，保留了第 %2 行").arg(value).arg(other);
     case ExtraNumbersCut:
-        return line + QStringLiteral("多于五个号码，只读入了前五个");
+        return line + QStringLiteral("多于五个号码，不是一期开奖");
     case IssueRunsOn:
         return line + QStringLiteral("期号多于七位数字，不知道是哪一期");
+    case IssueTooShort:
+        return line + QStringLiteral("期号 %1 不足七位数字，不知道是哪一期").arg(value);
     }
     return line;
 }
@@ -176,8 +178,14 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
             problem(LineProblem::IssueNotPositive, *read.issue);
             continue;
         }
-        if (p.count < kPositions) {
-            problem(LineProblem::TooFewNumbers, p.count);
+        // A line that gives no draw and starts with a few digits more likely holds an issue with
+        // digits missing than a number outside 1..15: said so.
+        const bool shortIssue = !read.issueWritten && p.shortIssue;
+        if (p.count < kPositions || (shortIssue && !drawFaults(p.numbers).isEmpty())) {
+            if (shortIssue)
+                problem(LineProblem::IssueTooShort, *p.shortIssue);
+            else
+                problem(LineProblem::TooFewNumbers, p.count);
             continue;
         }
         if (const auto faults = drawFaults(p.numbers); !faults.isEmpty()) {
@@ -213,9 +221,12 @@ HistoryFileContents parseHistoryData(const QByteArray& data) {
                                  out.draws.last().lineNumber, text()});
             continue;
         }
-        out.draws.append(c.draw);
-        if (c.cut)
+        // A sixth number makes no draw of this lottery: the line is left out, not cut.
+        if (c.cut) {
             out.problems.append({c.draw.lineNumber, LineProblem::ExtraNumbersCut, 0, 0, text()});
+            continue;
+        }
+        out.draws.append(c.draw);
     }
     std::stable_sort(
         out.problems.begin(), out.problems.end(),

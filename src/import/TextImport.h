@@ -31,8 +31,9 @@ struct LineProblem {
         NumberOutOfRange, // value: the number
         NumberRepeated,   // value: the number
         IssueRepeated,    // value: the issue; other: line of the draw kept
-        ExtraNumbersCut,  // stored with its first five numbers
+        ExtraNumbersCut,  // more than five numbers: no draw of five
         IssueRunsOn,      // seven digits and an eighth: which issue is meant cannot be told
+        IssueTooShort,    // value: three to six digits where the seven of an issue belong
     };
     int lineNumber = 0;
     Reason reason = NoIssue;
@@ -40,7 +41,6 @@ struct LineProblem {
     qint64 other = 0;
     QString text; // the line, its surrounding blanks gone, cut after 60 characters
 
-    bool skipsLine() const { return reason != ExtraNumbersCut; }
     // "第 12 行：只有 3 个号码"
     QString describe() const;
 };

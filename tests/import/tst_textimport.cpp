@@ -32,7 +32,7 @@ QByteArray lines(const QStringList& text) {
 QString problemCodes(const QVector<LineProblem>& problems) {
     static const QStringList names{"NoIssue",          "IssueNotPositive", "TooFewNumbers",
                                    "NumberOutOfRange", "NumberRepeated",   "IssueRepeated",
-                                   "ExtraNumbersCut",  "IssueRunsOn"};
+                                   "ExtraNumbersCut",  "IssueRunsOn",      "IssueTooShort"};
     QStringList out;
     for (const LineProblem& p : problems)
         out << QStringLiteral("%1:%2").arg(p.lineNumber).arg(names[p.reason]);
@@ -52,6 +52,8 @@ private slots:
     void repeatedIssueKeepsTheFirstLine();
     void unusableFileLeavesHistoryUnchanged_data();
     void unusableFileLeavesHistoryUnchanged();
+    void aHistoryHasNoMoreUnreadableLinesThanDraws_data();
+    void aHistoryHasNoMoreUnreadableLinesThanDraws();
     void failureHalfWayLeavesHistoryUnchanged_data();
     void failureHalfWayLeavesHistoryUnchanged();
     void otherEncodingsImport();
@@ -138,9 +140,12 @@ void TextImportTest::problemLines_data() {
     QTest::newRow("number repeated in the line")
         << QStringList{a, "2013002 01 02 03 02 05", c} << QVector<qint64>{2013001, 2013003}
         << "2:NumberRepeated";
-    QTest::newRow("more than five numbers keep the first five")
-        << QStringList{a, "2013002 01 02 03 04 05 06"} << QVector<qint64>{2013001, 2013002}
+    QTest::newRow("more than five numbers: no draw")
+        << QStringList{a, "2013002 01 02 03 04 05 06", c} << QVector<qint64>{2013001, 2013003}
         << "2:ExtraNumbersCut";
+    // Read as numbers 20, 13 and 02 these would be reported as a number outside 1..15.
+    QTest::newRow("six-digit issue") << QStringList{a, "201302 06 07 08 09 10", c}
+                                     << QVector<qint64>{2013001, 2013003} << "2:IssueTooShort";
     QTest::newRow("header without issue, blank lines ignored")
         << QStringList{"期号 号码", "", a, "", "   ", "06 07 08 09 10"}
         << QVector<qint64>{2013001, 2013002} << "1:NoIssue";
@@ -268,6 +273,31 @@ void TextImportTest::unusableFileLeavesHistoryUnchanged() {
     QVERIFY(r.summary().startsWith(r.error));
     QCOMPARE(r.storedDraws, 0);
     QCOMPARE(tableRows(h.store()), before);
+}
+
+void TextImportTest::aHistoryHasNoMoreUnreadableLinesThanDraws_data() {
+    QTest::addColumn<int>("draws");
+    QTest::addColumn<int>("unreadable");
+    for (const int draws : {1, 5})
+        for (const int unreadable : {draws - 1, draws, draws + 1})
+            QTest::addRow("%d draws, %d unreadable lines", draws, unreadable)
+                << draws << unreadable;
+}
+
+// As many unreadable lines as draws: a history with bad lines. One more: the wrong file.
+void TextImportTest::aHistoryHasNoMoreUnreadableLinesThanDraws() {
+    QFETCH(int, draws);
+    QFETCH(int, unreadable);
+    QStringList text;
+    for (int i = 0; i < draws; ++i)
+        text << historyLine(2013001 + i, {1 + i, 2 + i, 3 + i, 4 + i, 5 + i});
+    for (int i = 0; i < unreadable; ++i)
+        text << QStringLiteral("no draw here");
+    QTemporaryDir dir;
+    const HistoryFileContents read = readHistoryFile(writeFile(dir, lines(text)));
+    const bool history = unreadable <= draws;
+    QVERIFY2(read.error.isEmpty() == history, qPrintable(read.error));
+    QCOMPARE(read.draws.size(), history ? draws : 0);
 }
 
 void TextImportTest::failureHalfWayLeavesHistoryUnchanged_data() {
