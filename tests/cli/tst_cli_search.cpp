@@ -224,6 +224,7 @@ private slots:
     void emptyHistoryIsReported_data();
     void emptyHistoryIsReported();
     void importReportsStoredAndSkippedLines();
+    void importWithAHoleIsRefused();
     void unusableImportLeavesTheHistory_data();
     void unusableImportLeavesTheHistory();
 
@@ -561,6 +562,22 @@ void CliSearchTest::importReportsStoredAndSkippedLines() {
                                  {"2013002", "2", "4", "6", "8", "10"},
                                  {"2013003", "5", "6", "7", "8", "9"},
                                  {"2013005", "11", "12", "13", "14", "15"}}));
+}
+
+// A hole between the issues is a fault of the file like a bad line: refused unless the user
+// says to import the rest.
+void CliSearchTest::importWithAHoleIsRefused() {
+    const QString path = writeFile("holed.txt", "2013001 01 02 03 04 05 \n"
+                                                "2013002 02 04 06 08 10 \n"
+                                                "2013005 11 12 13 14 15 \n");
+    const Result refused = cli({"import", path});
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(refused.out.contains("2013003") && refused.err.contains("--skip-bad-lines") &&
+                 refused.err.count('\n') == 1,
+             qPrintable(refused.out + refused.err));
+    QCOMPARE(cli({"list", "--format", "csv"}).out.count('\n'), 1);
+    const Result r = cli({"import", "--skip-bad-lines", path});
+    QVERIFY2(r.code == 0 && r.out.contains("已读入 3 期"), qPrintable(r.out + r.err));
 }
 
 void CliSearchTest::unusableImportLeavesTheHistory_data() {

@@ -60,6 +60,7 @@ private slots:
     void cancelChangesNothing();
     void addressIsChecked_data();
     void addressIsChecked();
+    void historyChangedMeanwhileIsNotOverwritten_data();
     void historyChangedMeanwhileIsNotOverwritten();
     void redirects_data();
     void redirects();
@@ -499,7 +500,15 @@ void OnlineUpdateTest::addressIsChecked() {
     QCOMPARE(tableRows(history_->store()), before);
 }
 
+void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten_data() {
+    QTest::addColumn<bool>("removes"); // the other writer removes the last draw, else appends
+    QTest::newRow("a draw appended") << false;
+    QTest::newRow("the last draw removed") << true;
+}
+
 void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
+    QFETCH(bool, removes);
+    history_->append(2013039, someDraw(3));
     history_->append(2013040, someDraw(1));
     server_->setYear(2013, LoopbackHttpServer::page(fixture("results-2013.html")));
     OnlineUpdate::Options options;
@@ -508,8 +517,13 @@ void OnlineUpdateTest::historyChangedMeanwhileIsNotOverwritten() {
     OnlineUpdate update(history_->store(), options);
     QSignalSpy finished(&update, &OnlineUpdate::finished);
     update.start();
-    // Another writer appends after the update planned from 2013040.
-    history_->append(2013041, someDraw(2));
+    // Another writer changes the end the update planned from (2013040).
+    if (removes) {
+        QSqlQuery q(history_->store().database());
+        QVERIFY(q.exec("DELETE FROM Lishi WHERE SQQH = 2013040"));
+    } else {
+        history_->append(2013041, someDraw(2));
+    }
     const Rows before = tableRows(history_->store());
     QVERIFY(finished.wait(20000));
     const UpdateReport r = finished.first().first().value<UpdateReport>();

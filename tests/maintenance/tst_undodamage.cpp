@@ -224,11 +224,17 @@ void UndoDamageTest::outsideEditIsRefused_data() {
                 QTest::addRow("%s, %s %lld", changeName(change), redo ? "redo" : "undo",
                               qlonglong(e))
                     << change << cells[e] << redo;
-    // An appending step: the rows it appended after keep their issues and numbers.
+    // An appending step: the rows it appended after keep their issues and numbers, and no
+    // other draw takes the place of those it appended.
     for (const bool redo : {false, true})
         QTest::addRow("typed, %s, an earlier issue renumbered", redo ? "redo" : "undo")
             << Change::Typed << QString("UPDATE Lishi SET SQQH = SQQH - 900000 WHERE SQQH = %1")
             << redo;
+    QTest::newRow("typed, redo, a later issue stored by another program")
+        << Change::Typed
+        << QString("INSERT INTO Lishi (SQQH, L1A, L2A, L3A, L4A, L5A) "
+                   "SELECT MAX(SQQH) + 7 + 0 * %1, 1, 2, 3, 4, 5 FROM Lishi")
+        << true;
 }
 
 // Another program's edit of any cell after a step (or after its undo) is never written over:
