@@ -136,6 +136,16 @@ HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
     QStringList obsolete;
     if (!recordStep(store_, step, &obsolete, error))
         return Outcome::Failed;
+    // Copies that a change killed half way left behind: no step refers to them, and while this
+    // change holds the write lock no other change can have taken one. The copies of the steps
+    // this one drops go only once it has committed.
+    QString ignored;
+    if (const auto steps = readSteps(store_, &ignored)) {
+        QStringList referenced = obsolete;
+        for (const ChangeStep& s : *steps)
+            referenced << s.files();
+        removeUnreferencedCopies(store_.folder(), referenced);
+    }
     const LeftMark left = leaveDerivedRowsMark(store_, mark_, left_, bases_);
     if (!transaction_.commit(error))
         return Outcome::Failed;

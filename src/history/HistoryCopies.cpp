@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
+#include <unistd.h>
 
 namespace quorvex {
 
@@ -131,6 +133,23 @@ QVector<HistoryCopy> listHistoryCopies(const QString& programFolder) {
     for (const Listed& l : listed(programFolder))
         out.append(l.copy);
     return out;
+}
+
+void removeUnreferencedCopies(const QString& programFolder, const QStringList& referenced) {
+    QSet<QString> kept;
+    for (const QString& path : referenced)
+        kept.insert(QFileInfo(path).fileName());
+    for (const HistoryCopy& copy : listHistoryCopies(programFolder))
+        if (!copy.undoPath.isEmpty() && !kept.contains(QFileInfo(copy.undoPath).fileName()))
+            ::unlink(QFile::encodeName(copy.undoPath).constData());
+    // What a copy killed while it was written left beside its name.
+    const QDir folder(QDir(programFolder).filePath(historyCopyFolderName()));
+    const QRegularExpression leftover(QStringLiteral("^%1.*\\%2\\.[0-9a-f]{8}\\.tmp$")
+                                          .arg(QRegularExpression::escape(kPrefix), kUndoSuffix));
+    for (const QString& name :
+         folder.entryList({kPrefix + QStringLiteral("*.tmp")}, QDir::Files | QDir::System))
+        if (leftover.match(name).hasMatch())
+            ::unlink(QFile::encodeName(folder.filePath(name)).constData());
 }
 
 namespace {

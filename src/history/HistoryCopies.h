@@ -70,6 +70,11 @@ std::optional<HistoryCopy> keepHistoryCopy(const QString& programFolder, const L
 // Removes a copy taken for a change that then did not happen.
 void discardHistoryCopy(const HistoryCopy& copy);
 
+// Removes the .undo copies no step refers to (referenced: the files of every step), and what a
+// copy killed while being written left beside its name. Only under the write lock, in a change
+// that has recorded its step: no other change can then have a copy not yet recorded.
+void removeUnreferencedCopies(const QString& programFolder, const QStringList& referenced);
+
 // Reads a copy's .undo file whole; nothing and the reason when it is missing or damaged.
 std::optional<LishiImage::Read> readHistoryCopy(const HistoryCopy& copy, QString* error);
 

@@ -76,6 +76,7 @@ private slots:
     void damagedOrOutdatedStepIsRefused();
     void outsideEditIsRefused_data();
     void outsideEditIsRefused();
+    void copiesOfKilledChangesGoAtTheNextChange();
 };
 
 void UndoDamageTest::initTestCase() {
@@ -261,6 +262,29 @@ void UndoDamageTest::outsideEditIsRefused() {
              qPrintable(r.message()));
     QCOMPARE(tableRows(h.store()), before);
     QCOMPARE(stepCount(h.store()), steps);
+}
+
+// A change killed after its copy was written leaves a copy no step names (or a part of one); the
+// next change removes them, and nothing else of the folder.
+void UndoDamageTest::copiesOfKilledChangesGoAtTheNextChange() {
+    TempHistory h;
+    fillMixed(h, 12);
+    QVERIFY(!eraseLastDraw(h.store()).failed());
+    const QDir copies(copyFolder(h));
+    const QStringList recorded = copies.entryList({"*.undo"});
+    QCOMPARE(recorded.size(), 1);
+    QVERIFY(QFile::copy(copies.filePath(recorded.first()),
+                        copies.filePath("替换前的历史号码-20260101-120000-读入.undo")));
+    for (const char* name :
+         {"替换前的历史号码-20260101-120001-读入.undo.0badc0de.tmp", "我的历史号码.txt"}) {
+        QFile f(copies.filePath(QString::fromUtf8(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("x") == 1);
+    }
+    QVERIFY(runChange(Change::Typed, h.store(), {}).isEmpty());
+    QStringList expected{recorded.first(), QStringLiteral("我的历史号码.txt")};
+    expected.sort();
+    QCOMPARE(copies.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    QVERIFY(undoStep(h.store()).done && undoStep(h.store()).done);
 }
 
 QTEST_GUILESS_MAIN(UndoDamageTest)
