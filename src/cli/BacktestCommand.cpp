@@ -32,7 +32,7 @@ protected:
         parser.addOptions({
             {kOptCombo, QStringLiteral("Backtest the combination search over K positions (1..5)."),
              QStringLiteral("K")},
-            {kOptLast, QStringLiteral("The last N issues of the history (default 100)."),
+            {kOptLast, QStringLiteral("The issues of the last N draws stored (default 100)."),
              QStringLiteral("N")},
             {kOptTop,
              QStringLiteral("The first K values of the ranked tally are the forecast (default 3)."),
@@ -113,8 +113,7 @@ private:
     static Grid grid(const BacktestResult& result, const SearchRequest& r) {
         Grid g;
         g.header = backtestGridHeader();
-        const auto rows = backtestGridRows(result, r.intXianshiLei, r.bases.sxIni);
-        g.rows = QList<QStringList>(rows.begin(), rows.end());
+        g.rows = backtestGridRows(result, r.intXianshiLei, r.bases.sxIni);
         return g;
     }
 

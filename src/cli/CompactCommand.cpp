@@ -21,7 +21,13 @@ protected:
         QString error;
         if (!compactKeepingMark(store, &error))
             return context.fail(error);
-        context.out() << store.drawCount() << " draws kept\n";
+        QString why;
+        const qint64 draws = store.drawCount(&why);
+        if (!why.isEmpty())
+            return context.fail(
+                QStringLiteral("历史数据库已压缩，但无法读取历史号码：%1").arg(why));
+        context.out() << QStringLiteral("历史数据库已压缩，现有 %1 期历史号码。").arg(draws)
+                      << '\n';
         return ExitSuccess;
     }
 };

@@ -53,28 +53,30 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString formatCsv(const Grid& grid) {
-    QString result;
+namespace {
+
+template <typename Emit> void csvLines(const Grid& grid, const Emit& put) {
     auto record = [&](const QStringList& cells) {
         QStringList fields;
         for (const QString& c : cells)
             fields << csvField(c);
-        result += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+        put(fields.join(QLatin1Char(',')) + QStringLiteral("\r\n"));
     };
     record(grid.header);
     for (const QStringList& row : grid.rows)
         record(row);
-    return result;
 }
 
-QString formatTable(const Grid& grid) {
+template <typename Emit> void tableLines(const Grid& grid, const Emit& put) {
     qsizetype columns = grid.header.size();
-    for (const QStringList& row : grid.rows)
-        columns = std::max(columns, row.size());
-
     QList<int> widths(columns, 0);
     QList<bool> numeric(columns, !grid.rows.isEmpty());
     auto measure = [&](const QStringList& cells, bool body) {
+        if (cells.size() > columns) {
+            columns = cells.size();
+            widths.resize(columns, 0);
+            numeric.resize(columns, true);
+        }
         for (qsizetype c = 0; c < cells.size(); ++c) {
             widths[c] = std::max(widths[c], displayWidth(cells[c]));
             if (body && !cells[c].isEmpty() && !looksNumeric(cells[c]))
@@ -85,7 +87,6 @@ QString formatTable(const Grid& grid) {
     for (const QStringList& row : grid.rows)
         measure(row, true);
 
-    QString result;
     auto line = [&](const QStringList& cells) {
         QStringList parts;
         for (qsizetype c = 0; c < columns; ++c)
@@ -94,16 +95,33 @@ QString formatTable(const Grid& grid) {
         QString text = parts.join(QStringLiteral("  "));
         while (text.endsWith(QLatin1Char(' ')))
             text.chop(1);
-        result += text + QLatin1Char('\n');
+        put(text + QLatin1Char('\n'));
     };
     line(grid.header);
     for (const QStringList& row : grid.rows)
         line(row);
+}
+
+} // namespace
+
+QString formatCsv(const Grid& grid) {
+    QString result;
+    csvLines(grid, [&result](const QString& line) { result += line; });
+    return result;
+}
+
+QString formatTable(const Grid& grid) {
+    QString result;
+    tableLines(grid, [&result](const QString& line) { result += line; });
     return result;
 }
 
 void printGrid(QTextStream& out, const Grid& grid, GridFormat format) {
-    out << (format == GridFormat::Csv ? formatCsv(grid) : formatTable(grid));
+    const auto write = [&out](const QString& line) { out << line; };
+    if (format == GridFormat::Csv)
+        csvLines(grid, write);
+    else
+        tableLines(grid, write);
     out.flush();
 }
 

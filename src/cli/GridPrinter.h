@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/GridRows.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,10 +11,11 @@
 
 namespace quorvex::cli {
 
-// A grid as the window shows it: the heading row and one list of cell texts per row.
+// A grid as the window shows it: the heading row and one list of cell texts per row, each row
+// made when it is printed (a trend of a million draws is never held whole).
 struct Grid {
     QStringList header;
-    QList<QStringList> rows;
+    GridRows rows;
 };
 
 enum class GridFormat { Table, Csv };
@@ -32,6 +35,8 @@ QString formatCsv(const Grid& grid);
 // Aligned columns two blanks apart; columns whose cells are all numbers are right-aligned.
 QString formatTable(const Grid& grid);
 
+// Either form written line by line as the rows are made; a table makes each row twice (its
+// widths first) rather than holding them all.
 void printGrid(QTextStream& out, const Grid& grid, GridFormat format);
 
 } // namespace quorvex::cli

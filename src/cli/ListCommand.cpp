@@ -30,13 +30,13 @@ protected:
         grid.header << QStringLiteral("期号");
         for (int i = 1; i <= kPositions; ++i)
             grid.header << QStringLiteral("第%1码").arg(i);
-        grid.rows.reserve(draws->size());
-        for (const DrawNumbers& draw : *draws) {
-            QStringList row{QString::number(draw.issue)};
-            for (int n : draw.numbers)
+        const QVector<DrawNumbers>& stored = *draws;
+        grid.rows = GridRows(stored.size(), [&stored](qsizetype r) {
+            QStringList row{QString::number(stored[r].issue)};
+            for (int n : stored[r].numbers)
                 row << QString::number(n);
-            grid.rows << row;
-        }
+            return row;
+        });
         printGrid(context.out(), grid, *format_);
         return ExitSuccess;
     }

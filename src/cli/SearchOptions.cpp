@@ -302,12 +302,12 @@ int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context&
     Grid grid;
     if (options.matches) {
         grid.header = result->matchHeader;
-        grid.rows = result->matchRows.all();
+        grid.rows = result->matchRows;
     } else {
         const QVector<QStringList> rows =
             options.baseline ? resultRowsWithBaseline(*result) : result->resultRows;
         grid.header = options.baseline ? resultHeaderWithBaseline(*result) : result->resultHeader;
-        grid.rows = QList<QStringList>(rows.begin(), rows.end());
+        grid.rows = rows;
     }
     printGrid(context.out(), grid, format);
     return ExitSuccess;

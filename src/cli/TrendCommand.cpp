@@ -32,7 +32,7 @@ protected:
              QStringLiteral("Kind: number, zodiac, head, tail, sum, segment or 0..5 (default "
                             "number)."),
              QStringLiteral("KIND"), QStringLiteral("number")},
-            {kOptLast, QStringLiteral("The last N issues of the history (default: all)."),
+            {kOptLast, QStringLiteral("The issues of the last N draws stored (default: all)."),
              QStringLiteral("N")},
             {kOptFrom, QStringLiteral("First issue of the range (default: the first)."),
              QStringLiteral("ISSUE")},
@@ -82,15 +82,13 @@ private:
         Grid grid;
         if (summaryOnly_) {
             grid.header = trendSummaryHeader();
-            const auto rows = trendSummaryRows(trend, fairOmission(trend));
-            grid.rows = QList<QStringList>(rows.begin(), rows.end());
+            grid.rows = trendSummaryRows(trend, fairOmission(trend));
             if (*format_ == GridFormat::Table)
                 context.out() << trendSummaryCaption(trend) << '\n';
         } else {
             grid.header = trendGridHeader(trend);
-            grid.rows.reserve(trend.rows());
-            for (qsizetype row = 0; row < trend.rows(); ++row)
-                grid.rows << trendGridRow(trend, row);
+            grid.rows = GridRows(trend.rows(),
+                                 [&trend](qsizetype row) { return trendGridRow(trend, row); });
         }
         printGrid(context.out(), grid, *format_);
         return ExitSuccess;

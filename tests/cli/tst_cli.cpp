@@ -397,7 +397,8 @@ void CliTest::csvQuoting() {
 void CliTest::tableAlignsWideCharacters() {
     QCOMPARE(displayWidth(QStringLiteral("第1码")), 5);
     QCOMPARE(displayWidth(QStringLiteral("6.500%")), 6);
-    Grid grid{{"生肖", "次数", "百分比"}, {{"鼠", "13", "6.500%"}, {"牛", "7", ""}}};
+    Grid grid{{"生肖", "次数", "百分比"},
+              QVector<QStringList>{{"鼠", "13", "6.500%"}, {"牛", "7", ""}}};
     const QStringList lines = formatTable(grid).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QString("生肖  次数  百分比"));
@@ -411,6 +412,7 @@ void CliTest::compactKeepsEveryDrawOrFailsCleanly() {
     const QString before = cli({"list", "--format", "csv"}).out;
     Result r = cli({"compact"});
     QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QStringLiteral("历史数据库已压缩，现有 3 期历史号码。\n"));
     QCOMPARE(cli({"list", "--format", "csv"}).out, before);
 
     // Compaction works in place: what lies at the old temporary name neither stops it nor is

@@ -71,11 +71,13 @@ void CliTrendTest::gridsAreTheCores() {
     if (summary) {
         grid.header = trendSummaryHeader();
         const auto rows = trendSummaryRows(*trend, fairOmission(*trend));
-        grid.rows = QList<QStringList>(rows.begin(), rows.end());
+        grid.rows = rows;
     } else {
         grid.header = trendGridHeader(*trend);
+        QVector<QStringList> rows;
         for (qsizetype row = 0; row < trend->rows(); ++row)
-            grid.rows << trendGridRow(*trend, row);
+            rows << trendGridRow(*trend, row);
+        grid.rows = rows;
     }
     QCOMPARE(csv.out, cli::formatCsv(grid));
     // The table says what it covers before a summary, and is nothing but the grid otherwise.
