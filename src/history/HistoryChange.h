@@ -15,6 +15,15 @@ inline QString historyUnchanged() {
     return QStringLiteral("历史号码未作改动。");
 }
 
+// A reason as a sentence of its own: its full stop added where it has none, so that the next
+// sentence does not run on from it.
+inline QString asSentence(const QString& why) {
+    return why.isEmpty() || why.endsWith(QChar(u'。')) || why.endsWith(QChar(u'？')) ||
+                   why.endsWith(QChar(u'！'))
+               ? why
+               : why + QChar(u'。');
+}
+
 // One change of the stored draws, made as one step (ChangeSteps.h): the write transaction, the
 // copy of the history before it for a change that removes or replaces draws, and the step,
 // recorded in the same transaction. Uncommitted, it rolls back and its copy goes; committed, the

@@ -59,8 +59,8 @@ QString HistoryConnection::errorText(const QSqlError& error) const {
                               "等了 %2 秒仍未结束（%3）；请等它结束后再试")
             .arg(databasePath())
             .arg(kHistoryBusyTimeoutMs / 1000)
-            .arg(error.databaseText());
-    return error.text();
+            .arg(QStringLiteral("SQLite 错误 %1").arg(sqliteErrorCode(error)));
+    return sqliteReason(error);
 }
 
 bool HistoryConnection::open(const QString& folder, QString* error, HistoryAccess access,
@@ -131,13 +131,13 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
         if (readOnly_ &&
             (code == SQLITE_READONLY_ROLLBACK ||
              (leftover && ((code & 0xff) == SQLITE_READONLY || (code & 0xff) == SQLITE_CANTOPEN))))
-            return refuse(HistoryOpenFailure::Interrupted, why.text(), error);
+            return refuse(HistoryOpenFailure::Interrupted, sqliteReason(why), error);
         if (why.isValid() && code != SQLITE_NOTADB && isDamageError(why))
             return refuse(HistoryOpenFailure::Damaged,
                           damagedHistoryMessage(path, why.databaseText()), error);
         return refuse(HistoryOpenFailure::NotAHistory,
                       QStringLiteral("%1 不是可读取的历史数据库（%2），文件未作任何改动。")
-                          .arg(path, why.isValid() ? why.text() : QString()),
+                          .arg(path, why.isValid() ? sqliteReason(why) : QString()),
                       error);
     };
     auto missing = [&](const QString& what) {
@@ -179,6 +179,17 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
     db_.setConnectOptions(options.join(QLatin1Char(';')));
     if (!db_.open())
         return fail(db_.lastError());
+    // A file another tool left in write-ahead mode, with no log beside it, holds everything in
+    // the file itself: a reader that looked for the log would leave one (and its index) behind.
+    // Before SQLite reads anything, it is opened as it is, with no log.
+    if (readOnly_ && fileInWriteAheadMode(*this) &&
+        !QFileInfo::exists(path + QStringLiteral("-wal")) &&
+        !QFileInfo::exists(path + QStringLiteral("-shm"))) {
+        db_.close();
+        db_.setDatabaseName(readOnlyDatabaseName(path, true));
+        if (!db_.open())
+            return fail(db_.lastError());
+    }
     if (const auto mismatch = sqliteLibraryMismatch(db_))
         return refuse(HistoryOpenFailure::NotAHistory, *mismatch, error);
     QSqlQuery q(db_);

@@ -1,6 +1,7 @@
 #include "HistoryFileAccess.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QUrl>
@@ -62,7 +63,7 @@ bool recoverInterruptedWrite(const QString& path, const QString& connectionName,
         if (ok && q.value(0).toString().compare(QLatin1String("delete"), Qt::CaseInsensitive) != 0)
             ok = q.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
         if (!ok && error)
-            *error = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+            *error = sqliteReason(q.lastError().isValid() ? q.lastError() : db.lastError());
         q.finish();
         db.close();
     }
@@ -76,6 +77,58 @@ int sqliteErrorCode(const QSqlError& error) {
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
     return ok ? code : 0;
+}
+
+// SQLite's reason in the user's words, with its code for whoever looks further; its own English
+// stays out of the messages.
+QString sqliteReason(const QSqlError& error) {
+    const int code = sqliteErrorCode(error);
+    const QString detail = error.databaseText();
+    QString reason;
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        reason = QStringLiteral("磁盘已满");
+        break;
+    case SQLITE_IOERR:
+        reason = QStringLiteral("磁盘读写出错");
+        break;
+    case SQLITE_READONLY:
+        reason = QStringLiteral("历史数据库只能读取，不能写入");
+        break;
+    case SQLITE_CANTOPEN:
+        reason = QStringLiteral("无法打开历史数据库文件");
+        break;
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        reason = QStringLiteral("没有访问历史数据库的权限");
+        break;
+    case SQLITE_NOMEM:
+        reason = QStringLiteral("内存不足");
+        break;
+    case SQLITE_TOOBIG:
+    case SQLITE_NOLFS:
+        reason = QStringLiteral("数据太大");
+        break;
+    case SQLITE_CONSTRAINT:
+        reason = QStringLiteral("数据与历史数据库的约束不符");
+        break;
+    case SQLITE_INTERRUPT:
+        reason = QStringLiteral("操作被中断");
+        break;
+    default: {
+        // A history of another making may lack a table or column this program reads.
+        static const QRegularExpression missing(QStringLiteral("^no such (table|column): (\\S+)"));
+        const auto found = missing.match(detail);
+        if (found.hasMatch())
+            reason = QStringLiteral("历史数据库缺少%1 %2")
+                         .arg(found.captured(1) == QLatin1String("table") ? QStringLiteral("表")
+                                                                          : QStringLiteral("列"),
+                              found.captured(2));
+        else
+            reason = QStringLiteral("历史数据库操作出错");
+    }
+    }
+    return code ? QStringLiteral("%1（SQLite 错误 %2）").arg(reason).arg(code) : reason;
 }
 
 bool isDamageError(const QSqlError& error) {

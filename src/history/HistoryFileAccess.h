@@ -63,6 +63,9 @@ bool recoverInterruptedWrite(const QString& path, const QString& connectionName,
 // SQLite's extended result code of a database error; 0 when it carries none.
 int sqliteErrorCode(const QSqlError& error);
 
+// SQLite's reason for an error in the user's words, with its code; never its English text.
+QString sqliteReason(const QSqlError& error);
+
 // SQLite's own verdict that the file is damaged or is no database at all (SQLITE_CORRUPT and
 // SQLITE_NOTADB, with their extended codes).
 bool isDamageError(const QSqlError& error);

@@ -1,5 +1,7 @@
 #include "HistorySchema.h"
 
+#include "HistoryFileAccess.h"
+
 #include "AttributeKind.h"
 #include "DurableFile.h"
 
@@ -84,19 +86,19 @@ bool createHistoryFile(const QString& path, const QString& connectionName, QStri
         db.setDatabaseName(partial);
         if (!db.open()) {
             ok = false;
-            message = db.lastError().text();
+            message = sqliteReason(db.lastError());
         } else {
             ok = db.transaction();
             for (const QString& sql : historySchemaStatements()) {
                 QSqlQuery q(db);
                 if (ok && !q.exec(sql)) {
-                    message = q.lastError().text();
+                    message = sqliteReason(q.lastError());
                     ok = false;
                 }
             }
             ok = ok && db.commit();
             if (!ok && message.isEmpty())
-                message = db.lastError().text();
+                message = sqliteReason(db.lastError());
             db.close();
         }
     }

@@ -1,26 +1,45 @@
 #include "SqliteStatement.h"
 
+#include "HistoryFileAccess.h"
+
 #include <QSqlDriver>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
 
+#include <array>
+
 namespace quorvex {
 
-std::optional<quint32> fileChangeCounter(const HistoryConnection& store) {
+namespace {
+
+// The first bytes of the file's header, read through SQLite's own handle of the file.
+std::optional<std::array<unsigned char, 28>> fileHeader(const HistoryConnection& store) {
     sqlite3* db = sqliteHandle(store);
     sqlite3_file* file = nullptr;
     if (!db || sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
         !file || !file->pMethods)
         return std::nullopt;
-    unsigned char head[28];
-    if (file->pMethods->xRead(file, head, int(sizeof head), 0) != SQLITE_OK)
+    std::array<unsigned char, 28> head{};
+    if (file->pMethods->xRead(file, head.data(), int(head.size()), 0) != SQLITE_OK)
         return std::nullopt;
+    return head;
+}
+
+} // namespace
+
+std::optional<quint32> fileChangeCounter(const HistoryConnection& store) {
+    const auto head = fileHeader(store);
     // The file format's write and read versions: 1 for a rollback journal, 2 for write-ahead.
-    if (head[18] != 1 || head[19] != 1)
+    if (!head || (*head)[18] != 1 || (*head)[19] != 1)
         return std::nullopt;
-    return quint32(head[24]) << 24 | quint32(head[25]) << 16 | quint32(head[26]) << 8 |
-           quint32(head[27]);
+    return quint32((*head)[24]) << 24 | quint32((*head)[25]) << 16 | quint32((*head)[26]) << 8 |
+           quint32((*head)[27]);
+}
+
+bool fileInWriteAheadMode(const HistoryConnection& store) {
+    const auto head = fileHeader(store);
+    return head && ((*head)[18] == 2 || (*head)[19] == 2);
 }
 
 sqlite3* sqliteHandle(const HistoryConnection& store) {
@@ -37,7 +56,7 @@ std::optional<QString> sqliteLibraryMismatch(const QSqlDatabase& db) {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT sqlite_source_id(), sqlite_version()")) || !q.next())
         return QStringLiteral("无法读出 Qt 数据库驱动所用的 SQLite 版本：%1")
-            .arg(q.lastError().text());
+            .arg(sqliteReason(q.lastError()));
     const QString driverSource = q.value(0).toString();
     const QString driverVersion = q.value(1).toString();
     const QStringList parts = driverVersion.split(QLatin1Char('.'));

@@ -18,6 +18,8 @@ sqlite3* sqliteHandle(const HistoryConnection& store);
 // beside it would drop the locks this process holds). None unless the file is in rollback-journal
 // mode, where every commit moves it.
 std::optional<quint32> fileChangeCounter(const HistoryConnection& store);
+// Whether the file's header says write-ahead mode, read the same way.
+bool fileInWriteAheadMode(const HistoryConnection& store);
 
 // The program calls SQLite's C API on the Qt driver's connection: both must be one library.
 // The message for the user when the library linked here is not the one the driver runs; nothing

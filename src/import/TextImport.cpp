@@ -423,7 +423,7 @@ ImportReport importHistory(HistoryStore& store, const ImportPlan& plan, const Va
     // so that no draw stored meanwhile escapes it.
     HistoryChange change(store);
     auto failed = [&](const QString& why) {
-        report.error = QStringLiteral("读入失败：%1。").arg(why) + historyUnchanged();
+        report.error = QStringLiteral("读入失败：") + asSentence(why) + historyUnchanged();
         return report;
     };
     if (!change.begun())

@@ -17,7 +17,7 @@ namespace {
 
 MaintenanceReport failure(const QString& why) {
     MaintenanceReport r;
-    r.error = why + historyUnchanged();
+    r.error = asSentence(why) + historyUnchanged();
     return r;
 }
 

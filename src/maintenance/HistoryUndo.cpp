@@ -72,7 +72,7 @@ private:
         if (saved_ && lock_.rollback())
             discardHistoryCopy(*saved_);
         saved_.reset();
-        report_.error = why + historyUnchanged();
+        report_.error = asSentence(why) + historyUnchanged();
         report_.done = false;
         return report_;
     }

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 #include <csignal>
@@ -58,6 +60,7 @@ private slots:
     void writesNeverReplaceWhatIsThere_data();
     void writesNeverReplaceWhatIsThere();
     void readsAfterKilledWritesAnswer();
+    void writeAheadFileIsReadWithoutTraces();
 };
 
 void CliPathsTest::readsLeaveWhatIsThere_data() {
@@ -130,6 +133,34 @@ void CliPathsTest::writesNeverReplaceWhatIsThere() {
     // Read through the link, it answers.
     if (kind == "link to a history")
         QCOMPARE(home.run({"list"}).code, 0);
+}
+
+// A history another tool left in write-ahead mode: reads leave no log or index beside it, and
+// the next write takes it back to a rollback journal.
+void CliPathsTest::writeAheadFileIsReadWithoutTraces() {
+    CliHome home;
+    QVERIFY(home.isValid());
+    QCOMPARE(home.run({"import", home.writeFile("h.txt", historyText(50, 4))}).code, 0);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "wal");
+        db.setDatabaseName(home.databasePath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("PRAGMA journal_mode = WAL") && q.next());
+        QCOMPARE(q.value(0).toString(), QString("wal"));
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("wal");
+    const QStringList before = folderState(home);
+    for (const QStringList& read :
+         {QStringList{"list"}, QStringList{"search"}, QStringList{"trend"}, {"next-issue"}}) {
+        const CliResult r = home.run(read);
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(folderState(home), before);
+    }
+    QCOMPARE(home.run({"append", "1", "2", "3", "4", "5"}).code, 0);
+    QCOMPARE(folderState(home), before);
 }
 
 // An import killed at a random moment may leave its journal behind. A reader that may write
