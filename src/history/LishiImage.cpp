@@ -467,6 +467,27 @@ std::optional<QVector<qsizetype>> rowStarts(const LishiImage& image) {
 
 } // namespace
 
+std::optional<qint64> firstDifferingIssue(const LishiImage& a, const LishiImage& b) {
+    if (a.columns != b.columns)
+        return std::nullopt;
+    const auto startsA = rowStarts(a);
+    const auto startsB = rowStarts(b);
+    if (!startsA || !startsB)
+        return std::nullopt;
+    const qint64 common = std::min(a.rows, b.rows);
+    for (qint64 r = 0; r < common; ++r) {
+        const QByteArrayView rowA(a.cells.constData() + (*startsA)[r],
+                                  (*startsA)[r + 1] - (*startsA)[r]);
+        const QByteArrayView rowB(b.cells.constData() + (*startsB)[r],
+                                  (*startsB)[r + 1] - (*startsB)[r]);
+        if (a.draws[r].issue != b.draws[r].issue || rowA != rowB)
+            return std::min(a.draws[r].issue, b.draws[r].issue);
+    }
+    if (a.rows != b.rows)
+        return (a.rows > common ? a : b).draws[common].issue;
+    return std::nullopt;
+}
+
 bool rewriteLishiImage(HistoryStore& store, const LishiImage& now, const LishiImage& target,
                        QString* error) {
     const auto a = rowStarts(now);

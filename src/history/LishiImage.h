@@ -70,6 +70,11 @@ std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* er
 std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error,
                                           std::optional<qint64> beforeIssue = std::nullopt);
 
+// The issue of the first row in which two images differ (the smaller of the two there, or the
+// issue of the row only one of them has); nothing when they hold the same rows or do not share
+// their columns.
+std::optional<qint64> firstDifferingIssue(const LishiImage& a, const LishiImage& b);
+
 // Replaces every row of Lishi with the image's rows, cell for cell. Use inside a
 // HistoryStore::Transaction. A column of the image the table does not have is refused
 // before anything is written.

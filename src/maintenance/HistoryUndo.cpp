@@ -4,6 +4,7 @@
 #include "history/CommittedVerdicts.h"
 #include "history/DerivedRowsMark.h"
 #include "history/HistoryChange.h"
+#include "history/PredictedRows.h"
 
 #include "history/SqliteStatement.h"
 
@@ -77,14 +78,26 @@ private:
         return report_;
     }
 
-    QString changedElsewhere() const {
+    // Refused: another program changed the history; from which issue on, where that can be told.
+    QString changedElsewhere(std::optional<qint64> from = std::nullopt) const {
+        const QString where = from ? QStringLiteral("（第 %1 期起不同）").arg(*from) : QString();
         return report_.redo
-                   ? QStringLiteral("撤销%1之后，历史号码被另一个程序改动过，重做会丢掉那些改"
+                   ? QStringLiteral("撤销%1之后，历史号码被另一个程序改动过%2，重做会丢掉那些改"
                                     "动：没有重做。")
-                         .arg(quotedStep(step_))
-                   : QStringLiteral("%1之后，历史号码被另一个程序改动过，撤销会丢掉那些改动："
+                         .arg(quotedStep(step_), where)
+                   : QStringLiteral("%1之后，历史号码被另一个程序改动过%2，撤销会丢掉那些改动："
                                     "没有撤销。")
-                         .arg(quotedStep(step_));
+                         .arg(quotedStep(step_), where);
+    }
+
+    // The first issue where the history now differs from the one a copy of the step holds.
+    std::optional<qint64> differsFromCopy(const LishiImage& now,
+                                          const std::optional<HistoryCopy>& copy) const {
+        QString ignored;
+        if (!copy)
+            return now.rows > 0 ? std::optional(now.draws.first().issue) : std::nullopt;
+        const auto read = readRecordedCopy(*copy, &ignored);
+        return read ? firstDifferingIssue(now, read->image) : std::nullopt;
     }
 
     // The rows the step appended, as it kept them.
@@ -117,8 +130,14 @@ private:
                 return *error = why + QStringLiteral("。"), false;
             asLeft = *before == step_.beforeHash;
         }
-        if (!asLeft)
-            return *error = changedElsewhere(), false;
+        if (!asLeft) {
+            std::optional<qint64> from;
+            if (report_.redo && now->rows > 0)
+                from = now->draws.first().issue;
+            else if (!report_.redo)
+                from = firstDifferingIssue(*now, *added);
+            return *error = changedElsewhere(from), false;
+        }
         if (report_.redo) {
             const auto last = store_.lastDraw(&why);
             if (!why.isEmpty())
@@ -157,8 +176,20 @@ private:
         const bool asLeft = step_.afterHash.isEmpty() ? now->numbersHash() == step_.afterNumbers
                             : derivedUnder            ? derivedAsLeft()
                                                       : nowHash == step_.afterHash;
-        if (!asLeft)
-            return *error = changedElsewhere(), false;
+        if (!asLeft) {
+            std::optional<qint64> from;
+            if (derivedUnder) {
+                // The history as the writers derive its draws: its first other row.
+                LishiImage derived = *now;
+                derived.cells.clear();
+                deriveRowCells(derived.columns, derived.draws, *derivedUnder,
+                               [&derived](QByteArrayView row) { derived.cells.append(row); });
+                from = firstDifferingIssue(*now, derived);
+            } else if (step_.after) {
+                from = differsFromCopy(*now, step_.after);
+            }
+            return *error = changedElsewhere(from), false;
+        }
         step_.afterHash = nowHash;
         const auto target = copyOf(step_.before, step_.beforeHash, error);
         if (!target)
@@ -181,7 +212,7 @@ private:
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         if (now->contentHash() != step_.beforeHash)
-            return *error = changedElsewhere(), false;
+            return *error = changedElsewhere(differsFromCopy(*now, step_.before)), false;
         const auto target = copyOf(step_.after, step_.afterHash, error);
         return target && rewriteWith(*now, *target, error);
     }
