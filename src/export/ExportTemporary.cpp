@@ -25,30 +25,6 @@ bool sameFile(int fd, const QString& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-// Why the system refused, in the user's words rather than its own English.
-QString systemError() {
-    switch (errno) {
-    case ENOSPC:
-        return QStringLiteral("磁盘已满");
-    case EDQUOT:
-        return QStringLiteral("超出了磁盘配额");
-    case EFBIG:
-        return QStringLiteral("文件超出了允许的大小");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入的权限");
-    case EROFS:
-        return QStringLiteral("文件系统是只读的");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("文件夹不存在");
-    case EIO:
-        return QStringLiteral("磁盘读写出错");
-    default:
-        return QStringLiteral("系统错误 %1").arg(errno);
-    }
-}
-
 } // namespace
 
 ExportTemporary::ExportTemporary(ExportTarget target) : target_(std::move(target)) {}
@@ -94,7 +70,7 @@ bool ExportTemporary::create(QString* error) {
             if (errno == EEXIST)
                 continue;
             if (error)
-                *error = QStringLiteral("无法在文件夹中创建文件（%1）").arg(systemError());
+                *error = QStringLiteral("无法在文件夹中创建文件（%1）").arg(systemErrorText(errno));
             return false;
         }
         if (::flock(fd_, LOCK_EX) != 0) {
@@ -121,7 +97,7 @@ bool ExportTemporary::write(const QByteArray& bytes, QString* error) {
             continue;
         if (n < 0) {
             if (error)
-                *error = QStringLiteral("无法写到磁盘（%1）").arg(systemError());
+                *error = QStringLiteral("无法写到磁盘（%1）").arg(systemErrorText(errno));
             return false;
         }
         done += n;

@@ -24,28 +24,6 @@ bool syncFolderOf(const QString& path) {
     return ok;
 }
 
-// Why the system refused, in the user's words.
-QString systemError(int error) {
-    switch (error) {
-    case ENOSPC:
-        return QStringLiteral("磁盘已满");
-    case EDQUOT:
-        return QStringLiteral("超出了磁盘配额");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入的权限");
-    case EROFS:
-        return QStringLiteral("文件系统是只读的");
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("文件夹不存在");
-    case EIO:
-        return QStringLiteral("磁盘读写出错");
-    default:
-        return QStringLiteral("系统错误 %1").arg(error);
-    }
-}
-
 bool writeAll(int fd, const QByteArray& bytes) {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -80,6 +58,29 @@ QByteArray readBack(const QByteArray& name, qsizetype expected) {
 }
 
 } // namespace
+
+QString systemErrorText(int error) {
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("超出了磁盘配额");
+    case EFBIG:
+        return QStringLiteral("文件超出了允许的大小");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入的权限");
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    default:
+        return QStringLiteral("系统错误 %1").arg(error);
+    }
+}
 
 QString notOursToWrite(const QString& path) {
     struct stat info {};
@@ -140,7 +141,7 @@ bool writeFresh(const QString& path, const QByteArray& bytes, bool durably, QStr
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0644);
         if (fd < 0 && errno != EEXIST)
-            return fail(systemError(errno));
+            return fail(systemErrorText(errno));
     }
     if (fd < 0)
         return fail(QStringLiteral("无法在文件夹中创建文件"));
@@ -152,12 +153,12 @@ bool writeFresh(const QString& path, const QByteArray& bytes, bool durably, QStr
         return fail(why);
     };
     if (!written)
-        return abandon(QStringLiteral("无法写到磁盘（%1）").arg(systemError(writeError)));
+        return abandon(QStringLiteral("无法写到磁盘（%1）").arg(systemErrorText(writeError)));
     // Checked again just before: a link put there meanwhile is refused, not replaced.
     if (const QString refusal = notOursToWrite(path); !refusal.isEmpty())
         return abandon(refusal);
     if (std::rename(temporary.constData(), name.constData()) != 0)
-        return abandon(systemError(errno));
+        return abandon(systemErrorText(errno));
     if (!durably)
         return true;
     syncFolderOf(path);

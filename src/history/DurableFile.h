@@ -8,6 +8,9 @@ namespace quorvex {
 // Files that must survive a crash or a full disk whole: written beside their final name,
 // synced, then renamed over it, so the old file stays until the new one is complete.
 
+// Why the system refused (an errno), in the user's words rather than its own English.
+QString systemErrorText(int error);
+
 // Flushes a written file to the disk.
 bool syncFile(const QString& path);
 

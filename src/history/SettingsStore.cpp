@@ -8,11 +8,8 @@ namespace {
 
 // The store opened on the group every key lives in.
 struct GroupStore {
-    GroupStore()
-        : settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane")) {
-        settings.beginGroup(QStringLiteral("IniSetting"));
-    }
-    QSettings settings;
+    SettingsGroup group{QStringLiteral("IniSetting")};
+    QSettings& settings = group.settings();
 };
 
 // No valid number or boolean is longer: anything longer is refused before it is parsed.
@@ -20,6 +17,11 @@ constexpr qsizetype kMaxValueLength = 16;
 constexpr qsizetype kQuotedCharacters = 20;
 
 } // namespace
+
+SettingsGroup::SettingsGroup(const QString& group)
+    : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane")) {
+    settings_.beginGroup(group);
+}
 
 std::optional<bool> settingBool(const QString& text) {
     if (text.size() > kMaxValueLength)

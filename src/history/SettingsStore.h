@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,16 @@ std::optional<int> settingNumber(const QString& text, SettingRange range);
 std::optional<bool> settingBool(const QString& text);
 // How a stored text that could not be used is named to the user: key=text, a long text cut.
 QString quotedSetting(const QString& key, const QString& text);
+
+// The per-user store of application Trelvane, INI format, opened on one group.
+class SettingsGroup {
+public:
+    explicit SettingsGroup(const QString& group);
+    QSettings& settings() { return settings_; }
+
+private:
+    QSettings settings_;
+};
 
 // The per-user settings store: application Trelvane, group IniSetting, INI format.
 // Every setting is written the moment it changes.

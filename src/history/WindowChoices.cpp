@@ -7,11 +7,8 @@ namespace quorvex {
 namespace {
 
 struct WindowGroup {
-    WindowGroup()
-        : settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Trelvane")) {
-        settings.beginGroup(QStringLiteral("Window"));
-    }
-    QSettings settings;
+    SettingsGroup group{QStringLiteral("Window")};
+    QSettings& settings = group.settings();
 };
 
 QString ticksKey(int tab) {
