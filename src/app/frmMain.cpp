@@ -7,6 +7,7 @@
 #include "app/common/ExportNotice.h"
 #include "app/common/GridWheelScroller.h"
 #include "app/common/HelpMenu.h"
+#include "app/common/HistoryFileWatch.h"
 #include "app/common/HistoryStepKeys.h"
 #include "app/common/WindowMemory.h"
 #include "app/common/WorkProgress.h"
@@ -16,9 +17,6 @@
 
 #include <QAction>
 #include <QCursor>
-#include <QEvent>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -132,7 +130,9 @@ frmMain::frmMain(const QString& folder, Dialogs* dialogs, QWidget* parent)
 
     buildMenus();
     startUp();
-    watchHistoryFile();
+    // Another program's writes are shown once they are seen, or when the window is active again.
+    connect(new HistoryFileWatch(this, store_.isOpen() ? store_.databasePath() : QString()),
+            &HistoryFileWatch::checkWanted, this, &frmMain::followOutsideChanges);
 }
 
 frmMain::~frmMain() {
@@ -415,36 +415,13 @@ void frmMain::followDamage() {
     options_->setSearchEnabled(false);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Other programs
-
-void frmMain::watchHistoryFile() {
-    outsideChange_ = new QTimer(this);
-    outsideChange_->setSingleShot(true);
-    outsideChange_->setInterval(300);
-    connect(outsideChange_, &QTimer::timeout, this, &frmMain::followOutsideChanges);
-    if (!store_.isOpen())
-        return;
-    fileWatcher_ = new QFileSystemWatcher(this);
-    fileWatcher_->addPath(store_.databasePath());
-    connect(fileWatcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
-        // A file replaced by another keeps no watch: watch the new one.
-        if (!fileWatcher_->files().contains(path) && QFileInfo::exists(path))
-            fileWatcher_->addPath(path);
-        outsideChange_->start();
-    });
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
     memory_->saveGeometry();
     QMainWindow::closeEvent(event);
 }
 
-void frmMain::changeEvent(QEvent* event) {
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        outsideChange_->start(0);
-}
+// ---------------------------------------------------------------------------------------------
+// Other programs
 
 void frmMain::followOutsideChanges() {
     // While the update runs, it refreshes the window itself when it is done; a backtest

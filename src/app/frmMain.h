@@ -17,9 +17,7 @@
 #include <functional>
 
 class QAction;
-class QFileSystemWatcher;
 class QMenu;
-class QTimer;
 
 namespace quorvex {
 
@@ -86,12 +84,10 @@ public:
     OnlineUpdateRunner* onlineUpdate() const { return update_; }
 
 protected:
-    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
-    void watchHistoryFile();
     // Writing refused (a read-only or damaged history): every command that changes it is off.
     void setHistoryWritable(bool writable);
     void startUp();
@@ -128,8 +124,6 @@ private:
     HistorySnapshot snapshot_; // what the searches read, kept between searches
     SettingsStore settings_;
     SearchSession session_;
-    QFileSystemWatcher* fileWatcher_ = nullptr;
-    QTimer* outsideChange_ = nullptr; // gathers the watcher's bursts into one check
 
     HistoryPanel* history_ = nullptr;
     SearchOptionsPanel* options_ = nullptr;

@@ -1,6 +1,7 @@
 #include "HistoryChange.h"
 
 #include "CheckVerdicts.h"
+#include "LishiTable.h"
 
 #include <algorithm>
 

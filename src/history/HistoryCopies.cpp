@@ -1,4 +1,5 @@
 #include "HistoryCopies.h"
+#include "LishiTable.h"
 
 #include "history/DurableFile.h"
 

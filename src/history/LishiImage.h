@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include <array>
 #include <optional>
 
 namespace quorvex {
@@ -48,6 +49,14 @@ struct LishiImage {
     // contentHash() of the rows the writers derive from the draws under the bases (0..3).
     static QByteArray derivedHash(const QStringList& columns, const QVector<DrawNumbers>& draws,
                                   int bases);
+
+    // Where SQQH and L1A..L5A stand among the columns; -1 where missing.
+    static std::array<int, kPositions + 1> drawColumnsAt(const QStringList& columns);
+    // What contentHash hashes before the cells, for a reader that hashes them as it reads.
+    static QByteArray hashHead(const QStringList& columns, qint64 rows);
+    // Where each row's cells begin, and the end: rows + 1 offsets; nothing when the cells are
+    // not whole.
+    std::optional<QVector<qsizetype>> rowStarts() const;
 };
 
 struct LishiImage::Read {
@@ -56,33 +65,9 @@ struct LishiImage::Read {
     QString reason;
 };
 
-// Reads every row of Lishi in issue order, inside whatever transaction the store has open; only
-// the rows from fromIssue on when given.
-std::optional<LishiImage> readLishiImage(const HistoryStore& store, QString* error,
-                                         std::optional<qint64> fromIssue = std::nullopt);
-
-// The same without keeping the cells: what a copy of the history before a change needs (its
-// bytes, its hash, its draws) at a fraction of the memory. Runs inside the caller's transaction.
-std::optional<LishiImage> readLishiDigest(const HistoryStore& store, QString* error);
-
-// LishiImage::numbersHash of the history as stored, reading only the issues and numbers; of its
-// rows before beforeIssue only when given.
-std::optional<QByteArray> readNumbersHash(const HistoryStore& store, QString* error,
-                                          std::optional<qint64> beforeIssue = std::nullopt);
-
 // The issue of the first row in which two images differ (the smaller of the two there, or the
 // issue of the row only one of them has); nothing when they hold the same rows or do not share
 // their columns.
 std::optional<qint64> firstDifferingIssue(const LishiImage& a, const LishiImage& b);
-
-// Replaces every row of Lishi with the image's rows, cell for cell. Use inside a
-// HistoryStore::Transaction. A column of the image the table does not have is refused
-// before anything is written.
-bool writeLishiImage(HistoryStore& store, const LishiImage& image, QString* error);
-// The same, for a history that holds now: only the rows that differ are deleted and written.
-bool rewriteLishiImage(HistoryStore& store, const LishiImage& now, const LishiImage& target,
-                       QString* error);
-// Adds the image's rows beside those stored, cell for cell, with the same checks.
-bool insertLishiRows(HistoryStore& store, const LishiImage& image, QString* error);
 
 } // namespace quorvex

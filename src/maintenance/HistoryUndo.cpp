@@ -4,6 +4,7 @@
 #include "history/CommittedVerdicts.h"
 #include "history/DerivedRowsMark.h"
 #include "history/HistoryChange.h"
+#include "history/LishiTable.h"
 #include "history/PredictedRows.h"
 
 #include "history/SqliteStatement.h"

@@ -3,6 +3,7 @@
 #include "ChangeScenarios.h"
 #include "FollowOracle.h"
 #include "history/DerivedRowsMark.h"
+#include "history/LishiTable.h"
 #include "import/TypedDraw.h"
 #include "maintenance/HistoryUndo.h"
 

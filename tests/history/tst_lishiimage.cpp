@@ -3,7 +3,7 @@
 // takes a few bytes a draw.
 #include "ChangeScenarios.h"
 #include "history/CellCoding.h"
-#include "history/LishiImage.h"
+#include "history/LishiTable.h"
 
 #include <QSqlQuery>
 #include <QtTest>

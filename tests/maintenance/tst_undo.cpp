@@ -3,6 +3,7 @@
 // first; a kill leaves before or after.
 #include "ChangeScenarios.h"
 #include "ChildKill.h"
+#include "history/LishiTable.h"
 #include "import/TextImport.h"
 #include "maintenance/HistoryMaintenance.h"
 #include "maintenance/HistoryUndo.h"
