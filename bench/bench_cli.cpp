@@ -7,7 +7,7 @@
 #include "BenchHistory.h"
 #include "PythonPeer.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,10 +7,10 @@
 //                                     QUORVEX_BENCH_LARGE=1), medians against the targets
 //   bench_import --write-sample FILE  writes the shipped synthetic sample history
 #include "BareInsert.h"
-#include "history/HistoryCopies.h"
-#include "history/HistoryLine.h"
-#include "history/HistoryStore.h"
+#include "changes/HistoryCopies.h"
+#include "draw/HistoryLine.h"
 #include "import/TextImport.h"
+#include "store/HistoryStore.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>

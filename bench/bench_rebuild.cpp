@@ -5,9 +5,9 @@
 // SQLite's C API, into a fresh history), and the rebuild's ratio to it.
 #include "BareInsert.h"
 #include "BenchHistory.h"
-#include "history/HistoryStore.h"
 #include "import/TextImport.h"
 #include "maintenance/HistoryMaintenance.h"
+#include "store/HistoryStore.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>

@@ -2,11 +2,11 @@
 // 50 ms; the undo of a removal (the last draw deleted: the whole history comes back from its
 // copy) takes no longer than the import of as many draws over the history, which keeps its copy
 // the same way.
-#include "history/HistoryStore.h"
+#include "changes/HistoryUndo.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
 #include "maintenance/HistoryMaintenance.h"
-#include "maintenance/HistoryUndo.h"
+#include "store/HistoryStore.h"
 #include "SyntheticHistory.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // Feeds arbitrary text to the history line reader, line by line, as the import does, and checks
 // what it claims about each line.
-#include "history/HistoryLine.h"
+#include "draw/HistoryLine.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "BareInsert.h"
 
-#include "history/AttributeKind.h"
-#include "history/HistorySchema.h"
-#include "history/SqliteStatement.h"
+#include "draw/AttributeKind.h"
+#include "store/HistorySchema.h"
+#include "store/SqliteStatement.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 #include "MemoryPass.h"
 #include "SearchAnswer.h"
 
-#include "history/HistorySnapshot.h"
+#include "store/HistorySnapshot.h"
 
 #include <optional>
 

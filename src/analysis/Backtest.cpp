@@ -4,7 +4,7 @@
 #include "FollowMatching.h"
 #include "ResultTally.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 #include <algorithm>
 #include <bit>

@@ -2,7 +2,7 @@
 
 #include "SearchRequest.h"
 
-#include "history/HistorySnapshot.h"
+#include "store/HistorySnapshot.h"
 
 #include <QVector>
 

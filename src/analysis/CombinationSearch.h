@@ -3,7 +3,7 @@
 #include "FollowResult.h"
 #include "SearchRequest.h"
 
-#include "history/HistorySnapshot.h"
+#include "store/HistorySnapshot.h"
 
 namespace quorvex {
 

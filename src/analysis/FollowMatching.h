@@ -3,7 +3,7 @@
 #include "SearchPlan.h"
 #include "SearchRequest.h"
 
-#include "history/HistorySnapshot.h"
+#include "store/HistorySnapshot.h"
 
 #include <QByteArrayList>
 #include <QVector>

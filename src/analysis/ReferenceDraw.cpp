@@ -1,6 +1,6 @@
 #include "ReferenceDraw.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 namespace quorvex {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/AttributeKind.h"
+#include "draw/AttributeKind.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 
 #include "FollowMatching.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 #include <algorithm>
 #include <limits>

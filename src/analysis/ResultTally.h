@@ -4,7 +4,7 @@
 #include "SearchPlan.h"
 #include "SearchRequest.h"
 
-#include "history/HistorySnapshot.h"
+#include "store/HistorySnapshot.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 
 #include "ResultTally.h"
 
-#include "history/AttributeKind.h"
+#include "draw/AttributeKind.h"
 
 namespace quorvex {
 

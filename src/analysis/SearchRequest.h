@@ -2,7 +2,7 @@
 
 #include "ReferenceDraw.h"
 
-#include "history/DrawRecord.h"
+#include "draw/DrawRecord.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "history/AttributeKind.h"
-#include "history/DrawRecord.h"
-#include "history/HistorySnapshot.h"
+#include "draw/AttributeKind.h"
+#include "draw/DrawRecord.h"
+#include "store/HistorySnapshot.h"
 
 #include <QString>
 #include <QVector>

@@ -6,10 +6,10 @@
 #include "app/options/SearchOptionsPanel.h"
 #include "app/results/ResultsPanel.h"
 
-#include "history/HistorySnapshot.h"
-#include "history/HistoryStore.h"
-#include "history/SettingsStore.h"
 #include "session/SearchSession.h"
+#include "settings/SettingsStore.h"
+#include "store/HistorySnapshot.h"
+#include "store/HistoryStore.h"
 
 #include <QMainWindow>
 

@@ -2,7 +2,7 @@
 #include "app/common/FirstFrameReport.h"
 #include "frmMain.h"
 
-#include "history/ProgramFolder.h"
+#include "settings/ProgramFolder.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "GridPrinter.h"
-#include "history/HistorySnapshot.h"
-#include "history/HistoryStore.h"
-#include "history/SettingsStore.h"
+#include "settings/SettingsStore.h"
+#include "store/HistorySnapshot.h"
+#include "store/HistoryStore.h"
 
 #include <QCommandLineParser>
 #include <QDate>

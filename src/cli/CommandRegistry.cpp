@@ -1,6 +1,6 @@
 #include "CommandRegistry.h"
 
-#include "history/ProgramFolder.h"
+#include "settings/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

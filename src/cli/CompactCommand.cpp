@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "history/DerivedRowsMark.h"
+#include "changes/DerivedRowsMark.h"
 
 namespace quorvex::cli {
 

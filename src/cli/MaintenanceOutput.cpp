@@ -1,6 +1,6 @@
 #include "MaintenanceOutput.h"
 
-#include "history/HistoryLine.h"
+#include "draw/HistoryLine.h"
 
 namespace quorvex::cli {
 

@@ -1,6 +1,6 @@
 #include "Command.h"
 
-#include "maintenance/HistoryUndo.h"
+#include "changes/HistoryUndo.h"
 
 namespace quorvex::cli {
 

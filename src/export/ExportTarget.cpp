@@ -1,8 +1,8 @@
 #include "ExportTarget.h"
 
-#include "history/HistoryCopies.h"
-#include "history/HistoryFileAccess.h"
-#include "history/HistoryStore.h"
+#include "changes/HistoryCopies.h"
+#include "store/HistoryFileAccess.h"
+#include "store/HistoryStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ExportTemporary.h"
 
-#include "history/DurableFile.h"
+#include "store/DurableFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include "ExportTemporary.h"
 
-#include "history/HistoryTextFile.h"
+#include "store/HistoryTextFile.h"
 
 #include <QDir>
 

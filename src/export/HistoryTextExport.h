@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QString>
 

@@ -7,7 +7,7 @@
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/FairOmission.h"
-#include "history/AttributeKind.h"
+#include "draw/AttributeKind.h"
 
 #include <QDir>
 

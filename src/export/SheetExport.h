@@ -2,7 +2,7 @@
 
 #include "analysis/FollowResult.h"
 #include "analysis/TrendFigures.h"
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "HistoryFile.h"
 
-#include "history/HistoryLine.h"
-#include "history/HistoryTextFile.h"
-#include "history/LishiImage.h"
+#include "draw/HistoryLine.h"
+#include "image/LishiImage.h"
+#include "store/HistoryTextFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "TextImport.h"
 
-#include "history/DrawBulkWriter.h"
-#include "history/HistoryChange.h"
-#include "history/HistoryFileAccess.h"
+#include "changes/HistoryChange.h"
+#include "store/DrawBulkWriter.h"
+#include "store/HistoryFileAccess.h"
 
 #include <QDir>
 

@@ -3,7 +3,7 @@
 #include "HistoryFile.h"
 #include "IssueGaps.h"
 
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "TypedDraw.h"
 
-#include "history/HistoryChange.h"
+#include "changes/HistoryChange.h"
 
 namespace quorvex {
 

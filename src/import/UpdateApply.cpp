@@ -1,8 +1,8 @@
 #include "UpdateApply.h"
 
-#include "history/HistoryChange.h"
+#include "changes/HistoryChange.h"
 
-#include "history/DrawBulkWriter.h"
+#include "store/DrawBulkWriter.h"
 
 namespace quorvex {
 

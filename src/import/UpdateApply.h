@@ -1,7 +1,7 @@
 #pragma once
 
-#include "history/HistoryStore.h"
 #include "ResultsPage.h"
+#include "store/HistoryStore.h"
 #include "UpdatePlan.h"
 
 namespace quorvex {

@@ -1,6 +1,6 @@
 #include "UpdatePreview.h"
 
-#include "history/HistoryCopies.h"
+#include "changes/HistoryCopies.h"
 
 namespace quorvex {
 

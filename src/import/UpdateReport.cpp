@@ -1,6 +1,6 @@
 #include "UpdateReport.h"
 
-#include "history/HistoryChange.h"
+#include "changes/HistoryChange.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #include "HistoryMaintenance.h"
 
-#include "history/HistoryChange.h"
-#include "history/HistoryLine.h"
-#include "history/HistoryTextFile.h"
+#include "changes/HistoryChange.h"
+#include "draw/HistoryLine.h"
 #include "import/TextImport.h"
+#include "store/HistoryTextFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "analysis/FollowMatching.h"
 #include "analysis/FollowSearch.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 namespace quorvex {
 

@@ -8,9 +8,9 @@
 #include "analysis/SearchRequest.h"
 #include "analysis/TrendFigures.h"
 
-#include "history/HistoryFit.h"
-#include "history/HistorySnapshot.h"
-#include "history/SettingsStore.h"
+#include "settings/SettingsStore.h"
+#include "store/HistoryFit.h"
+#include "store/HistorySnapshot.h"
 
 #include <QDate>
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "app/common/GridWheelScroller.h"
 #include "AppTestSupport.h"
 
-#include "history/ProgramFolder.h"
+#include "settings/ProgramFolder.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -6,7 +6,7 @@
 #include "analysis/TrendFigures.h"
 #include "cli/GridPrinter.h"
 #include "export/TrendGridTexts.h"
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QtTest>
 

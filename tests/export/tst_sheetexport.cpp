@@ -4,10 +4,10 @@
 #include "TestHistory.h"
 #include "WorkbookReader.h"
 
+#include "draw/AttributeKind.h"
 #include "export/GridWorkbook.h"
 #include "export/SheetExport.h"
 #include "export/TrendGridTexts.h"
-#include "history/AttributeKind.h"
 
 #include <QDir>
 #include <QFile>

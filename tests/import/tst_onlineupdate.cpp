@@ -1,7 +1,7 @@
+#include "changes/HistoryUndo.h"
 #include "import/OnlineUpdate.h"
 #include "import/UpdatePreview.h"
 #include "LoopbackHttpServer.h"
-#include "maintenance/HistoryUndo.h"
 #include "ResultsPages.h"
 #include "TestHistory.h"
 

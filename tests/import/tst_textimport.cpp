@@ -1,5 +1,5 @@
+#include "draw/HistoryLine.h"
 #include "FileFacts.h"
-#include "history/HistoryLine.h"
 #include "import/TextImport.h"
 #include "TestHistory.h"
 

@@ -1,6 +1,6 @@
 #include "ChanceReference.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 #include <QSet>
 

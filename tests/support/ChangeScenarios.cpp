@@ -1,11 +1,11 @@
 #include "ChangeScenarios.h"
 
+#include "changes/HistoryUndo.h"
 #include "FollowOracle.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
 #include "import/UpdateApply.h"
 #include "maintenance/HistoryMaintenance.h"
-#include "maintenance/HistoryUndo.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "FollowOracle.h"
 
-#include "history/ZodiacTables.h"
+#include "draw/ZodiacTables.h"
 
 #include <QRandomGenerator>
 

@@ -1,6 +1,6 @@
 #include "HistoryView.h"
 
-#include "history/HistorySchema.h"
+#include "store/HistorySchema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/DrawRecord.h"
+#include "draw/DrawRecord.h"
 
 #include <QByteArray>
 #include <QMap>

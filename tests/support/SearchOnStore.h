@@ -4,7 +4,7 @@
 #include "analysis/SearchRequest.h"
 #include "analysis/TrendFigures.h"
 
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 #include <QSqlRecord>
 #include <QtTest>
 
-#include "history/SqliteStatement.h"
+#include "store/SqliteStatement.h"
 
 #include <sqlite3.h>
 

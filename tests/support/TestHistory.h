@@ -2,7 +2,7 @@
 
 #include "HistoryView.h"
 
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QTemporaryDir>
 #include <QVariantList>

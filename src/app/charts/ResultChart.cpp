@@ -5,7 +5,7 @@
 #include "ChartStyle.h"
 
 #include "analysis/ChanceBaseline.h"
-#include "history/AttributeKind.h"
+#include "draw/AttributeKind.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -4,7 +4,7 @@
 #include "Dialogs.h"
 
 #include "export/SheetExport.h"
-#include "history/HistoryStore.h"
+#include "store/HistoryStore.h"
 
 #include <QObject>
 

@@ -2,9 +2,9 @@
 
 #include "Dialogs.h"
 
-#include "history/HistoryConnection.h"
-#include "history/HistoryCopies.h"
-#include "history/ProgramFolder.h"
+#include "changes/HistoryCopies.h"
+#include "settings/ProgramFolder.h"
+#include "store/HistoryConnection.h"
 
 #include <QAction>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/WindowChoices.h"
+#include "settings/WindowChoices.h"
 
 #include <QObject>
 

@@ -2,8 +2,8 @@
 
 #include "app/common/Controls.h"
 
+#include "changes/HistoryUndo.h"
 #include "maintenance/HistoryMaintenance.h"
-#include "maintenance/HistoryUndo.h"
 
 #include <QAction>
 #include <QApplication>

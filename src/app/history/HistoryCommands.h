@@ -2,8 +2,8 @@
 
 #include "app/common/Dialogs.h"
 
-#include "history/HistoryStore.h"
 #include "session/SearchSession.h"
+#include "store/HistoryStore.h"
 
 #include <QObject>
 

@@ -6,7 +6,7 @@
 #include "IssueFinder.h"
 #include "ManualEntry.h"
 
-#include "history/HistoryChange.h"
+#include "changes/HistoryChange.h"
 #include "import/TextImport.h"
 #include "import/TypedDraw.h"
 

@@ -1,6 +1,6 @@
 #include "OnlineUpdateRunner.h"
 
-#include "history/HistoryChange.h"
+#include "changes/HistoryChange.h"
 
 #include <QDate>
 #include <QProgressDialog>

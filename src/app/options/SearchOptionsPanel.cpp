@@ -3,7 +3,7 @@
 #include "app/common/Controls.h"
 
 #include "analysis/SearchRequest.h"
-#include "history/AttributeKind.h"
+#include "draw/AttributeKind.h"
 
 #include <QCheckBox>
 #include <QComboBox>
