@@ -194,13 +194,4 @@ runBacktest(const HistorySnapshot& s, const BacktestRequest& request,
     return result;
 }
 
-QString BacktestResult::summary() const {
-    const QString none = QStringLiteral("—");
-    return QStringLiteral("回测 %1 期：命中 %2 次，随机期望 %3 次（比值 %4，单侧 p = %5）")
-        .arg(rows.size())
-        .arg(hits)
-        .arg(QString::number(expected, 'f', 1), ratio ? QString::number(*ratio, 'f', 3) : none,
-             p ? significantText(*p) : none);
-}
-
 } // namespace quorvex

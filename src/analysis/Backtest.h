@@ -43,9 +43,6 @@ struct BacktestResult {
     std::optional<double> ratio; // hits / expected
     std::optional<double> z;
     std::optional<double> p; // one-sided: doing better than chance
-
-    // "回测 n 期：命中 H 次，随机期望 E 次（比值 r，单侧 p = …）"
-    QString summary() const;
 };
 
 // The snapshot columns a backtest of the request reads.

@@ -13,7 +13,8 @@
 #include "app/common/WorkProgress.h"
 #include "app/history/HistoryCommands.h"
 
-#include "export/BacktestGridTexts.h"
+#include "presentation/BacktestGridTexts.h"
+#include "session/UntilCurrent.h"
 
 #include <QAction>
 #include <QCursor>
@@ -275,7 +276,8 @@ void frmMain::refreshAfterHistoryChange() {
 
 void frmMain::showTrend() {
     TrendPanel* page = results_->trendPanel();
-    const auto outcome = untilCurrent<TrendFigures>([&]() -> std::optional<Gated<TrendFigures>> {
+    const auto outcome = untilCurrent([&]() -> std::optional<Gated<TrendFigures>> {
+        followOutsideChanges();
         return session_.runTrend(page->kind(),
                                  page->range(session_.startIssue(), session_.endIssue()));
     });
@@ -291,23 +293,10 @@ void frmMain::showTrend() {
 
 template <typename Result>
 std::optional<Gated<Result>>
-frmMain::untilCurrent(const std::function<std::optional<Gated<Result>>()>& attempt) {
-    std::optional<Gated<Result>> outcome;
-    // A history written meanwhile is shown first, so the run answers on it; a write between
-    // the refresh and the run is caught by the run and the refresh runs again.
-    for (int tries = 0; tries < 3; ++tries) {
-        followOutsideChanges();
-        outcome = attempt();
-        if (!outcome || !outcome->refusedAs(SearchRefusal::Kind::MovedOn))
-            break;
-    }
-    return outcome;
-}
-
-template <typename Result>
-std::optional<Gated<Result>>
 frmMain::onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run) {
-    return untilCurrent<Result>([&]() -> std::optional<Gated<Result>> {
+    return untilCurrent([&]() -> std::optional<Gated<Result>> {
+        // A history written meanwhile is shown first, so the run answers on it.
+        followOutsideChanges();
         const auto request = options_->searchRequest();
         if (!request)
             return std::nullopt;

@@ -100,11 +100,6 @@ private:
     template <typename Result>
     std::optional<Gated<Result>>
     onCurrentHistory(const std::function<Gated<Result>(const SearchRequest&)>& run);
-    // Runs attempt on the history as it stands, again (up to three times in all) when the
-    // history moved on meanwhile; attempt gives nothing when it cannot run at all.
-    template <typename Result>
-    std::optional<Gated<Result>>
-    untilCurrent(const std::function<std::optional<Gated<Result>>()>& attempt);
     // A refused run said: a misfit as the rebuild question, anything else as a message. True
     // when the history was rebuilt and the run may go again.
     bool answerRefusal(const QString& title, const SearchRefusal& refusal);

@@ -2,7 +2,8 @@
 #include "SearchOptions.h"
 
 #include "analysis/Backtest.h"
-#include "export/BacktestGridTexts.h"
+#include "presentation/BacktestGridTexts.h"
+#include "session/UntilCurrent.h"
 
 namespace quorvex::cli {
 
@@ -83,22 +84,23 @@ protected:
         // The options are applied in one read of the history; the backtest reads again briefly
         // and computes holding no lock (a writer beside a long backtest need not wait). A history
         // written in between is refused by the backtest and read afresh here.
-        for (int attempt = 0;; ++attempt) {
+        const auto outcome = untilCurrent([&]() -> std::optional<Gated<BacktestResult>> {
             {
                 const HistoryStore::ReadSnapshot pinned(store);
                 // --from and --to name the issues tried: the search's range starts where it
                 // always does.
                 if (!session.historyChanged(&error) || !options_.apply(session, &error) ||
                     (combo_ && !session.setCombinedPositions(QString::number(*combo_), &error)))
-                    return context.fail(error);
+                    return std::nullopt;
                 request = session.request(options_.positions);
             }
-            const auto outcome = session.runBacktest(*request, combo_.has_value(), range, top_, {});
-            if (outcome)
-                return print(*outcome, *request, context);
-            if (!outcome.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2)
-                return sayRefusal(context, outcome.refusal());
-        }
+            return session.runBacktest(*request, combo_.has_value(), range, top_, {});
+        });
+        if (!outcome)
+            return context.fail(error);
+        if (!*outcome)
+            return sayRefusal(context, outcome->refusal());
+        return print(**outcome, *request, context);
     }
 
 private:
@@ -106,7 +108,7 @@ private:
         if (!summaryOnly_)
             printGrid(context.out(), grid(result, request), *format_);
         if (summaryOnly_ || *format_ == GridFormat::Table)
-            context.out() << result.summary() << '\n';
+            context.out() << backtestSummary(result) << '\n';
         return ExitSuccess;
     }
 

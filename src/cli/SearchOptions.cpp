@@ -1,10 +1,12 @@
 #include "SearchOptions.h"
+#include "presentation/ChanceTexts.h"
 
 #include "ArgumentValues.h"
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/SearchRequest.h"
 #include "session/SearchSession.h"
+#include "session/UntilCurrent.h"
 
 namespace quorvex::cli {
 
@@ -269,28 +271,27 @@ std::optional<FollowResult> runSearchFromOptions(const SearchOptions& options, H
     // The reference values and the request are read in one read of the history; the search reads
     // again briefly and computes holding no lock, so that a writer beside it need not wait. A
     // history written in between is refused by the search and read afresh here.
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto outcome = untilCurrent([&]() -> std::optional<Gated<FollowResult>> {
         std::optional<SearchRequest> request;
         {
             const HistoryStore::ReadSnapshot pinned(store);
-            if (!session.historyChanged(&error) || !options.apply(session, &error)) {
-                *status = context.fail(error);
+            if (!session.historyChanged(&error) || !options.apply(session, &error))
                 return std::nullopt;
-            }
             request = session.request(options.positions, options.from, options.to);
             request->listFollowDraws = options.matches;
         }
-        auto outcome = search(session, *request);
-        if (outcome) {
-            noteMisfits(context, session);
-            return std::move(*outcome);
-        }
-        if (!outcome.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2) {
-            *status = sayRefusal(context, outcome.refusal());
-            return std::nullopt;
-        }
+        return search(session, *request);
+    });
+    if (!outcome) {
+        *status = context.fail(error);
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (!*outcome) {
+        *status = sayRefusal(context, outcome->refusal());
+        return std::nullopt;
+    }
+    noteMisfits(context, session);
+    return std::move(**outcome);
 }
 
 int runSearchCommand(const SearchOptions& options, HistoryStore& store, Context& context,

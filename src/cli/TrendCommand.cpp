@@ -1,7 +1,8 @@
 #include "SearchOptions.h"
 
 #include "analysis/FairOmission.h"
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
+#include "session/UntilCurrent.h"
 
 namespace quorvex::cli {
 
@@ -63,18 +64,19 @@ protected:
         session.setSettings(context.settings());
         QString error;
         // A history written between the session's read and the trend's is read afresh.
-        for (int attempt = 0;; ++attempt) {
+        const auto trend = untilCurrent([&]() -> std::optional<Gated<TrendFigures>> {
             {
                 const HistoryStore::ReadSnapshot pinned(store);
                 if (!session.historyChanged(&error))
-                    return context.fail(error);
+                    return std::nullopt;
             }
-            const auto trend = session.runTrend(kind_, range_);
-            if (trend)
-                return print(*trend, context);
-            if (!trend.refusedAs(SearchRefusal::Kind::MovedOn) || attempt == 2)
-                return sayRefusal(context, trend.refusal());
-        }
+            return session.runTrend(kind_, range_);
+        });
+        if (!trend)
+            return context.fail(error);
+        if (!*trend)
+            return sayRefusal(context, trend->refusal());
+        return print(**trend, context);
     }
 
 private:

@@ -1,9 +1,10 @@
 #include "SheetExport.h"
+#include "presentation/ChanceTexts.h"
 
 #include "ExportTarget.h"
 #include "GridWorkbook.h"
-#include "HistoryGridTexts.h"
-#include "TrendGridTexts.h"
+#include "presentation/HistoryGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/FairOmission.h"

@@ -4,9 +4,9 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/FollowResult.h"
-#include "analysis/RunCaption.h"
 #include "analysis/SearchRequest.h"
 #include "analysis/TrendFigures.h"
+#include "presentation/RunCaption.h"
 
 #include "settings/SettingsStore.h"
 #include "store/HistoryFit.h"

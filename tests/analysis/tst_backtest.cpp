@@ -5,8 +5,8 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/BacktestCurves.h"
-#include "analysis/RunCaption.h"
-#include "export/BacktestGridTexts.h"
+#include "presentation/BacktestGridTexts.h"
+#include "presentation/RunCaption.h"
 #include "session/SearchSession.h"
 
 #include <QRandomGenerator>
@@ -196,7 +196,7 @@ void BacktestTest::agreesWithOrdinarySearches() {
             const double z = (double(hits) - expected) / std::sqrt(variance);
             QVERIFY2(std::abs(*got->z - z) < 1e-9, qPrintable(QStringLiteral("run %1").arg(run)));
             QVERIFY2(std::abs(*got->p - 0.5 * std::erfc(z / std::sqrt(2.0))) < 1e-9,
-                     qPrintable(got->summary()));
+                     qPrintable(backtestSummary(*got)));
         }
     }
 }
@@ -238,7 +238,7 @@ void BacktestTest::plantedPatternIsFound() {
     b.lastIssue = view.last()->issue;
     const auto got = backtest(h.store(), b);
     QVERIFY(got && got->p);
-    QVERIFY2(*got->p < 0.01, qPrintable(got->summary()));
+    QVERIFY2(*got->p < 0.01, qPrintable(backtestSummary(*got)));
     QVERIFY(*got->ratio > 1.1);
 }
 

@@ -3,6 +3,7 @@
 #include "ChanceReference.h"
 #include "FollowOracle.h"
 #include "import/TextImport.h"
+#include "presentation/ChanceTexts.h"
 #include "SearchOnStore.h"
 #include "TestHistory.h"
 

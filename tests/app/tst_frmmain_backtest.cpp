@@ -6,7 +6,7 @@
 #include "app/charts/BacktestChart.h"
 #include "app/charts/BarTooltips.h"
 #include "app/common/Controls.h"
-#include "export/BacktestGridTexts.h"
+#include "presentation/BacktestGridTexts.h"
 
 #include <QChart>
 #include <QChartView>
@@ -136,7 +136,7 @@ void FrmMainBacktestTest::showsTheCoreBacktest() {
     for (const BacktestRow& r : expected->rows)
         rows << QStringList{QString::number(r.issue), labels(r.top), labels(r.drawn),
                             QString::number(r.hits), QString::number(r.expected, 'f', 3)};
-    QCOMPARE(shown(w), qMakePair(rows, expected->summary()));
+    QCOMPARE(shown(w), qMakePair(rows, backtestSummary(*expected)));
     QVERIFY(child<QLabel>(w, "backtestSummary")->isVisible());
     // Every option the run used is said above the table, the ticked positions among them.
     const SearchRequest request = session.request({true, false, false, true, false});

@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "presentation/ChanceTexts.h"
 
 #include "../export/ReadOnlyFolder.h"
 #include "FollowOracle.h"

@@ -3,7 +3,7 @@
 #include "WorkbookReader.h"
 
 #include "analysis/FairOmission.h"
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 
 #include <QComboBox>
 #include <QLabel>

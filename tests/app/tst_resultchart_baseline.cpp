@@ -2,6 +2,7 @@
 // the chart.
 #include "app/charts/BarTooltips.h"
 #include "app/charts/ResultChart.h"
+#include "presentation/ChanceTexts.h"
 
 #include "analysis/ChanceBaseline.h"
 

@@ -2,6 +2,7 @@
 // backtest's.
 #include "CliHome.h"
 #include "HistoryView.h"
+#include "presentation/BacktestGridTexts.h"
 
 #include "analysis/Backtest.h"
 #include "analysis/ResultTally.h"
@@ -89,9 +90,9 @@ void CliBacktestTest::rowsAndSummaryAreTheBacktests() {
                               QString::number(row.hits), QString::number(row.expected, 'f', 3)})
                      .join(','));
     }
-    QVERIFY(table.out.endsWith(want->summary() + "\n"));
+    QVERIFY(table.out.endsWith(backtestSummary(*want) + "\n"));
     const CliResult summary = home.run(QStringList{"backtest", "--summary"} + options);
-    QCOMPARE(summary.out, want->summary() + "\n");
+    QCOMPARE(summary.out, backtestSummary(*want) + "\n");
 }
 
 void CliBacktestTest::badOptionsExitTwo_data() {

@@ -4,6 +4,7 @@
 // shows as a difference.
 #include "ChanceReference.h"
 #include "FollowOracle.h"
+#include "presentation/ChanceTexts.h"
 
 #include "analysis/ChanceBaseline.h"
 #include "cli/SearchOptions.h"

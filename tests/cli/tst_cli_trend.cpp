@@ -5,7 +5,7 @@
 #include "analysis/FairOmission.h"
 #include "analysis/TrendFigures.h"
 #include "cli/GridPrinter.h"
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 #include "store/HistoryStore.h"
 
 #include <QtTest>

@@ -7,7 +7,7 @@
 #include "draw/AttributeKind.h"
 #include "export/GridWorkbook.h"
 #include "export/SheetExport.h"
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 
 #include <QDir>
 #include <QFile>

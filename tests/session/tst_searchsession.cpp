@@ -1,6 +1,7 @@
 #include "analysis/ReferenceDraw.h"
 #include "FollowOracle.h"
 #include "session/SearchSession.h"
+#include "session/UntilCurrent.h"
 #include "TestHistory.h"
 
 #include <QtTest>
@@ -27,6 +28,8 @@ private slots:
     void refusalsHaveOneKind_data();
     void refusalsHaveOneKind();
     void searchFollowsAnotherConnectionsChange();
+    void runsGiveUpAfterThreeTries_data();
+    void runsGiveUpAfterThreeTries();
 
 private:
     QTemporaryDir settingsDir_;
@@ -308,6 +311,37 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
         view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
     QCOMPARE(got->matchRows, want.matchRows);
     QCOMPARE(got->resultRows, want.resultRows);
+}
+
+void SearchSessionTest::runsGiveUpAfterThreeTries_data() {
+    QTest::addColumn<int>("movedOn");
+    QTest::addColumn<bool>("cannotRun");
+    QTest::addColumn<int>("tries");
+    QTest::newRow("answered at once") << 0 << false << 1;
+    QTest::newRow("moved on once") << 1 << false << 2;
+    QTest::newRow("moved on twice") << 2 << false << 3;
+    QTest::newRow("moved on every time") << 5 << false << 3;
+    QTest::newRow("cannot run") << 5 << true << 1;
+}
+
+// Every run of both faces goes through untilCurrent: the history moving on is asked again, up
+// to three tries, and a run that cannot start is not retried.
+void SearchSessionTest::runsGiveUpAfterThreeTries() {
+    QFETCH(int, movedOn);
+    QFETCH(bool, cannotRun);
+    QFETCH(int, tries);
+    int calls = 0;
+    const auto outcome = untilCurrent([&]() -> std::optional<Gated<int>> {
+        if (++calls, cannotRun)
+            return std::nullopt;
+        if (calls <= movedOn)
+            return SearchRefusal{SearchRefusal::Kind::MovedOn, QStringLiteral("moved on")};
+        return 7;
+    });
+    QCOMPARE(calls, tries);
+    QCOMPARE(outcome.has_value(), !cannotRun);
+    if (!cannotRun)
+        QCOMPARE(bool(*outcome) ? **outcome : -1, movedOn < kRunTries ? 7 : -1);
 }
 
 QTEST_GUILESS_MAIN(SearchSessionTest)

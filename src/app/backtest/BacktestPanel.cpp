@@ -3,7 +3,7 @@
 #include "app/charts/BacktestChart.h"
 #include "app/common/Controls.h"
 
-#include "export/BacktestGridTexts.h"
+#include "presentation/BacktestGridTexts.h"
 
 #include <QChart>
 #include <QChartView>
@@ -79,7 +79,7 @@ void BacktestPanel::showBacktest(const BacktestResult& result, const QString& ca
     grid_->setUpdatesEnabled(true);
     caption_->setText(caption);
     showBacktestChart(chartView_, result);
-    summary_->setText(result.summary());
+    summary_->setText(backtestSummary(result));
     hasResults_ = true;
 }
 

@@ -1,4 +1,5 @@
 #include "ResultChart.h"
+#include "presentation/ChanceTexts.h"
 
 #include "BarLabels.h"
 #include "BarTooltips.h"

@@ -1,4 +1,5 @@
 #include "ResultsPanel.h"
+#include "presentation/ChanceTexts.h"
 
 #include "analysis/ChanceBaseline.h"
 

@@ -1,6 +1,6 @@
 #include "TrendGridModel.h"
 
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 
 #include <QBrush>
 #include <QColor>

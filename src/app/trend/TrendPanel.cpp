@@ -3,7 +3,7 @@
 #include "app/common/Controls.h"
 #include "app/results/FrozenColumns.h"
 
-#include "export/TrendGridTexts.h"
+#include "presentation/TrendGridTexts.h"
 
 #include <QComboBox>
 #include <QGridLayout>

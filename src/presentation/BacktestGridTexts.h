@@ -19,4 +19,8 @@ QVector<QStringList> backtestGridRows(const BacktestResult& result, int resultKi
 QString backtestCaption(const SearchRequest& request, int combinedPositions, int topK,
                         const BacktestResult& result);
 
+// The backtest in one line: issues tried, hits, the expectation under a fair draw, their ratio
+// and the one-sided p.
+QString backtestSummary(const BacktestResult& result);
+
 } // namespace quorvex

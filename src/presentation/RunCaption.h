@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FollowResult.h"
-#include "SearchRequest.h"
+#include "analysis/FollowResult.h"
+#include "analysis/SearchRequest.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,8 @@
 #include "BacktestGridTexts.h"
 
 #include "analysis/ResultTally.h"
-#include "analysis/RunCaption.h"
+#include "ChanceTexts.h"
+#include "RunCaption.h"
 
 namespace quorvex {
 
@@ -37,6 +38,16 @@ QString backtestCaption(const SearchRequest& request, int combinedPositions, int
                      .arg(result.rows.last().issue);
     return QStringLiteral("回测%1：%2")
         .arg(searchKindText(request, combinedPositions), parts.join(QStringLiteral("，")));
+}
+
+QString backtestSummary(const BacktestResult& result) {
+    const QString none = QStringLiteral("—");
+    return QStringLiteral("回测 %1 期：命中 %2 次，随机期望 %3 次（比值 %4，单侧 p = %5）")
+        .arg(result.rows.size())
+        .arg(result.hits)
+        .arg(QString::number(result.expected, 'f', 1),
+             result.ratio ? QString::number(*result.ratio, 'f', 3) : none,
+             result.p ? significantText(*result.p) : none);
 }
 
 } // namespace quorvex

@@ -1,6 +1,6 @@
 #include "RunCaption.h"
 
-#include "ResultTally.h"
+#include "analysis/ResultTally.h"
 
 #include "draw/AttributeKind.h"
 

@@ -1,4 +1,5 @@
 #include "TrendGridTexts.h"
+#include "ChanceTexts.h"
 
 #include "analysis/ChanceBaseline.h"
 #include "analysis/ResultTally.h"
