@@ -11,6 +11,10 @@ namespace quorvex {
 
 namespace {
 
+// The kind column: what the step did.
+constexpr qint64 kAppendedKind = 0;
+constexpr qint64 kReplacedKind = 1;
+
 // A copy as the step keeps it: its name and what was written, as JSON.
 QString copyText(const std::optional<HistoryCopy>& copy) {
     if (!copy)
@@ -46,26 +50,35 @@ std::optional<HistoryCopy> copyFrom(const QString& folder, const QString& text) 
     return copy;
 }
 
+// The stored form of the history after: nothing, one byte naming the bases, or the hash.
+QByteArray afterBytes(const HistoryAfter& after) {
+    if (const auto* derived = std::get_if<DerivedUnderBases>(&after))
+        return QByteArray(1, char(derived->bases));
+    if (const auto* hashed = std::get_if<HashedWhole>(&after))
+        return hashed->hash;
+    return {};
+}
+
+HistoryAfter afterFrom(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return NamedByNumbers{};
+    // A hash is 32 bytes: one byte of 0..3 names bases. Anything else stands as a hash, which
+    // no history has, so that undo refuses rather than trust it.
+    if (bytes.size() == 1 && quint8(bytes[0]) <= 3)
+        return DerivedUnderBases{int(bytes[0])};
+    return HashedWhole{bytes};
+}
+
 } // namespace
-
-QByteArray derivedAfter(int bases) {
-    return QByteArray(1, char(bases));
-}
-
-std::optional<int> derivedAfterBases(const QByteArray& afterHash) {
-    // A hash is 32 bytes: one byte is a name.
-    if (afterHash.size() != 1 || quint8(afterHash[0]) > 3)
-        return std::nullopt;
-    return int(afterHash[0]);
-}
 
 QStringList ChangeStep::files() const {
     QStringList out;
-    for (const auto& copy : {before, after})
-        if (copy)
-            for (const QString& path : {copy->textPath, copy->undoPath})
-                if (!path.isEmpty())
-                    out << path;
+    if (const ReplacedHistory* r = replaced())
+        for (const auto& copy : {r->beforeCopy, r->afterCopy})
+            if (copy)
+                for (const QString& path : {copy->textPath, copy->undoPath})
+                    if (!path.isEmpty())
+                        out << path;
     return out;
 }
 
@@ -111,14 +124,17 @@ std::optional<QVector<ChangeStep>> readSteps(const HistoryStore& store, QString*
         s.name = row.name;
         s.taken = QDateTime::fromMSecsSinceEpoch(row.takenMs);
         s.undone = row.undone;
-        s.kind = row.kind == int(StepKind::Replaced) ? StepKind::Replaced : StepKind::Added;
-        s.firstAdded = row.firstAdded.value_or(0);
-        s.added = row.added;
-        s.beforeHash = row.beforeHash;
-        s.afterHash = row.afterHash;
-        s.afterNumbers = row.afterNumbers;
-        s.before = copyFrom(store.folder(), row.beforeCopy);
-        s.after = copyFrom(store.folder(), row.afterCopy);
+        if (row.kind == kReplacedKind) {
+            ReplacedHistory r;
+            r.beforeHash = row.beforeHash;
+            r.after = afterFrom(row.afterHash);
+            r.afterNumbers = row.afterNumbers;
+            r.beforeCopy = copyFrom(store.folder(), row.beforeCopy);
+            r.afterCopy = copyFrom(store.folder(), row.afterCopy);
+            s.change = std::move(r);
+        } else {
+            s.change = AppendedDraws{row.firstAdded.value_or(0), row.added, row.beforeHash};
+        }
     }
     return out;
 }
@@ -168,16 +184,20 @@ bool recordStep(HistoryStore& store, ChangeStep& step, QStringList* obsoleteFile
     row.id = step.id;
     row.name = step.name;
     row.takenMs = step.taken.toMSecsSinceEpoch();
-    row.kind = qint64(step.kind);
-    if (step.kind == StepKind::Added) {
-        row.firstAdded = step.firstAdded;
-        row.added = step.added;
+    if (const ReplacedHistory* r = step.replaced()) {
+        row.kind = kReplacedKind;
+        row.beforeHash = r->beforeHash;
+        row.afterHash = afterBytes(r->after);
+        row.afterNumbers = r->afterNumbers;
+        row.beforeCopy = copyText(r->beforeCopy);
+        row.afterCopy = copyText(r->afterCopy);
+    } else {
+        const auto& a = std::get<AppendedDraws>(step.change);
+        row.kind = kAppendedKind;
+        row.firstAdded = a.firstIssue;
+        row.added = a.rows;
+        row.beforeHash = a.numbersBefore;
     }
-    row.beforeHash = step.beforeHash;
-    row.afterHash = step.afterHash;
-    row.afterNumbers = step.afterNumbers;
-    row.beforeCopy = copyText(step.before);
-    row.afterCopy = copyText(step.after);
     return insertStep(store, row, error);
 }
 
@@ -185,9 +205,13 @@ bool markStep(HistoryStore& store, const ChangeStep& step, QString* error) {
     StoredStep row;
     row.id = step.id;
     row.undone = step.undone;
-    row.afterCopy = copyText(step.after);
-    row.afterHash = step.afterHash;
-    row.beforeHash = step.beforeHash;
+    if (const ReplacedHistory* r = step.replaced()) {
+        row.afterCopy = copyText(r->afterCopy);
+        row.afterHash = afterBytes(r->after);
+        row.beforeHash = r->beforeHash;
+    } else {
+        row.beforeHash = std::get<AppendedDraws>(step.change).numbersBefore;
+    }
     return updateStep(store, row, error);
 }
 

@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <optional>
+#include <variant>
 
 namespace quorvex {
 
@@ -16,51 +17,56 @@ namespace quorvex {
 // Steps of the history file itself, so that a step and its change commit together and the window
 // and the CLI share them. Steps are linear: undo takes the newest step not undone, redo the oldest
 // undone one, and a new step drops every undone step.
-//
-// A step that only appended draws keeps those rows (every stored field), and is undone by
-// removing exactly them. A step that removed or replaced draws keeps the copy of the history
-// before it (none when that history was empty) and the hash of the history after it; its first
-// undo keeps a copy of the history it replaces, which its redo puts back.
 
 constexpr int kStepsKept = 30;
 
-enum class StepKind { Added = 0, Replaced = 1 };
+// A step that only appended draws: undone by removing exactly them, redone by putting them back.
+struct AppendedDraws {
+    qint64 firstIssue = 0;    // the first issue it appended
+    QByteArray rows;          // the rows it appended, every stored field (LishiImage bytes)
+    QByteArray numbersBefore; // LishiImage::numbersHash of the rows it appended after; empty in
+                              // steps of earlier versions
+};
+
+// How a replacing step names the history after it, so that undo can tell any later change of
+// any cell. Its cells are hashed once the first undo has read them; until then (reading them all
+// would double the cost of an import) by its issues and numbers, or, where the writers derived
+// every row, by the bases they derived them under (undo then checks every cell against that
+// derivation).
+struct NamedByNumbers {}; // afterNumbers alone (steps of earlier versions)
+struct DerivedUnderBases {
+    int bases = 0; // 0..3, as DerivedRowsMark.h numbers them
+};
+struct HashedWhole {
+    QByteArray hash; // LishiImage::contentHash
+};
+using HistoryAfter = std::variant<NamedByNumbers, DerivedUnderBases, HashedWhole>;
+
+// A step that removed or replaced draws: undone by putting the copy of the history before it
+// back, redone by putting back the copy its first undo kept of the history after it.
+struct ReplacedHistory {
+    // The history before, hashed whole (LishiImage::contentHash). Empty where the change copied
+    // it from its issues and numbers alone (DerivedRowsMark.h): the first undo, which reads the
+    // copy whole, hashes it.
+    QByteArray beforeHash;
+    HistoryAfter after;
+    QByteArray afterNumbers; // LishiImage::numbersHash of the history after
+    // The copies of both; nothing where that history was empty or the copy is not taken yet.
+    std::optional<HistoryCopy> beforeCopy;
+    std::optional<HistoryCopy> afterCopy;
+};
 
 struct ChangeStep {
     qint64 id = 0; // grows with every step
     QString name;  // what the user did, as menus and lists show it
     QDateTime taken;
     bool undone = false;
-    StepKind kind = StepKind::Added;
+    std::variant<AppendedDraws, ReplacedHistory> change;
 
-    // Added: the first issue the step appended, and its rows (LishiImage bytes); beforeHash is
-    // then the numbers hash (LishiImage::numbersHash) of the rows it appended after (empty in
-    // steps of earlier versions).
-    qint64 firstAdded = 0;
-    QByteArray added;
-
-    // Replaced: the hashes of the history before and after (LishiImage::contentHash), and the
-    // copies of both; nothing where that history was empty or the copy is not taken yet. The
-    // history after is hashed whole once the first undo has read it; until then (reading it all
-    // would double the cost of an import) by its issues and numbers (LishiImage::numbersHash),
-    // unless those were the same before, where only the whole tells a change. The history
-    // before is hashed by the first undo, which reads its copy whole, where the change copied it
-    // from its issues and numbers alone (DerivedRowsMark.h). A history after that the writers
-    // derived whole from the same draws as before, under other bases, is named by those bases
-    // (derivedAfter) until the first undo hashes it.
-    QByteArray beforeHash;
-    QByteArray afterHash;
-    QByteArray afterNumbers;
-    std::optional<HistoryCopy> before;
-    std::optional<HistoryCopy> after;
-
+    const ReplacedHistory* replaced() const { return std::get_if<ReplacedHistory>(&change); }
     // The files of its copies.
     QStringList files() const;
 };
-
-// An afterHash naming the bases (0..3) the writers derived the history after under, and back.
-QByteArray derivedAfter(int bases);
-std::optional<int> derivedAfterBases(const QByteArray& afterHash);
 
 // The names of the steps, one per kind of change.
 namespace stepName {

@@ -52,4 +52,14 @@ void carryVerdicts(const HistoryStore& store, const QMap<QString, QString>& befo
     CheckVerdicts(store).keepOnly(after);
 }
 
+void carryOverOwnCommit(const HistoryStore& store, const DerivedRowsMark& mark,
+                        const QMap<QString, QString>& before, CommittedChange change,
+                        const LeftMark& left) {
+    if (!mark.counter)
+        return;
+    if (left.kept)
+        change.mark = left.bases;
+    carryVerdicts(store, before, *mark.counter + 1, change);
+}
+
 } // namespace quorvex

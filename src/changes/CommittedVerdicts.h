@@ -30,4 +30,10 @@ struct CommittedChange {
 void carryVerdicts(const HistoryStore& store, const QMap<QString, QString>& before,
                    quint32 committed, const CommittedChange& change);
 
+// The same for a change whose own commit just moved the file on from the state mark was read at:
+// nothing where no counter was read; the mark it left (leaveDerivedRowsMark) named with it.
+void carryOverOwnCommit(const HistoryStore& store, const DerivedRowsMark& mark,
+                        const QMap<QString, QString>& before, CommittedChange change,
+                        const LeftMark& left);
+
 } // namespace quorvex

@@ -115,7 +115,7 @@ bool compactKeepingMark(HistoryStore& store, QString* error) {
             verdicts = CheckVerdicts(store).all();
         }
     }
-    if (!store.CompactDb(error))
+    if (!store.CompactDb({}, error))
         return false;
     HistoryStore::Transaction t(store);
     if (!t.begun() || !before.counter)

@@ -47,9 +47,7 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
         *error = QStringLiteral("没有先读出原有的历史号码");
         return Outcome::Failed;
     }
-    ChangeStep step;
-    step.kind = StepKind::Replaced;
-    step.name = stepName;
+    ReplacedHistory step;
     // A history read from its issues and numbers is hashed by the first undo, which reads its
     // copy whole: working out its cells here would cost as much as reading them.
     const std::optional<int> derivedUnder = before_->derivedUnder;
@@ -82,30 +80,30 @@ HistoryChange::Outcome HistoryChange::commitReplacing(const QString& stepName, Q
         // zodiac and segment move with them, and name the history after until an undo.
         if (*newBases == *derivedUnder || before_->rows == 0)
             return Outcome::Unchanged;
-        step.afterHash = derivedAfter(*newBases);
+        step.after = DerivedUnderBases{*newBases};
     } else if (sameNumbers) {
         const auto after = readLishiImage(store_, error);
         if (!after)
             return Outcome::Failed;
-        step.afterHash = after->contentHash();
         step.beforeHash = before_->contentHash();
-        if (step.afterHash == step.beforeHash)
+        if (after->contentHash() == step.beforeHash)
             return Outcome::Unchanged;
+        step.after = HashedWhole{after->contentHash()};
     } else if (writtenWhole) {
-        step.afterHash = derivedAfter(*newBases);
+        step.after = DerivedUnderBases{*newBases};
     } else if (left_ == RowsLeft::EndRemoved && derivedUnder) {
         // Rows removed from the end of a history the writers derived: the rest stays so.
-        step.afterHash = derivedAfter(*derivedUnder);
+        step.after = DerivedUnderBases{*derivedUnder};
     } else {
         const auto after = readLishiImage(store_, error);
         if (!after)
             return Outcome::Failed;
-        step.afterHash = after->contentHash();
+        step.after = HashedWhole{after->contentHash()};
     }
-    step.before = copy_;
+    step.beforeCopy = copy_;
     if (written)
         carried_.rowsWritten = written->size();
-    return commit(step, error);
+    return commit(stepName, std::move(step), error);
 }
 
 HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint64 firstAdded,
@@ -118,21 +116,23 @@ HistoryChange::Outcome HistoryChange::commitAdding(const QString& stepName, qint
     }
     if (added->rows == 0)
         return Outcome::Unchanged;
-    ChangeStep step;
-    step.kind = StepKind::Added;
-    step.name = stepName;
-    step.firstAdded = firstAdded;
-    step.added = added->toBytes(QDateTime::currentDateTime(), stepName);
     // The rows it appended after, by their issues and numbers: undo and redo check them.
     const auto before = readNumbersHash(store_, error, firstAdded);
     if (!before)
         return Outcome::Failed;
-    step.beforeHash = *before;
     carried_.rowsAppended = added->rows;
-    return commit(step, error);
+    return commit(
+        stepName,
+        AppendedDraws{firstAdded, added->toBytes(QDateTime::currentDateTime(), stepName), *before},
+        error);
 }
 
-HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
+HistoryChange::Outcome HistoryChange::commit(const QString& stepName,
+                                             std::variant<AppendedDraws, ReplacedHistory> change,
+                                             QString* error) {
+    ChangeStep step;
+    step.name = stepName;
+    step.change = std::move(change);
     step.taken = QDateTime::currentDateTime();
     QStringList obsolete;
     if (!recordStep(store_, step, &obsolete, error))
@@ -152,13 +152,9 @@ HistoryChange::Outcome HistoryChange::commit(ChangeStep& step, QString* error) {
         return Outcome::Failed;
     committed_ = true;
     removeStepFiles(obsolete);
-    if (mark_.counter) {
-        carried_.left = left_;
-        carried_.bases = basesIndex(bases_);
-        if (left.kept)
-            carried_.mark = left.bases;
-        carryVerdicts(store_, verdictsBefore_, *mark_.counter + 1, carried_);
-    }
+    carried_.left = left_;
+    carried_.bases = basesIndex(bases_);
+    carryOverOwnCommit(store_, mark_, verdictsBefore_, carried_, left);
     return Outcome::Committed;
 }
 

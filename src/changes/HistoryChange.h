@@ -64,7 +64,8 @@ public:
     Outcome commitAdding(const QString& stepName, qint64 firstAdded, QString* error);
 
 private:
-    Outcome commit(ChangeStep& step, QString* error);
+    Outcome commit(const QString& stepName, std::variant<AppendedDraws, ReplacedHistory> change,
+                   QString* error);
 
     HistoryStore& store_;
     HistoryStore::Transaction transaction_;

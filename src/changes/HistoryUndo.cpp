@@ -44,9 +44,11 @@ public:
         step_ = *next;
         report_.stepName = step_.name;
         report_.stepTaken = step_.taken;
-        const bool moved = step_.kind == StepKind::Added
-                               ? moveAdded(&why)
-                               : (report_.redo ? redoReplaced(&why) : undoReplaced(&why));
+        auto* appended = std::get_if<AppendedDraws>(&step_.change);
+        auto* replaced = std::get_if<ReplacedHistory>(&step_.change);
+        const bool moved = appended       ? moveAdded(*appended, &why)
+                           : report_.redo ? redoReplaced(*replaced, &why)
+                                          : undoReplaced(*replaced, &why);
         if (!moved)
             return fail(why);
         step_.undone = !report_.redo;
@@ -56,13 +58,9 @@ public:
                             .arg(report_.redo ? QStringLiteral("重做") : QStringLiteral("撤销"),
                                  quotedStep(step_), why));
         report_.done = true;
-        if (mark_.counter) {
-            carried_.left = left_;
-            carried_.bases = bases_;
-            if (left.kept)
-                carried_.mark = left.bases;
-            carryVerdicts(store_, verdictsBefore_, *mark_.counter + 1, carried_);
-        }
+        carried_.left = left_;
+        carried_.bases = bases_;
+        carryOverOwnCommit(store_, mark_, verdictsBefore_, carried_, left);
         if (saved_)
             report_.savedCopy = saved_->undoPath;
         return report_;
@@ -102,9 +100,9 @@ private:
     }
 
     // The rows the step appended, as it kept them.
-    std::optional<LishiImage> addedRows(QString* error) const {
+    std::optional<LishiImage> addedRows(const AppendedDraws& step, QString* error) const {
         QString why;
-        auto read = LishiImage::fromBytes(step_.added, &why);
+        auto read = LishiImage::fromBytes(step.rows, &why);
         if (!read) {
             *error = QStringLiteral("修改记录%1已损坏：%2。").arg(quotedStep(step_), why);
             return std::nullopt;
@@ -114,22 +112,22 @@ private:
 
     // An appending step: undone, its rows must stand as it appended them, and go; redone, no row
     // may stand from its first issue on, and its rows come back.
-    bool moveAdded(QString* error) {
-        const auto added = addedRows(error);
+    bool moveAdded(const AppendedDraws& step, QString* error) {
+        const auto added = addedRows(step, error);
         if (!added)
             return false;
         QString why;
-        const auto now = readLishiImage(store_, &why, step_.firstAdded);
+        const auto now = readLishiImage(store_, &why, step.firstIssue);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         bool asLeft = report_.redo ? now->rows == 0
                                    : now->columns == added->columns && now->cells == added->cells;
         // And the rows before them are those it appended after.
-        if (asLeft && !step_.beforeHash.isEmpty()) {
-            const auto before = readNumbersHash(store_, &why, step_.firstAdded);
+        if (asLeft && !step.numbersBefore.isEmpty()) {
+            const auto before = readNumbersHash(store_, &why, step.firstIssue);
             if (!before)
                 return *error = why + QStringLiteral("。"), false;
-            asLeft = *before == step_.beforeHash;
+            asLeft = *before == step.numbersBefore;
         }
         if (!asLeft) {
             std::optional<qint64> from;
@@ -157,26 +155,28 @@ private:
             return insertLishiRows(store_, *added, error);
         }
         left_ = RowsLeft::EndRemoved;
-        return deleteFrom(step_.firstAdded, error);
+        return deleteFrom(step.firstIssue, error);
     }
 
-    bool undoReplaced(QString* error) {
+    bool undoReplaced(ReplacedHistory& step, QString* error) {
         QString why;
         const auto now = readNow(&why);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
         const QByteArray nowHash = now->contentHash();
-        const auto derivedUnder = derivedAfterBases(step_.afterHash);
-        // Steps of earlier versions may name the history after by its numbers alone.
-        // A history worked out under the same bases is their derivation by its making.
-        const auto derivedAsLeft = [&] {
-            return now->numbersHash() == step_.afterNumbers &&
-                   (now->derivedUnder == derivedUnder ||
-                    LishiImage::derivedHash(now->columns, now->draws, *derivedUnder) == nowHash);
-        };
-        const bool asLeft = step_.afterHash.isEmpty() ? now->numbersHash() == step_.afterNumbers
-                            : derivedUnder            ? derivedAsLeft()
-                                                      : nowHash == step_.afterHash;
+        const auto* derived = std::get_if<DerivedUnderBases>(&step.after);
+        const std::optional<int> derivedUnder =
+            derived ? std::optional(derived->bases) : std::nullopt;
+        bool asLeft = false;
+        if (const auto* hashed = std::get_if<HashedWhole>(&step.after)) {
+            asLeft = nowHash == hashed->hash;
+        } else {
+            // Steps of earlier versions may name the history after by its numbers alone. A
+            // history worked out under the same bases is their derivation by its making.
+            asLeft = now->numbersHash() == step.afterNumbers &&
+                     (!derivedUnder || now->derivedUnder == derivedUnder ||
+                      LishiImage::derivedHash(now->columns, now->draws, *derivedUnder) == nowHash);
+        }
         if (!asLeft) {
             std::optional<qint64> from;
             if (derivedUnder) {
@@ -186,35 +186,39 @@ private:
                 deriveRowCells(derived.columns, derived.draws, *derivedUnder,
                                [&derived](QByteArrayView row) { derived.cells.append(row); });
                 from = firstDifferingIssue(*now, derived);
-            } else if (step_.after) {
-                from = differsFromCopy(*now, step_.after);
+            } else if (step.afterCopy) {
+                from = differsFromCopy(*now, step.afterCopy);
             }
             return *error = changedElsewhere(from), false;
         }
-        step_.afterHash = nowHash;
-        const auto target = copyOf(step_.before, step_.beforeHash, error);
+        step.after = HashedWhole{nowHash};
+        const auto target = copyOf(step.beforeCopy, step.beforeHash, error);
         if (!target)
             return false;
-        if (step_.beforeHash.isEmpty())
-            step_.beforeHash = target->contentHash();
+        if (step.beforeHash.isEmpty())
+            step.beforeHash = target->contentHash();
         // The history this undo replaces is what a redo puts back: kept once, on the first undo.
-        if (!step_.after && now->rows > 0) {
+        if (!step.afterCopy && now->rows > 0) {
             saved_ = keepHistoryCopy(store_.folder(), *now, CopyReason::Undo, &why);
             if (!saved_)
                 return *error = why + QStringLiteral("，没有撤销。"), false;
-            step_.after = saved_;
+            step.afterCopy = saved_;
         }
         return rewriteWith(*now, *target, error);
     }
 
-    bool redoReplaced(QString* error) {
+    bool redoReplaced(const ReplacedHistory& step, QString* error) {
         QString why;
         const auto now = readNow(&why);
         if (!now)
             return *error = why + QStringLiteral("。"), false;
-        if (now->contentHash() != step_.beforeHash)
-            return *error = changedElsewhere(differsFromCopy(*now, step_.before)), false;
-        const auto target = copyOf(step_.after, step_.afterHash, error);
+        if (now->contentHash() != step.beforeHash)
+            return *error = changedElsewhere(differsFromCopy(*now, step.beforeCopy)), false;
+        // Its undo hashed the history it replaced; a step that names it otherwise matches no
+        // copy.
+        const auto* hashed = std::get_if<HashedWhole>(&step.after);
+        const auto target =
+            copyOf(step.afterCopy, hashed ? hashed->hash : QByteArray(1, '\0'), error);
         return target && rewriteWith(*now, *target, error);
     }
 

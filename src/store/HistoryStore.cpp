@@ -274,7 +274,7 @@ bool HistoryStore::write(const QString& sql, QString* error) {
     return true;
 }
 
-bool HistoryStore::CompactDb(QString* error) {
+bool HistoryStore::CompactDb(CompactionKey, QString* error) {
     auto fail = [&](const QString& why) {
         if (error)
             *error = isDamaged()

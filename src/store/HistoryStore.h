@@ -12,6 +12,10 @@ namespace quorvex {
 
 // The draws of the history: reading them whole or in part, appending, deleting and compacting.
 // Every failure is returned with a message for the user; nothing is skipped silently.
+class HistoryStore;
+// changes/DerivedRowsMark.h
+bool compactKeepingMark(HistoryStore& store, QString* error);
+
 class HistoryStore : public HistoryConnection {
 public:
     HistoryStore() = default;
@@ -94,8 +98,13 @@ public:
 
     // Compacts the file in place with SQLite's own VACUUM: one transaction that other programs
     // wait for, so every draw committed before or beside it is kept. When it fails the history
-    // stays as it was and stays open.
-    bool CompactDb(QString* error);
+    // stays as it was and stays open. Only compactKeepingMark holds the key: a compaction moves
+    // the file's change counter, and a mark it did not carry over would name a state gone.
+    class CompactionKey {
+        friend bool compactKeepingMark(HistoryStore& store, QString* error);
+        CompactionKey() = default;
+    };
+    bool CompactDb(CompactionKey, QString* error);
 
     // One write transaction over several statements: rolled back unless committed. It takes the
     // write lock at once (waiting for other writers), so what it reads stays current until commit.

@@ -22,7 +22,7 @@ namespace {
 void replaceCopyRecorded(HistoryStore& store, const QByteArray& undoBytes, bool recordPlainSize) {
     QString why;
     const ChangeStep step = listSteps(store, &why)->first();
-    QFile file(step.before->undoPath);
+    QFile file(step.replaced()->beforeCopy->undoPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(undoBytes) < 0)
         qFatal("cannot rewrite the copy");
     file.close();
@@ -122,8 +122,11 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
         QVERIFY(undoStep(h.store()).done);
     QString why;
     const ChangeStep step = listSteps(h.store(), &why)->first();
-    const QString undoPath =
-        redo ? step.after->undoPath : step.before.value_or(HistoryCopy()).undoPath;
+    // An appending step keeps no copy.
+    const ReplacedHistory* replaced = step.replaced();
+    const QString undoPath = !replaced ? QString()
+                             : redo    ? replaced->afterCopy->undoPath
+                                       : replaced->beforeCopy.value_or(HistoryCopy()).undoPath;
     QSqlQuery q(h.store().database());
     auto flipByte = [](const QString& path) {
         QFile f(path);
@@ -132,7 +135,7 @@ void UndoDamageTest::damagedOrOutdatedStepIsRefused() {
         bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 1);
         QVERIFY(f.seek(0) && f.write(bytes) == bytes.size());
     };
-    auto image = [&] { return readHistoryCopy(*step.before, &why)->image; };
+    auto image = [&] { return readHistoryCopy(*replaced->beforeCopy, &why)->image; };
     switch (damage) {
     case Damage::UndoMissing:
     case Damage::RedoCopyMissing:
