@@ -2,6 +2,7 @@
 
 #include "analysis/FairOmission.h"
 #include "presentation/TrendGridTexts.h"
+#include "session/SearchGate.h"
 #include "session/UntilCurrent.h"
 
 namespace quorvex::cli {
@@ -60,17 +61,18 @@ protected:
     }
 
     int runOn(HistoryStore& store, const QCommandLineParser&, Context& context) override {
-        SearchSession session(store, context.snapshot());
-        session.setSettings(context.settings());
+        // The trend reads no option of a search: the gate alone, on the history as it stands.
+        SearchGate gate(store, context.snapshot());
+        const Settings settings = context.settings();
+        ZodiacYear years;
         QString error;
-        // A history written between the session's read and the trend's is read afresh.
+        // A history written between the context's read and the trend's is read afresh.
         const auto trend = untilCurrent([&]() -> std::optional<Gated<TrendFigures>> {
-            {
-                const HistoryStore::ReadSnapshot pinned(store);
-                if (!session.historyChanged(&error))
-                    return std::nullopt;
-            }
-            return session.runTrend(kind_, range_);
+            const auto run =
+                currentRunContext(store, {settings.SxIni, settings.DsIni}, &years, &error);
+            if (!run)
+                return std::nullopt;
+            return gate.trend(kind_, range_, *run);
         });
         if (!trend)
             return context.fail(error);
@@ -98,7 +100,7 @@ private:
 
     std::optional<GridFormat> format_;
     int kind_ = Number;
-    SearchSession::TrendRange range_;
+    SearchGate::TrendRange range_;
     bool summaryOnly_ = false;
 };
 

@@ -1,9 +1,5 @@
 #include "SearchSession.h"
 
-#include "analysis/CombinationSearch.h"
-#include "analysis/FollowMatching.h"
-#include "analysis/FollowSearch.h"
-
 #include "draw/ZodiacTables.h"
 
 namespace quorvex {
@@ -22,7 +18,7 @@ std::optional<int> wholeNumber(const QString& text) {
 
 SearchSession::SearchSession(HistoryStore& store, HistorySnapshot& snapshot,
                              SettingsStore* settings, QObject* parent)
-    : QObject(parent), store_(store), snapshot_(snapshot), settingsStore_(settings) {}
+    : QObject(parent), store_(store), gate_(store, snapshot), settingsStore_(settings) {}
 
 SearchSession::~SearchSession() {
     if (fitCheck_) {
@@ -81,24 +77,18 @@ bool SearchSession::historyChanged(QString* error) {
 }
 
 bool SearchSession::historyMovedOn() const {
-    if (!store_.isOpen())
-        return false;
-    return store_.version() != version_;
+    return gate_.movedOn(version_);
 }
 
-std::optional<HistoryFit> SearchSession::historyFit(QString* error) {
-    const auto now = store_.version(error);
-    if (!now)
-        return std::nullopt;
-    const ValueBases bases = valueBases();
-    if (!fit_ || !(fit_->version == *now) || fit_->bases.sxIni != bases.sxIni ||
-        fit_->bases.dsIni != bases.dsIni) {
-        const auto fit = checkHistoryFit(store_, bases, error);
-        if (!fit)
-            return std::nullopt;
-        fit_ = FitOf{*now, bases, *fit};
-    }
-    return fit_->fit;
+RunContext SearchSession::runContext() {
+    RunContext context;
+    context.readAt = version_;
+    context.emptyHistory = span_.empty;
+    readyToSearch(&context.notReady);
+    context.bases = valueBases();
+    // The session's zodiac year keeps the cut-offs of the years met.
+    context.zodiacYear = &zodiacYear_;
+    return context;
 }
 
 std::optional<qint64> SearchSession::lastIssue() const {
@@ -419,7 +409,7 @@ bool SearchSession::readyToSearch(QString* error) const {
 
 QString SearchSession::misfitNote() {
     QString error;
-    const auto fit = historyFit(&error);
+    const auto fit = gate_.fit(valueBases(), &error);
     return fit ? fit->describe(valueBases()) : QString();
 }
 
@@ -447,137 +437,36 @@ void SearchSession::checkFitBeside() {
         fitCheck_ = nullptr;
         const ValueBases now = valueBases();
         if (found->fit && now.sxIni == bases.sxIni && now.dsIni == bases.dsIni)
-            fit_ = FitOf{*found->version, bases, *found->fit};
+            gate_.noteFit(*found->version, bases, *found->fit);
         // Read again here only when the history moved on meanwhile.
         emit fitNoted(misfitNote());
     });
     fitCheck_->start();
 }
 
-std::optional<SearchRefusal> SearchSession::readOnce(const SearchRequest& request,
-                                                     const QVector<int>& columns) {
-    using Kind = SearchRefusal::Kind;
-    QString error;
-    // The check and the read in one read of the file.
-    const HistoryStore::ReadSnapshot pinned(store_);
-    if (historyMovedOn())
-        return SearchRefusal{Kind::MovedOn,
-                             QStringLiteral("历史号码刚被改动（例如被另一个程序），请重新检索。")};
-    // Names of one base must never be shown over values of another.
-    const auto fit = historyFit(&error);
-    if (!fit)
-        return SearchRefusal{Kind::Unreadable, error};
-    if (fit->misfitsKind(request.intLei) || fit->misfitsKind(request.intXianshiLei))
-        return SearchRefusal{Kind::Misfit, fit->describe(valueBases())};
-    if (!snapshot_.refresh(store_, columns, &error))
-        return SearchRefusal{Kind::Unreadable, error};
-    return std::nullopt;
-}
-
-std::optional<SearchRefusal> SearchSession::admit(const SearchRequest& request,
-                                                  int combinedPositions) {
-    using Kind = SearchRefusal::Kind;
-    QString error;
-    if (!readyToSearch(&error))
-        return SearchRefusal{span_.empty ? Kind::EmptyHistory : Kind::NoReference, error};
-    if (!validateRequest(request, &error) ||
-        (combinedPositions != 0 && !validateCombinedPositions(combinedPositions, &error)))
-        return SearchRefusal{Kind::BadRequest, error};
-    return readOnce(request, searchColumns(request));
-}
-
 Gated<FollowResult> SearchSession::runFollow(const SearchRequest& request) {
-    if (auto refused = admit(request, 0))
-        return *refused;
-    // The session's zodiac year keeps the cut-offs of the years met, as for the trend.
-    return followSearch(snapshot_, request, &zodiacYear_);
+    return gate_.follow(request, runContext());
 }
 
 Gated<FollowResult> SearchSession::runCombination(const SearchRequest& request) {
-    if (auto refused = admit(request, s_.intZhWSetup))
-        return *refused;
-    return combinationSearch(snapshot_, request, s_.intZhWSetup, &zodiacYear_);
+    return gate_.combination(request, s_.intZhWSetup, runContext());
 }
 
 Gated<BacktestResult>
 SearchSession::runBacktest(const SearchRequest& request, bool combination,
                            const BacktestRange& range, int topK,
                            const std::function<bool(qsizetype, qsizetype)>& progress) {
-    using Kind = SearchRefusal::Kind;
-    if (span_.empty)
-        return SearchRefusal{Kind::EmptyHistory,
-                             QStringLiteral("历史号码是空的，无法回测。请先输入或读入历史号码。")};
     BacktestRequest b;
     b.search = request;
     b.search.bolManual = b.search.bolManual || source_ == ReferenceSource::Typed;
     b.search.endIssue = b.search.startIssue; // each issue sets its own
     b.combinedPositions = combination ? s_.intZhWSetup : 0;
     b.topK = topK;
-    QString error;
-    if (!validateBacktest(b, &error))
-        return SearchRefusal{b.search.bolManual ? Kind::NoReference : Kind::BadRequest, error};
-    if (auto refused = readOnce(b.search, backtestColumns(b)))
-        return *refused;
-    const qsizetype rows = snapshot_.rows();
-    b.lastIssue = range.to.value_or(snapshot_.issue(rows - 1));
-    b.firstIssue = range.from.value_or(
-        snapshot_.issue(std::max<qsizetype>(0, rows - std::max<qint64>(1, range.lastIssues))));
-    if (!validateBacktestRange(b, &error))
-        return SearchRefusal{Kind::BadRequest, error};
-    auto result = quorvex::runBacktest(snapshot_, b, progress);
-    if (!result)
-        return SearchRefusal{Kind::Cancelled, QStringLiteral("回测已取消。")};
-    return std::move(*result);
+    return gate_.backtest(b, range, runContext(), progress);
 }
 
 Gated<TrendFigures> SearchSession::runTrend(int kind, const TrendRange& range) {
-    using Kind = SearchRefusal::Kind;
-    const SearchRefusal empty{
-        Kind::EmptyHistory,
-        QStringLiteral("历史号码是空的，无法统计走势。请先输入或读入历史号码。")};
-    if (span_.empty)
-        return empty;
-    if (kind < 0 || kind >= kKindCount)
-        return SearchRefusal{Kind::BadRequest, QStringLiteral("走势的类别须是 0 至 5。")};
-    if (range.lastIssues && *range.lastIssues < 1)
-        return SearchRefusal{Kind::BadRequest, QStringLiteral("走势的期数须至少是 1。")};
-    if (range.from && range.to && *range.from > *range.to)
-        return SearchRefusal{Kind::BadRequest,
-                             QStringLiteral("走势的起始期号 %1 在截止期号 %2 之后。")
-                                 .arg(*range.from)
-                                 .arg(*range.to)};
-    QString error;
-    {
-        // The check and the read in one read of the file; the trend is worked out after it.
-        const HistoryStore::ReadSnapshot pinned(store_);
-        if (historyMovedOn())
-            return SearchRefusal{Kind::MovedOn,
-                                 QStringLiteral("历史号码刚被改动（例如被另一个程序），"
-                                                "请重新统计走势。")};
-        if (!snapshot_.refresh(store_, trendColumns(), &error))
-            return SearchRefusal{Kind::Unreadable, error};
-    }
-    const qsizetype rows = snapshot_.rows();
-    if (rows == 0)
-        return empty;
-    TrendRequest request;
-    request.kind = kind;
-    request.bases = valueBases();
-    request.lastIssue = range.to.value_or(snapshot_.issue(rows - 1));
-    request.firstIssue = range.from.value_or(
-        range.lastIssues ? snapshot_.issue(std::max<qsizetype>(0, rows - *range.lastIssues))
-                         : snapshot_.issue(0));
-    const auto [first, last] = snapshot_.rowsBetween(request.firstIssue, request.lastIssue);
-    if (first >= last)
-        return SearchRefusal{Kind::BadRequest,
-                             QStringLiteral("%1 至 %2 期之间没有开奖号码，无法统计走势。")
-                                 .arg(request.firstIssue)
-                                 .arg(request.lastIssue)};
-    // The session's zodiac year keeps the cut-offs of the years met (asking it changes no year).
-    auto figures = trendFigures(snapshot_, request, &error, &zodiacYear_);
-    if (!figures)
-        return SearchRefusal{Kind::Unreadable, error};
-    return std::move(*figures);
+    return gate_.trend(kind, range, runContext());
 }
 
 } // namespace quorvex

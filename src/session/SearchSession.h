@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SearchGate.h"
 #include "SearchRefusal.h"
 
 #include "analysis/Backtest.h"
@@ -128,21 +129,13 @@ public:
     SearchRequest request(const std::array<bool, kPositions>& positions,
                           std::optional<qint64> startIssue = std::nullopt,
                           std::optional<qint64> endIssue = std::nullopt) const;
-    // The gate of every search: the follow search, or the combination search over intZhWSetup
-    // positions, on the snapshot brought up to date first; nothing is written. The request is
-    // checked here once and the algorithms rely on it. Refused, in this order: an empty history,
-    // no reference draw, a bad request, a history that moved on since historyChanged() (refresh
-    // and ask again), stored values of other bases in a kind the search reads, a history that
-    // cannot be read.
+    // The runs on the session's options and the history it last read, through the gate
+    // (SearchGate.h): the follow search, or the combination search over intZhWSetup positions.
+    // A history that moved on since historyChanged() is refused: refresh and ask again.
     Gated<FollowResult> runFollow(const SearchRequest& request);
     Gated<FollowResult> runCombination(const SearchRequest& request);
 
-    // Which issues a backtest tries: the last `lastIssues` of the history, or from..to.
-    struct BacktestRange {
-        qint64 lastIssues = 100;
-        std::optional<qint64> from;
-        std::optional<qint64> to;
-    };
+    using BacktestRange = SearchGate::BacktestRange;
     // The backtest of the follow search (or, with combination, the combination search over
     // intZhWSetup positions) with the options as they stand: the ticked positions, the range's
     // first issue of the request, the top K values. Refused as a search is, and when the
@@ -150,13 +143,7 @@ public:
     Gated<BacktestResult> runBacktest(const SearchRequest& request, bool combination,
                                       const BacktestRange& range, int topK,
                                       const std::function<bool(qsizetype, qsizetype)>& progress);
-    // Which issues a trend covers: the last `lastIssues` of the history, or from..to, an end not
-    // given being the history's; the whole history when nothing is given.
-    struct TrendRange {
-        std::optional<qint64> lastIssues;
-        std::optional<qint64> from;
-        std::optional<qint64> to;
-    };
+    using TrendRange = SearchGate::TrendRange;
     // The trend and omission of a kind over the range, each draw's values derived from its
     // numbers under the settings' bases and its own zodiac year (stored attributes are not read,
     // so values of other bases do not matter). Refused: an empty history, a kind outside 0..5, a
@@ -185,35 +172,22 @@ signals:
     void fitNoted(const QString& note);
 
 private:
-    // Whether the stored zodiac and segment values fit the current bases and zodiac tables,
-    // worked out once per version of the history. Searches refuse a kind that does not fit.
-    std::optional<HistoryFit> historyFit(QString* error = nullptr);
     // Whether the history and the reference allow a search at all; the reason otherwise.
     bool readyToSearch(QString* error) const;
     void storeInt(const char* key, int value);
     void storeBool(const char* key, bool value);
     void setEnd(qint64 issue);
 
-    // A search's checks before it reads, then the read.
-    std::optional<SearchRefusal> admit(const SearchRequest& request, int combinedPositions);
-    // The snapshot with the columns, read from the history the session read last, in one read
-    // with the checks of what is stored.
-    std::optional<SearchRefusal> readOnce(const SearchRequest& request,
-                                          const QVector<int>& columns);
+    // What the session's runs are asked on: the history it last read, its readiness, bases.
+    RunContext runContext();
 
     HistoryStore& store_;
-    HistorySnapshot& snapshot_;
+    SearchGate gate_;
     SettingsStore* settingsStore_;
     Settings s_;
     HistoryStore::Span span_;
     std::optional<HistoryStore::Version> version_; // of the history span_ was read from
-    struct FitOf {
-        HistoryStore::Version version;
-        ValueBases bases;
-        HistoryFit fit;
-    };
-    std::optional<FitOf> fit_;
-    QThread* fitCheck_ = nullptr; // checkFitBeside() under way
+    QThread* fitCheck_ = nullptr;                  // checkFitBeside() under way
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;

@@ -28,6 +28,7 @@ private slots:
     void refusalsHaveOneKind_data();
     void refusalsHaveOneKind();
     void searchFollowsAnotherConnectionsChange();
+    void gateAnswersOnTheContextItIsGiven();
     void runsGiveUpAfterThreeTries_data();
     void runsGiveUpAfterThreeTries();
 
@@ -311,6 +312,38 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
         view, request, [&](qsizetype earlier) { return followMatches(view, request, earlier); });
     QCOMPARE(got->matchRows, want.matchRows);
     QCOMPARE(got->resultRows, want.resultRows);
+}
+
+// The gate keeps no option: a run is answered on the history its context read, refused once
+// anything wrote it since, and a closed history reads as empty.
+void SearchSessionTest::gateAnswersOnTheContextItIsGiven() {
+    TempHistory h;
+    const QVector<Numbers> draws = randomDraws(30, 5);
+    h.appendMany(2013001, draws.mid(0, 20));
+    HistorySnapshot snapshot;
+    SearchGate gate(h.store(), snapshot);
+    ZodiacYear years;
+    QString error;
+    const auto before = currentRunContext(h.store(), {}, &years, &error);
+    QVERIFY2(before, qPrintable(error));
+    const auto first = gate.trend(Number, {}, *before);
+    QVERIFY(first);
+    QCOMPARE(first->rows(), 20);
+
+    HistoryStore other;
+    QVERIFY(other.open(h.folder(), &error));
+    for (int i = 20; i < 30; ++i)
+        QVERIFY2(other.appendNextDraw(draws[i], std::nullopt, std::nullopt, ValueBases{}, years,
+                                      QDate(2013, 1, 1), &error),
+                 qPrintable(error));
+    QVERIFY(gate.trend(Number, {}, *before).refusedAs(SearchRefusal::Kind::MovedOn));
+    const auto after = gate.trend(Number, {}, *currentRunContext(h.store(), {}, &years, &error));
+    QVERIFY(after);
+    QCOMPARE(after->rows(), 30);
+
+    h.store().close();
+    QVERIFY(gate.trend(Number, {}, *currentRunContext(h.store(), {}, &years, &error))
+                .refusedAs(SearchRefusal::Kind::EmptyHistory));
 }
 
 void SearchSessionTest::runsGiveUpAfterThreeTries_data() {
