@@ -46,6 +46,39 @@ std::optional<HistoryFit> SearchGate::fit(const ValueBases& bases, QString* erro
     return fit_->fit;
 }
 
+SearchGate::~SearchGate() {
+    if (fitCheck_) {
+        fitCheck_->wait();
+        delete fitCheck_;
+    }
+}
+
+void SearchGate::checkFitBeside(const ValueBases& bases, QObject* receiver, const FitFound& found) {
+    if (fitCheck_)
+        return;
+    struct Found {
+        std::optional<HistoryStore::Version> version;
+        std::optional<HistoryFit> fit;
+    };
+    auto result = std::make_shared<Found>();
+    const QString folder = store_.folder();
+    fitCheck_ = QThread::create([folder, bases, result] {
+        HistoryStore store;
+        if (!store.open(folder, nullptr, HistoryAccess::ReadOnly))
+            return;
+        const HistoryStore::ReadSnapshot pinned(store);
+        result->version = store.version();
+        if (result->version)
+            result->fit = checkHistoryFit(store, bases, nullptr);
+    });
+    QObject::connect(fitCheck_, &QThread::finished, receiver, [this, result, found] {
+        fitCheck_->deleteLater();
+        fitCheck_ = nullptr;
+        found(result->version, result->fit);
+    });
+    fitCheck_->start();
+}
+
 void SearchGate::noteFit(const HistoryStore::Version& version, const ValueBases& bases,
                          const HistoryFit& fit) {
     fit_ = FitOf{version, bases, fit};

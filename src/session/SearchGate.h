@@ -9,6 +9,8 @@
 #include "store/HistoryFit.h"
 #include "store/HistorySnapshot.h"
 
+#include <QThread>
+
 #include <functional>
 #include <optional>
 
@@ -40,6 +42,10 @@ class SearchGate {
 public:
     SearchGate(HistoryStore& store, HistorySnapshot& snapshot)
         : store_(store), snapshot_(snapshot) {}
+    // Waits for a fit check still under way.
+    ~SearchGate();
+    SearchGate(const SearchGate&) = delete;
+    SearchGate& operator=(const SearchGate&) = delete;
 
     // The follow search, or the combination search over combinedPositions positions. Refused,
     // in this order: an empty history, no reference draw, a bad request, a history that moved
@@ -80,6 +86,13 @@ public:
     std::optional<HistoryFit> fit(const ValueBases& bases, QString* error = nullptr);
     void noteFit(const HistoryStore::Version& version, const ValueBases& bases,
                  const HistoryFit& fit);
+    // The fit worked out on a read-only connection of its own in another thread, so that a
+    // window need not wait for the whole history to be read. found runs once, in the thread of
+    // receiver, with what was found (nothing where the history could not be read); the caller
+    // notes it where its bases are still these. One check at a time.
+    using FitFound =
+        std::function<void(std::optional<HistoryStore::Version>, std::optional<HistoryFit>)>;
+    void checkFitBeside(const ValueBases& bases, QObject* receiver, const FitFound& found);
 
 private:
     std::optional<SearchRefusal> readOnce(const SearchRequest& request, const QVector<int>& columns,
@@ -95,6 +108,7 @@ private:
         HistoryFit fit;
     };
     std::optional<FitOf> fit_;
+    QThread* fitCheck_ = nullptr; // checkFitBeside() under way
 };
 
 } // namespace quorvex

@@ -20,13 +20,6 @@ SearchSession::SearchSession(HistoryStore& store, HistorySnapshot& snapshot,
                              SettingsStore* settings, QObject* parent)
     : QObject(parent), store_(store), gate_(store, snapshot), settingsStore_(settings) {}
 
-SearchSession::~SearchSession() {
-    if (fitCheck_) {
-        fitCheck_->wait();
-        delete fitCheck_;
-    }
-}
-
 QStringList SearchSession::loadSettings() {
     QStringList problems;
     if (settingsStore_)
@@ -414,34 +407,14 @@ QString SearchSession::misfitNote() {
 }
 
 void SearchSession::checkFitBeside() {
-    if (fitCheck_)
-        return;
-    struct Found {
-        std::optional<HistoryStore::Version> version;
-        std::optional<HistoryFit> fit;
-    };
-    auto found = std::make_shared<Found>();
-    const QString folder = store_.folder();
     const ValueBases bases = valueBases();
-    fitCheck_ = QThread::create([folder, bases, found] {
-        HistoryStore store;
-        if (!store.open(folder, nullptr, HistoryAccess::ReadOnly))
-            return;
-        const HistoryStore::ReadSnapshot pinned(store);
-        found->version = store.version();
-        if (found->version)
-            found->fit = checkHistoryFit(store, bases, nullptr);
-    });
-    connect(fitCheck_, &QThread::finished, this, [this, found, bases] {
-        fitCheck_->deleteLater();
-        fitCheck_ = nullptr;
+    gate_.checkFitBeside(bases, this, [this, bases](auto version, auto fit) {
         const ValueBases now = valueBases();
-        if (found->fit && now.sxIni == bases.sxIni && now.dsIni == bases.dsIni)
-            gate_.noteFit(*found->version, bases, *found->fit);
+        if (fit && now.sxIni == bases.sxIni && now.dsIni == bases.dsIni)
+            gate_.noteFit(*version, bases, *fit);
         // Read again here only when the history moved on meanwhile.
         emit fitNoted(misfitNote());
     });
-    fitCheck_->start();
 }
 
 Gated<FollowResult> SearchSession::runFollow(const SearchRequest& request) {

@@ -15,7 +15,6 @@
 
 #include <QDate>
 #include <QObject>
-#include <QThread>
 
 #include <array>
 #include <functional>
@@ -44,8 +43,6 @@ public:
     // written without one (the CLI's options are for one run only).
     SearchSession(HistoryStore& store, HistorySnapshot& snapshot, SettingsStore* settings = nullptr,
                   QObject* parent = nullptr);
-    // Waits for a fit check still under way.
-    ~SearchSession() override;
 
     // Reads the settings; values that are not valid read as their defaults and are returned as
     // problems, for one message.
@@ -187,7 +184,6 @@ private:
     Settings s_;
     HistoryStore::Span span_;
     std::optional<HistoryStore::Version> version_; // of the history span_ was read from
-    QThread* fitCheck_ = nullptr;                  // checkFitBeside() under way
     qint64 nextIssue_ = 0;
     ZodiacYear zodiacYear_;
     std::optional<StoredDraw> refDraw_;
