@@ -3,9 +3,7 @@
 #include "BackgroundPageCheck.h"
 #include "CheckVerdicts.h"
 #include "HistorySchema.h"
-#include "MarkTable.h"
 #include "SqliteStatement.h"
-#include "StepTable.h"
 #include "TableNames.h"
 
 #include <QDir>
@@ -254,11 +252,10 @@ bool HistoryConnection::openConnection(const QString& path, HistoryAccess access
 
 bool HistoryConnection::bringTableNamesUpToDate(QString* error) {
     QString why;
-    const auto earlier =
-        existingTable(*this, {earlierStepTableName(), earlierMarkTableName()}, &why);
-    if (!earlier)
+    const auto pending = pendingRenames(*this, &why);
+    if (!pending)
         return refuse(HistoryOpenFailure::NotAHistory, why, error);
-    if (earlier->isEmpty())
+    if (pending->isEmpty())
         return true;
     // The rename writes the file: a file checked beside the reads is checked first.
     if (!finishPageCheck(error))

@@ -42,14 +42,26 @@ std::optional<QString> existingTable(const HistoryConnection& store, const QStri
     return QString();
 }
 
+std::optional<QList<QPair<QString, QString>>> pendingRenames(const HistoryConnection& store,
+                                                             QString* error) {
+    QList<QPair<QString, QString>> out;
+    for (const auto& [from, to] :
+         QList<QPair<QString, QString>>{{earlierStepTableName(), stepTableName()},
+                                        {earlierMarkTableName(), markTableName()}}) {
+        const auto have = existingTable(store, {to, from}, error);
+        if (!have)
+            return std::nullopt;
+        // Where both stand (an earlier version wrote the file after this one renamed it), the
+        // table of today's name is the one kept and the other is left as it is.
+        if (*have == from)
+            out.append({from, to});
+    }
+    return out;
+}
+
 bool renameEarlierTables(HistoryConnection& store, QString* error) {
-    const QList<QPair<QString, QString>> renames{{earlierStepTableName(), stepTableName()},
-                                                 {earlierMarkTableName(), markTableName()}};
-    QStringList earlier;
-    for (const auto& r : renames)
-        earlier << r.first;
     QString why;
-    const auto any = existingTable(store, earlier, &why);
+    const auto any = pendingRenames(store, &why);
     if (!any || any->isEmpty())
         return any.has_value() || (*error = why, false);
 
@@ -67,14 +79,12 @@ bool renameEarlierTables(HistoryConnection& store, QString* error) {
     // Read under the write lock: the state these belong to is the one the rename starts from.
     const auto counter = fileChangeCounter(store);
     const QMap<QString, QString> verdicts = CheckVerdicts(store).all();
-    for (const auto& [from, to] : renames) {
-        const auto table = existingTable(store, {from, to}, &why);
-        if (!table)
+    const auto renames = pendingRenames(store, &why);
+    if (!renames)
+        return fail(why);
+    for (const auto& [from, to] : *renames)
+        if (!run(store, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(from, to), &why))
             return fail(why);
-        if (*table == from &&
-            !run(store, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(from, to), &why))
-            return fail(why);
-    }
     // A mark that named the file as it was names it as the rename leaves it.
     if (counter && !moveMarkOn(store, *counter, &why))
         return fail(why);

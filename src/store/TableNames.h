@@ -2,6 +2,8 @@
 
 #include "HistoryConnection.h"
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,10 @@ namespace quorvex {
 // file could not be read.
 std::optional<QString> existingTable(const HistoryConnection& store, const QStringList& names,
                                      QString* error);
+
+// The tables of earlier names that a writer renames: each whose name of today is not taken.
+std::optional<QList<QPair<QString, QString>>> pendingRenames(const HistoryConnection& store,
+                                                             QString* error);
 
 // Earlier versions named the tables of steps and of the mark in pinyin. A connection that may
 // write renames them to today's names when it opens the file: in one transaction, the mark moved
