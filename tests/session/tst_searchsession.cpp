@@ -13,6 +13,22 @@ using namespace quorvex::test;
 
 // The search session without a window: how options, reference and range become a request, and
 // that a search follows the history when another program changes it.
+namespace {
+
+// Draws stored by another connection, as another program would store them.
+void appendElsewhere(TempHistory& h, const QVector<Numbers>& draws) {
+    HistoryStore other;
+    QString error;
+    QVERIFY2(other.open(h.folder(), &error), qPrintable(error));
+    ZodiacYear year;
+    for (const Numbers& draw : draws)
+        QVERIFY2(other.appendNextDraw(draw, std::nullopt, std::nullopt, ValueBases{}, year,
+                                      QDate(2013, 1, 1), &error),
+                 qPrintable(error));
+}
+
+} // namespace
+
 class SearchSessionTest : public QObject {
     Q_OBJECT
 private slots:
@@ -292,15 +308,7 @@ void SearchSessionTest::searchFollowsAnotherConnectionsChange() {
     QString error;
     QVERIFY(session.runFollow(session.request(positions)));
 
-    {
-        HistoryStore other;
-        QVERIFY(other.open(h.folder(), &error));
-        ZodiacYear year;
-        for (int i = 40; i < 60; ++i)
-            QVERIFY2(other.appendNextDraw(draws[i], std::nullopt, std::nullopt, ValueBases{}, year,
-                                          QDate(2013, 1, 1), &error),
-                     qPrintable(error));
-    }
+    appendElsewhere(h, draws.mid(40));
     QVERIFY(session.runFollow(session.request(positions)).refusedAs(SearchRefusal::Kind::MovedOn));
     QVERIFY(session.historyChanged(&error));
     QCOMPARE(session.endIssue().value_or(0), 2013060);
@@ -330,12 +338,7 @@ void SearchSessionTest::gateAnswersOnTheContextItIsGiven() {
     QVERIFY(first);
     QCOMPARE(first->rows(), 20);
 
-    HistoryStore other;
-    QVERIFY(other.open(h.folder(), &error));
-    for (int i = 20; i < 30; ++i)
-        QVERIFY2(other.appendNextDraw(draws[i], std::nullopt, std::nullopt, ValueBases{}, years,
-                                      QDate(2013, 1, 1), &error),
-                 qPrintable(error));
+    appendElsewhere(h, draws.mid(20));
     QVERIFY(gate.trend(Number, {}, *before).refusedAs(SearchRefusal::Kind::MovedOn));
     const auto after = gate.trend(Number, {}, *currentRunContext(h.store(), {}, &years, &error));
     QVERIFY(after);
